@@ -1,0 +1,34 @@
+# quillon_add_test_folder(NAME LIBS lib...)
+#   Builds every *.cpp file of the calling folder into one GoogleTest program
+#   named tests_NAME and registers each of its tests with CTest.
+function(quillon_add_test_folder name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  if(NOT QUILLON_TESTS)
+    return()
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(tests_${name} ${sources})
+  target_link_libraries(tests_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+                        Threads::Threads)
+  target_compile_definitions(tests_${name} PRIVATE
+    QUILLON_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    QUILLON_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(tests_${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300)
+endfunction()
+
+# quillon_add_fuzzer(NAME SOURCE file LIBS lib...)
+#   A libFuzzer target fuzz_NAME, built only when QUILLON_FUZZ is on. Seeds
+#   live in tests/fuzz/corpus/NAME.
+function(quillon_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "SOURCE" "LIBS" ${ARGN})
+  if(NOT QUILLON_FUZZ)
+    return()
+  endif()
+  add_executable(fuzz_${name} ${ARG_SOURCE})
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  add_dependencies(fuzzers fuzz_${name})
+endfunction()

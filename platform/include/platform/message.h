@@ -1,0 +1,73 @@
+#pragma once
+// A posted message: {number, wParam, lParam}, with explicit ownership of a
+// heap payload carried by pointer in wParam.
+//
+// A sender hands a payload over as std::unique_ptr; from then on the message
+// owns it. The receiver takes it back with Take<T>(). A message that is never
+// delivered (the target is unknown or has ended) or whose handler does not
+// take the payload frees it when the message is destroyed, so a failed post
+// never leaks and never frees twice.
+
+#include <cstdint>
+#include <memory>
+#include <typeinfo>
+#include <utility>
+
+namespace platform {
+
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+
+class OwnedPayload {
+ public:
+  OwnedPayload() = default;
+  template <class T>
+  explicit OwnedPayload(std::unique_ptr<T> p)
+      : ptr_(p.release(), [](void* v) { delete static_cast<T*>(v); }), type_(&typeid(T)) {}
+
+  void* get() const { return ptr_.get(); }
+  explicit operator bool() const { return ptr_ != nullptr; }
+
+  // Gives the payload back as T when it is a T; otherwise null, and the
+  // payload stays owned (and is freed with the message).
+  template <class T>
+  std::unique_ptr<T> Take() {
+    if (!ptr_ || *type_ != typeid(T)) return nullptr;
+    type_ = nullptr;
+    return std::unique_ptr<T>(static_cast<T*>(ptr_.release()));
+  }
+
+ private:
+  std::unique_ptr<void, void (*)(void*)> ptr_{nullptr, [](void*) {}};
+  const std::type_info* type_ = nullptr;
+};
+
+struct Message {
+  std::uint32_t number = 0;
+  WParam wParam = 0;
+  LParam lParam = 0;
+  OwnedPayload payload;  // set when wParam points at an owned record
+
+  Message() = default;
+  Message(std::uint32_t n, WParam w, LParam l) : number(n), wParam(w), lParam(l) {}
+  template <class T>
+  Message(std::uint32_t n, std::unique_ptr<T> p, LParam l)
+      : number(n), wParam(reinterpret_cast<WParam>(p.get())), lParam(l), payload(std::move(p)) {}
+
+  Message(Message&&) noexcept = default;
+  Message& operator=(Message&&) noexcept = default;
+  Message(const Message&) = delete;
+  Message& operator=(const Message&) = delete;
+
+  // The owned payload as T (null when the message carries none, or another type).
+  template <class T>
+  std::unique_ptr<T> Take() {
+    return payload.Take<T>();
+  }
+  bool HasPayload() const { return static_cast<bool>(payload); }
+};
+
+// The quit message of a thread's message loop (the framework's WM_QUIT).
+inline constexpr std::uint32_t kQuitMessage = 0x0012;
+
+}  // namespace platform

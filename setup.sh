@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Quillon's one entry point on a Debian 12 machine.
+#   ./setup.sh run    install what is missing, build, and start vexaload
+#   ./setup.sh test   install what is missing, build, and run every test:
+#                     the normal build, the AddressSanitizer and
+#                     UndefinedBehaviorSanitizer build, and the fuzz targets
+set -euo pipefail
+cd "$(dirname "$0")"
+top=$(pwd)
+jobs=$(nproc)
+
+configure_and_build() {   # folder, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+run_suite() {   # folder
+  ctest --test-dir "$1" -j "$jobs" --output-on-failure --no-tests=error
+}
+
+run_fuzzers() {   # folder, seconds per target
+  local dir=$1 seconds=$2 status=0
+  for f in "$dir"/bin/fuzz_*; do
+    [ -x "$f" ] || continue
+    local name=${f##*/fuzz_}
+    local corpus="$dir/fuzz-corpus/$name"
+    mkdir -p "$corpus"
+    local seeds=()
+    [ -d "$top/tests/fuzz/corpus/$name" ] && seeds=("$top/tests/fuzz/corpus/$name")
+    echo "fuzz: $name for ${seconds}s"
+    if ! "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+          -print_final_stats=1 "$corpus" "${seeds[@]}" >"$dir/fuzz-$name.log" 2>&1; then
+      echo "fuzz: $name FAILED"; tail -n 60 "$dir/fuzz-$name.log"; status=1
+    else
+      echo "fuzz: $name ok ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$dir/fuzz-$name.log" | grep -o '[0-9]*$') runs)"
+    fi
+  done
+  return $status
+}
+
+case "${1:-}" in
+  run)
+    scripts/install-deps.sh
+    configure_and_build build/normal
+    if [ -x build/normal/bin/vexaload ]; then
+      exec build/normal/bin/vexaload "${@:2}"
+    fi
+    echo "setup: everything is built; the program vexaload is not built yet."
+    ;;
+  test)
+    scripts/install-deps.sh
+    echo "== normal build"
+    configure_and_build build/normal
+    run_suite build/normal
+    echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+    configure_and_build build/asan -DQUILLON_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      run_suite build/asan
+    echo "== fuzz targets"
+    cmake -S "$top" -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DQUILLON_TESTS=OFF -DQUILLON_FUZZ=ON >/dev/null
+    cmake --build build/fuzz -j "$jobs" --target fuzzers
+    run_fuzzers build/fuzz "${QUILLON_FUZZ_SECONDS:-45}"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
