@@ -15,8 +15,20 @@ configure_and_build() {   # folder, extra cmake arguments...
   cmake --build "$dir" -j "$jobs"
 }
 
+passed=0
+failed=0
 run_suite() {   # folder
-  ctest --test-dir "$1" -j "$jobs" --output-on-failure --no-tests=error
+  local log="$1/ctest.log" status=0
+  ctest --test-dir "$1" -j "$jobs" --output-on-failure --no-tests=error 2>&1 | tee "$log" || status=$?
+  local summary total bad
+  summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$summary" ]; then
+    bad=${summary%% *}
+    total=${summary##* }
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+  return $status
 }
 
 run_fuzzers() {   # folder, seconds per target
@@ -29,11 +41,13 @@ run_fuzzers() {   # folder, seconds per target
     local seeds=()
     [ -d "$top/tests/fuzz/corpus/$name" ] && seeds=("$top/tests/fuzz/corpus/$name")
     echo "fuzz: $name for ${seconds}s"
-    if ! "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    if "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
           -print_final_stats=1 "$corpus" "${seeds[@]}" >"$dir/fuzz-$name.log" 2>&1; then
-      echo "fuzz: $name FAILED"; tail -n 60 "$dir/fuzz-$name.log"; status=1
-    else
       echo "fuzz: $name ok ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$dir/fuzz-$name.log" | grep -o '[0-9]*$') runs)"
+      passed=$((passed + 1))
+    else
+      echo "fuzz: $name FAILED"; tail -n 60 "$dir/fuzz-$name.log"; status=1
+      failed=$((failed + 1))
     fi
   done
   return $status
@@ -62,7 +76,10 @@ case "${1:-}" in
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DQUILLON_TESTS=OFF -DQUILLON_FUZZ=ON >/dev/null
     cmake --build build/fuzz -j "$jobs" --target fuzzers
-    run_fuzzers build/fuzz "${QUILLON_FUZZ_SECONDS:-45}"
+    fuzz_status=0
+    run_fuzzers build/fuzz "${QUILLON_FUZZ_SECONDS:-45}" || fuzz_status=$?
+    echo "all: $passed passed, $failed failed"
+    exit $fuzz_status
     ;;
   *)
     echo "usage: $0 run|test" >&2
