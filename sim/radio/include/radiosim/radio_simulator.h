@@ -1,0 +1,96 @@
+#pragma once
+// One simulated radio: the boot loader in ROM and, once downloaded, the
+// flashing kernel, behind any byte transport. The state (which program
+// runs, its bit rate, the status register, what was downloaded) lives here
+// and survives the host's opens and closes of its port; a front end only
+// carries bytes and tells the bit rate the host set.
+//
+// Thread safety: every member may be called from any thread.
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "radiosim/boot_loader.h"
+#include "radiosim/fault_plan.h"
+#include "radiosim/flashing_kernel.h"
+#include "radiosim/host_link.h"
+#include "radiosim/kernel_framing.h"
+#include "radiosim/radio_config.h"
+#include "radiosim/transcript.h"
+
+namespace radiosim {
+
+enum class RadioMode { BootLoader, Kernel };
+
+class RadioSimulator {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit RadioSimulator(RadioConfig config);
+  RadioSimulator(const RadioSimulator&) = delete;
+  RadioSimulator& operator=(const RadioSimulator&) = delete;
+
+  // Where replies go; nullptr detaches (replies are then only transcribed).
+  void AttachHost(HostLink* link);
+
+  // Bytes from the host. hostRate is the bit rate the host's port is set
+  // to (0 when the transport has none, as over USB).
+  void Receive(std::span<const std::uint8_t> bytes, std::uint32_t hostRate,
+               Clock::time_point now = Clock::now());
+
+  // Back to the state at power-on; downloads and transcript are kept.
+  void PowerCycle();
+
+  void AddFault(const Fault& fault);
+  void ClearFaults();
+  void SetStatusRegister(std::uint16_t word, std::vector<std::uint8_t> details = {});
+  StatusRegister GetStatusRegister() const;
+
+  RadioMode Mode() const;
+  // The radio's own (nominal) bit rate now, and the rate the host's port
+  // must be set to for the radio to understand it (nominal / divisor).
+  std::uint32_t NominalRate() const;
+  std::uint32_t ExpectedHostRate() const;
+  std::vector<KernelDownload> Downloads() const;
+  int KernelStarts() const;
+  const RadioConfig& Config() const { return config_; }
+  Transcript& GetTranscript() { return transcript_; }
+
+ private:
+  struct Pending {
+    std::vector<std::uint8_t> toHost;
+  };
+
+  void EnterBootLoader();
+  void EnterKernel(std::uint32_t rate);
+  void AbandonPartial();
+  void FeedBootLoader(std::uint8_t byte, Pending& out);
+  void TakeDownload(KernelDownload download, Pending& out);
+  void FeedSerialKernel(std::uint8_t byte, Pending& out);
+  void FeedUsbKernel(std::uint8_t byte, Pending& out);
+  void RunRequest(const std::vector<std::uint8_t>& request, Pending& out);
+  ReplyDamage TakeReplyDamage(int request);
+  void Emit(Pending& out);
+  void Note(const std::string& line) { transcript_.Add(line); }
+
+  const RadioConfig config_;
+  mutable std::mutex mutex_;
+  HostLink* link_ = nullptr;
+  RadioMode mode_ = RadioMode::BootLoader;
+  std::uint32_t rate_ = kBootLoaderRate;
+  BootLoader bootLoader_;
+  FlashingKernel kernel_;
+  SerialFrameReader frameReader_;
+  UsbMessageReader usbReader_;
+  FaultPlan faults_;
+  std::vector<KernelDownload> downloads_;
+  int kernelStarts_ = 0;
+  std::optional<Clock::time_point> lastByte_;
+  Transcript transcript_;
+};
+
+}  // namespace radiosim

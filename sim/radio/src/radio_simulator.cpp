@@ -1,0 +1,292 @@
+#include "radiosim/radio_simulator.h"
+
+#include <cstdio>
+#include <string>
+
+namespace radiosim {
+namespace {
+
+// What the USB boot loader sends when the downloaded kernel has started.
+constexpr std::uint8_t kUsbKernelStarted = 0x50;
+// A byte that is neither ACK nor NAK, for the wrong-acknowledgement fault.
+constexpr std::uint8_t kWrongAck = 0x3C;
+
+std::string RateText(std::uint32_t rate) { return rate == 0 ? "-" : std::to_string(rate); }
+
+std::string RequestText(int request) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", request & 0xFFFF);
+  return text;
+}
+
+}  // namespace
+
+RadioSimulator::RadioSimulator(RadioConfig config)
+    : config_(std::move(config)),
+      bootLoader_(config_.bootLoader, config_.link, config_.ramSize),
+      kernel_(config_.targetName) {
+  if (config_.powerOn == PowerOnState::Kernel)
+    EnterKernel(kKernelStartRate);
+  else
+    EnterBootLoader();
+}
+
+void RadioSimulator::AttachHost(HostLink* link) {
+  std::lock_guard lock(mutex_);
+  link_ = link;
+}
+
+void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t hostRate,
+                             Clock::time_point now) {
+  if (bytes.empty()) return;
+  std::lock_guard lock(mutex_);
+  if (lastByte_ && now - *lastByte_ > std::chrono::milliseconds(config_.resyncGapMs)) AbandonPartial();
+  lastByte_ = now;
+
+  if (faults_.Take(FaultKind::Silence)) {
+    Note("fault silence: ignored " + std::to_string(bytes.size()) + " bytes");
+    return;
+  }
+  const std::uint32_t expected = rate_ / config_.divisor;
+  if (config_.link == LinkKind::Serial && config_.strictRate && hostRate != 0 && hostRate != expected) {
+    Note("drop " + RateText(hostRate) + " expected " + std::to_string(expected) + ": " +
+         Transcript::Hex(bytes));
+    return;
+  }
+  Note("rx " + RateText(hostRate) + ": " + Transcript::Hex(bytes));
+
+  Pending out;
+  for (auto byte : bytes) {
+    if (mode_ == RadioMode::BootLoader)
+      FeedBootLoader(byte, out);
+    else if (config_.link == LinkKind::Serial)
+      FeedSerialKernel(byte, out);
+    else
+      FeedUsbKernel(byte, out);
+  }
+  if (config_.link == LinkKind::Serial && mode_ == RadioMode::Kernel) {
+    auto skipped = frameReader_.TakeSkipped();
+    if (!skipped.empty()) Note("kernel skipped: " + Transcript::Hex(skipped));
+  }
+  Emit(out);
+}
+
+void RadioSimulator::Emit(Pending& out) {
+  if (out.toHost.empty()) return;
+  Note("tx: " + Transcript::Hex(out.toHost));
+  if (link_ != nullptr) link_->SendToHost(out.toHost);
+  out.toHost.clear();
+}
+
+void RadioSimulator::AbandonPartial() {
+  BootLoader::Output out;
+  bootLoader_.Abandon(out);
+  for (auto& note : out.notes) Note(note);
+  if (frameReader_.InFrame() || usbReader_.InMessage()) Note("kernel partial request abandoned");
+  frameReader_.Abandon();
+  usbReader_.Abandon();
+}
+
+void RadioSimulator::EnterBootLoader() {
+  mode_ = RadioMode::BootLoader;
+  rate_ = kBootLoaderRate;
+  bootLoader_ = BootLoader(config_.bootLoader, config_.link, config_.ramSize);
+  frameReader_.Abandon();
+  usbReader_.Abandon();
+  Note("boot loader running at " + std::to_string(rate_));
+}
+
+void RadioSimulator::EnterKernel(std::uint32_t rate) {
+  mode_ = RadioMode::Kernel;
+  rate_ = rate;
+  frameReader_.Abandon();
+  usbReader_.Abandon();
+  Note("kernel running at " + std::to_string(rate_));
+}
+
+void RadioSimulator::FeedBootLoader(std::uint8_t byte, Pending& out) {
+  BootLoader::Output step;
+  bootLoader_.Feed(byte, step);
+  for (auto& note : step.notes) Note(note);
+  out.toHost.insert(out.toHost.end(), step.reply.begin(), step.reply.end());
+  if (step.download) TakeDownload(std::move(*step.download), out);
+}
+
+void RadioSimulator::TakeDownload(KernelDownload download, Pending& out) {
+  const bool good = download.checksumOk;
+  downloads_.push_back(std::move(download));
+  if (!good) return;
+  if (faults_.Take(FaultKind::KernelNeverStarts)) {
+    Note("fault kernel-never-starts: boot loader stays");
+    return;
+  }
+  ++kernelStarts_;
+  EnterKernel(kKernelStartRate);
+  if (config_.link == LinkKind::Usb) out.toHost.push_back(kUsbKernelStarted);
+}
+
+void RadioSimulator::FeedSerialKernel(std::uint8_t byte, Pending& out) {
+  auto frame = frameReader_.Feed(byte);
+  if (!frame) return;
+  if (frame->kind == FrameResult::Kind::Malformed) {
+    Note("kernel nak: " + frame->why);
+    out.toHost.push_back(kNak);
+    return;
+  }
+  if (frame->kind == FrameResult::Kind::Short) {
+    Note("kernel nak: short frame " + Transcript::Hex(frame->payload));
+    out.toHost.push_back(kNak);
+    return;
+  }
+  const int request = FlashingKernel::RequestId(frame->payload);
+  if (faults_.Take(FaultKind::NoAck, request)) {
+    Note("fault no-ack " + RequestText(request));
+    return;
+  }
+  if (faults_.Take(FaultKind::Nak, request)) {
+    Note("fault nak " + RequestText(request));
+    out.toHost.push_back(kNak);
+    return;
+  }
+  if (faults_.Take(FaultKind::WrongAck, request)) {
+    Note("fault wrong-ack " + RequestText(request));
+    out.toHost.push_back(kWrongAck);
+    return;
+  }
+  out.toHost.push_back(kAck);
+  RunRequest(frame->payload, out);
+}
+
+void RadioSimulator::FeedUsbKernel(std::uint8_t byte, Pending& out) {
+  auto message = usbReader_.Feed(byte);
+  if (!message) return;
+  if (message->empty()) {
+    Note("kernel refused: bad message length");
+    return;
+  }
+  const int request = FlashingKernel::RequestId(*message);
+  if (faults_.Take(FaultKind::NoAck, request)) {
+    Note("fault no-ack " + RequestText(request));
+    return;
+  }
+  RunRequest(*message, out);
+}
+
+void RadioSimulator::RunRequest(const std::vector<std::uint8_t>& request, Pending& out) {
+  const int id = FlashingKernel::RequestId(request);
+  Note("kernel request " + Transcript::Hex(request));
+  KernelOutcome outcome = kernel_.Handle(request);
+  if (outcome.reply) {
+    auto& reply = *outcome.reply;
+    if (id == 0x0303 && faults_.Take(FaultKind::StatusUnavailable, id)) {
+      Note("fault status-unavailable");
+      reply.resize(3);
+      reply[2] = 1;
+    } else if (reply.size() > 2 && faults_.Take(FaultKind::ErrorStatus, id)) {
+      Note("fault error-status " + RequestText(id));
+      reply.resize(3);
+      reply[2] = 1;
+    }
+    if (faults_.Take(FaultKind::NoReply, id)) {
+      Note("fault no-reply " + RequestText(id));
+    } else {
+      const ReplyDamage damage = TakeReplyDamage(id);
+      Note("kernel reply " + Transcript::Hex(reply));
+      auto encoded = config_.link == LinkKind::Serial ? EncodeExtendedReply(reply, damage)
+                                                      : EncodeUsbReply(reply, damage);
+      out.toHost.insert(out.toHost.end(), encoded.begin(), encoded.end());
+    }
+  }
+  if (outcome.newRate) {
+    // The acknowledgement still leaves at the old rate.
+    Emit(out);
+    rate_ = *outcome.newRate;
+    Note("kernel speed " + std::to_string(rate_));
+  }
+  if (outcome.reset) {
+    Emit(out);
+    Note("radio reset");
+    EnterBootLoader();
+  }
+}
+
+ReplyDamage RadioSimulator::TakeReplyDamage(int request) {
+  struct Mapping {
+    FaultKind fault;
+    ReplyDamage damage;
+    bool serialOnly;
+  };
+  static constexpr Mapping kDamages[] = {
+      {FaultKind::BadChecksum, ReplyDamage::BadChecksum, true},
+      {FaultKind::BadHeader, ReplyDamage::BadHeader, true},
+      {FaultKind::ZeroLength, ReplyDamage::ZeroLength, false},
+      {FaultKind::OverlongLength, ReplyDamage::OverlongLength, false},
+      {FaultKind::ShortReply, ReplyDamage::ShortReply, false},
+  };
+  for (const auto& m : kDamages) {
+    if (m.serialOnly && config_.link != LinkKind::Serial) continue;
+    if (faults_.Take(m.fault, request)) {
+      Note(std::string("fault ") + FaultName(m.fault) + " " + RequestText(request));
+      return m.damage;
+    }
+  }
+  return ReplyDamage::None;
+}
+
+void RadioSimulator::PowerCycle() {
+  std::lock_guard lock(mutex_);
+  Note("power cycle");
+  kernel_.Status().Clear();
+  lastByte_.reset();
+  if (config_.powerOn == PowerOnState::Kernel)
+    EnterKernel(kKernelStartRate);
+  else
+    EnterBootLoader();
+}
+
+void RadioSimulator::AddFault(const Fault& fault) {
+  std::lock_guard lock(mutex_);
+  faults_.Add(fault);
+}
+
+void RadioSimulator::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.Clear();
+}
+
+void RadioSimulator::SetStatusRegister(std::uint16_t word, std::vector<std::uint8_t> details) {
+  std::lock_guard lock(mutex_);
+  kernel_.Status().Set(word, std::move(details));
+}
+
+StatusRegister RadioSimulator::GetStatusRegister() const {
+  std::lock_guard lock(mutex_);
+  return kernel_.Status();
+}
+
+RadioMode RadioSimulator::Mode() const {
+  std::lock_guard lock(mutex_);
+  return mode_;
+}
+
+std::uint32_t RadioSimulator::NominalRate() const {
+  std::lock_guard lock(mutex_);
+  return rate_;
+}
+
+std::uint32_t RadioSimulator::ExpectedHostRate() const {
+  std::lock_guard lock(mutex_);
+  return rate_ / config_.divisor;
+}
+
+std::vector<KernelDownload> RadioSimulator::Downloads() const {
+  std::lock_guard lock(mutex_);
+  return downloads_;
+}
+
+int RadioSimulator::KernelStarts() const {
+  std::lock_guard lock(mutex_);
+  return kernelStarts_;
+}
+
+}  // namespace radiosim
