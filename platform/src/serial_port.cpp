@@ -1,0 +1,335 @@
+#include "platform/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <optional>
+#include <utility>
+
+#include "line_settings.h"
+#include "platform/com_map.h"
+
+namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::uint32_t WindowsError(int err) {
+  switch (err) {
+    case 0: return 0;
+    case ENOENT:
+    case ENOTDIR: return kErrorFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EBUSY:
+    case EWOULDBLOCK: return kErrorAccessDenied;
+    case EBADF: return kErrorInvalidHandle;
+    case ENOTTY:
+    case EINVAL: return kErrorInvalidParameter;
+    case EIO: return kErrorIoDevice;
+    default: return kErrorGenFailure;
+  }
+}
+
+// The device has no such line or control (a pseudo-terminal, say).
+bool IsMissingLine(int err) { return err == ENOTTY || err == EINVAL || err == EOPNOTSUPP; }
+
+long long MillisecondsUntil(Clock::time_point deadline) {
+  const auto left = deadline - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  // Rounded up, so that a wait never ends just before its deadline and spins.
+  return std::chrono::ceil<std::chrono::milliseconds>(left).count();
+}
+
+Clock::time_point After(std::uint64_t ms) {
+  constexpr std::uint64_t kLongest = 1ull << 40;  // far beyond any real wait
+  return Clock::now() + std::chrono::milliseconds(std::min(ms, kLongest));
+}
+
+bool ReturnsAtOnce(const CommTimeouts& t) {
+  return t.ReadIntervalTimeout == kMaxDword && t.ReadTotalTimeoutMultiplier == 0 &&
+         t.ReadTotalTimeoutConstant == 0;
+}
+
+bool WaitsForFirstByteOnly(const CommTimeouts& t) {
+  return t.ReadIntervalTimeout == kMaxDword && t.ReadTotalTimeoutMultiplier == kMaxDword &&
+         t.ReadTotalTimeoutConstant > 0 && t.ReadTotalTimeoutConstant < kMaxDword;
+}
+
+std::optional<Clock::time_point> TotalDeadline(std::uint32_t multiplier, std::uint32_t constant,
+                                               std::size_t length) {
+  if (multiplier == 0 && constant == 0) return std::nullopt;
+  return After(std::uint64_t{multiplier} * length + constant);
+}
+
+}  // namespace
+
+SerialPort::~SerialPort() {
+  if (IsOpen()) Close();
+}
+
+SerialPort::SerialPort(SerialPort&& other) noexcept { *this = std::move(other); }
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    timeouts_ = other.timeouts_;
+    dtrControl_ = other.dtrControl_;
+    rtsControl_ = other.rtsControl_;
+    dsrOutFlow_ = other.dsrOutFlow_;
+  }
+  return *this;
+}
+
+bool SerialPort::Fail(int err) {
+  lastErrno_ = err;
+  lastError_ = WindowsError(err);
+  return false;
+}
+
+bool SerialPort::Open(const std::string& name) {
+  if (IsOpen()) return Fail(EBUSY);
+  const std::string path = ResolvePortName(name);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail(errno);
+  // Exclusive like a Windows COM handle. TIOCEXCL keeps out other users, but
+  // not root; the lock keeps out every other opener that goes through here.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return Fail(err == EWOULDBLOCK ? EBUSY : err);
+  }
+  ::ioctl(fd, TIOCEXCL);
+  detail::MakeRaw(fd);  // fails only where the device is no terminal; SetState then says so
+  fd_ = fd;
+  timeouts_ = {};
+  dtrControl_ = DtrControl::Enable;
+  rtsControl_ = RtsControl::Enable;
+  dsrOutFlow_ = false;
+  lastError_ = 0;
+  lastErrno_ = 0;
+  return true;
+}
+
+bool SerialPort::Close() {
+  if (!IsOpen()) return Fail(EBADF);
+  const int fd = std::exchange(fd_, -1);
+  ::ioctl(fd, TIOCNXCL);  // the terminal outlives us where a simulator holds it open
+  if (::close(fd) != 0) return Fail(errno);
+  return true;
+}
+
+bool SerialPort::GetState(CommSettings& settings) {
+  if (!IsOpen()) return Fail(EBADF);
+  if (!detail::ReadLineSettings(fd_, settings)) return Fail(errno);
+  settings.dtrControl = dtrControl_;
+  settings.rtsControl = rtsControl_;
+  settings.dsrOutFlow = dsrOutFlow_;
+  return true;
+}
+
+bool SerialPort::SetState(const CommSettings& settings) {
+  if (!IsOpen()) return Fail(EBADF);
+  if (settings.baudRate == 0 || settings.byteSize < 5 || settings.byteSize > 8) return Fail(EINVAL);
+  if (!detail::WriteLineSettings(fd_, settings)) return Fail(errno);
+  if (!ApplyModemControls(settings)) return false;
+  dtrControl_ = settings.dtrControl;
+  rtsControl_ = settings.rtsControl;
+  dsrOutFlow_ = settings.dsrOutFlow;
+  return true;
+}
+
+bool SerialPort::ApplyModemControls(const CommSettings& settings) {
+  const bool dtr = settings.dtrControl != DtrControl::Disable;
+  const bool rts = settings.rtsControl == RtsControl::Enable || settings.rtsControl == RtsControl::Handshake;
+  return EscapeFunction(dtr ? ModemLine::SetDtr : ModemLine::ClearDtr) &&
+         EscapeFunction(rts ? ModemLine::SetRts : ModemLine::ClearRts);
+}
+
+bool SerialPort::GetTimeouts(CommTimeouts& timeouts) const {
+  if (!IsOpen()) return false;
+  timeouts = timeouts_;
+  return true;
+}
+
+bool SerialPort::SetTimeouts(const CommTimeouts& timeouts) {
+  if (!IsOpen()) return Fail(EBADF);
+  timeouts_ = timeouts;
+  return true;
+}
+
+bool SerialPort::ReadAvailable(std::uint8_t* out, std::size_t room, std::size_t& got, bool* ended) {
+  got = 0;
+  while (room > 0) {
+    const ssize_t n = ::read(fd_, out + got, room);
+    if (n > 0) {
+      got += static_cast<std::size_t>(n);
+      room -= static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n == 0) {
+      if (ended) *ended = true;
+      return true;
+    }
+    return Fail(errno);
+  }
+  return true;
+}
+
+// Waits until a byte can be read; the time-out -1 waits without limit. False
+// on a failure (the line hung up with nothing left to read); a time-out is
+// true, the caller sees it from the clock.
+bool SerialPort::WaitReadable(long long timeoutMs) {
+  pollfd p{fd_, POLLIN, 0};
+  const int wait = timeoutMs < 0 ? -1 : static_cast<int>(std::min<long long>(timeoutMs, 1 << 30));
+  const int r = ::poll(&p, 1, wait);
+  if (r < 0) return errno == EINTR ? true : Fail(errno);
+  if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return Fail(EIO);
+  return true;
+}
+
+bool SerialPort::Read(void* buffer, std::size_t length, std::size_t& read) {
+  read = 0;
+  if (!IsOpen()) return Fail(EBADF);
+  if (length == 0) return true;
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  const CommTimeouts t = timeouts_;
+  std::size_t got = 0;
+
+  if (ReturnsAtOnce(t)) {
+    if (!ReadAvailable(out, length, got)) return false;
+    read = got;
+    return true;
+  }
+  if (WaitsForFirstByteOnly(t)) {
+    if (!ReadAvailable(out, length, got)) return false;
+    if (got == 0) {
+      if (!WaitReadable(t.ReadTotalTimeoutConstant)) return false;
+      if (!ReadAvailable(out, length, got)) return false;
+    }
+    read = got;
+    return true;
+  }
+
+  const auto total = TotalDeadline(t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, length);
+  const bool intervalUsed = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword;
+  Clock::time_point lastByte{};
+  while (read < length) {
+    bool ended = false;
+    if (!ReadAvailable(out + read, length - read, got, &ended)) return false;
+    if (got > 0) {
+      read += got;
+      lastByte = Clock::now();
+      if (read == length) break;
+    }
+    if (ended) break;  // end of file: nothing more will come
+    std::optional<Clock::time_point> deadline = total;
+    if (intervalUsed && read > 0) {
+      const auto gapEnd = lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout);
+      deadline = deadline ? std::min(*deadline, gapEnd) : gapEnd;
+    }
+    long long wait = -1;
+    if (deadline) {
+      wait = MillisecondsUntil(*deadline);
+      if (wait == 0) break;
+    }
+    if (!WaitReadable(wait)) return false;
+  }
+  return true;
+}
+
+bool SerialPort::Write(const void* buffer, std::size_t length, std::size_t& written) {
+  written = 0;
+  if (!IsOpen()) return Fail(EBADF);
+  const auto* in = static_cast<const std::uint8_t*>(buffer);
+  const auto deadline =
+      TotalDeadline(timeouts_.WriteTotalTimeoutMultiplier, timeouts_.WriteTotalTimeoutConstant, length);
+  while (written < length) {
+    const ssize_t n = ::write(fd_, in + written, length - written);
+    if (n > 0) {
+      written += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return Fail(errno);
+    long long wait = -1;
+    if (deadline) {
+      wait = MillisecondsUntil(*deadline);
+      if (wait == 0) break;  // the write time-out: a success with fewer bytes
+    }
+    pollfd p{fd_, POLLOUT, 0};
+    const int r = ::poll(&p, 1, wait < 0 ? -1 : static_cast<int>(std::min<long long>(wait, 1 << 30)));
+    if (r < 0 && errno != EINTR) return Fail(errno);
+    if (r > 0 && !(p.revents & POLLOUT) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return Fail(EIO);
+  }
+  return true;
+}
+
+bool SerialPort::Purge(std::uint32_t flags) {
+  if (!IsOpen()) return Fail(EBADF);
+  // The abort flags end pending overlapped operations; this port has none.
+  const bool rx = flags & kPurgeRxClear;
+  const bool tx = flags & kPurgeTxClear;
+  if (!rx && !tx) return true;
+  if (!detail::FlushQueues(fd_, rx, tx)) return Fail(errno);
+  return true;
+}
+
+bool SerialPort::ClearError(CommStatus* status) {
+  if (!IsOpen()) return Fail(EBADF);
+  int in = 0;
+  int out = 0;
+  if (::ioctl(fd_, FIONREAD, &in) != 0) return Fail(errno);
+  if (::ioctl(fd_, TIOCOUTQ, &out) != 0) return Fail(errno);
+  if (status) {
+    status->errors = 0;
+    status->inQueue = static_cast<std::uint32_t>(std::max(in, 0));
+    status->outQueue = static_cast<std::uint32_t>(std::max(out, 0));
+  }
+  return true;
+}
+
+bool SerialPort::GetModemStatus(std::uint32_t& bits) {
+  bits = 0;
+  if (!IsOpen()) return Fail(EBADF);
+  int lines = 0;
+  if (::ioctl(fd_, TIOCMGET, &lines) != 0) return IsMissingLine(errno) ? true : Fail(errno);
+  if (lines & TIOCM_CTS) bits |= kCtsOn;
+  if (lines & TIOCM_DSR) bits |= kDsrOn;
+  if (lines & TIOCM_RNG) bits |= kRingOn;
+  if (lines & TIOCM_CAR) bits |= kRlsdOn;
+  return true;
+}
+
+bool SerialPort::ChangeModemBits(unsigned long request, int bits) {
+  if (::ioctl(fd_, request, &bits) != 0 && !IsMissingLine(errno)) return Fail(errno);
+  return true;
+}
+
+bool SerialPort::EscapeFunction(ModemLine line) {
+  if (!IsOpen()) return Fail(EBADF);
+  switch (line) {
+    case ModemLine::SetDtr: return ChangeModemBits(TIOCMBIS, TIOCM_DTR);
+    case ModemLine::ClearDtr: return ChangeModemBits(TIOCMBIC, TIOCM_DTR);
+    case ModemLine::SetRts: return ChangeModemBits(TIOCMBIS, TIOCM_RTS);
+    case ModemLine::ClearRts: return ChangeModemBits(TIOCMBIC, TIOCM_RTS);
+    case ModemLine::SetBreak:
+      if (::ioctl(fd_, TIOCSBRK) != 0 && !IsMissingLine(errno)) return Fail(errno);
+      return true;
+    case ModemLine::ClearBreak:
+      if (::ioctl(fd_, TIOCCBRK) != 0 && !IsMissingLine(errno)) return Fail(errno);
+      return true;
+  }
+  return Fail(EINVAL);
+}
+
+}  // namespace platform
