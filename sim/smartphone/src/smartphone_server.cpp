@@ -1,0 +1,51 @@
+#include "smartphone_sim/smartphone_server.h"
+
+#include <cstdint>
+
+namespace smartphone_sim {
+
+using platform::IoResult;
+using platform::Milliseconds;
+
+SmartphoneServer::SmartphoneServer(SessionFaults faults) : session_(faults) {}
+
+SmartphoneServer::~SmartphoneServer() { Stop(); }
+
+bool SmartphoneServer::Start(const std::string& path, std::string* error) {
+  listener_ = platform::UnixListener::Listen(path, error);
+  if (!listener_.Valid()) return false;
+  stopping_ = false;
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+void SmartphoneServer::Stop() {
+  stopping_ = true;
+  waits_.Interrupt();
+  if (thread_.joinable()) thread_.join();
+  listener_.Close();
+}
+
+void SmartphoneServer::Serve() {
+  while (!stopping_) {
+    if (waits_.WaitReadable({&listener_}, platform::kInfinite).empty()) continue;
+    auto peer = listener_.Accept();
+    if (!peer) continue;
+    ++connections_;
+    ServeConnection(*peer);
+  }
+}
+
+void SmartphoneServer::ServeConnection(platform::Socket& peer) {
+  std::uint8_t buffer[4096];
+  while (!stopping_) {
+    if (waits_.WaitReadable({&peer}, platform::kInfinite).empty()) continue;
+    IoResult r = peer.Receive(buffer, sizeof buffer, Milliseconds(0));
+    if (r.status == IoResult::Timeout) continue;
+    if (r.status != IoResult::Ok) return;  // the library disconnected
+    const auto answer = session_.Feed(buffer, r.count);
+    if (!answer.empty() && !peer.SendAll(answer.data(), answer.size())) return;
+  }
+}
+
+}  // namespace smartphone_sim
