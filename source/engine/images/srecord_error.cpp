@@ -1,0 +1,37 @@
+#include "engine/images/srecord_error.h"
+
+#include <iterator>
+
+namespace {
+
+struct ErrorText {
+  int value;
+  const char* text;
+};
+
+constexpr ErrorText kSRecordErrorTexts[] = {
+    {SREC_MODE_NOT_SUPPORTED, "File mode not supported"},
+    {SREC_CREATE_ERROR, "Error creating file"},
+    {SREC_OPEN_ERROR, "Error opening file"},
+    {SREC_CLOSE_ERROR, "Error closing file"},
+    {SREC_READ_ERROR, "Error reading file"},
+    {SREC_WRITE_ERROR, "Error writing file"},
+    {SREC_END_OF_FILE, "End of file encountered"},
+    {SREC_ILLEGAL_CHARACTER, "Illegal character found"},
+    {SREC_ILLEGAL_RECORD_TYPE, "Illegal record type found"},
+    {SREC_HEADER_MISSING, "Header record missing"},
+    {SREC_TYPE_NOT_SUPPORTED, "Record type not supported"},
+    {SREC_INVALID_CHECKSUM, "Invalid checksum detected"},
+    {SREC_READ_STATE_ERROR, "Read state machine error"},
+    {SREC_WRITE_STATE_ERROR, "Write state machine error"},
+    {SREC_BUFFER_TOO_SMALL, "Insufficient buffer size"},
+};
+
+}  // namespace
+
+const char* SRecordErrorText(int value) {
+  for (const auto& entry : kSRecordErrorTexts) {
+    if (entry.value == value) return entry.text;
+  }
+  return "Undefined S-record exception";
+}
