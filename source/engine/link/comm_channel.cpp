@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/link/serial_bus_transport.h"
 #include "engine/link/serial_port.h"
 #include "engine/link/usb_transport.h"
 
@@ -13,6 +14,14 @@ constexpr std::size_t kLargestUsbMessage = 0xFFFF;
 
 void Clear(std::uint8_t* buffer, std::size_t length) {
   if (buffer && length) std::memset(buffer, 0, length);
+}
+
+// A frame that the caller built whole, copied because sending fills in its
+// checksum; its header must announce exactly its length.
+std::vector<std::uint8_t> CopyCallerFrame(const std::uint8_t* request, std::size_t length) {
+  std::vector<std::uint8_t> frame(request, request + length);
+  if (frame.empty() || CSerialBusTransport::FrameLength(frame.data()) != length) throw ISP_MESSAGE_NOT_SUPPORTED;
+  return frame;
 }
 
 }  // namespace
@@ -29,6 +38,10 @@ CCommChannel::CCommChannel(ChannelKind kind, const std::string& portPath, std::u
                            std::uint16_t usbDevice, const std::string& usbInterface)
     : kind_(kind) {
   switch (kind) {
+    case CHANNEL_SERIAL_BUS:
+    case CHANNEL_SERIAL_BUS_RAW:
+      bus_ = std::make_unique<CSerialBusTransport>(portPath, baudRate);
+      break;
     case CHANNEL_USB:
     case CHANNEL_USB_RAW:
       usb_ = std::make_unique<CUsbTransport>(usbDevice, usbInterface);
@@ -50,6 +63,14 @@ void CCommChannel::Transact(const std::uint8_t* request, std::size_t length, std
   // No byte of an earlier reply may be taken for this one.
   Clear(reply, replyCapacity);
   switch (kind_) {
+    case CHANNEL_SERIAL_BUS:
+      bus_->TransactExtended(request, length, reply, replyCapacity, polls, retries);
+      break;
+    case CHANNEL_SERIAL_BUS_RAW: {
+      auto frame = CopyCallerFrame(request, length);
+      bus_->TransactWithRetry(frame.data(), reply, replyCapacity, polls, retries);
+      break;
+    }
     case CHANNEL_USB:
       SendUsbMessage(request, length);
       ReceiveUsbMessage(reply, replyCapacity, polls);
@@ -57,31 +78,37 @@ void CCommChannel::Transact(const std::uint8_t* request, std::size_t length, std
     default:
       break;  // the raw kinds carry no request and reply pairs
   }
-  (void)retries;
 }
 
 void CCommChannel::Send(const std::uint8_t* request, std::size_t length, unsigned retries) {
   switch (kind_) {
+    case CHANNEL_SERIAL_BUS: bus_->SendExtended(request, length, retries); break;
+    case CHANNEL_SERIAL_BUS_RAW: {
+      auto frame = CopyCallerFrame(request, length);
+      bus_->SendWithRetry(frame.data(), retries);
+      break;
+    }
     case CHANNEL_USB: SendUsbMessage(request, length); break;
     case CHANNEL_SERIAL: serial_->Write(request, length); break;
     case CHANNEL_USB_RAW: usb_->Write(request, length); break;
     default: break;
   }
-  (void)retries;
 }
 
 void CCommChannel::Receive(std::uint8_t* buffer, std::size_t length, unsigned polls, unsigned retries) {
   Clear(buffer, length);
   switch (kind_) {
+    case CHANNEL_SERIAL_BUS: bus_->ReceiveExtended(buffer, length, polls, retries); break;
+    case CHANNEL_SERIAL_BUS_RAW: bus_->ReceiveWithRetry(buffer, length, polls, retries); break;
     case CHANNEL_USB: ReceiveUsbMessage(buffer, length, polls); break;
     case CHANNEL_SERIAL: serial_->ReadWithTimeout(buffer, length, polls); break;
     case CHANNEL_USB_RAW: ReceiveUsbRaw(buffer, length, polls); break;
     default: break;
   }
-  (void)retries;
 }
 
 void CCommChannel::SetBaudRate(std::uint32_t baudRate) {
+  if (bus_) bus_->SetBaudRate(baudRate);
   if (serial_) serial_->SetBaudRate(baudRate);
 }
 

@@ -11,6 +11,7 @@
 
 #include "engine/link/isp_exception.h"
 
+class CSerialBusTransport;
 class CSerialPort;
 class CUsbTransport;
 
@@ -60,5 +61,6 @@ class CCommChannel {
 
   ChannelKind kind_;
   std::unique_ptr<CUsbTransport> usb_;
+  std::unique_ptr<CSerialBusTransport> bus_;
   std::unique_ptr<CSerialPort> serial_;
 };
