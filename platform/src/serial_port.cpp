@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -274,11 +276,27 @@ bool SerialPort::Write(const void* buffer, std::size_t length, std::size_t& writ
   return true;
 }
 
+namespace {
+
+// Unix98 pseudo-terminal slaves have the character majors 136 to 143.
+bool IsPseudoTerminalSlave(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  const unsigned int deviceMajor = major(st.st_rdev);
+  return deviceMajor >= 136 && deviceMajor <= 143;
+}
+
+}  // namespace
+
 bool SerialPort::Purge(std::uint32_t flags) {
   if (!IsOpen()) return Fail(EBADF);
   // The abort flags end pending overlapped operations; this port has none.
   const bool rx = flags & kPurgeRxClear;
-  const bool tx = flags & kPurgeTxClear;
+  // A pseudo-terminal has no transmit queue of its own: what the slave
+  // wrote already sits in the master's input, and flushing it there would
+  // destroy bytes that have left the port. A real port's transmit queue
+  // is empty anyway once a write has drained.
+  const bool tx = (flags & kPurgeTxClear) && !IsPseudoTerminalSlave(fd_);
   if (!rx && !tx) return true;
   if (!detail::FlushQueues(fd_, rx, tx)) return Fail(errno);
   return true;
