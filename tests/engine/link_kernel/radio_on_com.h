@@ -4,14 +4,28 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/temp_folder.h"
 #include "radiosim/pty_front_end.h"
 #include "radiosim/radio_simulator.h"
+
+// Polls the condition until it holds or the deadline passes (the radio
+// works on its own thread, a little behind the host's last write).
+template <class Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) {
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 class RadioOnCom {
  public:
