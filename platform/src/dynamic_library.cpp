@@ -48,6 +48,12 @@ std::string ProgramFolder() {
   return exe.parent_path().string();
 }
 
+std::string ProgramName() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.filename().string();
+}
+
 std::string LibraryFileFor(const std::string& name) {
   return (std::filesystem::path(ProgramFolder()) / ("lib" + WithoutDllExtension(name) + ".so")).string();
 }

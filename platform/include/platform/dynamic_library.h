@@ -32,8 +32,9 @@ class DynamicLibrary {
   std::string path_;
 };
 
-// The folder that holds the running program.
+// The folder that holds the running program, and the program's file name.
 std::string ProgramFolder();
+std::string ProgramName();
 // The file a library name maps to: <program folder>/lib<Name>.so (a
 // trailing ".dll" of any case is dropped).
 std::string LibraryFileFor(const std::string& name);
