@@ -43,6 +43,11 @@ void DeviceTable::ClearRecords() {
     r.deviceId = kClearedId;
     r.owner = kNoOwner;
   }
+  // The companions go with the records: a cleared table knows of no device.
+  handles_.fill(0);
+  present_.fill(false);
+  presentList_.fill(0);
+  presentCount_ = 0;
 }
 
 void DeviceTable::Free(PWL_DEVICE_RECORD& record) {

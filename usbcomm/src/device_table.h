@@ -36,7 +36,8 @@ class DeviceTable {
   PWL_DEVICE_RECORD* FindOrTake(std::uint16_t device);
   // The record an application has selected, or null.
   PWL_DEVICE_RECORD* OwnedBy(int app);
-  // Every record empty: id 255, owner 255, the rest 0.
+  // Every record empty (id 255, owner 255, the rest 0), and no handle or
+  // present flag left.
   void ClearRecords();
   // One record empty again (handle 0, id 0xFFFF, owner 255, absent).
   static void Free(PWL_DEVICE_RECORD& record);

@@ -41,7 +41,9 @@ int LoadDriver(StateLock& lock, UnloadedDriver& failed) {
 
 UnloadedDriver UnloadDriver(StateLock& lock, bool unregisterUsbMonitor) {
   LibraryState& s = State();
+  s.unloading = true;
   s.changed.wait(lock, [&] { return s.activeTransfers == 0; });
+  s.unloading = false;
   if (s.Pst().unregisterDeviceChange) s.Pst().unregisterDeviceChange();
   if (unregisterUsbMonitor && s.Pst().unregisterUsbMonitor) s.Pst().unregisterUsbMonitor();
   UnloadedDriver unloaded;

@@ -34,6 +34,8 @@ struct LibraryState {
   std::unique_ptr<CPWLMsgThread> msgThread;
   int osClass = 0;
   int activeTransfers = 0;
+  // Set while the driver is being unloaded: no new transfer starts.
+  bool unloading = false;
 
   const PstFunctions& Pst() const { return driver.Functions(); }
 };

@@ -39,7 +39,7 @@ Prepared Prepare(int app, int device, HandleSource source, bool write) {
   }
   t.read = s.Pst().readData;
   t.write = s.Pst().writeData;
-  if ((write && !t.write) || (!write && !t.read)) {
+  if (s.unloading || (write && !t.write) || (!write && !t.read)) {
     p.rc = PWL_RC_NOT_BOUND;
     return p;
   }

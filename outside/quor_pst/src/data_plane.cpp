@@ -77,6 +77,8 @@ void DataPlane::Run() {
     for (std::size_t i = pendingCount; i-- > 0;) {
       if (dropPending[i]) pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
     }
+    peers_.insert(peers_.end(), attached_.begin(), attached_.end());
+    attached_.clear();
     if (!ready.empty() && ready.front() == 0) AcceptNew();
   }
 }
@@ -118,7 +120,7 @@ bool DataPlane::ReadAttachLine(Pending& pending) {
     peer->Disconnect();
     return false;
   }
-  peers_.push_back(peer);
+  attached_.push_back(peer);
   return false;
 }
 

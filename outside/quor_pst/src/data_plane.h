@@ -59,6 +59,7 @@ class DataPlane {
   platform::SocketWaitSet waitSet_;
   std::vector<Pending> pending_;
   std::vector<std::shared_ptr<DevicePeer>> peers_;
+  std::vector<std::shared_ptr<DevicePeer>> attached_;  // joins peers_ after a pass
   std::string path_;
   std::string ownFolder_;
   std::atomic<bool> stop_{false};
