@@ -1,6 +1,12 @@
 #include "library_state.h"
 
+#include "platform/target_registry.h"
+
 namespace pellwick {
+
+// The message thread's window and thread handles live in the platform's
+// registry; touching it first makes it outlive this state at exit.
+LibraryState::LibraryState() { platform::IsRegisteredThread(platform::kNoHandle); }
 
 LibraryState& State() {
   static LibraryState state;

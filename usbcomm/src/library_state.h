@@ -17,6 +17,8 @@
 namespace pellwick {
 
 struct LibraryState {
+  LibraryState();
+
   std::mutex mutex;
   std::condition_variable changed;  // transfers ending, devices arriving
 

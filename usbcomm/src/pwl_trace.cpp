@@ -3,11 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace pellwick {
 
@@ -15,27 +15,41 @@ namespace {
 
 constexpr std::size_t kTraceBufferSize = 1024;
 
+// The sink follows the variable: a changed value opens the new sink.
 class TraceSink {
  public:
-  TraceSink() {
-    const char* target = std::getenv(kTraceVariable);
-    if (!target || !*target) return;
-    if (std::strcmp(target, "stderr") == 0) {
+  void Write(const char* line) {
+    std::lock_guard lock(mutex_);
+    Follow();
+    if (!out_) return;
+    *out_ << line << '\n';
+    out_->flush();
+  }
+  bool On() {
+    std::lock_guard lock(mutex_);
+    Follow();
+    return out_ != nullptr;
+  }
+
+ private:
+  void Follow() {
+    const char* value = std::getenv(kTraceVariable);
+    std::string target = value ? value : "";
+    if (target == target_) return;
+    target_ = target;
+    out_ = nullptr;
+    file_.reset();
+    if (target.empty()) return;
+    if (target == "stderr") {
       out_ = &std::cerr;
       return;
     }
     file_ = std::make_unique<std::ofstream>(target, std::ios::app);
     if (*file_) out_ = file_.get();
   }
-  bool On() const { return out_ != nullptr; }
-  void Write(const char* line) {
-    std::lock_guard lock(mutex_);
-    *out_ << line << '\n';
-    out_->flush();
-  }
 
- private:
   std::mutex mutex_;
+  std::string target_;
   std::unique_ptr<std::ofstream> file_;
   std::ostream* out_ = nullptr;
 };

@@ -10,6 +10,11 @@
 // Application indexes and device ids are 16-bit values; device ids 0 to 126
 // are used. Window handles and thread ids are the platform layer's
 // process-wide handles (platform/target_registry.h).
+//
+// The driver library is loaded by name ("Quor_PST.DLL", that is
+// libQuor_PST.so beside the program) by the first PWLInitialize or
+// PWLInitializeEx. The debug trace goes to the sink that the environment
+// variable QUILLON_PWL_TRACE names ("stderr" or a file); it is off otherwise.
 
 #include <stdint.h>
 
