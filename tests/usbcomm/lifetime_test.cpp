@@ -3,12 +3,35 @@
 
 #include "pellwick_fixture.h"
 #include "platform/target_registry.h"
+#include "os_kind.h"
 #include "pwl_codes.h"
 
 namespace usbtest {
 namespace {
 
 using LifetimeTest = PellwickTest;
+
+TEST(OsKind, VersionsMapToTheirClassesAndTimeOuts) {
+  struct Case {
+    bool nt;
+    unsigned major, minor;
+    const char* servicePack;
+    int osClass;
+    unsigned timeoutMs;
+  };
+  const Case cases[] = {
+      {false, 4, 0, " C", 4, 3000}, {false, 4, 0, " B", 4, 3000}, {false, 4, 0, "", 3, 3000},
+      {false, 4, 10, " A", 6, 3000}, {false, 4, 10, "", 5, 3000},  {false, 4, 90, "", 7, 2500},
+      {true, 4, 0, "", 0, 3000},     {true, 5, 0, "", 1, 1000},    {true, 5, 1, "", 2, 1000},
+      {true, 6, 0, "", 9, 3000},  // unknown: the previous class stays
+  };
+  for (const auto& c : cases) {
+    int kind = pellwick::GetOsKind({c.nt, c.major, c.minor, c.servicePack}, 9);
+    EXPECT_EQ(kind, c.osClass) << c.major << "." << c.minor << c.servicePack;
+    EXPECT_EQ(pellwick::DeviceMutexTimeoutMs(kind == 9 ? 8 : kind), c.timeoutMs);
+  }
+  EXPECT_EQ(pellwick::GetOsKind(pellwick::ReportedOsVersion(), 0), 2) << "the Windows XP class";
+}
 
 TEST(PstStatusMap, EveryListedStatusHasItsCodeAndOthersAreFailure) {
   struct Case {

@@ -12,7 +12,8 @@ constexpr int kInvalidHandleError = 6;
 }  // namespace
 
 int WaitDeviceMutex(int osClass) {
-  PwlTrace(0, "Waiting %u ms for %s", DeviceMutexTimeoutMs(osClass), kDeviceMutexName);
+  // Without a handle the wait of DeviceMutexTimeoutMs(osClass) cannot start.
+  (void)osClass;
   return PWL_RC_DEVICE_BUSY;
 }
 
