@@ -1,5 +1,6 @@
 #include "engine/product/product_file_lexer.h"
 
+#include "engine/product/ascii_text.h"
 #include "engine/product/keyword_table.h"
 #include "engine/product/product_token.h"
 
@@ -10,25 +11,15 @@ constexpr int kCarriageReturn = 13;
 constexpr int kSpace = 32;
 constexpr int kCommentStart = '#';
 
-bool IsAsciiLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAsciiDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsWordChar(int c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '-'; }
+using ascii::IsDigit;
+using ascii::IsLetter;
+
+bool IsWordChar(int c) { return IsLetter(c) || IsDigit(c) || c == '_' || c == '-'; }
 bool IsBlank(int c) { return c == kTab || c == kCarriageReturn || c == kSpace; }
-
-int AsciiLower(int c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // The value of a hexadecimal digit character, or -1.
 int HexDigitValue(int c) {
-  if (IsAsciiDigit(c)) return c - '0';
+  if (IsDigit(c)) return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
@@ -86,8 +77,8 @@ int ProductFileLexer::GetToken(TokenValue& value, bool& isWord, int& line, int& 
   const int c = stream_->GetChar();
   if (c == CharInputStream::kEndOfText) return TOKEN_ENDFILE;
   if (const int punctuation = PunctuationToken(c); punctuation >= 0) return punctuation;
-  if (IsAsciiLetter(c)) return ReadWord(c, value, isWord);
-  if (IsAsciiDigit(c)) return ReadNumber(c, value);
+  if (IsLetter(c)) return ReadWord(c, value, isWord);
+  if (IsDigit(c)) return ReadNumber(c, value);
   return TOKEN_INVALID_CHAR;
 }
 
@@ -135,7 +126,7 @@ int ProductFileLexer::ReadNumber(int first, TokenValue& value) {
     value.number = number << 20;
     return TOKEN_NUMBER;
   }
-  if (IsAsciiLetter(c) || IsAsciiDigit(c)) return TOKEN_INVALID_NUMBER;
+  if (IsLetter(c) || IsDigit(c)) return TOKEN_INVALID_NUMBER;
   stream_->UngetChar();
   value.number = number;
   return TOKEN_NUMBER;
@@ -154,7 +145,7 @@ bool ProductFileLexer::SkipAttachedAmpersands() {
 
 int ProductFileLexer::LookupKeyword(std::string_view text) {
   for (const KeywordEntry& entry : KeywordTable()) {
-    if (entry.keyword[0] != '\0' && EqualsIgnoringCase(entry.keyword, text)) return entry.code;
+    if (entry.keyword[0] != '\0' && ascii::EqualsIgnoringCase(entry.keyword, text)) return entry.code;
   }
   return TOKEN_IDENTIFIER;
 }

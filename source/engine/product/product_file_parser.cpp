@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "engine/product/ascii_text.h"
 #include "engine/product/keyword_table.h"
 #include "engine/product/parse_log.h"
 #include "engine/product/product_file_error.h"
@@ -38,24 +39,6 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
-int AsciiLower(int c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 // The file name printed in messages: the path after its last separator.
 std::string FileNameOf(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -66,10 +49,10 @@ void Trace(const std::string& line) { std::fputs(line.c_str(), stdout); }
 
 }  // namespace
 
-// One parameter of a flash header: where its value goes and what is said
-// when it is repeated or has a value of the wrong kind.
 namespace {
 
+// One parameter of a flash header: where its value goes and what is said
+// when it is repeated or has a value of the wrong kind.
 struct FlashParameter {
   int code;
   std::uint32_t CFlashRecord::*number;  // null for a word parameter
@@ -275,7 +258,7 @@ int ProductFileParser::LoadProduct(const std::string& path, const std::string& t
   int ampersandFlag = 1;
   path_ = path;
   int found = ReadFirstProductName(path, name, ampersandFlag);
-  while (found == 1 && !EqualsIgnoringCase(name, tag)) found = ReadNextProductName(name, ampersandFlag);
+  while (found == 1 && !ascii::EqualsIgnoringCase(name, tag)) found = ReadNextProductName(name, ampersandFlag);
   if (found != 1) FatalWithoutPosition(FormatText(msg::kTagNotFound, {tag}));
 
   loaded.name = name;
@@ -309,7 +292,7 @@ void ProductFileParser::ParseProductBody() {
 void ProductFileParser::ParseProcessor() {
   Next();
   if (!IsWord()) Fatal(msg::kInvalidProcessorName);
-  record_->processor = AsciiUpper(Word());
+  record_->processor = ascii::ToUpper(Word());
   Next();  // normally ";", dropped whatever it is
 }
 
