@@ -1,16 +1,20 @@
 #include "engine/product/char_input_stream.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "engine/product/product_file_error.h"
+#include "engine/quillon_exception.h"
 
 CharInputStream::CharInputStream(const std::string& fileName) {
+  // A folder opens like a file but reads as nothing.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(fileName, ignored)) throw QUILLON_ERROR;
   std::ifstream file(fileName, std::ios::binary);
-  if (!file) ThrowProductFileFailure();
+  if (!file) throw QUILLON_ERROR;
   text_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad()) ThrowProductFileFailure();
+  if (file.bad()) throw QUILLON_ERROR;
   size_ = text_.size();
   text_.push_back('\n');  // the added line end after the last line
   std::replace(text_.begin(), text_.end(), '\n', '\0');

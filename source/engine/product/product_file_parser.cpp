@@ -7,7 +7,7 @@
 #include "engine/product/ascii_text.h"
 #include "engine/product/keyword_table.h"
 #include "engine/product/parse_log.h"
-#include "engine/product/product_file_error.h"
+#include "engine/quillon_exception.h"
 #include "engine/product/product_parse_messages.h"
 #include "engine/product/product_token.h"
 
@@ -171,13 +171,13 @@ void ProductFileParser::Warn(const std::string& message) const { Report(message,
 void ProductFileParser::Fatal(const std::string& message) {
   Report(message, line_, column_);
   lexer_.reset();  // the read ends here; a later listing call finds no file
-  ThrowProductFileFailure();
+  throw QUILLON_ERROR;
 }
 
 void ProductFileParser::FatalWithoutPosition(const std::string& message) {
   Report(message, 0, 0);
   lexer_.reset();
-  ThrowProductFileFailure();
+  throw QUILLON_ERROR;
 }
 
 // ---------------------------------------------------------------- product headers

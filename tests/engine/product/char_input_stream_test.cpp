@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/quillon_exception.h"
+
 #include <string>
 #include <vector>
 
@@ -105,7 +107,17 @@ TEST_F(CharInputStreamTest, GivesTheTextOfEachLine) {
 }
 
 TEST_F(CharInputStreamTest, MissingFileThrows) {
-  EXPECT_ANY_THROW(CharInputStream(folder_.PathOf("absent.qlp")));
+  EXPECT_THROW(CharInputStream(folder_.PathOf("absent.qlp")), QUILLON_EXCEPTION);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CharInputStreamOpen, AFolderIsNotAReadableFile) {
+  TempFolder folder;
+  std::filesystem::create_directories(folder.PathOf("dir.qlp"));
+  EXPECT_THROW(CharInputStream(folder.PathOf("dir.qlp")), QUILLON_EXCEPTION);
 }
 
 }  // namespace

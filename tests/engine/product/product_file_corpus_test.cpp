@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/product/product_file_parser.h"
+#include "engine/quillon_exception.h"
 #include "log_capture.h"
 
 namespace {
@@ -100,7 +101,7 @@ void RunLoad(ProductFileParser& parser, const std::string& path, const std::stri
     const int result = parser.LoadProduct(path, tag, record);
     out << "result " << result << "\n";
     PrintRecord(out, record);
-  } catch (...) {
+  } catch (QUILLON_EXCEPTION) {
     out << "result fatal\n";
     EXPECT_EQ(record, PreviousRecord()) << "a failed load changed the record";
   }
@@ -125,7 +126,7 @@ std::string Transcript(const std::string& command) {
     } else {
       ADD_FAILURE() << "unknown command " << command;
     }
-  } catch (...) {
+  } catch (QUILLON_EXCEPTION) {
     threwOutside = true;
   }
   const std::string traced = testing::internal::GetCapturedStdout();

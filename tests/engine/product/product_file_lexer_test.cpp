@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/quillon_exception.h"
+
 #include <string>
 #include <vector>
 
@@ -241,7 +243,7 @@ TEST_F(LexerTest, NonWordTokensLeaveTheValueAndClearIsWord) {
 }
 
 TEST_F(LexerTest, MissingFileThrows) {
-  EXPECT_ANY_THROW(ProductFileLexer(folder_.PathOf("absent.qlp")));
+  EXPECT_THROW(ProductFileLexer(folder_.PathOf("absent.qlp")), QUILLON_EXCEPTION);
 }
 
 }  // namespace

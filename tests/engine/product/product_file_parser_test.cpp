@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/quillon_exception.h"
+
 #include <string>
 
 #include "log_capture.h"
@@ -25,16 +27,16 @@ TEST_F(ProductFileParserTest, NextNameWithoutAnOpenFileIsZero) {
 TEST_F(ProductFileParserTest, UnreadableFileFailsAndKeepsTheRecord) {
   CProductRecord record;
   record.name = "KEPT";
-  EXPECT_ANY_THROW(parser_.LoadProduct(folder_.PathOf("absent.qlp"), "A", record));
+  EXPECT_THROW(parser_.LoadProduct(folder_.PathOf("absent.qlp"), "A", record), QUILLON_EXCEPTION);
   EXPECT_EQ(record.name, "KEPT");
-  EXPECT_ANY_THROW(parser_.ReadFirstProductName(folder_.PathOf("absent.qlp"), name_, flag_));
+  EXPECT_THROW(parser_.ReadFirstProductName(folder_.PathOf("absent.qlp"), name_, flag_), QUILLON_EXCEPTION);
   EXPECT_EQ(parser_.ReadNextProductName(name_, flag_), 0);
 }
 
 TEST_F(ProductFileParserTest, AFatalErrorWhileListingEndsTheListing) {
   const std::string path = folder_.Write("bad.qlp", "product A ; product B { }");
   ASSERT_EQ(parser_.ReadFirstProductName(path, name_, flag_), 1);
-  EXPECT_ANY_THROW(parser_.ReadNextProductName(name_, flag_));
+  EXPECT_THROW(parser_.ReadNextProductName(name_, flag_), QUILLON_EXCEPTION);
   EXPECT_EQ(parser_.ReadNextProductName(name_, flag_), 0);
   EXPECT_EQ(log_.Take().size(), 1u);
 }
@@ -62,14 +64,14 @@ TEST_F(ProductFileParserTest, AFailedLoadAfterAGoodOneKeepsTheGoodProduct) {
   CProductRecord record;
   ASSERT_EQ(parser_.LoadProduct(good, "A", record), 1);
   const CProductRecord loaded = record;
-  EXPECT_ANY_THROW(parser_.LoadProduct(bad, "A", record));
+  EXPECT_THROW(parser_.LoadProduct(bad, "A", record), QUILLON_EXCEPTION);
   EXPECT_EQ(record, loaded);
 }
 
 TEST_F(ProductFileParserTest, MessagesNameTheFileWithoutItsFolders) {
   const std::string path = folder_.Write("named.qlp", "product A { }");
   CProductRecord record;
-  EXPECT_ANY_THROW(parser_.LoadProduct(path, "Z", record));
+  EXPECT_THROW(parser_.LoadProduct(path, "Z", record), QUILLON_EXCEPTION);
   EXPECT_EQ(log_.Take(), std::vector<std::string>{
                              "Error> Product file parse error. named.qlp. Product tag 'Z' was not found in this file"});
 }

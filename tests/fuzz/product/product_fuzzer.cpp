@@ -18,6 +18,7 @@
 #include "engine/product/product_file_lexer.h"
 #include "engine/product/product_file_parser.h"
 #include "engine/product/product_token.h"
+#include "engine/quillon_exception.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ std::vector<std::string> ListNames() {
       Require(flag == 0 || flag == 1, "ampersand flag is neither 0 nor 1");
       names.push_back(name);
     }
-  } catch (...) {
+  } catch (QUILLON_EXCEPTION) {
   }
   return names;
 }
@@ -85,7 +86,7 @@ void Load(const std::string& tag) {
   try {
     parser.LoadProduct(inputPath, tag, record);
     CheckRecord(record);
-  } catch (...) {
+  } catch (QUILLON_EXCEPTION) {
     Require(record.name == "BEFORE" && record.flashes.empty(), "failed load changed the record");
   }
 }
