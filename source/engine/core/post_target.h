@@ -1,0 +1,53 @@
+#pragma once
+// The one dispatcher through which the program's thread messages are posted.
+//
+// A target names a receiver: the four worker threads by their entries in the
+// target table (filled by the main dialog when it creates them), the main
+// window by its handle, and the second window (the FlashPack Manager) by a
+// holder that is set only while that dialog is open. Posting never waits for
+// the receiver. Called from every thread, device worker threads and library
+// callbacks included.
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/message.h"
+#include "platform/target_registry.h"
+
+enum PostTarget : std::int32_t {
+  PT_PREPROCESSING = 0,
+  PT_CORE = 1,
+  PT_USER_IO = 2,
+  PT_REMOTE_IO = 3,
+  PT_MAIN_WINDOW = 4,
+  PT_SECOND_WINDOW = 5,
+};
+
+inline constexpr int kWorkerThreadTargetCount = 4;
+
+// Posts the message to the target; nonzero on success. An out-of-range
+// target, a worker thread that does not exist (yet) or has ended, and the
+// second window while it is not open receive nothing and give 0. A payload
+// that the message owns is freed when the post fails.
+int PostToTarget(std::int32_t target, platform::Message message);
+int PostToTarget(std::int32_t target, std::uint32_t message, platform::WParam wParam = 0,
+                 platform::LParam lParam = 0);
+// Hands a record over to the receiver, which takes it with Message::Take<T>().
+template <class T>
+int PostToTarget(std::int32_t target, std::uint32_t message, std::unique_ptr<T> payload,
+                 platform::LParam lParam = 0) {
+  return PostToTarget(target, platform::Message(message, std::move(payload), lParam));
+}
+
+// The thread id of worker thread 0 to 3; 0 (no thread) for any other target
+// or an entry that is not filled.
+platform::ThreadId GetTargetThreadId(std::int32_t target);
+
+// The target table. The main dialog fills the worker entries when it creates
+// the threads; platform::kNoHandle empties an entry.
+void SetTargetThread(std::int32_t target, platform::ThreadId id);
+void SetMainWindow(platform::WindowHandle window);
+void ClearMainWindow();
+// The second-window holder, set while the FlashPack Manager dialog is open.
+void SetSecondWindow(platform::WindowHandle window);
+void ClearSecondWindow();
