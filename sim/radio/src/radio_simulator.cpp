@@ -25,6 +25,7 @@ RadioSimulator::RadioSimulator(RadioConfig config)
     : config_(std::move(config)),
       bootLoader_(config_.bootLoader, config_.link, config_.ramSize),
       kernel_(config_.targetName) {
+  if (!config_.transcriptFile.empty()) transcriptOpen_ = transcript_.OpenFile(config_.transcriptFile);
   if (config_.powerOn == PowerOnState::Kernel)
     EnterKernel(kKernelStartRate);
   else

@@ -110,8 +110,9 @@ int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) return 2;
 
+  options.config.transcriptFile = options.transcript;
   radiosim::RadioSimulator radio(options.config);
-  if (!options.transcript.empty() && !radio.GetTranscript().OpenFile(options.transcript)) {
+  if (!radio.TranscriptFileOpen()) {
     std::fprintf(stderr, "radiosim: cannot write the transcript %s\n", options.transcript.c_str());
     return 1;
   }

@@ -37,6 +37,8 @@ struct RadioConfig {
   std::uint32_t resyncGapMs = 1500;
   // The largest kernel image the RAM takes.
   std::uint32_t ramSize = 1u << 20;
+  // When set, every transcript line is appended to this file too.
+  std::string transcriptFile{};
 };
 
 constexpr std::uint32_t kBootLoaderRate = 19200;

@@ -59,6 +59,8 @@ class RadioSimulator {
   int KernelStarts() const;
   const RadioConfig& Config() const { return config_; }
   Transcript& GetTranscript() { return transcript_; }
+  // False when the configured transcript file could not be opened.
+  bool TranscriptFileOpen() const { return config_.transcriptFile.empty() || transcriptOpen_; }
 
  private:
   struct Pending {
@@ -91,6 +93,7 @@ class RadioSimulator {
   int kernelStarts_ = 0;
   std::optional<Clock::time_point> lastByte_;
   Transcript transcript_;
+  bool transcriptOpen_ = false;
 };
 
 }  // namespace radiosim
