@@ -10,6 +10,11 @@ namespace {
 // Output is gathered and handed to the file in pieces of this size.
 constexpr std::size_t kOutputChunk = 1 << 20;
 
+// Copies nothing for an empty run, so that a look with no buffer is fine.
+void CopyBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t size) {
+  if (size > 0) std::memcpy(to, from, size);
+}
+
 bool IsDataType(std::uint32_t type) { return type >= 1 && type <= 3; }
 bool IsTerminationType(std::uint32_t type) { return type >= 7 && type <= 9; }
 
@@ -110,7 +115,7 @@ std::uint32_t CSRecordFile::ReadSRecordBlock(std::uint8_t* buffer, std::uint32_t
         if (bufferSize == 0) return characters;  // the header stays pending
         const std::uint32_t size = DataLength(current_);
         if (size > bufferSize) throw SREC_BUFFER_TOO_SMALL;
-        std::memcpy(buffer, current_.data.data(), size);
+        CopyBytes(buffer, current_.data.data(), size);
         length = size;
         state_ = kCollecting;
         return characters;
@@ -153,13 +158,13 @@ std::uint32_t CSRecordFile::ReadSRecordBlock(std::uint8_t* buffer, std::uint32_t
         const std::uint32_t room = bufferSize - length;
         const std::uint32_t size = DataLength(current_);
         if (size <= room) {
-          std::memcpy(buffer + length, current_.data.data(), size);
+          CopyBytes(buffer + length, current_.data.data(), size);
           length += size;
           state_ = kCollecting;
           if (length == bufferSize) return characters;
           break;
         }
-        std::memcpy(buffer + length, current_.data.data(), room);
+        CopyBytes(buffer + length, current_.data.data(), room);
         length += room;
         DropCurrentFront(room);
         state_ = kHandleRecord;
