@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/quillon_exception.h"
-
 #include <string>
 #include <vector>
 
+#include "engine/quillon_exception.h"
 #include "temp_file.h"
 
 namespace {

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/quillon_exception.h"
-
 #include <string>
 #include <vector>
 
 #include "engine/product/product_token.h"
+#include "engine/quillon_exception.h"
 #include "temp_file.h"
 
 namespace {

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/quillon_exception.h"
-
 #include <string>
 
+#include "engine/quillon_exception.h"
 #include "log_capture.h"
 #include "temp_file.h"
 
