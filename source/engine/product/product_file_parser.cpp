@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
 #include "engine/product/ascii_text.h"
 #include "engine/product/keyword_table.h"
-#include "engine/product/parse_log.h"
-#include "engine/quillon_exception.h"
 #include "engine/product/product_parse_messages.h"
 #include "engine/product/product_token.h"
+#include "engine/quillon_exception.h"
 
 namespace msg = product_messages;
 
@@ -163,7 +165,7 @@ void ProductFileParser::Report(const std::string& message, int line, int column)
   } else {
     text += ". " + message;
   }
-  PostParseLogLine(std::move(text));
+  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(std::move(text)));
 }
 
 void ProductFileParser::Warn(const std::string& message) const { Report(message, line_, column_); }

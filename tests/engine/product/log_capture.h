@@ -1,27 +1,37 @@
 #pragma once
-// Collects the lines that the product-file parser logs while it lives.
+// Stands in for the user-I/O thread while it lives: collects the log lines
+// posted to it.
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/product/parse_log.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "platform/target_registry.h"
 
 class LogCapture {
  public:
-  LogCapture() {
-    SetParseLogSink([this](std::string line) { lines_.push_back(std::move(line)); });
-  }
-  ~LogCapture() { SetParseLogSink(nullptr); }
+  LogCapture() { SetTargetThread(PT_USER_IO, queue_.handle()); }
+  ~LogCapture() { SetTargetThread(PT_USER_IO, platform::kNoHandle); }
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
 
-  // The lines logged so far, taken out of the capture.
+  // The lines posted so far, taken out of the queue. Anything else posted
+  // to the user-I/O thread shows as a line saying so.
   std::vector<std::string> Take() {
     std::vector<std::string> lines;
-    lines.swap(lines_);
+    while (std::optional<platform::Message> message = queue_.queue().TryGet()) {
+      std::unique_ptr<std::string> line = message->Take<std::string>();
+      if (message->number == WM_LOG_LINE && line) {
+        lines.push_back(*line);
+      } else {
+        lines.push_back("unexpected message " + std::to_string(message->number));
+      }
+    }
     return lines;
   }
 
  private:
-  std::vector<std::string> lines_;
+  platform::RegisteredQueue queue_;
 };

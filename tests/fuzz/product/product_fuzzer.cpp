@@ -14,7 +14,6 @@
 
 #include <unistd.h>
 
-#include "engine/product/parse_log.h"
 #include "engine/product/product_file_lexer.h"
 #include "engine/product/product_file_parser.h"
 #include "engine/product/product_token.h"
@@ -94,8 +93,8 @@ void Load(const std::string& tag) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Lines and traces are of no interest here.
-  SetParseLogSink([](std::string) {});
+  // Trace lines are of no interest here; the log lines go nowhere, as no
+  // user-I/O thread is registered.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
   inputPath = (std::filesystem::temp_directory_path() /
                ("quillon-product-fuzz-" + std::to_string(::getpid()) + ".qlp"))
