@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pellwick/pellwick.h"
+#include "msg_thread.h"
 #include "pst_driver.h"
 #include "quor_pst/quor_sim_control.h"
 
@@ -78,6 +79,9 @@ class PellwickTest : public ::testing::Test {
   static void PlugDevice(uint16_t id, unsigned interfaces = QUOR_SIM_FLASH, int16_t outEp = 64, int16_t inEp = 64) {
     ASSERT_EQ(QuorSim_DefineDevice(id, interfaces, outEp, inEp), 0);
     ASSERT_EQ(QuorSim_Plug(id), 0);
+    // The library learns of the device from the driver's arrival messages;
+    // let them take effect before the test goes on.
+    ASSERT_TRUE(pellwick::WaitForDriverMessages());
   }
 
   // Lists the flash interface; returns the result and fills the ids.

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "platform/event.h"
+
 #include "library_state.h"
 #include "pellwick/pellwick.h"
 #include "pwl_trace.h"
@@ -43,6 +45,20 @@ platform::Message ConnectionChange(unsigned device, bool arrived) {
 
 }  // namespace
 
+bool WaitForDriverMessages(platform::Milliseconds timeout) {
+  platform::ThreadId thread;
+  {
+    auto lock = LockState();
+    if (!State().msgThread) return true;  // nothing can be queued
+    thread = State().msgThread->Id();
+  }
+  auto handled = std::make_shared<platform::Event>(platform::Event::Reset::Manual);
+  auto request = std::make_unique<DrainRequest>();
+  request->handled = handled;
+  if (!platform::PostThreadMessage(thread, kDrainMessage, std::move(request))) return true;  // the thread has ended
+  return handled->Wait(timeout);
+}
+
 int MapInterfaceKind(int driverKind) {
   switch (driverKind) {
     case kDriverKindTestCommand: return PWL_KIND_TEST_COMMAND;
@@ -61,6 +77,9 @@ CPWLMsgThread::CPWLMsgThread() : window_(Id()) {
   });
   Map().On(WM_PST_DEVICE_REMOVAL, [](platform::Message& m) {
     OnDeviceRemoval(static_cast<unsigned>(m.wParam), static_cast<int>(m.lParam));
+  });
+  Map().On(kDrainMessage, [](platform::Message& m) {
+    if (auto done = m.Take<DrainRequest>()) done->handled->Set();
   });
 }
 

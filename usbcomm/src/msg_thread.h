@@ -7,12 +7,19 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/event.h"
 #include "platform/target_registry.h"
 #include "platform/worker_thread.h"
 
 namespace pellwick {
 
 class CPWLMsgThread;
+
+// What the message thread answers when it reaches a drain request.
+inline constexpr std::uint32_t kDrainMessage = 0x7F00;
+struct DrainRequest {
+  std::shared_ptr<platform::Event> handled;
+};
 
 // The hidden window: a window handle whose messages the message thread
 // handles.
@@ -41,6 +48,11 @@ class CPWLMsgThread : public platform::WorkerThread {
  private:
   CPWLThreadWnd window_;
 };
+
+// Waits until the message thread has handled every message that was posted
+// to it (or to its window) before the call; false when the time-out passed
+// first. For tests that must see the driver's notifications take effect.
+bool WaitForDriverMessages(platform::Milliseconds timeout = std::chrono::seconds(10));
 
 // The window handlers, run on the message thread.
 void OnDeviceArrival(unsigned device, int driverKind);
