@@ -119,7 +119,8 @@ TEST(JobOptions, CopyCarriesSectorListAndNames) {
   // The copy is independent.
   options.SetSectorList({});
   EXPECT_EQ(copy.GetSectorList(), sectors);
-  copy = copy;  // self-assignment keeps everything
+  CJobOptions& same = copy;
+  copy = same;  // self-assignment keeps everything (and takes the lock once)
   EXPECT_EQ(copy.GetSectorList(), sectors);
 }
 

@@ -1,0 +1,13 @@
+#pragma once
+// Posted with WM_FLASHPACK_STATUS to the pre-processing thread when a
+// flashpack extract is done; passed on to the FlashPack Manager prompt. The
+// pack manager is borrowed: the device object keeps owning it.
+
+#include "engine/core/device_number.h"
+
+class CPackManager;
+
+struct FlashpackStatusRecord {
+  CPackManager* packManager = nullptr;  // borrowed
+  DeviceNumber device = 0;
+};

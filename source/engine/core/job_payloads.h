@@ -1,0 +1,60 @@
+#pragma once
+// The arguments of queued operations, one record per kind of job. Each
+// payload carries its own copy of the options, taken when the job was built.
+// Region lists are owned (RegionListPtr): destroying a payload releases its
+// lists' buffers in the registry once.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/job_options.h"
+#include "engine/core/region_list.h"
+
+// WM_FLASH, WM_FLASHPACK_EXTRACT_ADD_FLASH, WM_FLASHPACK_ADD, WM_ORVIX_FLASH,
+// WM_RALIX_FLASH_FILE.
+struct FileJobPayload {
+  std::string imageFileName;
+  CJobOptions options;
+  // Null until the core thread attaches a copy of the loaded regions (never
+  // set for WM_ORVIX_FLASH and WM_RALIX_FLASH_FILE).
+  RegionListPtr loadedImage;
+};
+
+// WM_REVERSE_FLASH, WM_ORVIX_REVERSE_FLASH.
+struct ReadBackPayload {
+  std::uint32_t outputAddress = 0;    // address of the first byte read in the written file; entry of its end record
+  std::uint32_t readBaseAddress = 0;
+  std::uint32_t reserved = 0;         // reserved by the sender
+  std::uint8_t recordLength = 0;      // S-record count field of the data records
+  std::string outputFileName;
+  RegionListPtr regions;              // regions to read, with registry buffers that receive the data
+  CJobOptions options;
+};
+
+// WM_RAM_DUMP.
+struct RamDumpPayload {
+  std::string outputFileName;
+  RegionListPtr regions;  // the RAM regions to dump
+  CJobOptions options;
+};
+
+// WM_FLASHPACK_REMOVE.
+struct FlashpackRemovePayload {
+  std::vector<std::uint16_t> packIndices;  // the flashpacks to remove
+  CJobOptions options;
+};
+
+// WM_CUSTOM_COMMAND.
+struct CustomCommandPayload {
+  static constexpr std::size_t kMaxCommandBytes = 64;
+  static constexpr std::uint32_t kNoResponse = 0x1;  // flags bit 0: no response wanted
+
+  std::string label;  // of the custom-menu item
+  std::array<std::uint8_t, kMaxCommandBytes> command{};
+  std::uint32_t commandLength = 0;  // bytes of command in use, at most 64
+  std::uint32_t flags = 0;
+  CJobOptions options;
+  RegionListPtr regions;  // filled by the starter
+};

@@ -1,0 +1,17 @@
+#pragma once
+// A request to ask the user, posted with WM_USER_PROMPT to the user-I/O
+// thread, which frees it and, when a reply is wanted, posts the result with
+// WM_PROMPT_REPLY to the reply target.
+
+#include <cstdint>
+
+// The two prompt kinds that the engine builds: an error box (reply target 1,
+// no reply) and a retry/cancel box (reply target 1, with a reply).
+inline constexpr std::int32_t PROMPT_ERROR = 9;
+inline constexpr std::int32_t PROMPT_RETRY_CANCEL = 10;
+
+struct PromptRequest {
+  std::int32_t kind = 0;
+  std::int32_t replyTarget = 0;  // PostTarget that receives WM_PROMPT_REPLY
+  std::int32_t wantReply = 0;    // 1: post the result back
+};
