@@ -266,6 +266,17 @@ TEST_F(OnDeviceEventTest, EachListIsReleasedOncePerOperation) {
   EXPECT_EQ(counting.Outstanding(), 0u);
 }
 
+// A smartphone command that reports one list as both is released once.
+TEST_F(OnDeviceEventTest, OneListAsBothIsReleasedOnce) {
+  RegionListPtr list = MakeFilledList(1);
+  const std::uint8_t* buffer = (*list)[0].buffer;
+  CRegionList* both = list.release();
+  OnDeviceEvent(DeviceEvent{.device = DEVICE_SMARTPHONE, .eventCode = EVENT_PHONE_COMMAND_SENT,
+                            .listA = both, .listB = both});
+  EXPECT_EQ(counting.FreesOf(buffer), 1);
+  EXPECT_FALSE(Next());
+}
+
 TEST_F(OnDeviceEventTest, WithoutACoreThreadRecordsAreFreed) {
   SetTargetThread(PT_CORE, platform::kNoHandle);
   ErrorDetails details{};

@@ -8,6 +8,7 @@
 #include "engine/core/messages.h"
 #include "platform/message_queue.h"
 #include "platform/target_registry.h"
+#include "platform/worker_thread.h"
 
 namespace {
 
@@ -131,6 +132,25 @@ TEST_F(PostToTargetTest, FailedPostsFreeTheirPayload) {
     EXPECT_EQ(PostToTarget(c.target, WM_LOG_LINE, std::make_unique<Counted>(1)), 0) << c.what;
     EXPECT_EQ(Counted::alive.load(), 0) << c.what;
   }
+}
+
+class Worker : public platform::WorkerThread {
+ public:
+  ~Worker() override {
+    PostQuit();
+    Join();
+  }
+};
+
+// A worker thread whose loop has ended refuses the post; the record goes.
+TEST_F(PostToTargetTest, EndedWorkerThreadFreesThePayload) {
+  Worker worker;
+  ASSERT_TRUE(worker.Create());
+  SetTargetThread(PT_CORE, worker.Id());
+  worker.PostQuit();
+  worker.Join();
+  EXPECT_EQ(PostToTarget(PT_CORE, WM_JOB_FINISHED, std::make_unique<Counted>(3)), 0);
+  EXPECT_EQ(Counted::alive.load(), 0);
 }
 
 }  // namespace
