@@ -1,0 +1,174 @@
+#pragma once
+// The device object of one radio: its link and kernel settings, the busy
+// and abort flags, event reporting to its owner, the decoding of the
+// kernel's error status, and opening the kernel link (find the running
+// kernel, or wake the boot loader, download the kernel and move the link
+// to its working speed). Operations follow one pattern: a starter that
+// refuses while busy and runs the worker inline (mode 0) or on a thread of
+// its own (mode 1), and a worker that reports exactly one closing event.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/core/device_event.h"
+#include "engine/core/device_number.h"
+#include "engine/link/boot_link.h"
+#include "engine/link/comm_channel.h"
+#include "engine/link/error_details.h"
+#include "engine/link/kernel_image.h"
+#include "engine/link/kernel_route.h"
+
+class CRegionList;
+
+using KernelEventCallback = DeviceEventCallback;
+
+struct KernelSettingsRecord {
+  DeviceNumber device = 0;
+  int linkMode = -1;
+  int chipFamily = kChipUnknown;
+  std::uint16_t usbDeviceId = 0;
+  int baudRate = 0;
+  int baudDivisor = 1;
+  int comPort = 0;
+  KernelImageSet images;
+  KernelEventCallback callback;
+  int autoMagicKey = 0;
+};
+
+struct FdiRegion {
+  std::uint32_t base = 0;
+  std::uint32_t unitSize = 0;
+  std::uint32_t unitCount = 0;
+};
+
+// Engine error codes that this object returns itself.
+inline constexpr int kKernelOk = 0;
+inline constexpr int kKernelUnknownError = 1;
+inline constexpr int kKernelBusy = 3;
+inline constexpr int kKernelCancelled = 4;
+inline constexpr int kKernelNotSpecified = 5;
+inline constexpr int kKernelInvalidType = 7;
+inline constexpr int kKernelInvalidProtocol = 8;
+inline constexpr int kKernelInvalidMode = 12;
+inline constexpr int kKernelNoErrorDetails = 13;
+inline constexpr int kKernelNotResponding = 18;
+
+// Operating modes of a starter.
+inline constexpr int kRunInline = 0;
+inline constexpr int kRunOnThread = 1;
+
+class CKernel {
+ public:
+  static constexpr int kBootLoaderRate = 19200;
+  static constexpr int kKernelStartRate = 115200;
+  static constexpr std::size_t kDownloadChunk = 1024;
+  static constexpr unsigned kDownloadRetries = 3;
+  static constexpr unsigned kPingRetries = 3;
+
+  CKernel();
+  explicit CKernel(const KernelSettingsRecord& settings);
+  virtual ~CKernel();
+  CKernel(const CKernel&) = delete;
+  CKernel& operator=(const CKernel&) = delete;
+
+  int LoadDeviceSettings(const KernelSettingsRecord& settings);
+  int SetCallback(KernelEventCallback callback);
+  int SetKernelImage(int kernelType, const std::uint8_t* image, std::uint32_t length, std::uint32_t loadAddress);
+  // The slot of the kernel type, or an empty slot for an unknown type.
+  KernelImageSlot GetKernelImage(int kernelType) const;
+  int SetLinkSpeed(int baudRate, int divisor);
+  int SetComPort(int comPort);
+  int SetLinkMode(int linkMode);
+  int SetUsbDeviceId(std::uint16_t usbDeviceId);
+  int SetAutoMagicKey(int flag);
+  int SetFdiRegion(std::uint32_t base, std::uint32_t unitSize, std::uint32_t unitCount);
+
+  void Abort() { abort_.store(1); }
+  int GetBusyState() const { return busy_.load() ? kKernelBusy : kKernelOk; }
+  static std::string GetPortPath(int comPort);
+  static std::string GetUsbInterfaceName(int chipFamily);
+
+  // Calls the owner's callback; a nonzero answer (or no callback) sets the
+  // abort flag. Returns the answer.
+  int NotifyEvent(const DeviceEvent& event);
+
+  // Asks the kernel for its error status on the channel and decodes it
+  // into the error details; returns the engine error.
+  int QueryTargetStatus(CCommChannel& channel);
+  const ErrorDetails& GetErrorDetails() const { return errorDetails_; }
+
+  // The comm check: opens the kernel link (booting the radio when no kernel
+  // runs); closing event 6 when it answers, 5 with the error otherwise.
+  int StartCommCheck(int mode);
+
+  // Opening the kernel link; link failures leave as ISP_EXCEPTION.
+  int OpenKernelLink();
+  int ProbeKernel();
+  int ProbeKernelIfIdle();
+  int DetectBootLoader();
+  int BootAndDownload();
+  void OnBootProgress(const BootProgress& progress);
+
+  DeviceNumber Device() const { return device_; }
+  int BaudRate() const { return baudRate_; }
+  int LinkMode() const { return linkMode_; }
+  int ChipFamily() const { return chipFamily_; }
+
+ protected:
+  struct ClosingEvents {
+    DeviceEventCode done;
+    DeviceEventCode cancelled;
+    DeviceEventCode failed;
+  };
+  using Worker = std::function<int()>;
+
+  // The starter pattern: 3 when busy; else marks busy (and clears the abort
+  // flag when asked) and runs the worker inline or on its own thread.
+  int StartOperation(int mode, bool clearsAbort, const ClosingEvents& events, Worker steps,
+                     CRegionList* listA = nullptr, CRegionList* listB = nullptr);
+  // The worker pattern: runs the steps in one guard, clears busy, reports
+  // the closing event and returns the result.
+  int RunWorker(const ClosingEvents& events, const Worker& steps);
+  void ReportProgress(DeviceEventCode code, std::int64_t done, std::int64_t total);
+  // Reads and clears the abort flag after a progress event: true when the
+  // operation is to stop.
+  bool TakeAbort() { return abort_.exchange(0) != 0; }
+
+  std::unique_ptr<CCommChannel> OpenKernelChannel(int baudRate) const;
+  int HostRate(int nominal) const {
+    const int divisor = baudDivisor_.load();
+    return divisor > 0 ? nominal / divisor : nominal;
+  }
+
+ private:
+  void CopySettings(const KernelSettingsRecord& settings);
+  void ReportClosing(const ClosingEvents& events, int result);
+  void JoinWorker();
+  static void BootProgressThunk(void* context, const BootProgress* progress);
+
+  DeviceNumber device_ = 0;
+  int linkMode_ = -1;
+  std::uint16_t usbDeviceId_ = 0;
+  // The link speed and port may be set while an operation runs.
+  std::atomic<int> baudRate_{0};
+  std::atomic<int> baudDivisor_{1};
+  std::atomic<int> comPort_{0};
+  int chipFamily_ = kChipUnknown;
+  KernelImageSet images_;
+  KernelEventCallback callback_;
+  ErrorDetails errorDetails_;
+  std::atomic<int> busy_{0};
+  std::atomic<int> abort_{0};
+  int autoMagicKey_ = 0;
+  std::uint32_t kernelBufferSize_ = 0;
+  FdiRegion fdiRegion_;
+  // The lists of the running operation, carried by its events.
+  CRegionList* listA_ = nullptr;
+  CRegionList* listB_ = nullptr;
+  std::thread worker_;
+};
