@@ -19,7 +19,7 @@
 #include "engine/core/device_number.h"
 #include "engine/link/boot_link.h"
 #include "engine/link/comm_channel.h"
-#include "engine/link/error_details.h"
+#include "engine/core/error_details.h"
 #include "engine/link/kernel_image.h"
 #include "engine/link/kernel_route.h"
 

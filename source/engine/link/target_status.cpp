@@ -73,24 +73,24 @@ void ReadDetails(DetailLayout layout, DetailReader& in, ErrorDetails& d) {
     case DetailLayout::None: break;
     case DetailLayout::DeviceIds:
       d.manufacturerId = in.U16();
-      d.deviceId1 = in.U16();
+      d.deviceId = in.U16();
       d.deviceId2 = in.U16();
       d.deviceId3 = in.U16();
       break;
     case DetailLayout::Address: d.address = in.U32(); break;
     case DetailLayout::AddressStatus:
       d.address = in.U32();
-      d.statusByte = in.Byte();
+      d.statusRegister = in.Byte();
       break;
     case DetailLayout::TwoValuesStatus:
-      d.value2 = in.U32();
-      d.value3 = in.U32();
-      d.statusByte = in.Byte();
+      d.detail1 = in.U32();
+      d.detail2 = in.U32();
+      d.statusRegister = in.Byte();
       break;
-    case DetailLayout::Status: d.statusByte = in.Byte(); break;
+    case DetailLayout::Status: d.statusRegister = in.Byte(); break;
     case DetailLayout::SectorStatus:
       d.sector = in.U16();
-      d.statusByte = in.Byte();
+      d.statusRegister = in.Byte();
       break;
     case DetailLayout::Sector: d.sector = in.U16(); break;
   }

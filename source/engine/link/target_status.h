@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/link/error_details.h"
+#include "engine/core/error_details.h"
 
 // Clears the details, fills those that the status word carries from the
 // detail bytes (big-endian, in order) and returns the engine error code.

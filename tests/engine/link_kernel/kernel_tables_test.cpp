@@ -19,7 +19,7 @@ TEST(DecodeTargetStatus, DeviceIdsOfAnUnsupportedFlash) {
   d.address = 0x1234;  // cleared first
   EXPECT_EQ(DecodeTargetStatus(0x0201, Bytes{0x00, 0x89, 0x88, 0x20, 0x00, 0x00, 0x00, 0x00}, d), 25);
   EXPECT_EQ(d.manufacturerId, 0x0089);
-  EXPECT_EQ(d.deviceId1, 0x8820);
+  EXPECT_EQ(d.deviceId, 0x8820);
   EXPECT_EQ(d.deviceId2, 0);
   EXPECT_EQ(d.address, 0u);
 }
@@ -35,10 +35,10 @@ TEST(DecodeTargetStatus, EachLayoutReadsItsFields) {
       {0x0000, 1, {}},
       {0x0100, 21, {}},
       {0x0202, 26, {.address = 0x11223344}},
-      {0x0205, 29, {.address = 0x11223344, .statusByte = 0x55}},
-      {0x0206, 30, {.value2 = 0x11223344, .value3 = 0x55667788, .statusByte = 0x99}},
-      {0x0207, 31, {.statusByte = 0x11}},
-      {0x020A, 34, {.statusByte = 0x33, .sector = 0x1122}},
+      {0x0205, 29, {.address = 0x11223344, .statusRegister = 0x55}},
+      {0x0206, 30, {.detail1 = 0x11223344, .detail2 = 0x55667788, .statusRegister = 0x99}},
+      {0x0207, 31, {.statusRegister = 0x11}},
+      {0x020A, 34, {.statusRegister = 0x33, .sector = 0x1122}},
       {0x020B, 35, {.sector = 0x1122}},
       {0x020E, 38, {.address = 0x11223344}},
       {0x0601, 45, {}},
@@ -48,9 +48,9 @@ TEST(DecodeTargetStatus, EachLayoutReadsItsFields) {
     ErrorDetails d;
     EXPECT_EQ(DecodeTargetStatus(c.word, bytes, d), c.error) << std::hex << c.word;
     EXPECT_EQ(d.address, c.expected.address) << std::hex << c.word;
-    EXPECT_EQ(d.value2, c.expected.value2) << std::hex << c.word;
-    EXPECT_EQ(d.value3, c.expected.value3) << std::hex << c.word;
-    EXPECT_EQ(d.statusByte, c.expected.statusByte) << std::hex << c.word;
+    EXPECT_EQ(d.detail1, c.expected.detail1) << std::hex << c.word;
+    EXPECT_EQ(d.detail2, c.expected.detail2) << std::hex << c.word;
+    EXPECT_EQ(d.statusRegister, c.expected.statusRegister) << std::hex << c.word;
     EXPECT_EQ(d.sector, c.expected.sector) << std::hex << c.word;
   }
 }
@@ -59,7 +59,7 @@ TEST(DecodeTargetStatus, MissingDetailBytesReadAsZero) {
   ErrorDetails d;
   EXPECT_EQ(DecodeTargetStatus(0x0204, Bytes{0xAB, 0xCD}, d), 28);
   EXPECT_EQ(d.address, 0xABCD0000u);
-  EXPECT_EQ(d.statusByte, 0u);
+  EXPECT_EQ(d.statusRegister, 0u);
 }
 
 TEST(KernelRoute, TableDecidesImageAndFormat) {

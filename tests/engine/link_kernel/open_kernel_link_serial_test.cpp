@@ -172,7 +172,7 @@ TEST_F(KernelLinkSerial, StatusQueryDecodesTheKernelsErrorDetails) {
   CCommChannel channel(CHANNEL_SERIAL_BUS, RadioOnCom::PortPath(), 115200, 0, "");
   EXPECT_EQ(kernel_->QueryTargetStatus(channel), 25);
   EXPECT_EQ(kernel_->GetErrorDetails().manufacturerId, 0x0089);
-  EXPECT_EQ(kernel_->GetErrorDetails().deviceId1, 0x8820);
+  EXPECT_EQ(kernel_->GetErrorDetails().deviceId, 0x8820);
   com_->radio().AddFault({FaultKind::StatusUnavailable});
   EXPECT_EQ(kernel_->QueryTargetStatus(channel), 13);
 }
