@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr DeviceEventCode kCommCheckFailed = 5;
-constexpr DeviceEventCode kCommCheckDone = 6;
-
 bool IsKnownLinkMode(int mode) { return mode == -1 || mode == kLinkRs232 || mode == kLinkUsb; }
 
 // Marks the object busy for as long as it lives, if it was idle.
@@ -130,7 +127,7 @@ std::string CKernel::GetUsbInterfaceName(int chipFamily) {
 }
 
 int CKernel::NotifyEvent(const DeviceEvent& event) {
-  const int answer = callback_ ? callback_(&event) : 1;
+  const int answer = callback_ ? callback_(event) : 1;
   if (answer != 0) abort_ = 1;
   return answer;
 }
@@ -138,9 +135,9 @@ int CKernel::NotifyEvent(const DeviceEvent& event) {
 void CKernel::ReportProgress(DeviceEventCode code, std::int64_t done, std::int64_t total) {
   DeviceEvent event;
   event.device = device_;
-  event.code = code;
+  event.eventCode = code;
   event.argument = static_cast<std::int32_t>(done);
-  event.detail = static_cast<std::intptr_t>(total);
+  event.total = static_cast<std::int32_t>(total);
   event.listA = listA_;
   event.listB = listB_;
   NotifyEvent(event);
@@ -152,14 +149,14 @@ void CKernel::ReportClosing(const ClosingEvents& events, int result) {
   event.listA = listA_;
   event.listB = listB_;
   if (result == kKernelOk) {
-    event.code = events.done;
+    event.eventCode = events.done;
   } else if (result == kKernelCancelled) {
-    event.code = events.cancelled;
+    event.eventCode = events.cancelled;
     event.argument = kKernelCancelled;
   } else {
-    event.code = events.failed;
+    event.eventCode = events.failed;
     event.argument = result;
-    event.detail = reinterpret_cast<std::intptr_t>(&errorDetails_);
+    event.errorDetails = &errorDetails_;
   }
   NotifyEvent(event);
 }
@@ -231,6 +228,6 @@ void CKernel::JoinWorker() {
 }
 
 int CKernel::StartCommCheck(int mode) {
-  return StartOperation(mode, false, {kCommCheckDone, kCommCheckFailed, kCommCheckFailed},
+  return StartOperation(mode, false, {EVENT_COMM_CHECK_DONE, EVENT_COMM_CHECK_FAILED, EVENT_COMM_CHECK_FAILED},
                         [this] { return OpenKernelLink(); });
 }

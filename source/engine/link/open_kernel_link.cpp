@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr DeviceEventCode kBootProgress = 7;
-constexpr DeviceEventCode kBootDone = 9;
 constexpr int kBootAnswerZ = 0;
 constexpr int kBootAnswerL = 3;
 constexpr int kBootNoAnswer = 2;
@@ -96,7 +94,7 @@ int CKernel::BootAndDownload() {
   // with a truncated length: refuse it before a byte is sent.
   if (!CBootLink::DownloadLengthFits(choice.route.format, slot.length, bootKind)) return kKernelInvalidType;
 
-  ReportProgress(kBootProgress, 0, slot.length);
+  ReportProgress(EVENT_BOOTLOAD_PROGRESS, 0, slot.length);
   const auto bootRate = static_cast<std::uint32_t>(HostRate(kBootLoaderRate));
   CBootLink link(linkMode_, GetPortPath(comPort_), bootRate, usbDeviceId_, GetUsbInterfaceName(chipFamily_), this,
                  &CKernel::BootProgressThunk);
@@ -108,9 +106,9 @@ int CKernel::BootAndDownload() {
 
 void CKernel::OnBootProgress(const BootProgress& progress) {
   if (progress.state == 0)
-    ReportProgress(kBootProgress, progress.sent, progress.total);
+    ReportProgress(EVENT_BOOTLOAD_PROGRESS, progress.sent, progress.total);
   else
-    ReportProgress(kBootDone, 0, 0);
+    ReportProgress(EVENT_BOOTLOAD_DONE, 0, 0);
 }
 
 void CKernel::BootProgressThunk(void* context, const BootProgress* progress) {

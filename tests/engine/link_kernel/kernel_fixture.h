@@ -11,16 +11,17 @@
 #include "radio_on_com.h"
 
 struct RecordedEvent {
-  DeviceEventCode code;
+  std::int32_t code;
   std::int32_t argument;
-  std::intptr_t detail;
+  std::int32_t total;
+  const ErrorDetails* details;
 };
 
 class EventRecorder {
  public:
-  int operator()(const DeviceEvent* event) {
+  int operator()(const DeviceEvent& event) {
     std::lock_guard lock(mutex_);
-    events_.push_back({event->code, event->argument, event->detail});
+    events_.push_back({event.eventCode, event.argument, event.total, event.errorDetails});
     return 0;
   }
   std::vector<RecordedEvent> Events() const {
@@ -67,6 +68,6 @@ inline KernelSettingsRecord SerialSettings(int chipFamily, int baudRate, int div
   settings.baudDivisor = divisor;
   settings.comPort = RadioOnCom::kComNumber;
   settings.images = images.Slots();
-  settings.callback = [&recorder](const DeviceEvent* event) { return recorder(event); };
+  settings.callback = [&recorder](const DeviceEvent& event) { return recorder(event); };
   return settings;
 }

@@ -69,8 +69,8 @@ class KernelLinkSerial : public ::testing::Test {
     ASSERT_TRUE(com_->started());
     kernel_ = std::make_unique<CKernel>(SerialSettings(chipFamily, rate, 1, images_, recorder_));
   }
-  std::vector<DeviceEventCode> Codes() const {
-    std::vector<DeviceEventCode> codes;
+  std::vector<std::int32_t> Codes() const {
+    std::vector<std::int32_t> codes;
     for (const auto& e : recorder_.Events()) codes.push_back(e.code);
     return codes;
   }
@@ -86,9 +86,9 @@ TEST_F(KernelLinkSerial, DownloadEventsArriveInOrderWithTheirByteCounts) {
   ASSERT_EQ(kernel_->StartCommCheck(kRunInline), 0);
   const auto events = recorder_.Events();
   struct Expected {
-    DeviceEventCode code;
+    std::int32_t code;
     std::int32_t done;
-    std::intptr_t total;
+    std::int32_t total;
   };
   const Expected expected[] = {{7, 0, 2500}, {7, 0, 2500}, {7, 0, 2500}, {7, 1024, 2500},
                                {7, 2500, 2500}, {9, 0, 0}, {6, 0, 0}};
@@ -96,7 +96,7 @@ TEST_F(KernelLinkSerial, DownloadEventsArriveInOrderWithTheirByteCounts) {
   for (std::size_t i = 0; i < events.size(); ++i) {
     EXPECT_EQ(events[i].code, expected[i].code) << i;
     EXPECT_EQ(events[i].argument, expected[i].done) << i;
-    EXPECT_EQ(events[i].detail, expected[i].total) << i;
+    EXPECT_EQ(events[i].total, expected[i].total) << i;
   }
 }
 
@@ -107,7 +107,7 @@ TEST_F(KernelLinkSerial, RunningKernelIsNotBootedAgain) {
   // A later operation, even from a new device object, finds the kernel.
   CKernel again(SerialSettings(kChipHarrow, 230400, 1, images_, recorder_));
   EXPECT_EQ(again.StartCommCheck(kRunInline), 0);
-  EXPECT_EQ(Codes(), std::vector<DeviceEventCode>{6});
+  EXPECT_EQ(Codes(), std::vector<std::int32_t>{6});
   EXPECT_EQ(com_->radio().Downloads().size(), 1u);
   EXPECT_EQ(com_->transcript().Count("boot ping"), 1u);
 }
@@ -132,7 +132,7 @@ TEST_P(KernelLinkFailure, GivesTheNamedError) {
   EXPECT_EQ(closing.code, 5);
   EXPECT_EQ(closing.argument, c.expected);
   // A failure always carries the error details.
-  EXPECT_EQ(closing.detail, reinterpret_cast<std::intptr_t>(&kernel_->GetErrorDetails()));
+  EXPECT_EQ(closing.details, &kernel_->GetErrorDetails());
   EXPECT_EQ(kernel_->BaudRate(), 230400);
 }
 
@@ -163,7 +163,7 @@ TEST_F(KernelLinkSerial, ImageTooLongForItsLengthFieldIsRefusedBeforeSending) {
   ASSERT_EQ(kernel_->SetKernelImage(0, huge.data(), static_cast<std::uint32_t>(huge.size()), 0x200000), 0);
   EXPECT_EQ(kernel_->OpenKernelLink(), 7);
   EXPECT_EQ(com_->transcript().Count("boot download"), 0u);
-  EXPECT_EQ(Codes(), std::vector<DeviceEventCode>{});
+  EXPECT_EQ(Codes(), std::vector<std::int32_t>{});
 }
 
 TEST_F(KernelLinkSerial, StatusQueryDecodesTheKernelsErrorDetails) {

@@ -47,7 +47,7 @@ class KernelLinkUsb : public ::testing::Test {
     settings.baudRate = 230400;
     settings.baudDivisor = 1;
     settings.images = images_.Slots();
-    settings.callback = [this](const DeviceEvent* event) { return recorder_(event); };
+    settings.callback = [this](const DeviceEvent& event) { return recorder_(event); };
     kernel_ = std::make_unique<CKernel>(settings);
   }
   void TearDown() override {
@@ -96,7 +96,7 @@ TEST_P(OpenKernelLinkUsb, DownloadsTheKernelWithoutASpeedSwitch) {
   for (std::size_t i = 0; i + 1 < events.size(); ++i) {
     EXPECT_EQ(events[i].code, 7);
     EXPECT_GE(events[i].argument, last);
-    EXPECT_EQ(events[i].detail, static_cast<std::intptr_t>(images_.Of(route.image).size()));
+    EXPECT_EQ(events[i].total, static_cast<std::int32_t>(images_.Of(route.image).size()));
     last = events[i].argument;
   }
   // A second opening finds the kernel running.
