@@ -18,6 +18,7 @@ constexpr std::uint32_t kRomRate = 38400;
 constexpr unsigned kMaxReplySends = 9;
 constexpr milliseconds kFrameGap{3000};
 constexpr milliseconds kIdlePoll{20};
+constexpr milliseconds kLoneByteGap{50};
 
 std::uint32_t U32(const std::vector<std::uint8_t>& p, std::size_t at) {
   return (std::uint32_t{p[at]} << 24) | (std::uint32_t{p[at + 1]} << 16) | (std::uint32_t{p[at + 2]} << 8) | p[at + 3];
@@ -201,8 +202,19 @@ void GpsChip::Stop() {
 void GpsChip::ServeOne(ByteLink& link, FrameReader& reader) {
   bool finished = false;
   const std::uint8_t first = *reader.Get(kIdlePoll, finished);
-  if (first == kAck) return;
-  if (first == kNak) {
+  // 0x06 and 0x15 also begin frames of some lengths: a lone answer byte is
+  // one that nothing follows at once.
+  bool lone = false;
+  if (first == kAck || first == kNak) {
+    const std::optional<std::uint8_t> next = reader.Get(kLoneByteGap, finished);
+    if (next) {
+      reader.PushBack(*next);
+    } else {
+      lone = true;
+    }
+  }
+  if (lone && first == kAck) return;
+  if (lone && first == kNak) {
     std::optional<Reply> again;
     {
       std::lock_guard lock(mutex_);
