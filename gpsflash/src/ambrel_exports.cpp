@@ -249,6 +249,9 @@ int Ambrel_Init_Ex(int port, int rate, int divisor, int chipSelect, int offset, 
   if (int rc = DetectPart(vendor, partName, size)) return rc;
   if (!s.requests.SetBaud(s.rate)) return FailWithError(AMBREL_TARGET_NOT_RESPONDING);
   s.driverLoaded = false;
+  // The chip now runs at the session rate; the next call that opens the
+  // port (Ambrel_Terminate among them) must reach it there.
+  s.nextOpenRate = s.rate;
   s.link.CloseComPort();
   s.open = true;
   return AMBREL_OK;
