@@ -56,6 +56,7 @@ TEST_F(KernelStarter, SecondStartWhileRunningIsRefused) {
   EXPECT_EQ(kernel_->LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images_, recorder_)), 3);
   EXPECT_EQ(kernel_->ChipFamily(), kChipUnknown);
   EXPECT_EQ(kernel_->SetLinkSpeed(115200, 1), 0);
+  EXPECT_EQ(kernel_->ProbeKernelIfIdle(), 0);
   ASSERT_TRUE(Eventually([&] { return Closed(); }, std::chrono::seconds(20)));
   EXPECT_EQ(kernel_->GetBusyState(), 0);
   const auto events = recorder_.Events();
@@ -75,6 +76,8 @@ TEST_F(KernelStarter, InvalidModeIsRefusedAndTheObjectStaysUsable) {
   EXPECT_EQ(kernel_->StartCommCheck(kRunInline), 0);
   ASSERT_EQ(recorder_.Events().size(), 1u);
   EXPECT_EQ(recorder_.Events()[0].code, 6);
+  EXPECT_EQ(kernel_->ProbeKernelIfIdle(), 1);
+  EXPECT_EQ(kernel_->GetBusyState(), 0);
 }
 
 TEST_F(KernelStarter, ThreadedCheckReportsOnItsOwnThread) {
