@@ -190,7 +190,7 @@ int CKernel::StartOperation(int mode, bool clearsAbort, const ClosingEvents& eve
     case kRunOnThread:
       JoinWorker();
       try {
-        worker_ = std::thread([this, events, steps = std::move(steps)] { RunWorker(events, steps); });
+        worker_ = LaunchWorkerThread([this, events, steps = std::move(steps)] { RunWorker(events, steps); });
       } catch (const std::system_error&) {
         // Without its thread the operation never runs: free the object
         // and say so, rather than stay busy for ever.

@@ -139,6 +139,10 @@ class CKernel {
   // operation is to stop.
   bool TakeAbort() { return abort_.exchange(0) != 0; }
 
+  // Starts the operation's thread; throws std::system_error when the
+  // system cannot start one.
+  virtual std::thread LaunchWorkerThread(std::function<void()> body) { return std::thread(std::move(body)); }
+
   std::unique_ptr<CCommChannel> OpenKernelChannel(int baudRate) const;
   int HostRate(int nominal) const {
     const int divisor = baudDivisor_.load();

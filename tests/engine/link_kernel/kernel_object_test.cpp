@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <system_error>
+#include <thread>
+
 #include "kernel_fixture.h"
 
 namespace {
@@ -87,6 +90,30 @@ TEST_F(KernelStarter, ThreadedCheckReportsOnItsOwnThread) {
   EXPECT_EQ(recorder_.Events().back().code, 6);
   // Settings can change again once it is done.
   EXPECT_TRUE(Eventually([&] { return kernel_->SetLinkMode(0) == 0; }));
+}
+
+// A system that has no thread to spare.
+class KernelWithoutThreads : public CKernel {
+ public:
+  using CKernel::CKernel;
+
+ protected:
+  std::thread LaunchWorkerThread(std::function<void()>) override {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  }
+};
+
+TEST(KernelThreadStart, FailureClearsBusyAndIsReported) {
+  KernelImages images;
+  EventRecorder recorder;
+  KernelWithoutThreads kernel(SerialSettings(kChipHarrow, 115200, 1, images, recorder));
+  EXPECT_EQ(kernel.StartCommCheck(kRunOnThread), 1);
+  EXPECT_EQ(kernel.GetBusyState(), 0);
+  const auto events = recorder.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].code, 5);
+  EXPECT_EQ(events[0].argument, 1);
+  EXPECT_EQ(kernel.SetLinkMode(kLinkUsb), 0);
 }
 
 }  // namespace
