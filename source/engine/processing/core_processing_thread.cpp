@@ -1,0 +1,619 @@
+#include "engine/processing/core_processing_thread.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "engine/core/app_settings.h"
+#include "engine/core/device_status_record.h"
+#include "engine/core/file_load_request.h"
+#include "engine/core/file_save_request.h"
+#include "engine/core/finish_record.h"
+#include "engine/core/flashpack_status_record.h"
+#include "engine/core/job_options.h"
+#include "engine/core/job_payload.h"
+#include "engine/core/job_request.h"
+#include "engine/core/kernel_error_text.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/core/progress_record.h"
+#include "engine/core/prompt_request.h"
+#include "engine/core/status_report.h"
+#include "engine/processing/smartphone_slot.h"
+
+namespace {
+
+constexpr std::int32_t kPromptAnswerRetry = 4;
+constexpr std::int32_t kRalixFormatKind = 1;
+constexpr std::int32_t kStatusFormatting = 4;
+constexpr std::int32_t kStatusFileFlashing = 11;
+constexpr std::int32_t kFileOpenFailedEvent = 60;
+constexpr std::int32_t kFlashpackExtractDone = 51;
+constexpr std::int32_t kItemQueuedEvent = 63;
+constexpr std::int32_t kScanningFileEvent = 52;
+constexpr int kUsbAvailable = 1;
+constexpr int kUsbNoDevice = -7;
+constexpr int kUsbSuccess = 1;
+constexpr const char* kUsbFlashInterface = "Corvane_Flash";
+constexpr const char* kUsbBootInterface = "Corvane_Boot";
+
+std::string Format(const char* format, const std::string& text) {
+  char buffer[1024];
+  std::snprintf(buffer, sizeof buffer, format, text.c_str());
+  return buffer;
+}
+
+std::string Format(const char* format, const std::string& text, std::int32_t number) {
+  char buffer[1024];
+  std::snprintf(buffer, sizeof buffer, format, text.c_str(), number);
+  return buffer;
+}
+
+DeviceNumber DeviceOf(platform::WParam wParam) {
+  return static_cast<DeviceNumber>(static_cast<std::intptr_t>(wParam));
+}
+
+bool IsSlotDevice(DeviceNumber device) { return device >= 0 && device < DEVICE_SLOT_COUNT; }
+
+bool IsQueueableDevice(DeviceNumber device) {
+  return IsSlotDevice(device) || device == DEVICE_UNASSIGNED || device == DEVICE_INDEPENDENT;
+}
+
+bool NeedsImageFile(std::uint32_t jobCode) { return jobCode == WM_FLASH || jobCode == WM_FLASHPACK_ADD; }
+
+// Jobs whose read-back ends in a file save.
+bool SavesReadFile(std::uint32_t jobCode) {
+  return jobCode == WM_REVERSE_FLASH || jobCode == WM_ORVIX_REVERSE_FLASH || jobCode == WM_RAM_DUMP;
+}
+
+}  // namespace
+
+CCoreProcessingThread::CCoreProcessingThread(std::unique_ptr<CJobDispatcher> dispatcher,
+                                             CoreServices services)
+    : dispatcher_(dispatcher ? std::move(dispatcher) : MakeJobDispatcher()),
+      services_(std::move(services)) {
+  BuildMessageMap();
+}
+
+CCoreProcessingThread::~CCoreProcessingThread() {
+  PostQuit();
+  Join();
+  queue_.clear();
+  dispatcher_.reset();
+}
+
+void CCoreProcessingThread::BuildMessageMap() {
+  Map()
+      .On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); })
+      .On(WM_QUEUE_JOB, [this](platform::Message& m) { OnQueueJob(m.Take<CJobRequest>()); })
+      .On(WM_JOB_PROGRESS, [this](platform::Message& m) { OnJobProgress(m.Take<ProgressRecord>()); })
+      .On(WM_JOB_FINISHED, [this](platform::Message& m) { OnJobFinished(m.Take<FinishRecord>()); })
+      .On(WM_JOB_ERROR, [this](platform::Message& m) { OnJobError(m.Take<ErrorRecord>()); })
+      .On(WM_FILE_LOADED, [this](platform::Message& m) { OnFileLoaded(m.Take<FileLoadRequest>()); })
+      .On(WM_CANCEL_DEVICE, [this](platform::Message& m) { OnCancelDevice(DeviceOf(m.wParam)); })
+      .On(WM_RETRY_DEVICE, [this](platform::Message& m) { OnRetryDevice(DeviceOf(m.wParam)); })
+      .On(WM_CANCEL_QUEUED, [this](platform::Message& m) { OnCancelQueued(m.Take<FinishRecord>()); })
+      .On(WM_SAVE_READ_FILE, [this](platform::Message& m) { OnSaveReadFile(DeviceOf(m.wParam)); })
+      .On(WM_RALIX_PROGRESS, [this](platform::Message& m) {
+        OnRalixProgress(static_cast<std::uint32_t>(m.wParam), m.lParam);
+      });
+}
+
+bool CCoreProcessingThread::InitInstance() {
+  kernels_.Clear();
+  slots_.fill(DeviceSlot{});
+  return true;
+}
+
+int CCoreProcessingThread::ExitInstance() {
+  for (auto& slot : slots_) {
+    slot.itemsStarted = 0;
+    slot.itemsQueued = 0;
+  }
+  for (auto& entry : queue_) FreeJobPayload(entry->jobCode, entry->payload);
+  queue_.clear();
+  return platform::WorkerThread::ExitInstance();
+}
+
+bool CCoreProcessingThread::OnIdle(long count) {
+  (void)count;
+  if (queue_.empty()) {
+    lastIdleQueueLength_ = 0;
+    scheduleWanted_ = false;
+    auto report = std::make_unique<StatusReport>();
+    report->state = STATUS_DONE;
+    report->text = "Processing Complete";
+    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+    return false;
+  }
+  const bool changed = queue_.size() != lastIdleQueueLength_ || scheduleWanted_;
+  lastIdleQueueLength_ = queue_.size();
+  if (!changed) return false;
+  scheduleWanted_ = false;
+  ScheduleJobs();
+  // One more pass: a pass that emptied the queue reports it at once.
+  return true;
+}
+
+// ---- requests --------------------------------------------------------------
+
+void CCoreProcessingThread::OnQueueJob(std::unique_ptr<CJobRequest> request) {
+  if (!request) return;
+  interactive_ = request->interactive != 0;
+  if (!IsQueueableDevice(request->device)) {
+    char line[96];
+    std::snprintf(line, sizeof line, "Error> Request for invalid device number %d refused",
+                  request->device);
+    Log(line);
+    FreeJobPayload(request->jobCode, request->payload);
+    return;
+  }
+  if (!LoadKernelImages()) {
+    FreeJobPayload(request->jobCode, request->payload);
+    return;
+  }
+  RefreshUsbPresence();
+  QueueJob(*request);
+}
+
+bool CCoreProcessingThread::LoadKernelImages() {
+  for (;;) {
+    const std::string error = kernels_.Load(GetAppSettings().GetAppString(APP_STRING_WORKING_DIRECTORY));
+    if (error.empty()) return true;
+    Log("Error> " + error);
+    if (!interactive_) {
+      auto report = std::make_unique<StatusReport>();
+      report->state = STATUS_ERROR;
+      PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+      return false;
+    }
+    auto prompt = std::make_unique<PromptRequest>();
+    prompt->kind = PROMPT_RETRY_CANCEL;
+    prompt->replyTarget = PT_CORE;
+    prompt->wantReply = 1;
+    if (!PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt))) return false;
+    std::optional<platform::Message> reply = WaitForMessage(WM_PROMPT_REPLY);
+    if (!reply || static_cast<std::int32_t>(reply->wParam) != kPromptAnswerRetry) return false;
+  }
+}
+
+void CCoreProcessingThread::RefreshUsbPresence() {
+  auto clearAll = [this] {
+    for (DeviceNumber d = DEVICE_FIRST_USB; d <= DEVICE_LAST_USB; ++d) slots_[d].present = false;
+  };
+  CAppSettings& settings = GetAppSettings();
+  if (settings.GetAppInt(APP_INT_USB_AVAILABLE) != kUsbAvailable || !services_.listUsbDevices) {
+    clearAll();
+    return;
+  }
+  const auto app = static_cast<std::uint16_t>(settings.GetAppInt(APP_INT_USB_APP_HANDLE));
+  std::vector<std::uint16_t> ids;
+  const int flash = services_.listUsbDevices(app, kUsbFlashInterface, ids);
+  if (flash != kUsbSuccess && flash != kUsbNoDevice) {
+    clearAll();
+    return;
+  }
+  std::vector<std::uint16_t> bootIds;
+  const int boot = services_.listUsbDevices(app, kUsbBootInterface, bootIds);
+  ids.insert(ids.end(), bootIds.begin(), bootIds.end());
+  if ((boot != kUsbSuccess && boot != kUsbNoDevice) || (boot == kUsbNoDevice && ids.empty())) {
+    clearAll();
+    return;
+  }
+  clearAll();
+  for (std::uint16_t id : ids) {
+    if (IsUsbDevice(id)) slots_[id].present = true;
+  }
+}
+
+void CCoreProcessingThread::ReportUnqueued() {
+  if (interactive_) {
+    auto prompt = std::make_unique<PromptRequest>();
+    prompt->kind = PROMPT_ERROR;
+    prompt->replyTarget = PT_CORE;
+    prompt->wantReply = 0;
+    PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+  } else {
+    auto report = std::make_unique<StatusReport>();
+    report->state = STATUS_ERROR;
+    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+  }
+}
+
+void CCoreProcessingThread::RefuseRequest(const std::string& errorLine) {
+  Log(errorLine);
+  ReportUnqueued();
+}
+
+void CCoreProcessingThread::AppendEntries(EntryList entries) {
+  for (auto& entry : entries) {
+    entry->state = NeedsImageFile(entry->jobCode) ? ENTRY_LOAD_PENDING : ENTRY_READY;
+    Log(Format("%s> Queueing item with sequence number %d", GetDeviceName(entry->device),
+               entry->sequenceNumber));
+    const DeviceNumber device = entry->device;
+    queue_.push_back(std::move(entry));
+    if (DeviceSlot* slot = SlotOf(device)) {
+      ++slot->itemsQueued;
+      auto progress = std::make_unique<ProgressRecord>();
+      progress->device = device;
+      progress->eventCode = kItemQueuedEvent;
+      PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::move(progress));
+    }
+  }
+}
+
+void CCoreProcessingThread::QueueJob(CJobRequest& request) {
+  const std::int32_t sequence = sequenceCounter_;
+  ++sequenceCounter_;
+  if (request.device == DEVICE_UNASSIGNED) {
+    std::vector<DeviceNumber> present;
+    for (DeviceNumber d = DEVICE_FIRST_USB; d <= DEVICE_LAST_USB; ++d) {
+      if (slots_[d].present) present.push_back(d);
+    }
+    if (present.empty()) {
+      RefuseRequest("Error> USB capable radio not detected");
+      FreeJobPayload(request.jobCode, request.payload);
+      return;
+    }
+    AppendEntries(FanOutJobRequest(request, present, sequence));
+    return;
+  }
+  if (request.device == DEVICE_SMARTPHONE &&
+      (!services_.smartphonePorts || services_.smartphonePorts().empty())) {
+    RefuseRequest("Error> Smartphone not detected");
+    FreeJobPayload(request.jobCode, request.payload);
+    return;
+  }
+  AppendEntries(FanOutJobRequest(request, {request.device}, sequence));
+}
+
+// ---- scheduling ------------------------------------------------------------
+
+std::size_t CCoreProcessingThread::VisibleEnd() const {
+  for (std::size_t i = 0; i < queue_.size(); ++i) {
+    if (queue_[i]->device == DEVICE_INDEPENDENT) return i + 1;
+  }
+  return queue_.size();
+}
+
+JobQueueEntry* CCoreProcessingThread::FirstEntryOf(DeviceNumber device, bool visibleOnly) const {
+  const std::size_t end = visibleOnly ? VisibleEnd() : queue_.size();
+  for (std::size_t i = 0; i < end; ++i) {
+    if (queue_[i]->device == device) return queue_[i].get();
+  }
+  return nullptr;
+}
+
+std::vector<JobQueueEntry*> CCoreProcessingThread::VisibleEntriesOf(DeviceNumber device) const {
+  std::vector<JobQueueEntry*> entries;
+  const std::size_t end = VisibleEnd();
+  for (std::size_t i = 0; i < end; ++i) {
+    if (queue_[i]->device == device) entries.push_back(queue_[i].get());
+  }
+  return entries;
+}
+
+bool CCoreProcessingThread::HasEntryFor(DeviceNumber device) const {
+  return FirstEntryOf(device, false) != nullptr;
+}
+
+JobQueueEntry* CCoreProcessingThread::RunningEntryOf(DeviceNumber device) const {
+  if (device == DEVICE_INDEPENDENT) {
+    JobQueueEntry* entry = FirstEntryOf(device, false);
+    return entry && entry->state == ENTRY_INDEPENDENT_RUNNING ? entry : nullptr;
+  }
+  if (!IsSlotDevice(device) || slots_[device].state != SLOT_BUSY) return nullptr;
+  return FirstEntryOf(device, false);
+}
+
+void CCoreProcessingThread::RemoveEntry(const JobQueueEntry* entry) {
+  auto it = std::find_if(queue_.begin(), queue_.end(), [entry](const auto& e) { return e.get() == entry; });
+  if (it == queue_.end()) return;
+  FreeJobPayload((*it)->jobCode, (*it)->payload);
+  queue_.erase(it);
+}
+
+std::int32_t CCoreProcessingThread::FlagEntriesCancelled(DeviceNumber device) {
+  std::int32_t count = 0;
+  for (auto& entry : queue_) {
+    if (entry->device != device) continue;
+    entry->cancel = 1;
+    ++count;
+  }
+  scheduleWanted_ = true;
+  return count;
+}
+
+void CCoreProcessingThread::ScheduleJobs() {
+  DropCancelled();
+  StartFileReads();
+  StartDeviceIndependent();
+  StartIdleDevices();
+}
+
+void CCoreProcessingThread::DropCancelled() {
+  // An entry whose file is being loaded or whose read-back is being saved
+  // is still in use by a worker; it leaves the queue when that worker is
+  // done.
+  auto dropped = [](const std::unique_ptr<JobQueueEntry>& e) {
+    return e->cancel == 1 && e->state != ENTRY_LOADING && e->state != ENTRY_SAVING;
+  };
+  for (auto& entry : queue_) {
+    if (dropped(entry)) FreeJobPayload(entry->jobCode, entry->payload);
+  }
+  queue_.erase(std::remove_if(queue_.begin(), queue_.end(), dropped), queue_.end());
+}
+
+void CCoreProcessingThread::StartFileReads() {
+  for (DeviceNumber device = 0; device < DEVICE_SLOT_COUNT; ++device) {
+    std::vector<JobQueueEntry*> entries = VisibleEntriesOf(device);
+    if (entries.size() > 2) entries.resize(2);
+    for (JobQueueEntry* entry : entries) {
+      if (entry->state != ENTRY_LOAD_PENDING) continue;
+      auto* payload = entry->payload.Get<FileJobPayload>();
+      if (!payload) {
+        entry->state = ENTRY_FAILED;
+        entry->error = MakeErrorRecord(entry->device, kFileOpenFailedEvent, 1, nullptr);
+        continue;
+      }
+      auto request = std::make_unique<FileLoadRequest>();
+      request->fileName = payload->imageFileName;
+      request->sequenceNumber = entry->sequenceNumber;
+      request->overrideChecksum = payload->options.GetIntParam(OPTION_OVERRIDE_CHECKSUM);
+      request->options = &payload->options;
+      Log(Format("Starting read of file %s", payload->imageFileName));
+      const std::int32_t sequence = entry->sequenceNumber;
+      for (std::size_t i = 0, end = VisibleEnd(); i < end; ++i) {
+        if (queue_[i]->sequenceNumber == sequence && queue_[i]->state == ENTRY_LOAD_PENDING) {
+          queue_[i]->state = ENTRY_LOADING;
+        }
+      }
+      if (services_.startFileLoad) {
+        services_.startFileLoad(std::move(request));
+      } else {
+        request->result = 1;
+        PostToTarget(PT_CORE, WM_FILE_LOADED, std::move(request));
+      }
+    }
+  }
+}
+
+void CCoreProcessingThread::StartDeviceIndependent() {
+  if (queue_.empty()) return;
+  JobQueueEntry& head = *queue_.front();
+  if (head.device != DEVICE_INDEPENDENT || head.state != ENTRY_READY) return;
+  head.state = ENTRY_INDEPENDENT_RUNNING;
+  if (dispatcher_->DispatchJob(head, DispatchContext{kernels_, interactive_}) != DispatchResult::Started) {
+    head.cancel = 1;
+    scheduleWanted_ = true;
+    head.state = ENTRY_READY;
+  }
+}
+
+void CCoreProcessingThread::StartEntry(JobQueueEntry& entry) {
+  DeviceSlot& slot = slots_[entry.device];
+  // Busy before the starter runs: a starter that fails at once posts its
+  // error, which finds the slot busy like any running operation's.
+  slot.state = SLOT_BUSY;
+  ++slot.itemsStarted;
+  if (dispatcher_->DispatchJob(entry, DispatchContext{kernels_, interactive_}) != DispatchResult::Started) {
+    // No starter for the job code: the entry is dropped and the device stays
+    // free for its next entry.
+    entry.cancel = 1;
+    --slot.itemsStarted;
+    slot.state = SLOT_IDLE;
+    scheduleWanted_ = true;
+  }
+}
+
+void CCoreProcessingThread::StartIdleDevices() {
+  for (DeviceNumber device = 0; device < DEVICE_SLOT_COUNT; ++device) {
+    DeviceSlot& slot = slots_[device];
+    if (slot.state == SLOT_IDLE) {
+      if (JobQueueEntry* entry = FirstEntryOf(device, true)) {
+        switch (entry->state) {
+          case ENTRY_READY:
+            if (entry->cancel == 0) StartEntry(*entry);
+            break;
+          case ENTRY_LOADING: {
+            auto progress = std::make_unique<ProgressRecord>();
+            progress->device = device;
+            progress->eventCode = kScanningFileEvent;
+            PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::move(progress));
+            break;
+          }
+          case ENTRY_FAILED:
+            ++slot.itemsStarted;
+            slot.state = SLOT_BUSY;
+            PostToTarget(PT_CORE, WM_JOB_ERROR, CloneErrorRecord(entry->error.get()));
+            break;
+          default: break;
+        }
+      }
+    }
+    if (!HasEntryFor(device)) {
+      slot.itemsStarted = 0;
+      slot.itemsQueued = 0;
+    }
+  }
+}
+
+// ---- results of operations --------------------------------------------------
+
+void CCoreProcessingThread::OnJobProgress(std::unique_ptr<ProgressRecord> record) {
+  if (!record) return;
+  const std::int64_t total = record->total == 0 ? 1 : record->total;
+  const auto percent = static_cast<std::int32_t>(static_cast<std::int64_t>(record->done) * 100 / total);
+  PostStatus(record->eventCode, record->device, percent);
+}
+
+void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) {
+  if (!record) return;
+  const DeviceNumber device = record->device;
+  JobQueueEntry* entry = RunningEntryOf(device);
+  if (!entry) return;  // no operation of the device runs: a stray record
+  if (DeviceSlot* slot = SlotOf(device)) {
+    slot->state = SLOT_IDLE;
+    if (record->eventCode == kFlashpackExtractDone) {
+      auto status = std::make_unique<FlashpackStatusRecord>();
+      status->packManager = dispatcher_->PackManagerOf(device);
+      status->device = device;
+      PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, std::move(status), interactive_ ? 0 : 1);
+    }
+    PostStatus(record->eventCode, device, 100);
+  }
+  Log(Format("%s> Item finished with sequence number %d", GetDeviceName(device), entry->sequenceNumber));
+  RemoveEntry(entry);
+  if (device == DEVICE_SMARTPHONE && VisibleEntriesOf(DEVICE_SMARTPHONE).empty()) {
+    RalixRequestDisconnect();
+  }
+  ScheduleJobs();
+}
+
+void CCoreProcessingThread::OnJobError(std::unique_ptr<ErrorRecord> record) {
+  if (!record) return;
+  const DeviceNumber device = record->device;
+  DeviceSlot* slot = SlotOf(device);
+  if (!slot || !RunningEntryOf(device)) return;  // nothing of the device runs
+  slot->state = SLOT_ERROR;
+  --slot->itemsStarted;
+  PostStatus(record->eventCode, device, 0, record.get());
+  Log(GetDeviceName(device) + "> ERROR: " + GetKernelErrorText(record.get()));
+  if (device == DEVICE_SMARTPHONE) RalixRequestDisconnect();
+}
+
+void CCoreProcessingThread::OnCancelQueued(std::unique_ptr<FinishRecord> record) {
+  if (!record) return;
+  const DeviceNumber device = record->device;
+  DeviceSlot* slot = SlotOf(device);
+  if (!slot || !RunningEntryOf(device)) return;
+  const std::int32_t count = FlagEntriesCancelled(device);
+  Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), count));
+  slot->itemsStarted = 0;
+  slot->itemsQueued = 0;
+  slot->state = SLOT_IDLE;
+  PostStatus(record->eventCode, device, 0);
+}
+
+void CCoreProcessingThread::OnCancelDevice(DeviceNumber device) {
+  DeviceSlot* slot = SlotOf(device);
+  if (!slot) return;
+  Log(GetDeviceName(device) + "> User-initiated Cancel");
+  if (slot->state == SLOT_BUSY) {
+    dispatcher_->AbortDevice(device);
+  } else if (slot->state == SLOT_ERROR) {
+    FlagEntriesCancelled(device);
+    slot->itemsStarted = 0;
+    slot->itemsQueued = 0;
+    slot->state = SLOT_IDLE;
+    PostToTarget(PT_MAIN_WINDOW, WM_RESET_DEVICE_ROW, static_cast<platform::WParam>(device));
+  }
+}
+
+void CCoreProcessingThread::OnRetryDevice(DeviceNumber device) {
+  DeviceSlot* slot = SlotOf(device);
+  if (!slot) return;
+  Log(GetDeviceName(device) + "> User-initiated Retry");
+  RefreshUsbPresence();
+  JobQueueEntry* entry = FirstEntryOf(device, false);
+  // Only a device in error is retried; a running operation is left alone.
+  if (!entry || slot->state != SLOT_ERROR) return;
+  if (entry->state == ENTRY_SAVING) {
+    ++slot->itemsStarted;
+    slot->state = SLOT_BUSY;  // the save runs again; the entry is in use until it ends
+    PostToTarget(PT_CORE, WM_SAVE_READ_FILE, static_cast<platform::WParam>(device));
+    return;
+  }
+  slot->state = SLOT_IDLE;
+  if (entry->state == ENTRY_FAILED) {
+    const std::int32_t sequence = entry->sequenceNumber;
+    for (auto& e : queue_) {
+      if (e->sequenceNumber == sequence && e->state == ENTRY_FAILED) {
+        e->state = ENTRY_LOAD_PENDING;
+        e->error.reset();
+      }
+    }
+  }
+  ScheduleJobs();
+}
+
+void CCoreProcessingThread::OnFileLoaded(std::unique_ptr<FileLoadRequest> request) {
+  if (!request) return;
+  const std::int32_t sequence = request->sequenceNumber;
+  if (request->result == 0) {
+    Log(Format("File %s successfully loaded into RAM", request->fileName));
+  }
+  for (auto& entry : queue_) {
+    if (entry->sequenceNumber != sequence || entry->state != ENTRY_LOADING) continue;
+    if (request->result == 0) {
+      if (auto* payload = entry->payload.Get<FileJobPayload>()) {
+        payload->loadedImage = request->image ? ShareRegionList(*request->image) : MakeRegionList();
+      }
+      if (request->flashpack == 1 && entry->jobCode == WM_FLASH) {
+        entry->jobCode = WM_FLASHPACK_EXTRACT_ADD_FLASH;
+      }
+      entry->state = ENTRY_READY;
+    } else {
+      Log(Format("Error Opening File %s", request->fileName));
+      entry->state = ENTRY_FAILED;
+      entry->error = MakeErrorRecord(entry->device, kFileOpenFailedEvent, request->result, nullptr);
+      entry->error->details.address = static_cast<std::uint32_t>(request->resultDetail);
+    }
+  }
+  ScheduleJobs();
+  // The request's own list goes with it: its buffers lose the loader's
+  // reference, and the entries keep theirs.
+}
+
+void CCoreProcessingThread::OnSaveReadFile(DeviceNumber device) {
+  JobQueueEntry* entry = RunningEntryOf(device);
+  if (!entry || !SavesReadFile(entry->jobCode)) return;
+  auto request = std::make_unique<FileSaveRequest>();
+  request->device = device;
+  bool binary = false;
+  if (auto* readBack = entry->payload.Get<ReadBackPayload>()) {
+    request->outputFileName = readBack->outputFileName;
+    request->outputAddress = readBack->outputAddress;
+    request->readBaseAddress = readBack->readBaseAddress;
+    request->recordLength = readBack->recordLength;
+    request->data = readBack->regions.get();
+  } else if (auto* ramDump = entry->payload.Get<RamDumpPayload>()) {
+    request->outputFileName = ramDump->outputFileName;
+    request->data = ramDump->regions.get();
+    binary = true;
+  } else {
+    return;
+  }
+  entry->state = ENTRY_SAVING;
+  Log(GetDeviceName(device) + "> Starting file save " + request->outputFileName);
+  const auto& start = binary ? services_.startBinarySave : services_.startSRecordSave;
+  if (start) {
+    start(std::move(request));
+  } else {
+    PostToTarget(PT_CORE, WM_JOB_ERROR, MakeErrorRecord(device, 59, 1, nullptr));
+  }
+}
+
+void CCoreProcessingThread::OnRalixProgress(std::uint32_t percent, std::intptr_t kind) {
+  if (percent > 100) return;
+  PostStatus(kind == kRalixFormatKind ? kStatusFormatting : kStatusFileFlashing, DEVICE_SMARTPHONE,
+             static_cast<std::int32_t>(percent));
+}
+
+// ---- helpers -----------------------------------------------------------------
+
+CCoreProcessingThread::DeviceSlot* CCoreProcessingThread::SlotOf(DeviceNumber device) {
+  return IsSlotDevice(device) ? &slots_[device] : nullptr;
+}
+
+void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
+                                       const ErrorRecord* error) {
+  const DeviceSlot* slot = SlotOf(device);
+  PostToTarget(PT_MAIN_WINDOW, WM_DEVICE_STATUS,
+               MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0,
+                                      slot ? slot->itemsQueued : 0, percent, error));
+}
+
+void CCoreProcessingThread::Log(const std::string& line) {
+  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
+}
