@@ -1,0 +1,230 @@
+// The core processing thread's queue, slots and scheduler, driven with
+// WM_QUEUE_JOB as the shell drives it.
+
+#include <filesystem>
+#include <fstream>
+
+#include "core_thread_harness.h"
+#include "engine/core/messages.h"
+
+using namespace test_support;
+
+namespace {
+
+TEST_F(CoreThreadTest, TwoJobsForOnePortRunOneAfterTheOther) {
+  StartCore();
+  Queue(WM_COMM_CHECK, kCom3, Options());
+  Queue(WM_RESET_TARGET, kCom3, Options());
+  ASSERT_TRUE(shell_.WaitLog("COM3> Queueing item with sequence number 1"));
+  ASSERT_TRUE(WaitDispatched(kCom3, 1));
+  shell_.Drain();
+  EXPECT_EQ(dispatch_->Count(kCom3), 1u);
+  EXPECT_EQ(shell_.CountLogs("COM3> Queueing item with sequence number 0"), 1u);
+
+  Finish(kCom3, 6);
+  ASSERT_TRUE(WaitDispatched(kCom3, 2));
+  EXPECT_TRUE(shell_.WaitLog("COM3> Item finished with sequence number 0"));
+  EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_RESET_TARGET);
+  const std::size_t mark = shell_.CompleteReports();
+  Finish(kCom3, 38);
+  ASSERT_TRUE(shell_.WaitLog("COM3> Item finished with sequence number 1"));
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+  EXPECT_TRUE(shell_.WaitStatus(kCom3, 38));
+  // The dispatcher saw the kernels that were read from the working folder.
+  EXPECT_EQ(dispatch_->Copy()[0].harrowKernelLength, 2048u);
+}
+
+TEST_F(CoreThreadTest, EveryIdlePassWithAnEmptyQueueReportsProcessingComplete) {
+  StartCore();
+  ASSERT_TRUE(shell_.WaitProcessingComplete(0));
+  const std::size_t mark = shell_.CompleteReports();
+  Post(WM_CANCEL_DEVICE, kCom1);  // wakes the loop; the queue stays empty
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+}
+
+TEST_F(CoreThreadTest, DeviceIndependentEntryWaitsForTheHeadAndHoldsBackLaterWork) {
+  StartCore();
+  const std::string doomed = folder_.File("doomed.txt");
+  std::ofstream(doomed) << "x";
+  Queue(WM_COMM_CHECK, kCom1, Options());
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  Queue(WM_DELETE_FILE, DEVICE_INDEPENDENT, std::make_unique<std::string>(doomed));
+  Queue(WM_COMM_CHECK, kCom2, Options());
+  ASSERT_TRUE(shell_.WaitLog("COM2> Queueing item with sequence number 2"));
+  shell_.Drain();
+  EXPECT_TRUE(std::filesystem::exists(doomed));
+  EXPECT_EQ(dispatch_->Count(kCom2), 0u);
+
+  Finish(kCom1, 6);
+  ASSERT_TRUE(shell_.WaitLog("Device Independent> Item finished with sequence number 1"));
+  EXPECT_FALSE(std::filesystem::exists(doomed));
+  EXPECT_TRUE(shell_.WaitLog("Deleting " + doomed));
+  EXPECT_TRUE(WaitDispatched(kCom2, 1));
+}
+
+TEST_F(CoreThreadTest, RequestForEveryUsbDeviceLoadsTheImageOnceAndStartsEachDevice) {
+  StartCore({3, 5, 7, 9, 11, 13, 15, 17});
+  Queue(WM_FLASH, DEVICE_UNASSIGNED, FilePayload(folder_.File("image.s19")));
+  for (DeviceNumber d : {3, 5, 7, 9, 11, 13, 15, 17}) ASSERT_TRUE(WaitDispatched(d, 1)) << d;
+  ASSERT_TRUE(shell_.WaitLogCount("> Queueing item", 8));
+  ASSERT_TRUE(shell_.WaitLog("successfully loaded into RAM"));
+  shell_.Drain();
+  EXPECT_EQ(loader_->Loads(), 1u);
+  EXPECT_EQ(shell_.CountLogs("Starting read of file"), 1u);
+  EXPECT_EQ(shell_.CountLogs("successfully loaded into RAM"), 1u);
+  for (const auto& d : dispatch_->Copy()) {
+    EXPECT_EQ(d.sequenceNumber, 0);
+    EXPECT_EQ(d.loadedRegions, 1u);
+  }
+  EXPECT_EQ(dispatch_->Count(4), 0u);
+}
+
+TEST_F(CoreThreadTest, RequestForEveryUsbDeviceWithNoneRefusedWithAnErrorLine) {
+  StartCore();
+  Queue(WM_ERASE, DEVICE_UNASSIGNED, Options());
+  ASSERT_TRUE(shell_.WaitLog("Error> USB capable radio not detected"));
+  ASSERT_TRUE(shell_.WaitUntil([&] {
+    for (const auto& report : shell_.Reports()) {
+      if (report.state == STATUS_ERROR && report.text.empty()) return true;
+    }
+    return false;
+  }));
+  // The request used its sequence number all the same.
+  Queue(WM_ERASE, kCom1, Options());
+  EXPECT_TRUE(shell_.WaitLog("COM1> Queueing item with sequence number 1"));
+}
+
+TEST_F(CoreThreadTest, MissingImageFailsEveryWaitingEntryWith60AndRetryReloadsForAll) {
+  StartCore({1, 2});
+  const std::string image = folder_.File("missing.s19");
+  loader_->failures[image] = 202;
+  Queue(WM_FLASH, DEVICE_UNASSIGNED, FilePayload(image));
+  ASSERT_TRUE(shell_.WaitLogCount("USB1> ERROR: ", 1));
+  ASSERT_TRUE(shell_.WaitLogCount("USB2> ERROR: ", 1));
+  EXPECT_EQ(shell_.CountLogs("Error Opening File " + image), 2u);
+  EXPECT_TRUE(shell_.WaitStatus(1, 60));
+  EXPECT_TRUE(shell_.WaitStatus(2, 60));
+  EXPECT_EQ(dispatch_->Total(), 0u);
+
+  {
+    std::lock_guard lock(loader_->mutex);
+    loader_->failures.clear();
+  }
+  Post(WM_RETRY_DEVICE, 1);
+  ASSERT_TRUE(WaitDispatched(1, 1));
+  EXPECT_EQ(loader_->Loads(), 2u);
+  Post(WM_RETRY_DEVICE, 2);
+  ASSERT_TRUE(WaitDispatched(2, 1));
+  EXPECT_EQ(loader_->Loads(), 2u) << "the second device's entry was served by the same reload";
+}
+
+TEST_F(CoreThreadTest, CancelWhileRunningDropsTheDevicesEntriesAndReportsCompletion) {
+  StartCore();
+  Queue(WM_COMM_CHECK, kCom1, Options());
+  Queue(WM_RESET_TARGET, kCom1, Options());
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  ASSERT_TRUE(shell_.WaitLog("COM1> Queueing item with sequence number 1"));
+  Post(WM_CANCEL_DEVICE, kCom1);
+  ASSERT_TRUE(shell_.WaitLog("COM1> User-initiated Cancel"));
+  ASSERT_TRUE(shell_.WaitUntil([&] { return dispatch_->Aborts() == 1; }));
+  const std::size_t mark = shell_.CompleteReports();
+  CancelQueued(kCom1, 13);  // the operation reports that it was cancelled
+  ASSERT_TRUE(shell_.WaitLog("COM1> Cancelled 2 queued item(s)"));
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+  shell_.Drain();
+  EXPECT_EQ(dispatch_->Count(kCom1), 1u);
+}
+
+TEST_F(CoreThreadTest, CancelInErrorDropsEntriesResetsTheRowAndReportsCompletion) {
+  StartCore();
+  Queue(WM_COMM_CHECK, kCom2, Options());
+  Queue(WM_COMM_CHECK, kCom2, Options());
+  ASSERT_TRUE(WaitDispatched(kCom2, 1));
+  Fail(kCom2, 5, 46);
+  ASSERT_TRUE(shell_.WaitLog("COM2> ERROR: Serial bus reply timeout"));
+  const std::size_t mark = shell_.CompleteReports();
+  Post(WM_CANCEL_DEVICE, kCom2);
+  ASSERT_TRUE(shell_.WaitRowReset(kCom2));
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+  shell_.Drain();
+  EXPECT_EQ(dispatch_->Count(kCom2), 1u);
+}
+
+TEST_F(CoreThreadTest, CancelOnAnIdleDeviceOnlyLogs) {
+  StartCore();
+  Post(WM_CANCEL_DEVICE, kCom1);
+  ASSERT_TRUE(shell_.WaitLog("COM1> User-initiated Cancel"));
+  shell_.Drain();
+  EXPECT_EQ(dispatch_->Aborts(), 0u);
+}
+
+TEST_F(CoreThreadTest, RetryAfterAFailureStartsTheSameEntryAgain) {
+  StartCore();
+  Queue(WM_COMM_CHECK, kCom1, Options());
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  Fail(kCom1, 5, 46);
+  ASSERT_TRUE(shell_.WaitLog("COM1> ERROR:"));
+  Post(WM_RETRY_DEVICE, kCom1);
+  ASSERT_TRUE(WaitDispatched(kCom1, 2));
+  EXPECT_EQ(dispatch_->Copy()[1].sequenceNumber, 0);
+}
+
+TEST_F(CoreThreadTest, StrayFinishAndErrorRecordsChangeNothing) {
+  StartCore();
+  // Nothing runs on COM1: neither record may finish or fail anything.
+  Finish(kCom1, 0);
+  Fail(kCom1, 5, 46);
+  Queue(WM_COMM_CHECK, kCom2, Options());
+  ASSERT_TRUE(WaitDispatched(kCom2, 1));
+  Fail(kCom2, 5, 46);
+  ASSERT_TRUE(shell_.WaitLog("COM2> ERROR:"));
+  Finish(kCom2, 0);  // a stray finish while the device waits in error
+  shell_.Drain();
+  EXPECT_EQ(shell_.CountLogs("Item finished"), 0u);
+  EXPECT_EQ(shell_.CountLogs("COM1> ERROR"), 0u);
+  Post(WM_RETRY_DEVICE, kCom2);  // the entry is still there to be retried
+  EXPECT_TRUE(WaitDispatched(kCom2, 2));
+}
+
+TEST_F(CoreThreadTest, UnknownJobCodeLeavesTheDeviceFreeForItsNextEntry) {
+  StartCore();
+  Queue(kUnknownJobCode, kCom1, JobPayload());
+  Queue(WM_COMM_CHECK, kCom1, Options());
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  EXPECT_EQ(dispatch_->Copy()[0].jobCode, WM_COMM_CHECK);
+  const std::size_t mark = shell_.CompleteReports();
+  Finish(kCom1, 6);
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+}
+
+struct BadDevice {
+  DeviceNumber device;
+};
+
+class InvalidDeviceTest : public CoreThreadTest, public ::testing::WithParamInterface<DeviceNumber> {};
+
+TEST_P(InvalidDeviceTest, RequestIsRefusedAndItsPayloadFreed) {
+  StartCore();
+  auto payload = std::make_unique<RamDumpPayload>();
+  payload->regions = MakeRegionList();
+  std::uint8_t* buffer = GetBufferRegistry().Allocate(64);
+  payload->regions->Add(0, 64, buffer);
+  Queue(WM_RAM_DUMP, GetParam(), std::move(payload));
+  ASSERT_TRUE(shell_.WaitLog("Error> Request for invalid device number " + std::to_string(GetParam())));
+  EXPECT_TRUE(shell_.WaitUntil([&] { return GetBufferRegistry().ReferenceCount(buffer) == 0; }));
+  Queue(WM_COMM_CHECK, kCom1, Options());
+  EXPECT_TRUE(shell_.WaitLog("COM1> Queueing item with sequence number 0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(OutsideTheDeviceRange, InvalidDeviceTest, ::testing::Values(-2, -4, 147, 1000));
+
+TEST_F(CoreThreadTest, SmartphoneRequestWithoutAPhoneIsRefused) {
+  StartCore();
+  Queue(WM_RALIX_FORMAT, DEVICE_SMARTPHONE, Options(), 1);
+  ASSERT_TRUE(shell_.WaitLog("Error> Smartphone not detected"));
+  ASSERT_TRUE(shell_.WaitUntil([&] { return !shell_.Prompts().empty(); }));
+  EXPECT_EQ(shell_.Prompts().back().kind, PROMPT_ERROR);
+  EXPECT_EQ(shell_.Prompts().back().wantReply, 0);
+}
+
+}  // namespace
