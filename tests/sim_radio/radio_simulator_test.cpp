@@ -114,6 +114,8 @@ struct PingCase {
   Bytes answer;
 };
 
+void PrintTo(const PingCase& c, std::ostream* os) { *os << radiosim::BootLoaderTypeName(c.type); }
+
 class BootPing : public RadioFixture, public ::testing::WithParamInterface<PingCase> {};
 
 TEST_P(BootPing, AnswersByBootLoaderType) {
@@ -138,6 +140,8 @@ struct DownloadCase {
   int lengthBias;       // what the length field adds to the image length
   Bytes afterDownload;  // what the radio sends when the kernel starts
 };
+
+void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.name; }
 
 class BootDownload : public RadioFixture, public ::testing::WithParamInterface<DownloadCase> {};
 
@@ -298,6 +302,8 @@ struct FaultCase {
   FaultKind kind;
   Bytes answer;  // to the name query
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class KernelFault : public RadioFixture, public ::testing::WithParamInterface<FaultCase> {};
 

@@ -20,6 +20,8 @@ struct Route {
   KernelImage image;
 };
 
+void PrintTo(const Route& c, std::ostream* os) { *os << c.name; }
+
 const Route kRoutes[] = {
     {"UnknownChipHarrowLoader", BootLoaderType::Harrow, kChipUnknown, KernelImage::HarrowU},
     {"UnknownChipCalderLoader", BootLoaderType::Calder, kChipUnknown, KernelImage::Calder},
@@ -120,6 +122,8 @@ struct FailureCase {
   int expected;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 class KernelLinkFailure : public KernelLinkSerial, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(KernelLinkFailure, GivesTheNamedError) {
@@ -182,6 +186,8 @@ struct StatusLinkCase {
   FaultKind fault;
   ISP_EXCEPTION thrown;
 };
+
+void PrintTo(const StatusLinkCase& c, std::ostream* os) { *os << c.name; }
 
 class StatusQueryLink : public KernelLinkSerial, public ::testing::WithParamInterface<StatusLinkCase> {};
 

@@ -74,6 +74,8 @@ struct UsbRoute {
   KernelImage image;
 };
 
+void PrintTo(const UsbRoute& c, std::ostream* os) { *os << c.name; }
+
 class OpenKernelLinkUsb : public KernelLinkUsb, public ::testing::WithParamInterface<UsbRoute> {};
 
 TEST_P(OpenKernelLinkUsb, DownloadsTheKernelWithoutASpeedSwitch) {

@@ -68,6 +68,8 @@ struct RetryCase {
   std::size_t sends;  // times the request reaches the kernel
 };
 
+void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
+
 class SerialBusFault : public SerialBus, public ::testing::WithParamInterface<RetryCase> {};
 
 TEST_P(SerialBusFault, RetriedOrReported) {
