@@ -287,6 +287,7 @@ int Ambrel_EraseFlash(void) {
   ImageBuffer image;
   if (!image.Allocate(0, kBlockSize - 1)) return FailWithError(AMBREL_NO_MEMORY);
   for (std::uint32_t i = 0; i < kBlockSize; ++i) image.Put(i, 0xFF);
+  PrepareHuffman(image);
   std::string detail;
   if (!s.engine.RunFlashOperation(s.part, s.sectors, image, ProgramOption::EraseChip, detail)) {
     return FailWithText(AMBREL_FLASH_PROGRAMMING, detail);

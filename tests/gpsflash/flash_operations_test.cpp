@@ -273,6 +273,42 @@ TEST_F(FlashEngineOverChip, ReadModeReceivesABadReplyAgain) {
   EXPECT_TRUE(Chip().TranscriptHas("host answered NAK, reply sent again"));
 }
 
+TEST_F(FlashEngineOverChip, ReadModeRecoversFromANakToItsRequest) {
+  StartChip();
+  ASSERT_EQ(Init(), 0);
+  const Bytes contents = RandomBytes(0x40000, 12);
+  Chip().FillFlash(contents);
+  char first[1];
+  ASSERT_EQ(Ambrel_ReadFlash(first, 0, 1), 0);
+  gps_sim::ChipFaults faults;
+  faults.nakRequests = 1;
+  Chip().SetFaults(faults);
+  std::vector<char> buffer(0x400);
+  ASSERT_EQ(Ambrel_ReadFlash(buffer.data(), 0x2000, 0x400), 0) << LastError(26);
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), reinterpret_cast<const char*>(contents.data()) + 0x2000));
+  EXPECT_TRUE(Chip().TranscriptHas("host asked for the last reply again"));
+
+  // Outside read mode the same NAK fails the request.
+  faults.nakRequests = 1;
+  Chip().SetFaults(faults);
+  const int rc = Program(WriteFile("image.bin", RandomBytes(0x400, 13)), AMBREL_OPTION_ERASE_SECTORS);
+  EXPECT_EQ(rc, AMBREL_FLASH_PROGRAMMING);
+  EXPECT_EQ(LastError(rc), "\nFlash programming error\nFailed to get target status\n");
+}
+
+TEST_F(FlashEngineOverChip, VerboseTracingShowsTheTraffic) {
+  StartChip();
+  Ambrel_SetVerbose(1);
+  ::testing::internal::CaptureStdout();
+  const int rc = Init();
+  Ambrel_SetVerbose(0);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  ASSERT_EQ(rc, 0);
+  EXPECT_NE(out.find("Received positive ACK"), std::string::npos);
+  EXPECT_NE(out.find("Checksum OK"), std::string::npos);
+  EXPECT_NE(out.find("Sent positive ACK"), std::string::npos);
+}
+
 TEST_F(FlashEngineOverChip, ProgrammingDoesNotRetryABadReply) {
   StartChip();
   ASSERT_EQ(Init(), 0);

@@ -265,13 +265,23 @@ void GpsChip::ServeOne(ByteLink& link, FrameReader& reader) {
     Log(rest.size() != length + 1 ? "short frame, answered NAK" : "bad frame checksum, answered NAK");
     return;
   }
-  link.Write(&kAck, 1);
+  bool answerNak = false;
   std::optional<Reply> reply;
   {
     std::lock_guard lock(mutex_);
-    reply = Handle(std::vector<std::uint8_t>(rest.begin(), rest.end() - 1), flag);
+    if (faults_.nakRequests > 0) {
+      --faults_.nakRequests;
+      answerNak = true;
+      Log("answered a good request NAK");
+    }
   }
-  if (reply) SendReply(link, reader, *reply);
+  link.Write(answerNak ? &kNak : &kAck, 1);
+  {
+    std::lock_guard lock(mutex_);
+    reply = Handle(std::vector<std::uint8_t>(rest.begin(), rest.end() - 1), flag);
+    if (answerNak) lastReply_ = reply;
+  }
+  if (reply && !answerNak) SendReply(link, reader, *reply);
 }
 
 void GpsChip::SendReply(ByteLink& link, FrameReader& reader, const Reply& reply) {

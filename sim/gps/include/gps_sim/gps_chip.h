@@ -48,6 +48,8 @@ struct ChipFaults {
   std::optional<std::uint32_t> corruptAfterWrite;  // this flash byte goes bad after its block is written
   std::optional<std::uint32_t> writeErrorAt;       // writing the block that holds it sets the error flag
   unsigned badReplyChecksums = 0;  // the next replies go out with a bad checksum (once each)
+  unsigned nakRequests = 0;        // the next good requests are answered NAK (but served; the
+                                   // reply waits for the host's 0x15)
   bool stall = false;              // queued commands never complete
 };
 
