@@ -10,6 +10,7 @@ namespace ambrel {
 
 class BitWriter {
  public:
+  // Empties the stream; the storage stays for the next block.
   void Clear() {
     bytes_.clear();
     bits_ = 0;

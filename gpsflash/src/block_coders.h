@@ -12,6 +12,7 @@ struct BlockCoders {
   CompressionMode mode = CompressionMode::Lzss;
   LzssCoder lzss;
   HuffmanCoder huffman;
+  BitWriter bits;  // reused from block to block
 };
 
 }  // namespace ambrel

@@ -167,7 +167,7 @@ std::vector<std::uint8_t> TargetRequests::BlockRequest(std::uint8_t rawCode, std
                                                        std::uint8_t lzssCode, std::uint32_t offset,
                                                        const std::uint8_t* data, std::size_t length,
                                                        std::size_t available, BlockCoders& coders) {
-  BitWriter bits;
+  BitWriter& bits = coders.bits;
   std::uint8_t code = rawCode;
   if (coders.mode == CompressionMode::Lzss) {
     coders.lzss.EncodeBlock(data, length, available, offset, bits);
