@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "engine/images/file_load_worker.h"
+#include "engine/images/file_save_workers.h"
 #include "pellwick/pellwick.h"
 
 namespace {
@@ -22,5 +24,8 @@ int ListUsbDevices(std::uint16_t app, const char* interfaceName, std::vector<std
 CoreServices DefaultCoreServices() {
   CoreServices services;
   services.listUsbDevices = &ListUsbDevices;
+  services.startFileLoad = &StartFileLoadWorker;
+  services.startSRecordSave = &StartSRecordSaveWorker;
+  services.startBinarySave = &StartBinarySaveWorker;
   return services;
 }

@@ -1,29 +1,49 @@
 #include "engine/processing/job_starters.h"
 
-#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/core/buffer_registry.h"
 #include "engine/core/file_transfer_request.h"
 #include "engine/core/finish_record.h"
 #include "engine/core/job_payload.h"
 #include "engine/core/job_payloads.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "engine/images/allocation_lookup.h"
 #include "engine/processing/job_failure.h"
+#include "engine/processing/sector_selection.h"
 #include "engine/processing/smartphone_slot.h"
+#include "engine/quillon_exception.h"
+#include <algorithm>
 #include "platform/file_io.h"
 #include "ralix/ralix.h"
 
 namespace {
 
+constexpr std::int32_t kFlashpackAddedEvent = 54;
+constexpr std::int32_t kFlashpackAddFailedEvent = 55;
+constexpr std::int32_t kFlashpacksRemovedEvent = 56;
+constexpr std::int32_t kFlashpackRemoveFailedEvent = 57;
+constexpr std::int32_t kFlashFailedEvent = 12;
+constexpr std::int32_t kSmartFlashFailedEvent = 18;
 constexpr std::int32_t kFileDeletedEvent = 61;
 constexpr std::int32_t kRemoteTransferDone = 62;
 constexpr std::int32_t kPhoneSendFailedEvent = 1;
 constexpr std::int32_t kRalixErrorCode = 2;
 constexpr std::int32_t kUnknownErrorCode = 1;
+constexpr std::int32_t kNotExtractedCode = 79;
+constexpr std::int32_t kNoFlashpackFileCode = 88;
+constexpr std::int32_t kNoFlashpackAllocationCode = 89;
+constexpr std::int32_t kThemePackRefusedCode = 90;
 constexpr std::intptr_t kRalixFormatKind = 1;
+constexpr std::uint32_t kCustomReplySize = 3072;
 constexpr const char kFormatLine[] = "format 1\r";
+constexpr const char kFlashpackAllocation[] = "FLASHPACK";
+constexpr const char kThemepackAllocation[] = "THEMEPACK";
+constexpr const char kCodeplugAllocation[] = "CODEPLUG";
 
 void Log(const std::string& line) { PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line)); }
 
@@ -34,6 +54,35 @@ void PostFinished(DeviceNumber device, std::int32_t eventCode) {
   record->device = device;
   record->eventCode = eventCode;
   PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(record));
+}
+
+bool IsOn(const CJobOptions& options, int id) { return options.GetIntParam(id) == 1; }
+
+bool SmartFlashing(const CJobOptions& options) { return IsOn(options, OPTION_ENABLE_SMART_FLASHING); }
+
+// Ends a job whose operation this build does not have.
+void FailUnavailable(DeviceNumber device, std::int32_t failedEvent, const char* operation) {
+  Log(DevicePrefix(device) + "The " + operation + " operation is not available in this build");
+  PostStarterFailure(device, failedEvent, kUnknownErrorCode);
+}
+
+// Ends a job whose device object refused to start the operation.
+void FailIfRefused(int result, DeviceNumber device, std::int32_t failedEvent) {
+  if (result != kKernelOk) PostStarterFailure(device, failedEvent, result);
+}
+
+// The erase list of a flash: the user's selection, or whole partitions
+// touched by the image when auto erase or smart flashing is on.
+void BuildFlashEraseList(CRegionList& eraseList, CJobOptions& options, const CRegionList& image) {
+  if (!IsOn(options, OPTION_AUTO_ERASE_FLASH) && !SmartFlashing(options)) {
+    BuildSelectedSectorList(options.GetSectorList(), eraseList);
+  } else {
+    SelectSectorsFromImage(eraseList, options, image);
+  }
+}
+
+bool HasImage(const FileJobPayload* payload) {
+  return payload && payload->loadedImage && !payload->loadedImage->Empty();
 }
 
 // Hands one command line to the smartphone library. Accepted, the command's
@@ -50,27 +99,27 @@ void SendRalixLine(const std::string& line) {
 
 CJobStarters::CJobStarters() {
   starters_ = {
+      {WM_FLASH, &CJobStarters::StartFlash},
+      {WM_ERASE, &CJobStarters::StartErase},
+      {WM_REVERSE_FLASH, &CJobStarters::StartReverseFlash},
+      {WM_RAM_DUMP, &CJobStarters::StartRamDump},
+      {WM_COMM_CHECK, &CJobStarters::StartCommCheck},
+      {WM_RESET_TARGET, &CJobStarters::StartResetTarget},
+      {WM_PROGRAM_MAGIC_KEY, &CJobStarters::StartProgramMagicKey},
+      {WM_CUSTOM_COMMAND, &CJobStarters::StartCustomCommand},
+      {WM_ORVIX_FLASH, &CJobStarters::StartOrvix},
+      {WM_ORVIX_ERASE, &CJobStarters::StartOrvix},
+      {WM_ORVIX_REVERSE_FLASH, &CJobStarters::StartOrvix},
+      {WM_FLASHPACK_EXTRACT, &CJobStarters::StartFlashpackExtract},
+      {WM_FLASHPACK_ADD, &CJobStarters::StartFlashpackAdd},
+      {WM_FLASHPACK_REMOVE, &CJobStarters::StartFlashpackRemove},
+      {WM_FLASHPACK_UPDATE_FLASH, &CJobStarters::StartFlashpackUpdateFlash},
+      {WM_FLASHPACK_EXTRACT_ADD_FLASH, &CJobStarters::StartFlashpackExtractAddFlash},
+      {WM_RALIX_FORMAT, &CJobStarters::StartRalixFormat},
+      {WM_RALIX_FLASH_FILE, &CJobStarters::StartRalixFlashFile},
       {WM_SHUTDOWN, &CJobStarters::StartShutdown},
       {WM_REMOTE_FILE_TRANSFER, &CJobStarters::StartRemoteTransfer},
       {WM_DELETE_FILE, &CJobStarters::StartDeleteFile},
-      {WM_RALIX_FORMAT, &CJobStarters::StartRalixFormat},
-      {WM_RALIX_FLASH_FILE, &CJobStarters::StartRalixFlashFile},
-      {WM_FLASH, &CJobStarters::StartUnavailable},
-      {WM_ERASE, &CJobStarters::StartUnavailable},
-      {WM_REVERSE_FLASH, &CJobStarters::StartUnavailable},
-      {WM_RAM_DUMP, &CJobStarters::StartUnavailable},
-      {WM_COMM_CHECK, &CJobStarters::StartUnavailable},
-      {WM_RESET_TARGET, &CJobStarters::StartUnavailable},
-      {WM_PROGRAM_MAGIC_KEY, &CJobStarters::StartUnavailable},
-      {WM_CUSTOM_COMMAND, &CJobStarters::StartUnavailable},
-      {WM_ORVIX_FLASH, &CJobStarters::StartUnavailable},
-      {WM_ORVIX_ERASE, &CJobStarters::StartUnavailable},
-      {WM_ORVIX_REVERSE_FLASH, &CJobStarters::StartUnavailable},
-      {WM_FLASHPACK_EXTRACT, &CJobStarters::StartUnavailable},
-      {WM_FLASHPACK_ADD, &CJobStarters::StartUnavailable},
-      {WM_FLASHPACK_REMOVE, &CJobStarters::StartUnavailable},
-      {WM_FLASHPACK_UPDATE_FLASH, &CJobStarters::StartUnavailable},
-      {WM_FLASHPACK_EXTRACT_ADD_FLASH, &CJobStarters::StartUnavailable},
   };
 }
 
@@ -79,16 +128,242 @@ CJobStarters::~CJobStarters() = default;
 DispatchResult CJobStarters::DispatchJob(JobQueueEntry& entry, const DispatchContext& context) {
   auto it = starters_.find(entry.jobCode);
   if (it == starters_.end()) return DispatchResult::UnknownCode;
+  if (!PayloadFitsJob(entry.jobCode, entry.payload) && PayloadKindOfJob(entry.jobCode) != JobPayloadKind::None) {
+    // A payload of the wrong kind cannot be started; the job fails at once.
+    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
+    return DispatchResult::Started;
+  }
   (this->*(it->second))(entry, context);
   return DispatchResult::Started;
 }
 
-void CJobStarters::AbortDevice(DeviceNumber device) { (void)device; }
+void CJobStarters::AbortDevice(DeviceNumber device) {
+  if (CKernel* kernel = objects_.KernelOf(device)) kernel->Abort();
+  if (CFlashpack* flashpack = objects_.FlashpackOf(device)) flashpack->Abort();
+}
 
 CPackManager* CJobStarters::PackManagerOf(DeviceNumber device) {
-  (void)device;
-  return nullptr;
+  CFlashpack* flashpack = objects_.FlashpackOf(device);
+  return flashpack ? flashpack->GetPackManager() : nullptr;
 }
+
+// ---- radio operations ---------------------------------------------------------
+
+void CJobStarters::StartFlash(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* payload = entry.payload.Get<FileJobPayload>();
+  const bool smart = SmartFlashing(payload->options);
+  const std::int32_t failedEvent = smart ? kSmartFlashFailedEvent : kFlashFailedEvent;
+  if (!HasImage(payload)) {
+    PostStarterFailure(entry.device, failedEvent, kNoFlashpackFileCode);
+    return;
+  }
+  CRegionList eraseList;
+  CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  BuildFlashEraseList(eraseList, payload->options, *payload->loadedImage);
+  const int magicKey = IsOn(payload->options, OPTION_AUTO_PROGRAM_MAGIC_KEY) ? MagicKeyWanted(payload->options) : 0;
+  kernel->SetAutoMagicKey(magicKey);
+  Log(DevicePrefix(entry.device) + (smart ? "Starting Smart Flash" : "Starting Flash"));
+  FailUnavailable(entry.device, failedEvent, smart ? "smart flash" : "flash");
+}
+
+void CJobStarters::StartErase(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  CRegionList eraseList;
+  objects_.PrepareKernel(*options, entry.device, context.kernels);
+  BuildSelectedSectorList(options->GetSectorList(), eraseList);
+  Log(DevicePrefix(entry.device) + "Starting Erase");
+  FailUnavailable(entry.device, kFlashFailedEvent, "erase");
+}
+
+void CJobStarters::StartReverseFlash(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* payload = entry.payload.Get<ReadBackPayload>();
+  CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  if (!SmartFlashing(payload->options)) {
+    Log(DevicePrefix(entry.device) + "Starting Reverse Flash");
+    FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "reverse flash");
+    return;
+  }
+  SectorRange range;
+  if (FindSectorRangeByName(kCodeplugAllocation, payload->options, range)) {
+    kernel->SetFdiRegion(range.first, range.sectorSize, range.count);
+    if (payload->regions) SplitReadRegionsAtRange(*payload->regions, range);
+  }
+  Log(DevicePrefix(entry.device) + "Starting FDI-Enhanced Reverse Flash");
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "FDI-enhanced reverse flash");
+}
+
+void CJobStarters::StartRamDump(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* payload = entry.payload.Get<RamDumpPayload>();
+  objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  Log(DevicePrefix(entry.device) + "Starting RAM Dump");
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "RAM dump");
+}
+
+void CJobStarters::StartCommCheck(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
+  Log(DevicePrefix(entry.device) + "Starting Comm Check");
+  FailIfRefused(kernel->StartCommCheck(kRunOnThread), entry.device, FailedEventOfJob(entry.jobCode));
+}
+
+void CJobStarters::StartResetTarget(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  Log(DevicePrefix(entry.device) + "Starting Reset Target");
+  objects_.PrepareKernel(*options, entry.device, context.kernels);
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "reset target");
+}
+
+void CJobStarters::StartProgramMagicKey(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  objects_.PrepareKernel(*options, entry.device, context.kernels);
+  Log(DevicePrefix(entry.device) + "Starting Program Magic Key");
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "program magic key");
+}
+
+void CJobStarters::StartCustomCommand(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* payload = entry.payload.Get<CustomCommandPayload>();
+  objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  // A retried command starts from a fresh list, so its regions are never
+  // appended twice.
+  payload->regions = MakeRegionList();
+  const std::uint32_t response = payload->flags & 0x1u;
+  const std::uint32_t length =
+      std::min<std::uint32_t>(payload->commandLength, CustomCommandPayload::kMaxCommandBytes);
+  std::uint8_t* command = GetBufferRegistry().Allocate(length == 0 ? 1 : length);
+  std::memcpy(command, payload->command.data(), length);
+  payload->regions->Add(response, length, command);
+  payload->regions->Add(response, kCustomReplySize, GetBufferRegistry().Allocate(kCustomReplySize));
+  Log(DevicePrefix(entry.device) + "Starting Custom Command: '" + payload->label + "'");
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "custom command");
+}
+
+void CJobStarters::StartOrvix(JobQueueEntry& entry, const DispatchContext&) {
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "GPS-chip");
+}
+
+// ---- flashpacks ---------------------------------------------------------------
+
+void CJobStarters::StartFlashpackExtract(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  objects_.PrepareFlashpack(*options, entry.device, context.kernels);
+  const std::uint32_t size = AllocationSize(kFlashpackAllocation, *options);
+  if (size < 1) {
+    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kNoFlashpackAllocationCode);
+    return;
+  }
+  Log(DevicePrefix(entry.device) + "Starting Flashpack Extract");
+  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "flashpack extract");
+}
+
+void CJobStarters::StartFlashpackAdd(JobQueueEntry& entry, const DispatchContext&) {
+  auto* payload = entry.payload.Get<FileJobPayload>();
+  CFlashpack* flashpack = objects_.FlashpackOf(entry.device);
+  if (!flashpack || !flashpack->GetPackManager()) {
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, kNotExtractedCode);
+    return;
+  }
+  if (!HasImage(payload)) {
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, kNoFlashpackFileCode);
+    return;
+  }
+  const std::uint32_t first = (*payload->loadedImage)[0].address;
+  if (AllocationNameAt(first, payload->options) == kThemepackAllocation) {
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, kThemePackRefusedCode);
+    return;
+  }
+  Log(DevicePrefix(entry.device) + "Adding Flashpack");
+  const int result = flashpack->AddPacks(payload->loadedImage.get());
+  if (result == kKernelOk) {
+    PostFinished(entry.device, kFlashpackAddedEvent);
+  } else {
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, result);
+  }
+}
+
+void CJobStarters::StartFlashpackRemove(JobQueueEntry& entry, const DispatchContext&) {
+  auto* payload = entry.payload.Get<FlashpackRemovePayload>();
+  CFlashpack* flashpack = objects_.FlashpackOf(entry.device);
+  if (!flashpack || !flashpack->GetPackManager()) {
+    PostStarterFailure(entry.device, kFlashpackRemoveFailedEvent, kNotExtractedCode);
+    return;
+  }
+  Log(DevicePrefix(entry.device) + "Removing Flashpacks");
+  const int result = flashpack->RemovePacks(payload->packIndices);
+  if (result == kKernelOk) {
+    PostFinished(entry.device, kFlashpacksRemovedEvent);
+  } else {
+    PostStarterFailure(entry.device, kFlashpackRemoveFailedEvent, result);
+  }
+}
+
+void CJobStarters::StartFlashpackUpdateFlash(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  CFlashpack* existing = objects_.FlashpackOf(entry.device);
+  if (!existing || !existing->GetPackManager()) {
+    PostStarterFailure(entry.device, kFlashFailedEvent, kNotExtractedCode);
+    return;
+  }
+  CFlashpack* flashpack = objects_.PrepareFlashpack(*options, entry.device, context.kernels);
+  std::vector<std::uint8_t> packImage;
+  const int result = flashpack->GetPackImage(packImage);
+  if (result != kKernelOk) {
+    PostStarterFailure(entry.device, kFlashFailedEvent, result);
+    return;
+  }
+  std::uint32_t address = 0;
+  try {
+    address = AllocationAddress(kFlashpackAllocation, *options);
+  } catch (QUILLON_EXCEPTION) {
+    PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackAllocationCode);
+    return;
+  }
+  RegionListPtr image = MakeRegionList();
+  const auto size = static_cast<std::uint32_t>(packImage.size());
+  std::uint8_t* buffer = GetBufferRegistry().Allocate(size == 0 ? 1 : size);
+  std::memcpy(buffer, packImage.data(), packImage.size());
+  image->Add(address, size, buffer);
+  CRegionList eraseList;
+  BuildFlashEraseList(eraseList, *options, *image);
+  const bool smart = SmartFlashing(*options);
+  Log(DevicePrefix(entry.device) + (smart ? "Starting Flashpack Smart Flash" : "Starting Flashpack Flash"));
+  FailUnavailable(entry.device, smart ? kSmartFlashFailedEvent : kFlashFailedEvent,
+                  smart ? "flashpack smart flash" : "flashpack flash");
+}
+
+void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* payload = entry.payload.Get<FileJobPayload>();
+  if (!HasImage(payload)) {
+    PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackFileCode);
+    return;
+  }
+  objects_.PrepareFlashpack(payload->options, entry.device, context.kernels);
+  const SectorList sectors = payload->options.GetSectorList();
+  const std::string name = AllocationNameAt((*payload->loadedImage)[0].address, sectors);
+  CRegionList partition;
+  for (const SectorEntry& sector : sectors.sectors) {
+    if (sector.name == name) partition.Add(sector.address, sector.size);
+  }
+  Log(DevicePrefix(entry.device) + "Starting Flashpack Extract/Add/Flash");
+  FailUnavailable(entry.device, kFlashFailedEvent, "flashpack extract, add and flash");
+}
+
+// ---- smartphone -----------------------------------------------------------------
+
+void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext&) {
+  Log(DevicePrefix(entry.device) + "Starting Ralix Command - format file system");
+  RalixConnect();
+  PostToTarget(PT_CORE, WM_RALIX_PROGRESS, 0, kRalixFormatKind);
+  SendRalixLine(kFormatLine);
+}
+
+void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext&) {
+  auto* payload = entry.payload.Get<FileJobPayload>();
+  Log(DevicePrefix(entry.device) + "Starting Ralix Command - Flash File: " + payload->imageFileName);
+  RalixConnect();
+  SendRalixLine("l \"" + payload->imageFileName + "\"\r");
+}
+
+// ---- device-independent work ----------------------------------------------------------
 
 void CJobStarters::StartShutdown(JobQueueEntry&, const DispatchContext&) {
   Log("Shutting Down Quillon");
@@ -113,30 +388,6 @@ void CJobStarters::StartDeleteFile(JobQueueEntry& entry, const DispatchContext&)
     platform::RemoveFile(*name);
   }
   PostFinished(entry.device, kFileDeletedEvent);
-}
-
-void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext&) {
-  Log(DevicePrefix(entry.device) + "Starting Ralix Command - format file system");
-  RalixConnect();
-  PostToTarget(PT_CORE, WM_RALIX_PROGRESS, 0, kRalixFormatKind);
-  SendRalixLine(kFormatLine);
-}
-
-void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext&) {
-  auto* payload = entry.payload.Get<FileJobPayload>();
-  if (!payload) {
-    PostStarterFailure(entry.device, kPhoneSendFailedEvent, kRalixErrorCode);
-    return;
-  }
-  Log(DevicePrefix(entry.device) + "Starting Ralix Command - Flash File: " + payload->imageFileName);
-  RalixConnect();
-  SendRalixLine("l \"" + payload->imageFileName + "\"\r");
-}
-
-void CJobStarters::StartUnavailable(JobQueueEntry& entry, const DispatchContext&) {
-  Log(DevicePrefix(entry.device) + "The operation " + GetMessageName(entry.jobCode) +
-      " is not available in this build");
-  PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
 }
 
 std::unique_ptr<CJobDispatcher> MakeJobDispatcher() { return std::make_unique<CJobStarters>(); }

@@ -1,14 +1,17 @@
 #pragma once
 // The program's dispatcher: the starter of every job code. A starter sets
-// up what the operation needs from the options copy in the entry's payload,
-// writes its "Starting" line to the log and starts the operation; its end
-// comes back to the core thread as a message. A starter that cannot start
-// its operation posts WM_JOB_ERROR {device, failed event, error code}, so
-// the job ends like a failed operation and never leaves the slot busy.
+// up the device object that the operation needs from the options copy in
+// the entry's payload, writes its "Starting" line to the log and starts the
+// operation on a worker thread of the object's own; the end comes back to
+// the core thread as a message. A starter that cannot start its operation
+// (a refused start, a missing image, an operation this build does not
+// have) posts WM_JOB_ERROR {device, failed event, error code}, so the job
+// ends like a failed operation and never leaves the slot busy.
 
 #include <cstdint>
 #include <map>
 
+#include "engine/processing/device_objects.h"
 #include "engine/processing/job_dispatcher.h"
 
 class CJobStarters : public CJobDispatcher {
@@ -20,15 +23,31 @@ class CJobStarters : public CJobDispatcher {
   void AbortDevice(DeviceNumber device) override;
   CPackManager* PackManagerOf(DeviceNumber device) override;
 
+  CDeviceObjects& Objects() { return objects_; }
+
  private:
   using Starter = void (CJobStarters::*)(JobQueueEntry& entry, const DispatchContext& context);
 
+  void StartFlash(JobQueueEntry& entry, const DispatchContext& context);
+  void StartErase(JobQueueEntry& entry, const DispatchContext& context);
+  void StartReverseFlash(JobQueueEntry& entry, const DispatchContext& context);
+  void StartRamDump(JobQueueEntry& entry, const DispatchContext& context);
+  void StartCommCheck(JobQueueEntry& entry, const DispatchContext& context);
+  void StartResetTarget(JobQueueEntry& entry, const DispatchContext& context);
+  void StartProgramMagicKey(JobQueueEntry& entry, const DispatchContext& context);
+  void StartCustomCommand(JobQueueEntry& entry, const DispatchContext& context);
+  void StartOrvix(JobQueueEntry& entry, const DispatchContext& context);
+  void StartFlashpackExtract(JobQueueEntry& entry, const DispatchContext& context);
+  void StartFlashpackAdd(JobQueueEntry& entry, const DispatchContext& context);
+  void StartFlashpackRemove(JobQueueEntry& entry, const DispatchContext& context);
+  void StartFlashpackUpdateFlash(JobQueueEntry& entry, const DispatchContext& context);
+  void StartFlashpackExtractAddFlash(JobQueueEntry& entry, const DispatchContext& context);
+  void StartRalixFormat(JobQueueEntry& entry, const DispatchContext& context);
+  void StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext& context);
   void StartShutdown(JobQueueEntry& entry, const DispatchContext& context);
   void StartRemoteTransfer(JobQueueEntry& entry, const DispatchContext& context);
   void StartDeleteFile(JobQueueEntry& entry, const DispatchContext& context);
-  void StartRalixFormat(JobQueueEntry& entry, const DispatchContext& context);
-  void StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext& context);
-  void StartUnavailable(JobQueueEntry& entry, const DispatchContext& context);
 
   std::map<std::uint32_t, Starter> starters_;
+  CDeviceObjects objects_;
 };
