@@ -62,14 +62,11 @@ bool AdvanceMatch(std::size_t& matched, const char* word, std::size_t wordLength
   return matched == wordLength;
 }
 
-void MatchFailureWords(OutputState& state, const std::string& piece) {
-  for (char raw : piece) {
-    if (state.failed) return;
-    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));
-    const bool error = AdvanceMatch(state.errorMatched, kErrorWord, sizeof kErrorWord - 1, c);
-    const bool failed = AdvanceMatch(state.failedMatched, kFailedWord, sizeof kFailedWord - 1, c);
-    if (error || failed) state.failed = true;
-  }
+void MatchFailureWords(OutputState& state, char raw) {
+  const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));
+  const bool error = AdvanceMatch(state.errorMatched, kErrorWord, sizeof kErrorWord - 1, c);
+  const bool failed = AdvanceMatch(state.failedMatched, kFailedWord, sizeof kFailedWord - 1, c);
+  if (error || failed) state.failed = true;
 }
 
 void ClearLocked(OutputState& state) {
@@ -92,6 +89,26 @@ void ReportCommandEnd(bool failed) {
 }
 
 void RalixCallbackThunk(const char* text) { OnRalixOutput(text); }
+
+void TakeOutputCharacter(char c) {
+  OutputState& state = GetOutputState();
+  std::unique_lock lock(state.mutex);
+  if (c == '\r') {
+    if (!state.line.empty()) {
+      Log("<Ralix OUTPUT>" + state.line);
+      state.line.clear();
+    }
+  } else if (c != '\n' && c != '>') {
+    if (state.line.size() < kLineBufferSize - 1) state.line.push_back(c);
+  }
+  if (!state.failed) MatchFailureWords(state, c);
+  if (c == '>') {
+    const bool failed = state.failed;
+    ClearLocked(state);
+    lock.unlock();
+    ReportCommandEnd(failed);
+  }
+}
 
 }  // namespace
 
@@ -137,25 +154,9 @@ bool RalixDisconnect(std::uintptr_t generation) {
 
 void OnRalixOutput(const char* text) {
   if (text == nullptr) return;
-  const std::string piece(text);
-  OutputState& state = GetOutputState();
-  std::unique_lock lock(state.mutex);
-  if (piece == "\r") {
-    if (!state.line.empty()) {
-      Log("<Ralix OUTPUT>" + state.line);
-      state.line.clear();
-    }
-  } else if (piece != "\n" && piece != ">") {
-    const std::size_t room = kLineBufferSize - 1 - std::min(state.line.size(), kLineBufferSize - 1);
-    state.line.append(piece, 0, std::min(room, piece.size()));
-  }
-  MatchFailureWords(state, piece);
-  if (piece == ">") {
-    const bool failed = state.failed;
-    ClearLocked(state);
-    lock.unlock();
-    ReportCommandEnd(failed);
-  }
+  // A piece of several characters is taken as if each character came alone,
+  // so a line end or a prompt inside it is not missed.
+  for (const char* c = text; *c != '\0'; ++c) TakeOutputCharacter(*c);
 }
 
 void ResetRalixOutputState() {

@@ -112,6 +112,8 @@ class ShellStandIn {
   const std::vector<StatusReport>& Reports() const { return reports_; }
   const std::vector<PromptRequest>& Prompts() const { return prompts_; }
   std::size_t Disconnects() const { return disconnects_; }
+  // The connection generation of the last disconnect request.
+  std::uintptr_t LastDisconnect() const { return lastDisconnect_; }
   std::string AllLogs() const {
     std::string all;
     for (const auto& line : logs_) all += line + "\n";
@@ -131,7 +133,10 @@ class ShellStandIn {
     }
     while (auto m = preprocessing_.queue().TryGet()) {
       any = true;
-      if (m->number == WM_RALIX_DISCONNECT) ++disconnects_;
+      if (m->number == WM_RALIX_DISCONNECT) {
+        ++disconnects_;
+        lastDisconnect_ = m->wParam;
+      }
     }
     if (!any) {
       if (auto m = userIo_.queue().Get(wait)) OnUserIo(*m);
@@ -175,6 +180,7 @@ class ShellStandIn {
   std::vector<DeviceNumber> rowResets_;
   std::size_t completeReports_ = 0;
   std::size_t disconnects_ = 0;
+  std::uintptr_t lastDisconnect_ = 0;
 };
 
 // A temporary working folder, removed with the object.
