@@ -48,7 +48,7 @@ TEST_P(OpenKernelLinkRs232, BootsDownloadsAndMovesToTheWorkingSpeed) {
   ASSERT_EQ(com.radio().Downloads().size(), 1u);
   EXPECT_EQ(com.radio().Downloads()[0].image, images.Of(route.image)) << KernelImageFileName(route.image);
   EXPECT_TRUE(com.radio().Downloads()[0].checksumOk);
-  ASSERT_TRUE(Eventually([&] { return com.radio().NominalRate() == static_cast<std::uint32_t>(rate); }));
+  ASSERT_TRUE(Eventually([&, expected = static_cast<std::uint32_t>(rate)] { return com.radio().NominalRate() == expected; }));
   // The next channel of the operation opens at the working speed.
   EXPECT_EQ(kernel.ProbeKernel(), 1);
   // In strict mode the first probe, at the working speed, never reached the boot loader.
