@@ -32,6 +32,7 @@ constexpr std::int32_t kSmartFlashFailedEvent = 18;
 constexpr std::int32_t kFileDeletedEvent = 61;
 constexpr std::int32_t kRemoteTransferDone = 62;
 constexpr std::int32_t kPhoneSendFailedEvent = 1;
+constexpr std::int32_t kPhoneCancelledEvent = 3;
 constexpr std::int32_t kRalixErrorCode = 2;
 constexpr std::int32_t kUnknownErrorCode = 1;
 constexpr std::int32_t kNotExtractedCode = 79;
@@ -138,6 +139,17 @@ DispatchResult CJobStarters::DispatchJob(JobQueueEntry& entry, const DispatchCon
 }
 
 void CJobStarters::AbortDevice(DeviceNumber device) {
+  if (device == DEVICE_SMARTPHONE) {
+    // A phone command has no worker to stop: the job ends as cancelled, and
+    // the link to the phone is cut so that the command's prompt cannot end
+    // a later job.
+    auto record = std::make_unique<FinishRecord>();
+    record->device = DEVICE_SMARTPHONE;
+    record->eventCode = kPhoneCancelledEvent;
+    PostToTarget(PT_CORE, WM_CANCEL_QUEUED, std::move(record));
+    RalixRequestDisconnect();
+    return;
+  }
   if (CKernel* kernel = objects_.KernelOf(device)) kernel->Abort();
   if (CFlashpack* flashpack = objects_.FlashpackOf(device)) flashpack->Abort();
 }

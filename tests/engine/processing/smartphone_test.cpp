@@ -87,6 +87,19 @@ TEST_F(SmartphoneTest, AStaleDisconnectLeavesANewerConnectionAlone) {
   EXPECT_TRUE(RalixDisconnect(shell_.LastDisconnect()));
 }
 
+TEST_F(SmartphoneTest, CancelEndsARunningCommandAndCutsTheLink) {
+  Serve({.silent = true});  // the phone takes the command and never answers
+  Queue(WM_RALIX_FORMAT, DEVICE_SMARTPHONE, Options());
+  Queue(WM_RALIX_FORMAT, DEVICE_SMARTPHONE, Options());
+  ASSERT_TRUE(shell_.WaitLog("Smartphone> Starting Ralix Command - format file system"));
+  const std::size_t mark = shell_.CompleteReports();
+  Post(WM_CANCEL_DEVICE, DEVICE_SMARTPHONE);
+  ASSERT_TRUE(shell_.WaitLog("Smartphone> Cancelled 2 queued item(s)")) << shell_.AllLogs();
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+  EXPECT_TRUE(shell_.WaitUntil([&] { return shell_.Disconnects() == 1; }));
+  EXPECT_EQ(shell_.CountLogs("Starting Ralix Command"), 1u);
+}
+
 // The callback alone, with a recording target in place of the core thread.
 class RalixOutput : public ::testing::Test {
  protected:
