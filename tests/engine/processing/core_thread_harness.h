@@ -118,7 +118,7 @@ class CoreThreadTest : public ::testing::Test {
 
   // Starts the thread; usb lists the USB devices that answer as present.
   void StartCore(std::vector<std::uint16_t> usb = {}, std::unique_ptr<CJobDispatcher> dispatcher = nullptr,
-                 std::vector<int> smartphonePorts = {}) {
+                 std::vector<int> smartphonePorts = {}, bool realFileWorkers = false) {
     usbIds_ = std::move(usb);
     CoreServices services;
     services.listUsbDevices = [this](std::uint16_t, const char* name, std::vector<std::uint16_t>& ids) {
@@ -151,6 +151,12 @@ class CoreThreadTest : public ::testing::Test {
     };
     services.startSRecordSave = holdSave;
     services.startBinarySave = holdSave;
+    if (realFileWorkers) {
+      const CoreServices program = DefaultCoreServices();
+      services.startFileLoad = program.startFileLoad;
+      services.startSRecordSave = program.startSRecordSave;
+      services.startBinarySave = program.startBinarySave;
+    }
     if (!dispatcher) dispatcher = std::make_unique<RecordingDispatcher>(dispatch_);
     core_ = std::make_unique<CCoreProcessingThread>(std::move(dispatcher), std::move(services));
     SetTargetThread(PT_CORE, core_->Id());
