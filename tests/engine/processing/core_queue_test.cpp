@@ -77,6 +77,7 @@ TEST_F(CoreThreadTest, RequestForEveryUsbDeviceLoadsTheImageOnceAndStartsEachDev
     EXPECT_EQ(d.loadedRegions, 1u);
   }
   EXPECT_EQ(dispatch_->Count(4), 0u);
+  for (DeviceNumber d : {3, 5, 7, 9, 11, 13, 15, 17}) EXPECT_TRUE(shell_.WaitStatus(d, 52)) << "Scanning File... on " << d;
 }
 
 TEST_F(CoreThreadTest, RequestForEveryUsbDeviceWithNoneRefusedWithAnErrorLine) {
