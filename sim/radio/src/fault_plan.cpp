@@ -8,7 +8,7 @@
 namespace radiosim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 13> kFaultNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, 23> kFaultNames{{
     {FaultKind::Nak, "nak"},
     {FaultKind::NoAck, "no-ack"},
     {FaultKind::WrongAck, "wrong-ack"},
@@ -22,6 +22,16 @@ constexpr std::array<std::pair<FaultKind, const char*>, 13> kFaultNames{{
     {FaultKind::StatusUnavailable, "status-unavailable"},
     {FaultKind::Silence, "silence"},
     {FaultKind::KernelNeverStarts, "kernel-never-starts"},
+    {FaultKind::EraseFailure, "erase-failure"},
+    {FaultKind::ProgramFailure, "program-failure"},
+    {FaultKind::VerifyError, "verify-error"},
+    {FaultKind::ProtectedSector, "protected-sector"},
+    {FaultKind::Stall, "stall"},
+    {FaultKind::RefusedRegion, "refused-region"},
+    {FaultKind::WrongReadLength, "wrong-read-length"},
+    {FaultKind::OversizedRegion, "oversized-region"},
+    {FaultKind::OversizedFdi, "oversized-fdi"},
+    {FaultKind::LongText, "long-text"},
 }};
 
 std::optional<long> ParseNumber(const std::string& text, int base) {

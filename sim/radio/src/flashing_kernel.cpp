@@ -1,32 +1,64 @@
 #include "radiosim/flashing_kernel.h"
 
 #include <array>
+#include <cstdio>
 #include <iterator>
+
+#include "radiosim/byte_order.h"
 
 namespace radiosim {
 namespace {
 
 constexpr std::array<std::uint32_t, 3> kSpeedByCode{115200, 230400, 460800};
-// Byte 3 of a text reply (the target name) marks the text that follows.
+// Byte 3 of a text reply marks the text that follows.
 constexpr std::uint8_t kTextReplyMark = 0x03;
+// How far a text runs on without its zero under the long-text fault.
+constexpr std::size_t kRunOnText = 600;
+
+bool IsTextReply(std::span<const std::uint8_t> reply) {
+  return reply.size() > 4 && reply[0] == 0x03 && reply[1] == 0x84 && reply[3] == kTextReplyMark;
+}
 
 }  // namespace
 
 const FlashingKernel::Entry FlashingKernel::kHandlers[] = {
+    {0x01, 0x00, &FlashingKernel::Program},
+    {0x01, 0x06, &FlashingKernel::ReadFlash},
+    {0x01, 0x07, &FlashingKernel::EraseRange},
     {0x03, 0x00, &FlashingKernel::Reset},
     {0x03, 0x03, &FlashingKernel::StatusRequest},
     {0x03, 0x04, &FlashingKernel::TargetName},
+    {0x04, 0x00, &FlashingKernel::MagicKeyStart},
+    {0x04, 0x01, &FlashingKernel::MagicKeyFinish},
     {0x05, 0x00, &FlashingKernel::SpeedSwitch},
+    {0x05, 0x01, &FlashingKernel::SmartFlashSwitch},
+    {0x06, 0x00, &FlashingKernel::FreeSpace},
+    {0x06, 0x01, &FlashingKernel::CompletionState},
+    {0x07, 0x00, &FlashingKernel::FdiRegion},
+    {0x07, 0x01, &FlashingKernel::FdiUnit},
 };
 
-FlashingKernel::FlashingKernel(std::string targetName) : targetName_(std::move(targetName)) {}
+FlashingKernel::FlashingKernel(const RadioConfig& config, FlashMemory& flash, FaultPlan& faults,
+                               Transcript& transcript)
+    : config_(config),
+      flash_(flash),
+      faults_(faults),
+      transcript_(transcript),
+      smart_(config.smartBufferSize, config.smartWriteRate) {}
 
 int FlashingKernel::RequestId(std::span<const std::uint8_t> request) {
   if (request.size() < 2) return request.empty() ? -1 : request[0] << 8;
   return request[0] << 8 | request[1];
 }
 
-KernelOutcome FlashingKernel::Handle(std::span<const std::uint8_t> request) {
+KernelOutcome FlashingKernel::Handle(std::span<const std::uint8_t> request, Clock::time_point now) {
+  now_ = now;
+  Advance(now);
+  const auto custom = config_.customReplies.find(std::vector<std::uint8_t>(request.begin(), request.end()));
+  if (custom != config_.customReplies.end()) {
+    Note("kernel custom request answered");
+    return {Text(custom->second), std::nullopt, false};
+  }
   if (request.size() < 2) return Failure(request, kStatusUnsupportedOpcode);
   bool groupKnown = false;
   for (const auto& entry : kHandlers) {
@@ -37,6 +69,12 @@ KernelOutcome FlashingKernel::Handle(std::span<const std::uint8_t> request) {
   return Failure(request, groupKnown ? kStatusUnsupportedOpcode : kStatusUnsupportedGroup);
 }
 
+void FlashingKernel::Stop() {
+  if (!smart_.Active()) return;
+  const std::size_t dropped = smart_.Stop();
+  Note("smart flash off, " + std::to_string(dropped) + " queued requests dropped");
+}
+
 std::vector<std::uint8_t> FlashingKernel::ReplyHead(std::span<const std::uint8_t> request,
                                                      std::uint8_t status) {
   const std::uint8_t group = request.empty() ? 0 : request[0];
@@ -45,8 +83,31 @@ std::vector<std::uint8_t> FlashingKernel::ReplyHead(std::span<const std::uint8_t
 }
 
 KernelOutcome FlashingKernel::Failure(std::span<const std::uint8_t> request, std::uint16_t word) {
-  status_.Set(word);
+  return Failure(request, FlashError{word, {}});
+}
+
+KernelOutcome FlashingKernel::Failure(std::span<const std::uint8_t> request, const FlashError& error) {
+  status_.Set(error.word, error.details);
+  char text[48];
+  std::snprintf(text, sizeof text, "kernel failure %04X: ", error.word);
+  Note(text + Transcript::Hex(error.details));
   return {ReplyHead(request, 1), std::nullopt, false};
+}
+
+KernelOutcome FlashingKernel::Success(std::span<const std::uint8_t> request, std::span<const std::uint8_t> body) {
+  auto reply = ReplyHead(request, 0);
+  reply.insert(reply.end(), body.begin(), body.end());
+  return {std::move(reply), std::nullopt, false};
+}
+
+std::vector<std::uint8_t> FlashingKernel::Text(std::span<const std::uint8_t> reply) {
+  std::vector<std::uint8_t> out(reply.begin(), reply.end());
+  if (IsTextReply(out) && faults_.Take(FaultKind::LongText, RequestId(out))) {
+    Note("fault long-text");
+    out.resize(4);
+    for (std::size_t i = 0; i < kRunOnText; ++i) out.push_back(static_cast<std::uint8_t>('A' + i % 26));
+  }
+  return out;
 }
 
 KernelOutcome FlashingKernel::Reset(std::span<const std::uint8_t>) {
@@ -54,19 +115,27 @@ KernelOutcome FlashingKernel::Reset(std::span<const std::uint8_t>) {
 }
 
 KernelOutcome FlashingKernel::StatusRequest(std::span<const std::uint8_t> request) {
-  auto reply = ReplyHead(request, 0);
-  reply.push_back(static_cast<std::uint8_t>(status_.word >> 8));
-  reply.push_back(static_cast<std::uint8_t>(status_.word));
-  reply.insert(reply.end(), status_.details.begin(), status_.details.end());
-  return {std::move(reply), std::nullopt, false};
+  std::vector<std::uint8_t> body;
+  AppendBe16(body, status_.word);
+  body.insert(body.end(), status_.details.begin(), status_.details.end());
+  return Success(request, body);
 }
 
-KernelOutcome FlashingKernel::TargetName(std::span<const std::uint8_t> request) {
-  auto reply = ReplyHead(request, 0);
-  reply.push_back(kTextReplyMark);
-  reply.insert(reply.end(), targetName_.begin(), targetName_.end());
-  reply.push_back(0);
-  return {std::move(reply), std::nullopt, false};
+KernelOutcome FlashingKernel::TargetName(std::span<const std::uint8_t>) {
+  return {Text(TextReply(config_.targetName)), std::nullopt, false};
+}
+
+KernelOutcome FlashingKernel::MagicKeyStart(std::span<const std::uint8_t> request) {
+  magicKeyStarted_ = true;
+  return Success(request);
+}
+
+KernelOutcome FlashingKernel::MagicKeyFinish(std::span<const std::uint8_t> request) {
+  if (!magicKeyStarted_) return Failure(request, SectorStatusError(kStatusInvalidSequence, 0, kChipReady));
+  magicKeyStarted_ = false;
+  ++magicKeys_;
+  Note("magic key programmed");
+  return Success(request);
 }
 
 KernelOutcome FlashingKernel::SpeedSwitch(std::span<const std::uint8_t> request) {

@@ -23,9 +23,16 @@ std::string RequestText(int request) {
 
 RadioSimulator::RadioSimulator(RadioConfig config)
     : config_(std::move(config)),
+      flash_(config_.flashBase, config_.sectorLayout),
       bootLoader_(config_.bootLoader, config_.link, config_.ramSize),
-      kernel_(config_.targetName) {
+      kernel_(config_, flash_, faults_, transcript_) {
   if (!config_.transcriptFile.empty()) transcriptOpen_ = transcript_.OpenFile(config_.transcriptFile);
+  for (auto sector : config_.protectedSectors) flash_.SetProtected(sector, true);
+  PowerOn();
+}
+
+void RadioSimulator::PowerOn() {
+  kernel_.Stop();
   if (config_.powerOn == PowerOnState::Kernel)
     EnterKernel(kKernelStartRate);
   else
@@ -41,6 +48,7 @@ void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t 
                              Clock::time_point now) {
   if (bytes.empty()) return;
   std::lock_guard lock(mutex_);
+  now_ = now;
   if (lastByte_ && now - *lastByte_ > std::chrono::milliseconds(config_.resyncGapMs)) AbandonPartial();
   lastByte_ = now;
 
@@ -176,7 +184,7 @@ void RadioSimulator::FeedUsbKernel(std::uint8_t byte, Pending& out) {
 void RadioSimulator::RunRequest(const std::vector<std::uint8_t>& request, Pending& out) {
   const int id = FlashingKernel::RequestId(request);
   Note("kernel request " + Transcript::Hex(request));
-  KernelOutcome outcome = kernel_.Handle(request);
+  KernelOutcome outcome = kernel_.Handle(request, now_);
   if (outcome.reply) {
     auto& reply = *outcome.reply;
     if (id == 0x0303 && faults_.Take(FaultKind::StatusUnavailable, id)) {
@@ -207,6 +215,7 @@ void RadioSimulator::RunRequest(const std::vector<std::uint8_t>& request, Pendin
   if (outcome.reset) {
     Emit(out);
     Note("radio reset");
+    kernel_.Stop();
     EnterBootLoader();
   }
 }
@@ -239,10 +248,7 @@ void RadioSimulator::PowerCycle() {
   Note("power cycle");
   kernel_.Status().Clear();
   lastByte_.reset();
-  if (config_.powerOn == PowerOnState::Kernel)
-    EnterKernel(kKernelStartRate);
-  else
-    EnterBootLoader();
+  PowerOn();
 }
 
 void RadioSimulator::AddFault(const Fault& fault) {
@@ -263,6 +269,53 @@ void RadioSimulator::SetStatusRegister(std::uint16_t word, std::vector<std::uint
 StatusRegister RadioSimulator::GetStatusRegister() const {
   std::lock_guard lock(mutex_);
   return kernel_.Status();
+}
+
+bool RadioSimulator::SetFlash(std::uint32_t address, std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  return flash_.Load(address, bytes);
+}
+
+std::vector<std::uint8_t> RadioSimulator::GetFlash(std::uint32_t address, std::uint32_t length) const {
+  std::lock_guard lock(mutex_);
+  return flash_.Contents(address, length);
+}
+
+std::vector<std::uint8_t> RadioSimulator::FlashImage() const {
+  std::lock_guard lock(mutex_);
+  return flash_.All();
+}
+
+std::uint32_t RadioSimulator::FlashBase() const { return config_.flashBase; }
+
+std::vector<FlashSector> RadioSimulator::Sectors() const {
+  std::lock_guard lock(mutex_);
+  return flash_.Sectors();
+}
+
+void RadioSimulator::SetSectorProtected(std::size_t sector, bool on) {
+  std::lock_guard lock(mutex_);
+  flash_.SetProtected(sector, on);
+}
+
+bool RadioSimulator::SmartFlashActive() const {
+  std::lock_guard lock(mutex_);
+  return kernel_.SmartFlash().Active();
+}
+
+std::uint32_t RadioSimulator::SmartFlashFree() const {
+  std::lock_guard lock(mutex_);
+  return kernel_.SmartFlash().Free();
+}
+
+std::size_t RadioSimulator::SmartFlashQueued() const {
+  std::lock_guard lock(mutex_);
+  return kernel_.SmartFlash().QueuedRequests();
+}
+
+int RadioSimulator::MagicKeysProgrammed() const {
+  std::lock_guard lock(mutex_);
+  return kernel_.MagicKeysProgrammed();
 }
 
 RadioMode RadioSimulator::Mode() const {

@@ -24,6 +24,16 @@ enum class FaultKind {
   StatusUnavailable, // the status request answers with a status byte that is not 0
   Silence,           // the radio ignores everything it receives
   KernelNeverStarts, // a complete download is taken but the kernel does not start
+  EraseFailure,      // an erase fails on its first sector (0x020A)
+  ProgramFailure,    // a program request fails to write (0x0205)
+  VerifyError,       // a program request writes but fails verification (0x0202)
+  ProtectedSector,   // an erase or program request meets a protected sector (0x0208, 0x0204)
+  Stall,             // the smart-flash engine writes nothing until the next free-space query
+  RefusedRegion,     // the firmware refuses a RAM region query (or a RAM read)
+  WrongReadLength,   // a read reply carries one byte less than was asked
+  OversizedRegion,   // a RAM region query answers a size far beyond the RAM
+  OversizedFdi,      // a data-area unit query answers used parts beyond the unit
+  LongText,          // a text reply (target name, custom command) runs on without its zero
 };
 
 struct Fault {

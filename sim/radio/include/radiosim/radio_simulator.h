@@ -24,7 +24,8 @@
 
 namespace radiosim {
 
-enum class RadioMode { BootLoader, Kernel };
+// Firmware: the radio's application runs (it answers the RAM dump).
+enum class RadioMode { BootLoader, Kernel, Firmware };
 
 class RadioSimulator {
  public:
@@ -49,6 +50,21 @@ class RadioSimulator {
   void ClearFaults();
   void SetStatusRegister(std::uint16_t word, std::vector<std::uint8_t> details = {});
   StatusRegister GetStatusRegister() const;
+
+  // The flash, as the host would find it. Setters put bytes in as they
+  // are (no erase needed); false when the range is not in the flash.
+  bool SetFlash(std::uint32_t address, std::span<const std::uint8_t> bytes);
+  std::vector<std::uint8_t> GetFlash(std::uint32_t address, std::uint32_t length) const;
+  std::vector<std::uint8_t> FlashImage() const;
+  std::uint32_t FlashBase() const;
+  std::vector<FlashSector> Sectors() const;
+  void SetSectorProtected(std::size_t sector, bool on);
+  // What the smart-flash engine holds: whether it is on, its free space,
+  // the requests queued and not yet written.
+  bool SmartFlashActive() const;
+  std::uint32_t SmartFlashFree() const;
+  std::size_t SmartFlashQueued() const;
+  int MagicKeysProgrammed() const;
 
   RadioMode Mode() const;
   // The radio's own (nominal) bit rate now, and the rate the host's port
@@ -75,12 +91,17 @@ class RadioSimulator {
   void FeedSerialKernel(std::uint8_t byte, Pending& out);
   void FeedUsbKernel(std::uint8_t byte, Pending& out);
   void RunRequest(const std::vector<std::uint8_t>& request, Pending& out);
+  void PowerOn();
   ReplyDamage TakeReplyDamage(int request);
   void Emit(Pending& out);
   void Note(const std::string& line) { transcript_.Add(line); }
 
   const RadioConfig config_;
   mutable std::mutex mutex_;
+  Transcript transcript_;
+  bool transcriptOpen_ = false;
+  FaultPlan faults_;
+  FlashMemory flash_;
   HostLink* link_ = nullptr;
   RadioMode mode_ = RadioMode::BootLoader;
   std::uint32_t rate_ = kBootLoaderRate;
@@ -88,12 +109,10 @@ class RadioSimulator {
   FlashingKernel kernel_;
   SerialFrameReader frameReader_;
   UsbMessageReader usbReader_;
-  FaultPlan faults_;
   std::vector<KernelDownload> downloads_;
   int kernelStarts_ = 0;
   std::optional<Clock::time_point> lastByte_;
-  Transcript transcript_;
-  bool transcriptOpen_ = false;
+  Clock::time_point now_{};
 };
 
 }  // namespace radiosim
