@@ -144,6 +144,7 @@ void CKernel::ReportProgress(DeviceEventCode code, std::int64_t done, std::int64
 }
 
 void CKernel::ReportClosing(const ClosingEvents& events, int result) {
+  if (!events.reported) return;
   DeviceEvent event;
   event.device = device_;
   event.listA = listA_;

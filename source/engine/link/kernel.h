@@ -24,6 +24,8 @@
 #include "engine/link/kernel_route.h"
 
 class CRegionList;
+struct FdiUnitParts;
+struct ImageRegion;
 
 using KernelEventCallback = DeviceEventCallback;
 
@@ -56,7 +58,27 @@ inline constexpr int kKernelInvalidType = 7;
 inline constexpr int kKernelInvalidProtocol = 8;
 inline constexpr int kKernelInvalidMode = 12;
 inline constexpr int kKernelNoErrorDetails = 13;
+inline constexpr int kKernelSmartOnFailed = 14;
+inline constexpr int kKernelSmartOffFailed = 15;
+inline constexpr int kKernelNoFreeSpace = 16;
+inline constexpr int kKernelReadDecodeFailed = 17;
 inline constexpr int kKernelNotResponding = 18;
+inline constexpr int kKernelRalixError = 2;
+inline constexpr int kKernelMagicKeyFailed = 41;
+inline constexpr int kRamDumpUnexpectedReply = 75;
+inline constexpr int kRamDumpBadReply = 76;
+inline constexpr int kRamDumpBadRead = 77;
+
+// The pacing of a smart flash: the waits between free-space queries while
+// the kernel's buffer is full, while it drains and while it finishes, and
+// how long the kernel may show no change before the flash gives up.
+struct SmartFlashPacing {
+  std::uint32_t fullWaitMs = 4000;
+  std::uint32_t drainWaitMs = 500;
+  std::uint32_t completionWaitMs = 250;
+  std::uint32_t idleWaitMs = 100;
+  std::uint32_t stallLimitMs = 30000;
+};
 
 // Operating modes of a starter.
 inline constexpr int kRunInline = 0;
@@ -106,6 +128,41 @@ class CKernel {
   // runs); closing event 6 when it answers, 5 with the error otherwise.
   int StartCommCheck(int mode);
 
+  // The operations. Each starter returns 3 while another operation runs
+  // and 12 for a mode other than 0 (inline) and 1 (own thread); the lists
+  // stay the caller's and travel in the operation's events.
+  // Erase the erase list's ranges, then program the program list's regions
+  // (either may be null or empty); events 10 and 11, closing 14/13/12.
+  int StartFlash(CRegionList* eraseList, CRegionList* programList, int mode);
+  // The same through the kernel's buffered mode; events 15, 16 and 17,
+  // closing 20/19/18.
+  int StartSmartFlash(CRegionList* eraseList, CRegionList* programList, int mode);
+  // Reads each region into a new registry buffer stored in the list;
+  // event 21, closing 24/23/22.
+  int StartReverseFlash(CRegionList* regions, int mode);
+  // As the reverse flash, but inside the data area set with SetFdiRegion
+  // only the used parts of each unit are read (the list may come back with
+  // more, shorter entries).
+  int StartFdiReverseFlash(CRegionList* regions, int mode);
+  // Empties the list and fills it with every RAM region that the running
+  // firmware announces; event 29, closing 32/31/30. RS232 only.
+  int StartRamDump(CRegionList* regions, int mode);
+  int StartResetTarget(int mode);
+  int StartProgramMagicKey(int mode);
+  // The record's first entry is the request (address field: bit 0 set
+  // means no reply is wanted), its second the buffer for the reply.
+  int StartCustomCommand(CRegionList* command, int mode);
+  int StartSmartphoneFile(const std::string& fileName, int mode);
+  // Reports no event; returns the result (inline) or 0 (own thread).
+  int StartSmartphoneFormat(int mode);
+  // The kernel's target name, zero-terminated and cut to the buffer;
+  // does not touch the busy flag.
+  int GetTargetName(char* out, std::size_t capacity);
+
+  // The smartphone command lines: l "name"\r and format 1\r.
+  static std::string SmartphoneFileLine(const std::string& fileName);
+  static std::string SmartphoneFormatLine();
+
   // Opening the kernel link; link failures leave as ISP_EXCEPTION.
   int OpenKernelLink();
   int ProbeKernel();
@@ -124,6 +181,7 @@ class CKernel {
     DeviceEventCode done;
     DeviceEventCode cancelled;
     DeviceEventCode failed;
+    bool reported = true;  // false: the operation reports no closing event
   };
   using Worker = std::function<int()>;
 
@@ -138,12 +196,58 @@ class CKernel {
   // Reads and clears the abort flag after a progress event: true when the
   // operation is to stop.
   bool TakeAbort() { return abort_.exchange(0) != 0; }
+  // Takes the abort flag and gives the cancelled result.
+  int CancelNow() {
+    abort_ = 0;
+    return kKernelCancelled;
+  }
 
   // Starts the operation's thread; throws std::system_error when the
   // system cannot start one.
   virtual std::thread LaunchWorkerThread(std::function<void()> body) { return std::thread(std::move(body)); }
 
   std::unique_ptr<CCommChannel> OpenKernelChannel(int baudRate) const;
+  std::unique_ptr<CCommChannel> OpenKernelChannel() const { return OpenKernelChannel(baudRate_); }
+
+  // Steps of the operations, shared with the device objects built on this
+  // one. Each returns 0, 4 (cancelled) or an engine error; link failures
+  // leave as ISP_EXCEPTION.
+  int RunFlash();
+  int EraseSectors(const CRegionList* eraseList);
+  int ProgramRegions(const CRegionList* programList);
+  int ProgramMagicKey();
+  int RunSmartFlash();
+  int EnableSmartFlash();
+  int GetFreeBufferSpace(CCommChannel& channel, std::uint32_t& freeBytes);
+  int DisableSmartFlash(CCommChannel* channel);
+  int SmartErase(const CRegionList* eraseList);
+  int StreamRegions(const CRegionList& sorted);
+  int FinishSmartFlash();
+  int RunReverseFlash();
+  int RunFdiReverseFlash();
+  int ReadRegions(CRegionList& list, DeviceEventCode code);
+  int ReadRegionsFdi(CRegionList& list);
+  int ReadBlock(CCommChannel& channel, std::uint8_t* out, std::uint32_t length, std::uint32_t address);
+  int ReadRange(CCommChannel& channel, DeviceEventCode code, std::uint8_t* out, std::uint32_t address,
+                std::uint32_t length, std::int64_t& done, std::int64_t total);
+  // The data-area queries; false when the kernel refused or did not answer.
+  bool QueryFdiRegion(CCommChannel& channel, std::uint16_t& value1, std::uint16_t& value2);
+  bool QueryFdiUnit(CCommChannel& channel, std::uint32_t unitAddress, std::uint16_t value1, std::uint16_t value2,
+                    FdiUnitParts& parts);
+  int RunRamDump();
+  int DumpRam(CRegionList& list);
+  int RunResetTarget();
+  int RunProgramMagicKey();
+  int RunCustomCommand();
+  int RunSmartphoneFile();
+  int RunSmartphoneFormat();
+
+  // Tests shorten the smart flash's waits.
+  void SetSmartFlashPacing(const SmartFlashPacing& pacing) { smartPacing_ = pacing; }
+  // Sleeps in short slices; true as soon as the abort flag is set (the
+  // flag is left for the caller to take).
+  bool PauseUnlessAborted(std::uint32_t ms) const;
+  std::uint32_t ReadBlockSize() const;
   int HostRate(int nominal) const {
     const int divisor = baudDivisor_.load();
     return divisor > 0 ? nominal / divisor : nominal;
@@ -171,8 +275,11 @@ class CKernel {
   int autoMagicKey_ = 0;
   std::uint32_t kernelBufferSize_ = 0;
   FdiRegion fdiRegion_;
-  // The lists of the running operation, carried by its events.
+  SmartFlashPacing smartPacing_;
+  // The lists of the running operation, carried by its events: erase and
+  // program list, read list, RAM dump list or custom command record.
   CRegionList* listA_ = nullptr;
   CRegionList* listB_ = nullptr;
+  std::string smartphoneFile_;
   std::thread worker_;
 };

@@ -1,0 +1,37 @@
+#pragma once
+// The prompt bridge of the engine: message boxes that device operations
+// show on their worker threads go through one prompt service, installed by
+// the program (the window side shows real boxes) or by a test (a scripted
+// service that records what was asked and answers from its script). With
+// no service installed a box is answered OK at once, so a run without a
+// user never blocks on one.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Button sets of a box and the answers a box returns (the system's own
+// result codes).
+inline constexpr std::uint32_t kBoxOk = 0;
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerCancel = 2;
+inline constexpr int kAnswerAbort = 3;
+inline constexpr int kAnswerRetry = 4;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+class IPromptService {
+ public:
+  virtual ~IPromptService() = default;
+  // Shows a box with the text and the buttons and returns the answer once
+  // the user has given it; may be called from any thread.
+  virtual int ShowMessageBox(const std::string& text, std::uint32_t buttons) = 0;
+};
+
+// Installs the service (null removes it); returns the one it replaces.
+std::shared_ptr<IPromptService> SetPromptService(std::shared_ptr<IPromptService> service);
+std::shared_ptr<IPromptService> GetPromptService();
+
+// The application message box: through the installed service, or OK when
+// there is none.
+int AppMessageBox(const std::string& text, std::uint32_t buttons = kBoxOk);
