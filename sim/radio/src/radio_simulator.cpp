@@ -25,7 +25,8 @@ RadioSimulator::RadioSimulator(RadioConfig config)
     : config_(std::move(config)),
       flash_(config_.flashBase, config_.sectorLayout),
       bootLoader_(config_.bootLoader, config_.link, config_.ramSize),
-      kernel_(config_, flash_, faults_, transcript_) {
+      kernel_(config_, flash_, faults_, transcript_),
+      firmware_(config_.ramRegions, faults_, transcript_) {
   if (!config_.transcriptFile.empty()) transcriptOpen_ = transcript_.OpenFile(config_.transcriptFile);
   for (auto sector : config_.protectedSectors) flash_.SetProtected(sector, true);
   PowerOn();
@@ -33,10 +34,34 @@ RadioSimulator::RadioSimulator(RadioConfig config)
 
 void RadioSimulator::PowerOn() {
   kernel_.Stop();
-  if (config_.powerOn == PowerOnState::Kernel)
-    EnterKernel(kKernelStartRate);
-  else
-    EnterBootLoader();
+  switch (config_.powerOn) {
+    case PowerOnState::Kernel: EnterKernel(kKernelStartRate); break;
+    case PowerOnState::Firmware: EnterFirmware(); break;
+    case PowerOnState::BootLoader: EnterBootLoader(); break;
+  }
+}
+
+void RadioSimulator::EnterFirmware() {
+  mode_ = RadioMode::Firmware;
+  rate_ = kFirmwareRate;
+  frameReader_.Abandon();
+  usbReader_.Abandon();
+  Note("firmware running at " + std::to_string(rate_));
+}
+
+void RadioSimulator::RunFirmware() {
+  std::lock_guard lock(mutex_);
+  kernel_.Stop();
+  EnterFirmware();
+}
+
+void RadioSimulator::FeedFirmware(std::uint8_t byte, Pending& out) {
+  // The firmware has no USB side: the RAM dump runs over RS232 only.
+  if (config_.link != LinkKind::Serial) return;
+  auto frame = frameReader_.Feed(byte);
+  if (!frame) return;
+  auto bytes = firmware_.Handle(*frame);
+  out.toHost.insert(out.toHost.end(), bytes.begin(), bytes.end());
 }
 
 void RadioSimulator::AttachHost(HostLink* link) {
@@ -68,14 +93,16 @@ void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t 
   for (auto byte : bytes) {
     if (mode_ == RadioMode::BootLoader)
       FeedBootLoader(byte, out);
+    else if (mode_ == RadioMode::Firmware)
+      FeedFirmware(byte, out);
     else if (config_.link == LinkKind::Serial)
       FeedSerialKernel(byte, out);
     else
       FeedUsbKernel(byte, out);
   }
-  if (config_.link == LinkKind::Serial && mode_ == RadioMode::Kernel) {
+  if (config_.link == LinkKind::Serial && mode_ != RadioMode::BootLoader) {
     auto skipped = frameReader_.TakeSkipped();
-    if (!skipped.empty()) Note("kernel skipped: " + Transcript::Hex(skipped));
+    if (!skipped.empty()) Note("skipped: " + Transcript::Hex(skipped));
   }
   Emit(out);
 }
@@ -316,6 +343,26 @@ std::size_t RadioSimulator::SmartFlashQueued() const {
 int RadioSimulator::MagicKeysProgrammed() const {
   std::lock_guard lock(mutex_);
   return kernel_.MagicKeysProgrammed();
+}
+
+bool RadioSimulator::SetRam(std::uint32_t address, std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  return firmware_.SetRam(address, bytes);
+}
+
+std::vector<std::uint8_t> RadioSimulator::GetRam(std::uint32_t address, std::uint32_t length) const {
+  std::lock_guard lock(mutex_);
+  return firmware_.GetRam(address, length);
+}
+
+std::vector<RamRegionSpec> RadioSimulator::RamRegions() const {
+  std::lock_guard lock(mutex_);
+  return firmware_.Regions();
+}
+
+int RadioSimulator::RamDumpsAnnounced() const {
+  std::lock_guard lock(mutex_);
+  return firmware_.DumpsAnnounced();
 }
 
 RadioMode RadioSimulator::Mode() const {

@@ -79,6 +79,7 @@ std::string CheckConfig(const RadioConfig& config);
 
 constexpr std::uint32_t kBootLoaderRate = 19200;
 constexpr std::uint32_t kKernelStartRate = 115200;
+constexpr std::uint32_t kFirmwareRate = 115200;
 
 // Parses the names used on the command line ("harrow", "calder", "bisel";
 // "serial", "usb"; "boot", "kernel", "firmware").

@@ -14,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "radiosim/application_firmware.h"
 #include "radiosim/boot_loader.h"
 #include "radiosim/fault_plan.h"
 #include "radiosim/flashing_kernel.h"
@@ -65,6 +66,13 @@ class RadioSimulator {
   std::uint32_t SmartFlashFree() const;
   std::size_t SmartFlashQueued() const;
   int MagicKeysProgrammed() const;
+  // The application firmware's RAM; setters fail outside its regions.
+  bool SetRam(std::uint32_t address, std::span<const std::uint8_t> bytes);
+  std::vector<std::uint8_t> GetRam(std::uint32_t address, std::uint32_t length) const;
+  std::vector<RamRegionSpec> RamRegions() const;
+  int RamDumpsAnnounced() const;
+  // Starts the application firmware, as a normal power-on of the radio does.
+  void RunFirmware();
 
   RadioMode Mode() const;
   // The radio's own (nominal) bit rate now, and the rate the host's port
@@ -85,6 +93,8 @@ class RadioSimulator {
 
   void EnterBootLoader();
   void EnterKernel(std::uint32_t rate);
+  void EnterFirmware();
+  void FeedFirmware(std::uint8_t byte, Pending& out);
   void AbandonPartial();
   void FeedBootLoader(std::uint8_t byte, Pending& out);
   void TakeDownload(KernelDownload download, Pending& out);
@@ -107,6 +117,7 @@ class RadioSimulator {
   std::uint32_t rate_ = kBootLoaderRate;
   BootLoader bootLoader_;
   FlashingKernel kernel_;
+  ApplicationFirmware firmware_;
   SerialFrameReader frameReader_;
   UsbMessageReader usbReader_;
   std::vector<KernelDownload> downloads_;
