@@ -23,13 +23,43 @@ inline std::vector<RecordedEvent> EventsWithCode(const std::vector<RecordedEvent
   return out;
 }
 
+// A CKernel whose smart-flash waits a test may shorten.
+class PacedKernel : public CKernel {
+ public:
+  using CKernel::CKernel;
+  using CKernel::SetSmartFlashPacing;
+};
+
+inline SmartFlashPacing QuickPacing(std::uint32_t stallLimitMs = 30000) {
+  SmartFlashPacing pacing;
+  pacing.fullWaitMs = 20;
+  pacing.drainWaitMs = 5;
+  pacing.completionWaitMs = 5;
+  pacing.idleWaitMs = 5;
+  pacing.stallLimitMs = stallLimitMs;
+  return pacing;
+}
+
+// Image bytes: a pseudo-random pattern with runs of 0xFF in it (erased
+// pairs at block starts, and run-coded reads), the same for a seed.
+inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    bytes[i] = static_cast<std::uint8_t>(x >> 16);
+  }
+  for (std::size_t at = 0; at + 700 < size; at += 5000) std::fill_n(bytes.begin() + at, 300 + (at % 7) * 50, 0xFF);
+  return bytes;
+}
+
 class KernelOpsSerial : public ::testing::Test {
  protected:
   void Serve(radiosim::RadioConfig config, int baudRate = 115200) {
     config.link = radiosim::LinkKind::Serial;
     radio_ = std::make_unique<RadioOnCom>(std::move(config));
     ASSERT_TRUE(radio_->started());
-    kernel_ = std::make_unique<CKernel>(SerialSettings(kChipHarrow, baudRate, 1, images_, recorder_));
+    kernel_ = std::make_unique<PacedKernel>(SerialSettings(kChipHarrow, baudRate, 1, images_, recorder_));
   }
   void ServeRunningKernel(int baudRate = 115200) {
     radiosim::RadioConfig config;
@@ -52,6 +82,16 @@ class KernelOpsSerial : public ::testing::Test {
     return static_cast<std::size_t>(
         std::count_if(all.begin(), all.end(), [&](const std::string& r) { return r.rfind(hex, 0) == 0; }));
   }
+  // Answers "abort" to the first event the predicate picks.
+  template <class Predicate>
+  void CancelAt(Predicate pick) {
+    kernel_->SetCallback([this, pick, fired = false](const DeviceEvent& event) mutable {
+      recorder_(event);
+      if (fired || !pick(event)) return 0;
+      fired = true;
+      return 1;
+    });
+  }
   const RecordedEvent& Closing() {
     events_ = recorder_.Events();
     EXPECT_FALSE(events_.empty());
@@ -62,6 +102,6 @@ class KernelOpsSerial : public ::testing::Test {
   KernelImages images_;
   EventRecorder recorder_;
   std::unique_ptr<RadioOnCom> radio_;
-  std::unique_ptr<CKernel> kernel_;
+  std::unique_ptr<PacedKernel> kernel_;
   std::vector<RecordedEvent> events_;
 };
