@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -102,6 +103,57 @@ TEST_F(PtyRadio, StrictModeReadsTheHostsRateFromTheMaster) {
   port.Send({0x61, 0x41});
   EXPECT_EQ(port.Read(1), Bytes{'Z'});
   EXPECT_EQ(radio_->GetTranscript().Count("drop 19200 expected 9600"), 1u);
+}
+
+// FF 22 L payload checksum.
+Bytes Frame(const Bytes& payload) {
+  Bytes frame{0xFF, 0x22, static_cast<std::uint8_t>((payload.size() + 1) >> 8),
+              static_cast<std::uint8_t>(payload.size() + 1)};
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  unsigned sum = 0;
+  for (auto b : frame) sum += b;
+  frame.push_back(static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
+  return frame;
+}
+
+TEST_F(PtyRadio, FlashKeepsItsContentAcrossReopens) {
+  Serve({.powerOn = radiosim::PowerOnState::Kernel});
+  {
+    HostPort port(Com4(), 115200);
+    ASSERT_TRUE(port.ok());
+    port.Send(Frame({0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x12, 0x34}));
+    EXPECT_EQ(port.Read(9), (Bytes{0x50, 0xFF, 0x23, 0x00, 0x04, 0x01, 0x80, 0x00, 0x58}));
+  }
+  HostPort port(Com4(), 115200);
+  ASSERT_TRUE(port.ok());
+  port.Send(Frame({0x01, 0x06, 0x00, 0x00, 0x02, 0x00, 0x00, 0x02, 0x00}));
+  const Bytes reply = port.Read(18);
+  ASSERT_EQ(reply.size(), 18u);
+  EXPECT_EQ(Bytes(reply.begin() + 12, reply.begin() + 17), (Bytes{0x00, 0x02, 0x00, 0x12, 0x34}));
+}
+
+// With line timing a reply cannot come sooner than its bytes take at the
+// host's rate, nor can a request be answered before it has all arrived.
+TEST_F(PtyRadio, LineTimingTakesEachBytesTimeBothWays) {
+  Serve({.powerOn = radiosim::PowerOnState::Kernel, .lineTiming = true});
+  HostPort port(Com4(), 115200);
+  ASSERT_TRUE(port.ok());
+  using Clock = std::chrono::steady_clock;
+
+  // A read of 1024 raw bytes: ACK and a 1039-byte reply frame, 90 ms at 115200.
+  auto start = Clock::now();
+  port.Send(Frame({0x01, 0x06, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00}));
+  EXPECT_EQ(port.Read(1040).size(), 1040u);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(90));
+
+  // A program request of 3072 bytes is a 3085-byte frame: 267 ms at 115200.
+  Bytes program{0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0x0C, 0x00};
+  program.resize(8 + 3072, 0x5A);
+  start = Clock::now();
+  port.Send(Frame(program));
+  EXPECT_EQ(port.Read(9).size(), 9u);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(267));
+  EXPECT_EQ(radio_->GetFlash(0x1000, 3072), Bytes(3072, 0x5A));
 }
 
 TEST_F(PtyRadio, StopRemovesTheLink) {

@@ -87,6 +87,34 @@ TEST_F(DeviceSocket, AttachesAndCarriesKernelMessages) {
   EXPECT_EQ(peer_->Receive(&c, 1, Milliseconds(5000)).status, platform::IoResult::Closed);
 }
 
+TEST_F(DeviceSocket, FlashKeepsItsContentAcrossUnplugAndReattach) {
+  radiosim::RadioSimulator radio({.link = radiosim::LinkKind::Usb, .powerOn = radiosim::PowerOnState::Kernel});
+  radiosim::UsbFrontEnd usb(radio);
+  auto attach = [&] {
+    peer_.reset();
+    std::thread accept([&] {
+      AcceptAttach();
+      peer_->SendAll("OK\n", 3);
+    });
+    const bool attached = usb.Attach(path_, 5, {"Corvane_Flash"});
+    accept.join();
+    return attached;
+  };
+  ASSERT_TRUE(attach());
+  // 01 00 address 0x100, 4 bytes.
+  const Bytes program{0x00, 0x0C, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x04, 0xDE, 0xAD, 0xBE, 0xEF};
+  ASSERT_TRUE(peer_->SendAll(program.data(), program.size()));
+  EXPECT_EQ(ReadFromRadio(5), (Bytes{0x00, 0x03, 0x01, 0x80, 0x00}));
+  usb.Detach();
+
+  ASSERT_TRUE(attach());
+  const Bytes read{0x00, 0x09, 0x01, 0x06, 0x00, 0x00, 0x01, 0x00, 0x00, 0x04, 0x00};
+  ASSERT_TRUE(peer_->SendAll(read.data(), read.size()));
+  EXPECT_EQ(ReadFromRadio(16), (Bytes{0x00, 0x0E, 0x01, 0x86, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x04, 0x00, 0xDE,
+                                      0xAD, 0xBE, 0xEF}));
+  usb.Detach();
+}
+
 TEST_F(DeviceSocket, RefusalIsReported) {
   radiosim::RadioSimulator radio({.link = radiosim::LinkKind::Usb});
   radiosim::UsbFrontEnd usb(radio);

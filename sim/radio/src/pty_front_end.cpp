@@ -1,5 +1,6 @@
 #include "radiosim/pty_front_end.h"
 
+#include <algorithm>
 #include <array>
 
 namespace radiosim {
@@ -7,6 +8,8 @@ namespace {
 
 constexpr auto kReadWait = std::chrono::milliseconds(200);
 constexpr auto kWriteWait = std::chrono::milliseconds(2000);
+// With line timing, bytes are handed on in pieces this large.
+constexpr std::size_t kTimedPiece = 32;
 
 }  // namespace
 
@@ -40,14 +43,33 @@ void PtyFrontEnd::Serve() {
     const long count = pty_.Read(buffer.data(), buffer.size(), kReadWait);
     if (count < 0) break;
     if (count == 0) continue;
-    radio_.Receive(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)),
-                   pty_.HostBaudRate());
+    Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), pty_.HostBaudRate());
+  }
+}
+
+void PtyFrontEnd::Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rate) {
+  if (!radio_.Config().lineTiming || rate == 0) {
+    radio_.Receive(bytes, rate);
+    return;
+  }
+  for (std::size_t at = 0; at < bytes.size() && running_; at += kTimedPiece) {
+    const auto piece = bytes.subspan(at, std::min(kTimedPiece, bytes.size() - at));
+    toRadio_.Pass(piece.size(), rate);
+    radio_.Receive(piece, rate);
   }
 }
 
 void PtyFrontEnd::SendToHost(std::span<const std::uint8_t> bytes) {
-  if (!pty_.Write(bytes.data(), bytes.size(), kWriteWait))
-    radio_.GetTranscript().Add("tx failed: the host did not take " + std::to_string(bytes.size()) + " bytes");
+  const std::uint32_t rate = radio_.Config().lineTiming ? pty_.HostBaudRate() : 0;
+  const std::size_t piece = rate == 0 ? bytes.size() : kTimedPiece;
+  for (std::size_t at = 0; at < bytes.size(); at += piece) {
+    const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
+    toHost_.Pass(part.size(), rate);
+    if (!pty_.Write(part.data(), part.size(), kWriteWait)) {
+      radio_.GetTranscript().Add("tx failed: the host did not take " + std::to_string(bytes.size()) + " bytes");
+      return;
+    }
+  }
 }
 
 }  // namespace radiosim

@@ -5,11 +5,16 @@
 //            [--power-on boot|kernel] [--divisor N] [--strict]
 //            [--fault KIND[:COUNT][@REQUEST]]... [--transcript FILE]
 //            [--name TARGET] [--seconds N]
+//            [--flash-base ADDR] [--sectors LAYOUT] [--flash-image FILE]
+//            [--protect N,N...] [--ram START:SIZE,...] [--smart-buffer N]
+//            [--smart-rate BYTES_PER_S] [--line-timing] [--custom HEX=TEXT]...
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -31,18 +36,82 @@ struct Options {
   int com = 0;
   std::string transcript;
   long seconds = -1;
+  std::string flashImage;
 };
 
 const char kUsage[] =
     "usage: radiosim --dir FOLDER --com N [--boot harrow|calder|bisel] [--power-on boot|kernel]\n"
     "                [--divisor N] [--strict] [--fault KIND[:COUNT][@REQUEST]]...\n"
-    "                [--transcript FILE] [--name TARGET] [--seconds N]\n";
+    "                [--transcript FILE] [--name TARGET] [--seconds N]\n"
+    "                [--flash-base ADDR] [--sectors LAYOUT] [--flash-image FILE]\n"
+    "                [--protect N,N...] [--ram START:SIZE,...] [--smart-buffer N]\n"
+    "                [--smart-rate BYTES_PER_S] [--line-timing] [--custom HEX=TEXT]...\n";
 
 std::optional<long> Number(const std::string& text) {
   char* end = nullptr;
   long value = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0') return std::nullopt;
   return value;
+}
+
+// A 32-bit number in decimal or 0x hex.
+std::optional<std::uint32_t> Address(const std::string& text) {
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+  if (text.empty() || text[0] == '-' || *end != '\0' || value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+// Takes the flash option arguments; false with why for a bad one.
+bool ParseFlashOption(const std::string& arg, const std::string& text, Options& options, std::string& why) {
+  auto& config = options.config;
+  if (arg == "--flash-base") {
+    auto base = Address(text);
+    if (!base) return why = "bad flash base " + text, false;
+    config.flashBase = *base;
+  } else if (arg == "--sectors") {
+    auto layout = radiosim::ParseSectorLayout(text);
+    if (!layout) return why = "bad sector layout " + text, false;
+    config.sectorLayout = *layout;
+  } else if (arg == "--flash-image") {
+    options.flashImage = text;
+  } else if (arg == "--protect") {
+    auto sectors = radiosim::ParseSectorList(text);
+    if (!sectors) return why = "bad sector list " + text, false;
+    config.protectedSectors = *sectors;
+  } else if (arg == "--ram") {
+    auto regions = radiosim::ParseRamRegions(text);
+    if (!regions) return why = "bad RAM regions " + text, false;
+    config.ramRegions = *regions;
+  } else if (arg == "--smart-buffer" || arg == "--smart-rate") {
+    auto n = Address(text);
+    if (!n) return why = "bad number " + text, false;
+    (arg == "--smart-buffer" ? config.smartBufferSize : config.smartWriteRate) = *n;
+  } else if (arg == "--custom") {
+    const auto equals = text.find('=');
+    auto request = radiosim::ParseHexBytes(text.substr(0, equals));
+    if (equals == std::string::npos || !request) return why = "bad custom reply " + text, false;
+    config.customReplies[*request] = radiosim::TextReply(text.substr(equals + 1));
+  } else {
+    return why = "unknown option " + arg, false;
+  }
+  return true;
+}
+
+// Loads the initial flash image at the flash base; false with a message.
+bool LoadFlashImage(const std::string& path, radiosim::RadioSimulator& radio) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "radiosim: cannot read the flash image %s\n", path.c_str());
+    return false;
+  }
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!radio.SetFlash(radio.FlashBase(), bytes)) {
+    std::fprintf(stderr, "radiosim: the flash image %s (%zu bytes) is larger than the flash\n", path.c_str(),
+                 bytes.size());
+    return false;
+  }
+  return true;
 }
 
 // Fills the options; a message on stderr and false for anything wrong.
@@ -59,6 +128,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     };
     if (arg == "--strict") {
       options.config.strictRate = true;
+      continue;
+    }
+    if (arg == "--line-timing") {
+      options.config.lineTiming = true;
       continue;
     }
     auto text = value();
@@ -94,8 +167,13 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (!n || *n < 0) return bad("bad time " + *text);
       options.seconds = *n;
     } else {
-      return bad("unknown option " + arg);
+      std::string why;
+      if (!ParseFlashOption(arg, *text, options, why)) return bad(why);
     }
+  }
+  if (auto problem = radiosim::CheckConfig(options.config); !problem.empty()) {
+    std::fprintf(stderr, "radiosim: %s\n%s", problem.c_str(), kUsage);
+    return false;
   }
   if (options.folder.empty() || options.com == 0) {
     std::fprintf(stderr, "radiosim: --dir and --com are needed\n%s", kUsage);
@@ -117,6 +195,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const auto& fault : options.faults) radio.AddFault(fault);
+  if (!options.flashImage.empty() && !LoadFlashImage(options.flashImage, radio)) return 1;
 
   radiosim::PtyFrontEnd front(radio);
   if (!front.Start()) {

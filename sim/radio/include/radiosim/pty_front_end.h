@@ -4,7 +4,8 @@
 // front end keeps its own slave open, so the host may close and reopen the
 // port as often as it likes; the radio's state stays with the simulator.
 // Every chunk the host sends is handed to the radio with the bit rate the
-// host set on the slave at that moment.
+// host set on the slave at that moment. With line timing on, bytes move
+// both ways no faster than a line at the host's bit rate carries them.
 
 #include <atomic>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "platform/pseudo_terminal.h"
 #include "radiosim/host_link.h"
+#include "radiosim/line_pacer.h"
 #include "radiosim/radio_simulator.h"
 
 namespace radiosim {
@@ -36,11 +38,14 @@ class PtyFrontEnd : public HostLink {
 
  private:
   void Serve();
+  void Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rate);
 
   RadioSimulator& radio_;
   platform::PseudoTerminal pty_;
   std::thread thread_;
   std::atomic<bool> running_{false};
+  LinePacer toRadio_;
+  LinePacer toHost_;
 };
 
 }  // namespace radiosim

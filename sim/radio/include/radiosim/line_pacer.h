@@ -1,0 +1,29 @@
+#pragma once
+// One direction of a serial line at a bit rate: every byte takes 10 bit
+// times (start, 8 data, stop). Pass() returns when the given bytes have
+// had their time on the line after what went before them, so a front end
+// that hands bytes on only after Pass() moves them no faster than a real
+// line would. The line's schedule is kept in computed times, so the
+// scheduler's lateness does not add up; a line left quiet for a moment
+// starts afresh.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace radiosim {
+
+class LinePacer {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // How long bytes take on a line of the bit rate.
+  static Clock::duration LineTime(std::size_t bytes, std::uint32_t bitRate);
+
+  void Pass(std::size_t bytes, std::uint32_t bitRate);
+
+ private:
+  Clock::time_point free_{};
+};
+
+}  // namespace radiosim
