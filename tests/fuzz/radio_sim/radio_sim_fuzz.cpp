@@ -27,11 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   config.bootLoader = static_cast<radiosim::BootLoaderType>(data[0] % 3);
   config.link = (data[0] & 0x04) ? radiosim::LinkKind::Usb : radiosim::LinkKind::Serial;
   config.powerOn = (data[0] & 0x08) ? radiosim::PowerOnState::Kernel : radiosim::PowerOnState::BootLoader;
-  config.strictRate = (data[0] & 0x10) != 0;
+  if ((data[0] & 0x28) == 0x20) config.powerOn = radiosim::PowerOnState::Firmware;
+  config.sectorLayout = {{0x400, 8}, {0x1000, 6}};
+  config.protectedSectors = {3};
+  config.ramRegions = {{0x1000, 0x200}, {0x8000, 0x40}};
+  config.smartBufferSize = 0x2000;
+  config.strictRate = (data[0] & 0x10) != 0 && (data[0] & 0x20) == 0;
   config.divisor = 1u + (data[0] >> 6);
   config.ramSize = 1u << 16;
   radiosim::RadioSimulator radio(config);
-  if (data[1] & 0x80) radio.AddFault({static_cast<radiosim::FaultKind>(data[1] % 13), 1 + (data[1] & 0x03)});
+  if (data[1] & 0x80) radio.AddFault({static_cast<radiosim::FaultKind>(data[1] % 23), 1 + (data[1] & 0x03)});
   DiscardLink link;
   radio.AttachHost(&link);
 
