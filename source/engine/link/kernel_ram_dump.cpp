@@ -20,6 +20,7 @@
 namespace {
 
 constexpr std::uint8_t kRefusedMarker = 6;
+constexpr std::uint8_t kRamReadReply = 0xB3;
 constexpr std::size_t kShortReadFrame = 4;
 constexpr std::size_t kExtendedDataOffset = 5;
 constexpr std::uint32_t kExtendedLengthExtra = 2;
@@ -109,7 +110,10 @@ int DecodeRamRead(std::span<const std::uint8_t> reply, std::uint8_t* out, std::u
     std::memcpy(out, reply.data() + kExtendedDataOffset, length);
     return kKernelOk;
   }
-  if ((reply[0] & 0x0F) == kShortReadFrame - 2 && (reply[0] & 0xF0) == 0xF0 && reply.size() >= kShortReadFrame) {
+  // A short frame is a fill only when it is a read reply: a refusal comes
+  // in the same shape and must not pass for RAM full of its marker byte.
+  if ((reply[0] & 0x0F) == kShortReadFrame - 2 && (reply[0] & 0xF0) == 0xF0 && reply.size() >= kShortReadFrame &&
+      reply[1] == kRamReadReply) {
     std::memset(out, reply[2], length);
     return kKernelOk;
   }

@@ -20,6 +20,7 @@ bool RamRegionFits(std::uint32_t start, std::uint32_t size);
 
 // Decodes a read reply into `out` (`length` bytes): an extended frame whose
 // 24-bit field at bytes 1..3 is length + 2 carries the data from byte 5;
-// a short frame of 4 bytes (low nibble of byte 0 is 2) fills the whole
-// length with its byte 2. Anything else gives 77.
+// a short frame of 4 bytes (low nibble of byte 0 is 2) of the read reply's
+// kind (byte 1 0xB3) fills the whole length with its byte 2. Anything else
+// gives 77.
 int DecodeRamRead(std::span<const std::uint8_t> reply, std::uint8_t* out, std::uint32_t length);

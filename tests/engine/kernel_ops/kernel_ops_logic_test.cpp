@@ -228,6 +228,7 @@ TEST(RamDumpReplies, ReadRepliesAreTakenOnlyInTheirTwoShapes) {
   EXPECT_EQ(DecodeRamRead(extended, out.data(), 8), 77);                         // length not asked
   EXPECT_EQ(DecodeRamRead(Bytes{0xFF, 0x00, 0x00, 0x06, 0x33, 1}, out.data(), 4), 77);  // short
   EXPECT_EQ(DecodeRamRead(Bytes{0xF3, 0xB3, 0x5A, 0x00, 0x00}, out.data(), 4), 77);
+  EXPECT_EQ(DecodeRamRead(Bytes{0xF2, 0xBF, 0x06, 0x00}, out.data(), 4), 77);  // a refusal is no fill
   EXPECT_EQ(DecodeRamRead(Bytes{}, out.data(), 4), 77);
 }
 
