@@ -1,0 +1,157 @@
+// Flash and read back an image through the flashing kernel on a simulated
+// radio whose pseudo-terminal lets every byte take its time on the line
+// (10 bits a byte at the host's bit rate). Prints the payload bytes per
+// second of each direction beside the most the wire allows for the
+// protocol's own frames: bit rate / 10 × payload bytes per exchange ÷ the
+// bytes of the whole exchange (request frame, acknowledgement and reply
+// frame, both directions counted).
+//
+//   bench_kernel_ops [--mib N] [--rate 115200|230400|460800]
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/core/buffer_registry.h"
+#include "engine/core/region_list.h"
+#include "engine/link/kernel.h"
+#include "engine/link/kernel_op_requests.h"
+#include "platform/temp_folder.h"
+#include "radiosim/pty_front_end.h"
+#include "radiosim/radio_simulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kCom = 7;
+constexpr std::uint32_t kSector = 0x10000;
+
+// Bytes of a kernel exchange on the wire.
+constexpr double kExtendedFrameExtra = 5;  // FF, type, 2-byte length, checksum
+constexpr double kAck = 1;
+constexpr double kStatusReplyPayload = 3;
+constexpr double kReadReplyHead = 10;
+
+struct Timing {
+  std::mutex mutex;
+  std::int32_t code = -1;
+  Clock::time_point first{};
+  Clock::time_point last{};
+  std::int64_t done = 0;
+};
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+std::vector<std::uint8_t> Image(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t x = 12345;
+  for (auto& b : bytes) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(x >> 16);
+  }
+  return bytes;
+}
+
+void Report(const char* what, std::int64_t bytes, double seconds, double limit) {
+  const double rate = seconds > 0 ? bytes / seconds : 0;
+  std::printf("%-10s %9lld bytes in %7.2f s: %9.0f payload B/s; wire limit %9.0f B/s; %5.1f%% of the limit\n", what,
+              static_cast<long long>(bytes), seconds, rate, limit, limit > 0 ? 100.0 * rate / limit : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::uint32_t mib = 4;
+  int rate = 460800;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--mib")) mib = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
+    if (!std::strcmp(argv[i], "--rate")) rate = std::atoi(argv[i + 1]);
+  }
+  const std::uint32_t size = mib << 20;
+
+  radiosim::RadioConfig config;
+  config.lineTiming = true;
+  config.sectorLayout = {{kSector, size / kSector}};
+  radiosim::RadioSimulator radio(config);
+  radiosim::PtyFrontEnd front(radio);
+  const std::string folder = platform::MakeTemporaryFolder("quillon-bench-");
+  ::setenv("QUILLON_COM_DIR", folder.c_str(), 1);
+  if (folder.empty() || !front.Start() || !front.LinkAs(folder, kCom)) {
+    std::fprintf(stderr, "cannot serve the simulated radio\n");
+    return 1;
+  }
+
+  std::vector<std::uint8_t> kernelImage(3000, 0x5A);
+  Timing timing;
+  KernelSettingsRecord settings;
+  settings.device = 126 + kCom;
+  settings.linkMode = kLinkRs232;
+  settings.chipFamily = kChipHarrow;
+  settings.baudRate = rate;
+  settings.comPort = kCom;
+  settings.images[KernelImage::HarrowU] = {kernelImage.data(), static_cast<std::uint32_t>(kernelImage.size()),
+                                           0x00200000};
+  settings.callback = [&timing](const DeviceEvent& event) {
+    std::lock_guard lock(timing.mutex);
+    if (event.eventCode != timing.code) return 0;
+    const auto now = Clock::now();
+    if (event.argument == 0) timing.first = now;
+    timing.last = now;
+    timing.done = event.argument;
+    return 0;
+  };
+  CKernel kernel(settings);
+  // Boot, download and move to the working speed first, so the figures
+  // are the transfers' own.
+  if (kernel.StartCommCheck(kRunInline) != 0) {
+    std::fprintf(stderr, "the radio does not answer\n");
+    return 1;
+  }
+
+  auto image = Image(size);
+  CRegionList program;
+  program.Add(0, size, image.data());
+  CRegionList erase;
+  erase.Add(0, size);
+  timing.code = EVENT_FLASH_PROGRESS;
+  if (const int result = kernel.StartFlash(&erase, &program, kRunInline); result != 0) {
+    std::fprintf(stderr, "flash failed with %d\n", result);
+    return 1;
+  }
+  const double flashSeconds = Seconds(timing.last - timing.first);
+  if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs from the image\n");
+
+  CRegionList read;
+  read.Add(0, size);
+  {
+    std::lock_guard lock(timing.mutex);
+    timing.code = EVENT_REVERSE_FLASH_PROGRESS;
+  }
+  if (const int result = kernel.StartReverseFlash(&read, kRunInline); result != 0) {
+    std::fprintf(stderr, "read back failed with %d\n", result);
+    return 1;
+  }
+  const double readSeconds = Seconds(timing.last - timing.first);
+  if (std::memcmp(read[0].buffer, image.data(), size) != 0) std::fprintf(stderr, "read back differs\n");
+  GetBufferRegistry().Release(read[0].buffer);
+
+  const double bytesPerSecond = rate / 10.0;
+  const double writeExchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
+                               (kExtendedFrameExtra + kStatusReplyPayload);
+  const double readExchange = (kExtendedFrameExtra + ReadRequest(0, 0).size()) + kAck +
+                              (kExtendedFrameExtra + kReadReplyHead + kSerialReadBlock);
+  std::printf("kernel link at %d bit/s, %u MiB image, line timing %s\n", rate, mib,
+              radio.Config().lineTiming ? "on" : "off");
+  Report("flash", size, flashSeconds, bytesPerSecond * kMaxProgramBlock / writeExchange);
+  Report("read back", size, readSeconds, bytesPerSecond * kSerialReadBlock / readExchange);
+
+  front.Stop();
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  return 0;
+}
