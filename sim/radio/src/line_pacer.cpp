@@ -1,13 +1,14 @@
 #include "radiosim/line_pacer.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace radiosim {
 namespace {
 
 constexpr int kBitsPerByte = 10;
-// A line quiet for longer than this starts its schedule from now.
-constexpr auto kIdleGap = std::chrono::milliseconds(2);
+// How late a sleep may wake without the line losing time.
+constexpr auto kSleepSlack = std::chrono::microseconds(150);
 
 }  // namespace
 
@@ -17,10 +18,9 @@ LinePacer::Clock::duration LinePacer::LineTime(std::size_t bytes, std::uint32_t 
   return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(nanoseconds));
 }
 
-void LinePacer::Pass(std::size_t bytes, std::uint32_t bitRate) {
+void LinePacer::Pass(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore) {
   if (bitRate == 0 || bytes == 0) return;
-  const auto now = Clock::now();
-  if (now - free_ > kIdleGap) free_ = now;
+  free_ = std::max({free_, Clock::now() - kSleepSlack, notBefore});
   free_ += LineTime(bytes, bitRate);
   std::this_thread::sleep_until(free_);
 }

@@ -64,7 +64,7 @@ void PtyFrontEnd::SendToHost(std::span<const std::uint8_t> bytes) {
   const std::size_t piece = rate == 0 ? bytes.size() : kTimedPiece;
   for (std::size_t at = 0; at < bytes.size(); at += piece) {
     const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
-    toHost_.Pass(part.size(), rate);
+    toHost_.Pass(part.size(), rate, toRadio_.FreeAt());
     if (!pty_.Write(part.data(), part.size(), kWriteWait)) {
       radio_.GetTranscript().Add("tx failed: the host did not take " + std::to_string(bytes.size()) + " bytes");
       return;
