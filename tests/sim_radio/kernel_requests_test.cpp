@@ -116,6 +116,10 @@ TEST(TextReply, LongTextFaultRunsOnWithoutItsZero) {
     EXPECT_EQ(std::count(reply.begin() + 4, reply.end(), 0), 0);
   }
   EXPECT_EQ(kernel.Ask({0x03, 0x04, 0x01}), radiosim::TextReply("VEXA20"));
+  // A fault for the custom request leaves the name query alone.
+  kernel.radio->AddFault(Fault{FaultKind::LongText, 1, 0x0A01});
+  EXPECT_EQ(kernel.Ask({0x03, 0x04, 0x01}), radiosim::TextReply("VEXA20"));
+  EXPECT_EQ(kernel.Ask({0x0A, 0x01}).size(), 604u);
 }
 
 }  // namespace

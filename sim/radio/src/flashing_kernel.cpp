@@ -57,7 +57,7 @@ KernelOutcome FlashingKernel::Handle(std::span<const std::uint8_t> request, Cloc
   const auto custom = config_.customReplies.find(std::vector<std::uint8_t>(request.begin(), request.end()));
   if (custom != config_.customReplies.end()) {
     Note("kernel custom request answered");
-    return {Text(custom->second), std::nullopt, false};
+    return {Text(request, custom->second), std::nullopt, false};
   }
   if (request.size() < 2) return Failure(request, kStatusUnsupportedOpcode);
   bool groupKnown = false;
@@ -100,9 +100,10 @@ KernelOutcome FlashingKernel::Success(std::span<const std::uint8_t> request, std
   return {std::move(reply), std::nullopt, false};
 }
 
-std::vector<std::uint8_t> FlashingKernel::Text(std::span<const std::uint8_t> reply) {
+std::vector<std::uint8_t> FlashingKernel::Text(std::span<const std::uint8_t> request,
+                                               std::span<const std::uint8_t> reply) {
   std::vector<std::uint8_t> out(reply.begin(), reply.end());
-  if (IsTextReply(out) && faults_.Take(FaultKind::LongText, RequestId(out))) {
+  if (IsTextReply(out) && faults_.Take(FaultKind::LongText, RequestId(request))) {
     Note("fault long-text");
     out.resize(4);
     for (std::size_t i = 0; i < kRunOnText; ++i) out.push_back(static_cast<std::uint8_t>('A' + i % 26));
@@ -121,8 +122,8 @@ KernelOutcome FlashingKernel::StatusRequest(std::span<const std::uint8_t> reques
   return Success(request, body);
 }
 
-KernelOutcome FlashingKernel::TargetName(std::span<const std::uint8_t>) {
-  return {Text(TextReply(config_.targetName)), std::nullopt, false};
+KernelOutcome FlashingKernel::TargetName(std::span<const std::uint8_t> request) {
+  return {Text(request, TextReply(config_.targetName)), std::nullopt, false};
 }
 
 KernelOutcome FlashingKernel::MagicKeyStart(std::span<const std::uint8_t> request) {

@@ -95,7 +95,7 @@ class FlashingKernel {
   KernelOutcome Failure(std::span<const std::uint8_t> request, std::uint16_t word);
   KernelOutcome Failure(std::span<const std::uint8_t> request, const FlashError& error);
   KernelOutcome Success(std::span<const std::uint8_t> request, std::span<const std::uint8_t> body = {});
-  std::vector<std::uint8_t> Text(std::span<const std::uint8_t> reply);
+  std::vector<std::uint8_t> Text(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply);
   static std::vector<std::uint8_t> ReplyHead(std::span<const std::uint8_t> request, std::uint8_t status);
   void Note(const std::string& line) { transcript_.Add(line); }
 
