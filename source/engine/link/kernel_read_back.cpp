@@ -64,7 +64,9 @@ int DecodeReadReply(std::span<const std::uint8_t> reply, std::uint8_t* out, std:
 }
 
 bool IsFdiEntry(const ImageRegion& entry, const FdiRegion& area) {
-  if (area.base == 0 || area.unitSize == 0 || area.unitCount == 0) return false;
+  // The unit count travels in 16 bits: a larger area is not one the kernel
+  // can be told of.
+  if (area.base == 0 || area.unitSize == 0 || area.unitCount == 0 || area.unitCount > 0xFFFF) return false;
   const std::uint64_t areaEnd = std::uint64_t{area.base} + std::uint64_t{area.unitSize} * area.unitCount;
   const std::uint64_t entryEnd = std::uint64_t{entry.address} + entry.length;
   return entry.address >= area.base && entryEnd <= areaEnd && entry.length % area.unitSize == 0 &&

@@ -17,8 +17,8 @@
 // `out` alone.
 int DecodeReadReply(std::span<const std::uint8_t> reply, std::uint8_t* out, std::uint32_t asked);
 
-// True when the entry lies in the data area (all three values nonzero)
-// and is a whole number of its units.
+// True when the entry lies in the data area (all three values nonzero, the
+// unit count within 16 bits) and is a whole number of its units.
 bool IsFdiEntry(const ImageRegion& entry, const FdiRegion& area);
 
 // The used parts of one unit as the unit query reports them.

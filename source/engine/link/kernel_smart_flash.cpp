@@ -72,7 +72,14 @@ int CKernel::RunSmartFlash() {
   if (result == kKernelOk) result = StreamRegions(working);
   if (result == kKernelOk) result = FinishSmartFlash();
   if (result == kKernelOk) result = DisableSmartFlash(nullptr);
-  if (result == kKernelCancelled) DisableSmartFlash(nullptr);
+  if (result == kKernelCancelled) {
+    // The switch-off is a courtesy to the radio: a link that fails now
+    // does not turn the cancel into a failure.
+    try {
+      DisableSmartFlash(nullptr);
+    } catch (ISP_EXCEPTION) {
+    }
+  }
   if (result == kKernelOk && autoMagicKey_ == 1) result = ProgramMagicKey();
   return result;
 }

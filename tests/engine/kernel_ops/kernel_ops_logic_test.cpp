@@ -170,6 +170,7 @@ TEST(FdiArea, EntriesMustBeWholeUnitsInsideTheArea) {
   EXPECT_FALSE(IsFdiEntry({0x3FF000, 0x1000, nullptr}, area));   // before the base
   EXPECT_FALSE(IsFdiEntry({0x400800, 0x1000, nullptr}, area));   // not on a unit
   EXPECT_FALSE(IsFdiEntry({0x400000, 0x1000, nullptr}, FdiRegion{0x400000, 0x1000, 0}));
+  EXPECT_FALSE(IsFdiEntry({0x400000, 0x1000, nullptr}, FdiRegion{0x400000, 0x1000, 0x10000}));
 }
 
 TEST(FdiArea, UnitPartsMustLieInsideTheUnitWithoutOverlap) {
