@@ -1,9 +1,13 @@
 #include "engine/flashpack/flashpack.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <limits>
 
 #include "engine/core/region_list.h"
+#include "engine/link/kernel_flash.h"
+#include "engine/link/kernel_read_back.h"
 #include "lumbrapack/pack_manager.h"
 
 namespace {
@@ -12,6 +16,7 @@ constexpr int kFlashpacksNotExtracted = 79;
 constexpr int kNoFlashpackFile = 88;
 constexpr int kPackSuccess = 1;
 constexpr int kFirstPackErrorCode = 80;
+constexpr int kNoFlashpackAllocation = 89;
 
 // Calls into the library; an exception counts as an unknown failure.
 int Guarded(const std::function<int()>& call) {
@@ -80,10 +85,89 @@ int CFlashpack::RemovePacks(const std::vector<std::uint16_t>& indices) {
 
 int CFlashpack::GetPackImage(std::vector<std::uint8_t>& image) {
   if (GetBusyState() != kKernelOk) return kKernelBusy;
+  return WritePackImage(image);
+}
+
+int CFlashpack::WritePackImage(std::vector<std::uint8_t>& image) {
   std::shared_ptr<CPackManager> packs = SharePackManager();
   if (!packs) return kFlashpacksNotExtracted;
   return Guarded([&] {
     image.assign(packs->ImageSize(), 0);
     return MapPackResult(packs->WriteImage(image.data(), static_cast<unsigned long>(image.size())));
   });
+}
+
+// ---- operations on the radio ----------------------------------------------------
+
+int CFlashpack::Extract(CRegionList* readList, int mode) {
+  // The arguments are the running operation's until it ends: a refused
+  // start must not replace them.
+  if (GetBusyState() != kKernelOk) return kKernelBusy;
+  readList_ = readList;
+  return StartOperation(
+      mode, true,
+      {EVENT_FLASHPACK_EXTRACT_DONE, EVENT_FLASHPACK_EXTRACT_CANCELLED, EVENT_FLASHPACK_EXTRACT_FAILED},
+      [this] { return RunExtract(); }, readList);
+}
+
+int CFlashpack::RunExtract() {
+  if (!readList_ || readList_->Empty()) return kNoFlashpackAllocation;
+  int result = OpenKernelLink();
+  if (result == kKernelOk) result = ReadRegions(*readList_, EVENT_FLASHPACK_EXTRACT_PROGRESS);
+  if (result != kKernelOk) return result;
+  const ImageRegion& partition = (*readList_)[0];
+  return Guarded([&] {
+    ReplacePackManager(partition.buffer, partition.length);
+    return kKernelOk;
+  });
+}
+
+int CFlashpack::ExtractAddFlash(CRegionList* partitionList, CRegionList* imageList, int mode) {
+  if (GetBusyState() != kKernelOk) return kKernelBusy;
+  partitionList_ = partitionList;
+  imageList_ = imageList;
+  return StartOperation(mode, true, {EVENT_FLASH_DONE, EVENT_FLASH_CANCELLED, EVENT_FLASH_FAILED},
+                        [this] { return RunExtractAddFlash(); }, partitionList, imageList);
+}
+
+int CFlashpack::ReadPartition(std::uint32_t address, std::uint32_t length) {
+  CRegionList partition;
+  partition.Add(address, length);
+  int result = kKernelOk;
+  try {
+    result = ReadRegions(partition, EVENT_REVERSE_FLASH_PROGRESS);
+    if (result == kKernelOk) {
+      result = Guarded([&] {
+        ReplacePackManager(partition[0].buffer, partition[0].length);
+        return kKernelOk;
+      });
+    }
+  } catch (...) {
+    ReleaseListBuffers(partition);
+    throw;
+  }
+  // The pack manager keeps its own copy of the partition.
+  ReleaseListBuffers(partition);
+  return result;
+}
+
+int CFlashpack::RunExtractAddFlash() {
+  const std::int64_t total = RegionListTotal(partitionList_);
+  if (!partitionList_ || total <= 0 || total > std::numeric_limits<std::uint32_t>::max()) {
+    return kNoFlashpackAllocation;
+  }
+  const std::uint32_t first = (*partitionList_)[0].address;
+  int result = OpenKernelLink();
+  if (result == kKernelOk) result = ReadPartition(first, static_cast<std::uint32_t>(total));
+  if (result == kKernelOk) result = AddPacks(imageList_);
+  std::vector<std::uint8_t> packImage;
+  if (result == kKernelOk) result = WritePackImage(packImage);
+  if (result != kKernelOk) return result;
+  if (packImage.size() > static_cast<std::uint64_t>(total)) return MapPackResult(lumbrapack::kPackNoSpace);
+  // The new partition image as a one-region image at the partition's start.
+  CRegionList image;
+  image.Add(first, static_cast<std::uint32_t>(packImage.size()), packImage.data());
+  result = EraseSectors(partitionList_);
+  if (result == kKernelOk) result = ProgramRegions(&image);
+  return result;
 }

@@ -2,7 +2,10 @@
 // The device object for work on a radio's FLASHPACK partition: it keeps the
 // pack set built from the partition image with the flashpack library, adds
 // packs from loaded pack files, removes packs, and gives the partition
-// image that the current set makes.
+// image that the current set makes. Its two operations on the radio are
+// the extract (read the partition and build the pack set over it) and the
+// extract, add and flash (read the partition, add the loaded packs, and
+// write the new partition image back).
 //
 // The pack manager is shared: the core thread changes it between jobs, and
 // the pre-processing thread and the FlashPack Manager dialog read it. A
@@ -25,6 +28,18 @@ class CFlashpack : public CKernel {
   explicit CFlashpack(const KernelSettingsRecord& settings);
   ~CFlashpack() override;
 
+  // Reads the read list's first region (the FLASHPACK partition) and
+  // builds the pack set over it; events 48, closing 51/50/49. The list
+  // travels in the events, whose closing one releases it. 3 while busy,
+  // 12 for a mode other than 0 and 1.
+  int Extract(CRegionList* readList, int mode);
+  // Reads the whole partition (the partition list's sectors from its first
+  // address), builds the pack set over it, adds the image list's packs,
+  // erases the partition list and programs the new partition image;
+  // events 21, 10 and 11, closing 14/13/12. The partition list travels as
+  // list A (released by the closing event), the image list as list B.
+  int ExtractAddFlash(CRegionList* partitionList, CRegionList* imageList, int mode);
+
   // Builds a new pack set over a partition image (the library keeps its own
   // copy) and puts it in place of the old one.
   void ReplacePackManager(const std::uint8_t* data, std::uint32_t length);
@@ -46,8 +61,17 @@ class CFlashpack : public CKernel {
   std::shared_ptr<CPackManager> SharePackManager() const;
 
  private:
+  int RunExtract();
+  int RunExtractAddFlash();
+  int ReadPartition(std::uint32_t address, std::uint32_t length);
+  int WritePackImage(std::vector<std::uint8_t>& image);
+
   mutable std::mutex packLock_;
   std::shared_ptr<CPackManager> packManager_;
+  // The arguments of the running operation.
+  CRegionList* readList_ = nullptr;
+  CRegionList* partitionList_ = nullptr;
+  CRegionList* imageList_ = nullptr;
 };
 
 // The engine error code of a pack manager's answer: 1 → 0, -1 .. -9 →

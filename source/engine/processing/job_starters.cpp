@@ -19,7 +19,6 @@
 #include "engine/quillon_exception.h"
 #include <algorithm>
 #include "platform/file_io.h"
-#include "ralix/ralix.h"
 
 namespace {
 
@@ -33,7 +32,6 @@ constexpr std::int32_t kFileDeletedEvent = 61;
 constexpr std::int32_t kRemoteTransferDone = 62;
 constexpr std::int32_t kPhoneSendFailedEvent = 1;
 constexpr std::int32_t kPhoneCancelledEvent = 3;
-constexpr std::int32_t kRalixErrorCode = 2;
 constexpr std::int32_t kUnknownErrorCode = 1;
 constexpr std::int32_t kNotExtractedCode = 79;
 constexpr std::int32_t kNoFlashpackFileCode = 88;
@@ -41,7 +39,6 @@ constexpr std::int32_t kNoFlashpackAllocationCode = 89;
 constexpr std::int32_t kThemePackRefusedCode = 90;
 constexpr std::intptr_t kRalixFormatKind = 1;
 constexpr std::uint32_t kCustomReplySize = 3072;
-constexpr const char kFormatLine[] = "format 1\r";
 constexpr const char kFlashpackAllocation[] = "FLASHPACK";
 constexpr const char kThemepackAllocation[] = "THEMEPACK";
 constexpr const char kCodeplugAllocation[] = "CODEPLUG";
@@ -61,15 +58,27 @@ bool IsOn(const CJobOptions& options, int id) { return options.GetIntParam(id) =
 
 bool SmartFlashing(const CJobOptions& options) { return IsOn(options, OPTION_ENABLE_SMART_FLASHING); }
 
-// Ends a job whose operation this build does not have.
-void FailUnavailable(DeviceNumber device, std::int32_t failedEvent, const char* operation) {
-  Log(DevicePrefix(device) + "The " + operation + " operation is not available in this build");
-  PostStarterFailure(device, failedEvent, kUnknownErrorCode);
-}
+// A start that the device object refuses (busy, a bad mode) reports no
+// event; every other result is reported by the operation's own closing
+// event.
+bool Refused(int result) { return result == kKernelBusy || result == kKernelInvalidMode; }
 
 // Ends a job whose device object refused to start the operation.
 void FailIfRefused(int result, DeviceNumber device, std::int32_t failedEvent) {
-  if (result != kKernelOk) PostStarterFailure(device, failedEvent, result);
+  if (Refused(result)) PostStarterFailure(device, failedEvent, result);
+}
+
+// Starts an operation that takes a list over: the operation's closing
+// event releases it. A refused start leaves the list with the starter,
+// which lets it go, and ends the job.
+template <class StartOperation>
+void StartWithList(RegionListPtr list, DeviceNumber device, std::int32_t failedEvent, StartOperation start) {
+  const int result = start(list.get());
+  if (Refused(result)) {
+    PostStarterFailure(device, failedEvent, result);
+    return;
+  }
+  static_cast<void>(list.release());
 }
 
 // The erase list of a flash: the user's selection, or whole partitions
@@ -84,16 +93,6 @@ void BuildFlashEraseList(CRegionList& eraseList, CJobOptions& options, const CRe
 
 bool HasImage(const FileJobPayload* payload) {
   return payload && payload->loadedImage && !payload->loadedImage->Empty();
-}
-
-// Hands one command line to the smartphone library. Accepted, the command's
-// end comes from the output callback; refused, the job fails with the Ralix
-// error.
-void SendRalixLine(const std::string& line) {
-  ResetRalixOutputState();
-  if (Func789(line.data(), static_cast<unsigned long>(line.size())) != 1) {
-    PostStarterFailure(DEVICE_SMARTPHONE, kPhoneSendFailedEvent, kRalixErrorCode);
-  }
 }
 
 }  // namespace
@@ -129,6 +128,8 @@ CJobStarters::~CJobStarters() = default;
 DispatchResult CJobStarters::DispatchJob(JobQueueEntry& entry, const DispatchContext& context) {
   auto it = starters_.find(entry.jobCode);
   if (it == starters_.end()) return DispatchResult::UnknownCode;
+  // The device's earlier job has ended: what it kept may go.
+  if (entry.device >= 0 && entry.device < DEVICE_SLOT_COUNT) heldImages_[static_cast<std::size_t>(entry.device)].reset();
   if (!PayloadFitsJob(entry.jobCode, entry.payload) && PayloadKindOfJob(entry.jobCode) != JobPayloadKind::None) {
     // A payload of the wrong kind cannot be started; the job fails at once.
     PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
@@ -169,46 +170,60 @@ void CJobStarters::StartFlash(JobQueueEntry& entry, const DispatchContext& conte
     PostStarterFailure(entry.device, failedEvent, kNoFlashpackFileCode);
     return;
   }
-  CRegionList eraseList;
+  RegionListPtr eraseList = MakeRegionList();
   CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
-  BuildFlashEraseList(eraseList, payload->options, *payload->loadedImage);
+  BuildFlashEraseList(*eraseList, payload->options, *payload->loadedImage);
   const int magicKey = IsOn(payload->options, OPTION_AUTO_PROGRAM_MAGIC_KEY) ? MagicKeyWanted(payload->options) : 0;
   kernel->SetAutoMagicKey(magicKey);
   Log(DevicePrefix(entry.device) + (smart ? "Starting Smart Flash" : "Starting Flash"));
-  FailUnavailable(entry.device, failedEvent, smart ? "smart flash" : "flash");
+  CRegionList* image = payload->loadedImage.get();
+  StartWithList(std::move(eraseList), entry.device, failedEvent, [&](CRegionList* erase) {
+    return smart ? kernel->StartSmartFlash(erase, image, kRunOnThread) : kernel->StartFlash(erase, image, kRunOnThread);
+  });
 }
 
 void CJobStarters::StartErase(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
-  CRegionList eraseList;
-  objects_.PrepareKernel(*options, entry.device, context.kernels);
-  BuildSelectedSectorList(options->GetSectorList(), eraseList);
+  RegionListPtr eraseList = MakeRegionList();
+  CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
+  BuildSelectedSectorList(options->GetSectorList(), *eraseList);
+  // The object is kept from job to job: an earlier flash's magic-key flag
+  // must not make an erase program the key.
+  kernel->SetAutoMagicKey(0);
   Log(DevicePrefix(entry.device) + "Starting Erase");
-  FailUnavailable(entry.device, kFlashFailedEvent, "erase");
+  StartWithList(std::move(eraseList), entry.device, kFlashFailedEvent,
+                [&](CRegionList* erase) { return kernel->StartFlash(erase, nullptr, kRunOnThread); });
 }
 
 void CJobStarters::StartReverseFlash(JobQueueEntry& entry, const DispatchContext& context) {
   auto* payload = entry.payload.Get<ReadBackPayload>();
+  const std::int32_t failedEvent = FailedEventOfJob(entry.jobCode);
   CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  if (!payload->regions) payload->regions = MakeRegionList();
   if (!SmartFlashing(payload->options)) {
     Log(DevicePrefix(entry.device) + "Starting Reverse Flash");
-    FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "reverse flash");
+    FailIfRefused(kernel->StartReverseFlash(payload->regions.get(), kRunOnThread), entry.device, failedEvent);
     return;
   }
   SectorRange range;
   if (FindSectorRangeByName(kCodeplugAllocation, payload->options, range)) {
     kernel->SetFdiRegion(range.first, range.sectorSize, range.count);
-    if (payload->regions) SplitReadRegionsAtRange(*payload->regions, range);
+    SplitReadRegionsAtRange(*payload->regions, range);
+  } else {
+    // No data area in this product: an earlier job's range must not apply.
+    kernel->SetFdiRegion(0, 0, 0);
   }
   Log(DevicePrefix(entry.device) + "Starting FDI-Enhanced Reverse Flash");
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "FDI-enhanced reverse flash");
+  FailIfRefused(kernel->StartFdiReverseFlash(payload->regions.get(), kRunOnThread), entry.device, failedEvent);
 }
 
 void CJobStarters::StartRamDump(JobQueueEntry& entry, const DispatchContext& context) {
   auto* payload = entry.payload.Get<RamDumpPayload>();
-  objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  if (!payload->regions) payload->regions = MakeRegionList();
   Log(DevicePrefix(entry.device) + "Starting RAM Dump");
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "RAM dump");
+  FailIfRefused(kernel->StartRamDump(payload->regions.get(), kRunOnThread), entry.device,
+                FailedEventOfJob(entry.jobCode));
 }
 
 void CJobStarters::StartCommCheck(JobQueueEntry& entry, const DispatchContext& context) {
@@ -221,24 +236,24 @@ void CJobStarters::StartCommCheck(JobQueueEntry& entry, const DispatchContext& c
 void CJobStarters::StartResetTarget(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
   Log(DevicePrefix(entry.device) + "Starting Reset Target");
-  objects_.PrepareKernel(*options, entry.device, context.kernels);
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "reset target");
+  CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
+  FailIfRefused(kernel->StartResetTarget(kRunOnThread), entry.device, FailedEventOfJob(entry.jobCode));
 }
 
 void CJobStarters::StartProgramMagicKey(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
-  objects_.PrepareKernel(*options, entry.device, context.kernels);
+  CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
   Log(DevicePrefix(entry.device) + "Starting Program Magic Key");
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "program magic key");
+  FailIfRefused(kernel->StartProgramMagicKey(kRunOnThread), entry.device, FailedEventOfJob(entry.jobCode));
 }
 
 void CJobStarters::StartCustomCommand(JobQueueEntry& entry, const DispatchContext& context) {
   auto* payload = entry.payload.Get<CustomCommandPayload>();
-  objects_.PrepareKernel(payload->options, entry.device, context.kernels);
+  CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
   // A retried command starts from a fresh list, so its regions are never
   // appended twice.
   payload->regions = MakeRegionList();
-  const std::uint32_t response = payload->flags & 0x1u;
+  const std::uint32_t response = payload->flags & CustomCommandPayload::kNoResponse;
   const std::uint32_t length =
       std::min<std::uint32_t>(payload->commandLength, CustomCommandPayload::kMaxCommandBytes);
   std::uint8_t* command = GetBufferRegistry().Allocate(length == 0 ? 1 : length);
@@ -246,25 +261,38 @@ void CJobStarters::StartCustomCommand(JobQueueEntry& entry, const DispatchContex
   payload->regions->Add(response, length, command);
   payload->regions->Add(response, kCustomReplySize, GetBufferRegistry().Allocate(kCustomReplySize));
   Log(DevicePrefix(entry.device) + "Starting Custom Command: '" + payload->label + "'");
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "custom command");
+  FailIfRefused(kernel->StartCustomCommand(payload->regions.get(), kRunOnThread), entry.device,
+                FailedEventOfJob(entry.jobCode));
 }
 
 void CJobStarters::StartOrvix(JobQueueEntry& entry, const DispatchContext&) {
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "GPS-chip");
+  // The GPS-chip device object is not part of this build.
+  Log(DevicePrefix(entry.device) + "The GPS-chip operation is not available in this build");
+  PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
 }
 
 // ---- flashpacks ---------------------------------------------------------------
 
 void CJobStarters::StartFlashpackExtract(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
-  objects_.PrepareFlashpack(*options, entry.device, context.kernels);
+  CFlashpack* flashpack = objects_.PrepareFlashpack(*options, entry.device, context.kernels);
   const std::uint32_t size = AllocationSize(kFlashpackAllocation, *options);
   if (size < 1) {
     PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kNoFlashpackAllocationCode);
     return;
   }
+  std::uint32_t address = 0;
+  try {
+    address = AllocationAddress(kFlashpackAllocation, *options);
+  } catch (QUILLON_EXCEPTION) {
+    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kNoFlashpackAllocationCode);
+    return;
+  }
+  RegionListPtr readList = MakeRegionList();
+  readList->Add(address, size, GetBufferRegistry().Allocate(size));
   Log(DevicePrefix(entry.device) + "Starting Flashpack Extract");
-  FailUnavailable(entry.device, FailedEventOfJob(entry.jobCode), "flashpack extract");
+  StartWithList(std::move(readList), entry.device, FailedEventOfJob(entry.jobCode),
+                [&](CRegionList* list) { return flashpack->Extract(list, kRunOnThread); });
 }
 
 void CJobStarters::StartFlashpackAdd(JobQueueEntry& entry, const DispatchContext&) {
@@ -334,12 +362,19 @@ void CJobStarters::StartFlashpackUpdateFlash(JobQueueEntry& entry, const Dispatc
   std::uint8_t* buffer = GetBufferRegistry().Allocate(size == 0 ? 1 : size);
   std::memcpy(buffer, packImage.data(), packImage.size());
   image->Add(address, size, buffer);
-  CRegionList eraseList;
-  BuildFlashEraseList(eraseList, *options, *image);
+  RegionListPtr eraseList = MakeRegionList();
+  BuildFlashEraseList(*eraseList, *options, *image);
   const bool smart = SmartFlashing(*options);
+  const std::int32_t failedEvent = smart ? kSmartFlashFailedEvent : kFlashFailedEvent;
   Log(DevicePrefix(entry.device) + (smart ? "Starting Flashpack Smart Flash" : "Starting Flashpack Flash"));
-  FailUnavailable(entry.device, smart ? kSmartFlashFailedEvent : kFlashFailedEvent,
-                  smart ? "flashpack smart flash" : "flashpack flash");
+  // The image is the device's until its next job starts: the flash's
+  // events release only the erase list.
+  CRegionList* program = image.get();
+  heldImages_[static_cast<std::size_t>(entry.device)] = std::move(image);
+  StartWithList(std::move(eraseList), entry.device, failedEvent, [&](CRegionList* erase) {
+    return smart ? flashpack->StartSmartFlash(erase, program, kRunOnThread)
+                 : flashpack->StartFlash(erase, program, kRunOnThread);
+  });
 }
 
 void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const DispatchContext& context) {
@@ -348,31 +383,47 @@ void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const Dis
     PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackFileCode);
     return;
   }
-  objects_.PrepareFlashpack(payload->options, entry.device, context.kernels);
+  CFlashpack* flashpack = objects_.PrepareFlashpack(payload->options, entry.device, context.kernels);
   const SectorList sectors = payload->options.GetSectorList();
   const std::string name = AllocationNameAt((*payload->loadedImage)[0].address, sectors);
-  CRegionList partition;
+  RegionListPtr partition = MakeRegionList();
   for (const SectorEntry& sector : sectors.sectors) {
-    if (sector.name == name) partition.Add(sector.address, sector.size);
+    if (!name.empty() && sector.name == name) partition->Add(sector.address, sector.size);
+  }
+  if (partition->Empty()) {
+    PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackAllocationCode);
+    return;
   }
   Log(DevicePrefix(entry.device) + "Starting Flashpack Extract/Add/Flash");
-  FailUnavailable(entry.device, kFlashFailedEvent, "flashpack extract, add and flash");
+  CRegionList* image = payload->loadedImage.get();
+  StartWithList(std::move(partition), entry.device, kFlashFailedEvent,
+                [&](CRegionList* list) { return flashpack->ExtractAddFlash(list, image, kRunOnThread); });
 }
 
 // ---- smartphone -----------------------------------------------------------------
 
-void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext&) {
+void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext& context) {
+  auto* options = entry.payload.Get<CJobOptions>();
+  CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
   Log(DevicePrefix(entry.device) + "Starting Ralix Command - format file system");
   RalixConnect();
   PostToTarget(PT_CORE, WM_RALIX_PROGRESS, 0, kRalixFormatKind);
-  SendRalixLine(kFormatLine);
+  ResetRalixOutputState();
+  // The format reports no event of its own, so it runs here (it only hands
+  // one line to the library) and a refused line ends the job at once
+  // instead of leaving it waiting for a prompt that never comes.
+  const int result = kernel->StartSmartphoneFormat(kRunInline);
+  if (result != kKernelOk) PostStarterFailure(entry.device, kPhoneSendFailedEvent, result);
 }
 
-void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext&) {
+void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext& context) {
   auto* payload = entry.payload.Get<FileJobPayload>();
+  CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
   Log(DevicePrefix(entry.device) + "Starting Ralix Command - Flash File: " + payload->imageFileName);
   RalixConnect();
-  SendRalixLine("l \"" + payload->imageFileName + "\"\r");
+  ResetRalixOutputState();
+  FailIfRefused(kernel->StartSmartphoneFile(payload->imageFileName, kRunOnThread), entry.device,
+                kPhoneSendFailedEvent);
 }
 
 // ---- device-independent work ----------------------------------------------------------

@@ -4,13 +4,15 @@
 // the entry's payload, writes its "Starting" line to the log and starts the
 // operation on a worker thread of the object's own; the end comes back to
 // the core thread as a message. A starter that cannot start its operation
-// (a refused start, a missing image, an operation this build does not
+// (a refused start, a missing image, the GPS-chip jobs this build does not
 // have) posts WM_JOB_ERROR {device, failed event, error code}, so the job
 // ends like a failed operation and never leaves the slot busy.
 
+#include <array>
 #include <cstdint>
 #include <map>
 
+#include "engine/core/region_list.h"
 #include "engine/processing/device_objects.h"
 #include "engine/processing/job_dispatcher.h"
 
@@ -49,5 +51,9 @@ class CJobStarters : public CJobDispatcher {
   void StartDeleteFile(JobQueueEntry& entry, const DispatchContext& context);
 
   std::map<std::uint32_t, Starter> starters_;
+  // The partition image of each device's last flashpack flash, kept until
+  // the device's next job starts (declared before the objects, so their
+  // workers have ended when it goes).
+  std::array<RegionListPtr, DEVICE_SLOT_COUNT> heldImages_{};
   CDeviceObjects objects_;
 };

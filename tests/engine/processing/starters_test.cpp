@@ -1,6 +1,6 @@
 // The program's starters behind the core processing thread: a comm check
 // against a simulated radio on a pseudo-terminal, the flashpack starters,
-// and the jobs whose operations end at once in an error.
+// and jobs whose operations end in an error.
 
 #include "core_thread_harness.h"
 #include "engine/core/messages.h"
@@ -74,8 +74,8 @@ struct MissingOperation {
 
 class MissingOperationTest : public StarterTest, public ::testing::WithParamInterface<MissingOperation> {};
 
-// Operations this build does not have end the job in an error; the device
-// is never left busy.
+// Operations on a port where no radio answers end the job in an error; the
+// device is never left busy.
 TEST_P(MissingOperationTest, EndsInAnErrorThatCancelClears) {
   StartWithStarters();
   const MissingOperation& op = GetParam();
@@ -137,7 +137,13 @@ TEST(CustomCommandStarter, ARetriedCommandDoesNotAppendItsRegionsTwice) {
   entry.payload = std::move(payload);
   const DispatchContext context{kernels, false};
   ASSERT_EQ(starters.DispatchJob(entry, context), DispatchResult::Started);
+  // A retry comes only after the first attempt has ended.
+  CKernel* kernel = starters.Objects().KernelOf(kCom1);
+  ASSERT_NE(kernel, nullptr);
+  ShellStandIn shell;
+  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == kKernelOk; }));
   ASSERT_EQ(starters.DispatchJob(entry, context), DispatchResult::Started);
+  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == kKernelOk; }));
   ASSERT_TRUE(held->regions);
   ASSERT_EQ(held->regions->Count(), 2u);
   EXPECT_EQ((*held->regions)[0].length, 3u);
