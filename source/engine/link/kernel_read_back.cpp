@@ -154,6 +154,9 @@ int CKernel::ReadRange(CCommChannel& channel, DeviceEventCode code, std::uint8_t
 
 int CKernel::RunFdiReverseFlash() {
   if (!listA_) return kKernelOk;
+  // The list's old buffers go once, here; the working copy starts without
+  // buffers, so neither list is left holding a buffer already released.
+  ReleaseListBuffers(*listA_);
   CRegionList working;
   for (const auto& entry : *listA_) working.Add(entry);
   int result = OpenKernelLink();
@@ -169,7 +172,6 @@ int CKernel::RunFdiReverseFlash() {
     ReleaseListBuffers(working);
     return result;
   }
-  ReleaseListBuffers(*listA_);
   listA_->RemoveAll();
   for (const auto& entry : working) listA_->Add(entry);
   return kKernelOk;
