@@ -422,7 +422,10 @@ void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchConte
   Log(DevicePrefix(entry.device) + "Starting Ralix Command - Flash File: " + payload->imageFileName);
   RalixConnect();
   ResetRalixOutputState();
-  FailIfRefused(kernel->StartSmartphoneFile(payload->imageFileName, kRunOnThread), entry.device,
+  // Handed over here as well: the phone's prompt may end the command (and
+  // start the next one) before a worker thread would have returned from
+  // the library, and would then find the object still busy.
+  FailIfRefused(kernel->StartSmartphoneFile(payload->imageFileName, kRunInline), entry.device,
                 kPhoneSendFailedEvent);
 }
 
