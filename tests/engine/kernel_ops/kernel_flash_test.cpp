@@ -281,4 +281,30 @@ TEST_F(SmartFlashTest, ProtectedSectorEndsWithTheKernelsError) {
   EXPECT_TRUE(Eventually([&] { return !radio_->radio().SmartFlashActive(); }));
 }
 
+struct SmartFault {
+  const char* name;
+  int request;
+  int error;
+  bool switchesOff;  // the flash itself sends the switch-off
+};
+
+void PrintTo(const SmartFault& c, std::ostream* os) { *os << c.name; }
+
+class SmartFlashFaults : public SmartFlashTest, public ::testing::WithParamInterface<SmartFault> {};
+
+TEST_P(SmartFlashFaults, EndInTheNamedErrorBeforeAnyData) {
+  const auto& c = GetParam();
+  Serve(0);
+  radio_->radio().AddFault(Fault{FaultKind::ErrorStatus, 1, c.request});
+  EXPECT_EQ(kernel_->StartSmartFlash(&erase_, &image_, kRunInline), c.error);
+  EXPECT_EQ(Closing().code, EVENT_SMART_FLASH_FAILED);
+  EXPECT_EQ(Closing().argument, c.error);
+  EXPECT_EQ(RequestsStartingWith("05 01 00"), c.switchesOff ? 1u : 0u);
+  EXPECT_EQ(RequestsStartingWith("01 00"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, SmartFlashFaults,
+                         ::testing::Values(SmartFault{"SwitchOnRefused", 0x0501, 14, false},
+                                           SmartFault{"FreeSpaceRefused", 0x0600, 16, true}));
+
 }  // namespace
