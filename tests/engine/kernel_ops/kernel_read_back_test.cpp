@@ -201,14 +201,29 @@ TEST_F(FdiReadBack, WithoutAnAreaEverythingIsReadPlainly) {
   EXPECT_EQ(RequestsStartingWith("07"), 0u);
 }
 
-TEST_F(FdiReadBack, FailureLeavesTheCallersListAsItWasAndFreesWhatWasRead) {
-  list_->Add(kBase, kUnits * kUnit);
+TEST_F(FdiReadBack, BuffersAlreadyInTheListAreReleasedOnceOnSuccess) {
+  std::uint8_t* old = GetBufferRegistry().Allocate(kUnit);
+  list_->Add(kBase, kUnit, old);
+  std::vector<const std::uint8_t*> freed;
+  GetBufferRegistry().SetFreeObserver([&](const std::uint8_t* b) { freed.push_back(b); });
+  ASSERT_EQ(kernel_->StartFdiReverseFlash(list_.get(), kRunInline), 0);
+  GetBufferRegistry().SetFreeObserver(nullptr);
+  EXPECT_EQ(freed, std::vector<const std::uint8_t*>{old});
+  for (const auto& region : *list_) EXPECT_NE(region.buffer, old);
+}
+
+TEST_F(FdiReadBack, FailureKeepsTheRequestedEntriesAndFreesEveryBuffer) {
+  std::uint8_t* old = GetBufferRegistry().Allocate(kUnits * kUnit);
+  list_->Add(kBase, kUnits * kUnit, old);
   radio_->radio().AddFault(Fault{FaultKind::WrongReadLength, 1, 0x0106});
   const auto before = GetBufferRegistry().Size();
   EXPECT_EQ(kernel_->StartFdiReverseFlash(list_.get(), kRunInline), 17);
-  EXPECT_EQ(GetBufferRegistry().Size(), before);
+  // The old buffer went once; nothing read half-way stays behind.
+  EXPECT_EQ(GetBufferRegistry().Size(), before - 1);
+  EXPECT_EQ(GetBufferRegistry().ReferenceCount(old), 0);
   ASSERT_EQ(list_->Count(), 1u);
   EXPECT_EQ((*list_)[0].length, kUnits * kUnit);
+  EXPECT_EQ((*list_)[0].buffer, nullptr);
 }
 
 }  // namespace
