@@ -19,6 +19,13 @@ std::int64_t RegionListTotal(const CRegionList* list) {
   return total;
 }
 
+bool ProgramListHasData(const CRegionList* list) {
+  if (list)
+    for (const auto& region : *list)
+      if (region.length != 0 && region.buffer == nullptr) return false;
+  return true;
+}
+
 namespace {
 
 int CountOf(const CRegionList* list) { return list ? static_cast<int>(list->Count()) : 0; }
@@ -36,6 +43,8 @@ int CKernel::RunFlash() {
   // With nothing to erase or program there is nothing to send, and no
   // magic key either: a flash that wrote nothing has not earned it.
   if (!eraseList && !programList) return kKernelOk;
+  // A region without its bytes is refused before anything is erased.
+  if (!ProgramListHasData(programList)) return kKernelUnknownError;
   int result = OpenKernelLink();
   if (result == kKernelOk) result = EraseSectors(eraseList);
   if (result == kKernelOk) result = ProgramRegions(programList);

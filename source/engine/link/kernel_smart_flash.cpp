@@ -62,6 +62,7 @@ int CKernel::StartSmartFlash(CRegionList* eraseList, CRegionList* programList, i
 int CKernel::RunSmartFlash() {
   const CRegionList* eraseList = listA_;
   if (!eraseList && !listB_) return kKernelOk;
+  if (!ProgramListHasData(listB_)) return kKernelUnknownError;
   CRegionList working;
   if (listB_)
     for (const auto& entry : *listB_) working.Add(entry);

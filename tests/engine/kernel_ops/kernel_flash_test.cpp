@@ -169,6 +169,16 @@ INSTANTIATE_TEST_SUITE_P(
                       FlashFault{"VerifyError", FaultKind::VerifyError, 0x0100, false, 26, kSector, 0},
                       FlashFault{"ProgramProtected", FaultKind::ProtectedSector, 0x0100, false, 28, kSector, 0}));
 
+TEST_F(FlashTest, RegionWithoutItsBytesIsRefusedBeforeAnythingIsErased) {
+  CRegionList image;
+  image.Add(kSector, 100, nullptr);
+  EXPECT_EQ(kernel_->StartFlash(&erase_, &image, kRunInline), 1);
+  EXPECT_EQ(Closing().code, EVENT_FLASH_FAILED);
+  EXPECT_EQ(kernel_->StartSmartFlash(&erase_, &image, kRunInline), 1);
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ(Flash(kSector, kSector), Bytes(kSector, 0x00));
+}
+
 TEST_F(FlashTest, ProgrammingOverDataThatWasNotErasedFailsVerification) {
   CRegionList none;
   EXPECT_EQ(kernel_->StartFlash(&none, &image_, kRunInline), 26);
