@@ -8,8 +8,10 @@ namespace {
 
 constexpr auto kReadWait = std::chrono::milliseconds(200);
 constexpr auto kWriteWait = std::chrono::milliseconds(2000);
-// With line timing, bytes are handed on in pieces this large.
-constexpr std::size_t kTimedPiece = 32;
+// With line timing, bytes are handed on in pieces of about 2 ms of line
+// time (at least 16 bytes): small enough to keep the line's timing, large
+// enough that the wake-ups cost little.
+std::size_t TimedPiece(std::uint32_t rate) { return std::max<std::size_t>(16, rate / 10 / 500); }
 
 }  // namespace
 
@@ -39,8 +41,13 @@ void PtyFrontEnd::Stop() {
 
 void PtyFrontEnd::Serve() {
   std::array<std::uint8_t, 4096> buffer{};
+  // With line timing the radio takes from the pseudo-terminal only what
+  // the line has carried, so the rest waits on the host's side as it
+  // would in a UART's transmit buffer.
   while (running_) {
-    const long count = pty_.Read(buffer.data(), buffer.size(), kReadWait);
+    const std::size_t readSize =
+        radio_.Config().lineTiming ? std::min(buffer.size(), TimedPiece(pty_.HostBaudRate())) : buffer.size();
+    const long count = pty_.Read(buffer.data(), readSize, kReadWait);
     if (count < 0) break;
     if (count == 0) continue;
     Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), pty_.HostBaudRate());
@@ -52,8 +59,9 @@ void PtyFrontEnd::Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rat
     radio_.Receive(bytes, rate);
     return;
   }
-  for (std::size_t at = 0; at < bytes.size() && running_; at += kTimedPiece) {
-    const auto piece = bytes.subspan(at, std::min(kTimedPiece, bytes.size() - at));
+  const std::size_t size = TimedPiece(rate);
+  for (std::size_t at = 0; at < bytes.size() && running_; at += size) {
+    const auto piece = bytes.subspan(at, std::min(size, bytes.size() - at));
     toRadio_.Pass(piece.size(), rate);
     radio_.Receive(piece, rate);
   }
@@ -61,7 +69,7 @@ void PtyFrontEnd::Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rat
 
 void PtyFrontEnd::SendToHost(std::span<const std::uint8_t> bytes) {
   const std::uint32_t rate = radio_.Config().lineTiming ? pty_.HostBaudRate() : 0;
-  const std::size_t piece = rate == 0 ? bytes.size() : kTimedPiece;
+  const std::size_t piece = rate == 0 ? bytes.size() : TimedPiece(rate);
   for (std::size_t at = 0; at < bytes.size(); at += piece) {
     const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
     toHost_.Pass(part.size(), rate, toRadio_.FreeAt());
