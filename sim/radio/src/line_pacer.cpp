@@ -7,8 +7,6 @@ namespace radiosim {
 namespace {
 
 constexpr int kBitsPerByte = 10;
-// How late a sleep may wake without the line losing time.
-constexpr auto kSleepSlack = std::chrono::microseconds(150);
 
 }  // namespace
 
@@ -20,7 +18,7 @@ LinePacer::Clock::duration LinePacer::LineTime(std::size_t bytes, std::uint32_t 
 
 void LinePacer::Pass(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore) {
   if (bitRate == 0 || bytes == 0) return;
-  free_ = std::max({free_, Clock::now() - kSleepSlack, notBefore});
+  free_ = std::max(free_, notBefore);
   free_ += LineTime(bytes, bitRate);
   std::this_thread::sleep_until(free_);
 }

@@ -12,6 +12,10 @@ constexpr auto kWriteWait = std::chrono::milliseconds(2000);
 // time (at least 16 bytes): small enough to keep the line's timing, large
 // enough that the wake-ups cost little.
 std::size_t TimedPiece(std::uint32_t rate) { return std::max<std::size_t>(16, rate / 10 / 500); }
+// What the radio sends goes out in finer pieces (about 0.2 ms of line
+// time), so an acknowledgement reaches the host well before the reply
+// that follows it, as on a real line.
+std::size_t TimedSendPiece(std::uint32_t rate) { return std::max<std::size_t>(4, rate / 10 / 5000); }
 
 }  // namespace
 
@@ -24,7 +28,7 @@ bool PtyFrontEnd::Start() {
   if (!pty_.Open()) return false;
   radio_.AttachHost(this);
   running_ = true;
-  thread_ = std::thread([this] { Serve(); });
+  thread_ = std::thread([this] { radio_.Config().lineTiming ? ServeTimed() : Serve(); });
   return true;
 }
 
@@ -41,35 +45,51 @@ void PtyFrontEnd::Stop() {
 
 void PtyFrontEnd::Serve() {
   std::array<std::uint8_t, 4096> buffer{};
-  // With line timing the radio takes from the pseudo-terminal only what
-  // the line has carried, so the rest waits on the host's side as it
-  // would in a UART's transmit buffer.
   while (running_) {
-    const std::size_t readSize =
-        radio_.Config().lineTiming ? std::min(buffer.size(), TimedPiece(pty_.HostBaudRate())) : buffer.size();
-    const long count = pty_.Read(buffer.data(), readSize, kReadWait);
+    const long count = pty_.Read(buffer.data(), buffer.size(), kReadWait);
     if (count < 0) break;
     if (count == 0) continue;
-    Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), pty_.HostBaudRate());
+    radio_.Receive(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)),
+                   pty_.HostBaudRate());
   }
 }
 
-void PtyFrontEnd::Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rate) {
-  if (!radio_.Config().lineTiming || rate == 0) {
+// With line timing the radio takes the host's bytes from the
+// pseudo-terminal only as the line carries them (the rest waits on the
+// host's side, as in a UART's transmit buffer). Bytes that were already
+// waiting continue the line's schedule; bytes the radio had to wait for,
+// or that came while it was sending, start when they were read.
+void PtyFrontEnd::ServeTimed() {
+  std::array<std::uint8_t, 4096> buffer{};
+  while (running_) {
+    const std::uint32_t rate = pty_.HostBaudRate();
+    const bool waiting = pty_.InputPending() > 0;
+    const long count = pty_.Read(buffer.data(), std::min(buffer.size(), TimedPiece(rate)), kReadWait);
+    if (count < 0) break;
+    if (count == 0) continue;
+    const auto written = waiting && !sentSinceRead_ ? toRadio_.FreeAt() : LinePacer::Clock::now();
+    sentSinceRead_ = false;
+    Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), rate, written);
+  }
+}
+
+void PtyFrontEnd::Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rate, LinePacer::Clock::time_point written) {
+  if (rate == 0) {
     radio_.Receive(bytes, rate);
     return;
   }
   const std::size_t size = TimedPiece(rate);
-  for (std::size_t at = 0; at < bytes.size() && running_; at += size) {
-    const auto piece = bytes.subspan(at, std::min(size, bytes.size() - at));
-    toRadio_.Pass(piece.size(), rate);
+  for (std::size_t offset = 0; offset < bytes.size() && running_; offset += size) {
+    const auto piece = bytes.subspan(offset, std::min(size, bytes.size() - offset));
+    toRadio_.Pass(piece.size(), rate, written);
     radio_.Receive(piece, rate);
   }
 }
 
 void PtyFrontEnd::SendToHost(std::span<const std::uint8_t> bytes) {
   const std::uint32_t rate = radio_.Config().lineTiming ? pty_.HostBaudRate() : 0;
-  const std::size_t piece = rate == 0 ? bytes.size() : TimedPiece(rate);
+  sentSinceRead_ = true;
+  const std::size_t piece = rate == 0 ? bytes.size() : TimedSendPiece(rate);
   for (std::size_t at = 0; at < bytes.size(); at += piece) {
     const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
     toHost_.Pass(part.size(), rate, toRadio_.FreeAt());

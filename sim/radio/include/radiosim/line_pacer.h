@@ -3,10 +3,10 @@
 // times (start, 8 data, stop). Pass() returns when the given bytes have
 // had their time on the line after what went before them, so a front end
 // that hands bytes on only after Pass() moves them no faster than a real
-// line would. The line's schedule is kept in computed times, so a little
-// lateness of the sleeps does not add up; bytes that come to a quiet line
-// start from now (less that little), or from a given earlier event (the
-// last byte of the request a reply answers), whichever is later.
+// line would. The line's schedule is kept in computed times, so late
+// wake-ups do not add up: bytes start when the line is free or when they
+// were there to be sent (when the host wrote them, or when the request a
+// reply answers had arrived), whichever is later.
 
 #include <chrono>
 #include <cstddef>
@@ -21,7 +21,8 @@ class LinePacer {
   // How long bytes take on a line of the bit rate.
   static Clock::duration LineTime(std::size_t bytes, std::uint32_t bitRate);
 
-  void Pass(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore = {});
+  void Pass(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore);
+  void Pass(std::size_t bytes, std::uint32_t bitRate) { Pass(bytes, bitRate, Clock::now()); }
   // When the last byte passed so far has been carried.
   Clock::time_point FreeAt() const { return free_; }
 

@@ -38,12 +38,14 @@ class PtyFrontEnd : public HostLink {
 
  private:
   void Serve();
-  void Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rate);
+  void ServeTimed();
+  void Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rate, LinePacer::Clock::time_point written);
 
   RadioSimulator& radio_;
   platform::PseudoTerminal pty_;
   std::thread thread_;
   std::atomic<bool> running_{false};
+  bool sentSinceRead_ = false;  // line timing: the radio sent since the last read
   LinePacer toRadio_;
   LinePacer toHost_;
 };
