@@ -16,6 +16,10 @@ std::size_t TimedPiece(std::uint32_t rate) { return std::max<std::size_t>(16, ra
 // time), so an acknowledgement reaches the host well before the reply
 // that follows it, as on a real line.
 std::size_t TimedSendPiece(std::uint32_t rate) { return std::max<std::size_t>(4, rate / 10 / 5000); }
+// Bytes found waiting are taken to have been written no earlier than this
+// before they were read (it covers a late wake-up; a line that was quiet
+// longer starts afresh).
+constexpr auto kWaitingSlack = std::chrono::microseconds(200);
 
 }  // namespace
 
@@ -57,8 +61,9 @@ void PtyFrontEnd::Serve() {
 // With line timing the radio takes the host's bytes from the
 // pseudo-terminal only as the line carries them (the rest waits on the
 // host's side, as in a UART's transmit buffer). Bytes that were already
-// waiting continue the line's schedule; bytes the radio had to wait for,
-// or that came while it was sending, start when they were read.
+// waiting continue the line's schedule (after a short quiet spell at
+// most); bytes the radio had to wait for, or that came while it was
+// sending, start when they were read.
 void PtyFrontEnd::ServeTimed() {
   std::array<std::uint8_t, 4096> buffer{};
   while (running_) {
@@ -67,7 +72,8 @@ void PtyFrontEnd::ServeTimed() {
     const long count = pty_.Read(buffer.data(), std::min(buffer.size(), TimedPiece(rate)), kReadWait);
     if (count < 0) break;
     if (count == 0) continue;
-    const auto written = waiting && !sentSinceRead_ ? toRadio_.FreeAt() : LinePacer::Clock::now();
+    const auto now = LinePacer::Clock::now();
+    const auto written = waiting && !sentSinceRead_ ? std::max(toRadio_.FreeAt(), now - kWaitingSlack) : now;
     sentSinceRead_ = false;
     Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), rate, written);
   }
