@@ -226,6 +226,9 @@ void CCoreProcessingThread::RefuseRequest(const std::string& errorLine) {
 }
 
 void CCoreProcessingThread::AppendEntries(EntryList entries) {
+  // An entry may arrive just as another left, so that the next idle pass
+  // sees the same queue length: it must still schedule.
+  if (!entries.empty()) scheduleWanted_ = true;
   for (auto& entry : entries) {
     entry->state = NeedsImageFile(entry->jobCode) ? ENTRY_LOAD_PENDING : ENTRY_READY;
     Log(Format("%s> Queueing item with sequence number %d", GetDeviceName(entry->device),

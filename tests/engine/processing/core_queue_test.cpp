@@ -34,6 +34,19 @@ TEST_F(CoreThreadTest, TwoJobsForOnePortRunOneAfterTheOther) {
   EXPECT_EQ(dispatch_->Copy()[0].harrowKernelLength, 2048u);
 }
 
+// The finish and the next request arrive together: the queue's length is
+// the same at the next idle pass, and the new entry must start all the same.
+TEST_F(CoreThreadTest, ARequestQueuedAsThePreviousJobEndsStillStarts) {
+  StartCore();
+  Queue(WM_COMM_CHECK, kCom3, Options());
+  ASSERT_TRUE(WaitDispatched(kCom3, 1));
+  shell_.Drain();
+  Finish(kCom3, 6);
+  Queue(WM_RESET_TARGET, kCom3, Options());
+  ASSERT_TRUE(WaitDispatched(kCom3, 2)) << shell_.AllLogs();
+  EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_RESET_TARGET);
+}
+
 TEST_F(CoreThreadTest, EveryIdlePassWithAnEmptyQueueReportsProcessingComplete) {
   StartCore();
   ASSERT_TRUE(shell_.WaitProcessingComplete(0));
