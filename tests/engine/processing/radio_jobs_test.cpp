@@ -234,3 +234,38 @@ TEST_F(RamDumpJob, SavesEveryAnnouncedRegionToTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+class CancelRunningFlash : public RadioJobsTest {};
+
+// The radio writes its smart-flash buffer slowly, so the kernel is still
+// streaming when Cancel comes: it stops, the device's entries (the running
+// one and the one queued behind it) are dropped and the queue runs empty.
+TEST_F(CancelRunningFlash, StopsTheKernelAndDropsTheDevicesEntries) {
+  radiosim::RadioConfig config;
+  config.smartWriteRate = 50000;
+  ServeOne(RadioLink::Serial, radiosim::PowerOnState::Kernel, config);
+  const Bytes image = Pattern(0xB0000, 21);
+  WriteSRecordFile(folder_.File("image.s19"), {{0x10000, image}}, 0x10000);
+  CJobOptions options = JobOptions();
+  options.SetIntParam(OPTION_ENABLE_SMART_FLASHING, 1);
+  Queue(WM_FLASH, Device(), FlashPayload("image.s19", std::move(options)));
+  Queue(WM_COMM_CHECK, Device(), Options());
+  ASSERT_TRUE(shell_.WaitUntil([&] {
+    for (const auto& s : shell_.Statuses()) {
+      if (s.device == Device() && s.code == 16 && s.percent > 0) return true;
+    }
+    return false;
+  })) << shell_.AllLogs();
+  const std::size_t mark = shell_.CompleteReports();
+  Post(WM_CANCEL_DEVICE, Device());
+  ASSERT_TRUE(shell_.WaitLog(Name() + "> Cancelled 2 queued item(s)")) << shell_.AllLogs();
+  EXPECT_TRUE(shell_.WaitStatus(Device(), 19));
+  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+  EXPECT_EQ(shell_.CountLogs("Item finished"), 0u);
+  EXPECT_EQ(shell_.CountLogs("Starting Comm Check"), 0u);
+  EXPECT_NE(Radio().GetFlash(0x10000, 0xB0000), image);
+}
+
+}  // namespace
