@@ -197,6 +197,44 @@ TEST_F(FlashEngineOverChip, ATargetThatStopsMakingProgressEndsTheWait) {
   EXPECT_NE(LastError(rc).find("No progress from the target for 1 seconds"), std::string::npos) << LastError(rc);
 }
 
+// The host learns the free command slots only from statuses, and an erase is
+// answered without one: with erases slower than the host, the block writes
+// and group writes that follow an erase come while every slot is taken.
+struct BusySlotsCase {
+  const char* name;
+  int option;
+  unsigned commandSlots;
+  unsigned targetBuffers;
+};
+
+void PrintTo(const BusySlotsCase& c, std::ostream* out) { *out << c.name; }
+
+class CommandsAfterAnErase : public GpsChipTest, public ::testing::WithParamInterface<BusySlotsCase> {};
+
+TEST_P(CommandsAfterAnErase, WaitForTheSlotThatTheEraseHolds) {
+  const BusySlotsCase c = GetParam();
+  gps_sim::ChipOptions options;
+  options.commandSlots = c.commandSlots;
+  options.targetBuffers = c.targetBuffers;
+  options.chipEraseSupported = false;  // option 1 erases sector by sector
+  options.timings.sectorErase = std::chrono::milliseconds(50);
+  StartChip(options);
+  const Bytes before = RandomBytes(0x40000, 9);
+  Chip().FillFlash(before);
+  ASSERT_EQ(Init(), 0);
+  const std::vector<Stretch> stretches = TwoStretches();
+  ASSERT_EQ(Program(WriteSrecFile("image.s19", stretches), c.option), 0) << LastError(AMBREL_FLASH_PROGRAMMING);
+  EXPECT_FALSE(Chip().TranscriptHas("protocol error"));
+  EXPECT_TRUE(Chip().Flash() == ExpectedFlash(gps_sim::FlashPartNamed(options.part), before, stretches, c.option));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OneEraseAhead, CommandsAfterAnErase,
+    ::testing::Values(BusySlotsCase{"BlockWriteAfterSectorErase", AMBREL_OPTION_ERASE_SECTORS, 1, 8},
+                      BusySlotsCase{"BlockWriteAfterErasingEverySector", AMBREL_OPTION_ERASE_CHIP, 1, 8},
+                      BusySlotsCase{"GroupWriteAfterSectorErase", AMBREL_OPTION_PRESERVE, 2, 2}),
+    [](const ::testing::TestParamInfo<BusySlotsCase>& info) { return std::string(info.param.name); });
+
 TEST_F(FlashEngineOverChip, ProgressPolledFromAnotherThreadRisesTo100) {
   gps_sim::ChipOptions options;
   options.timings.blockWrite = std::chrono::microseconds(1500);

@@ -583,7 +583,7 @@ GpsChip::Reply GpsChip::DownloadBlock(const std::vector<std::uint8_t>& payload, 
   const std::uint8_t code = payload[0];
   const std::uint32_t offset = U32(payload, 1);
   if (!InFlash(offset, kBlock) || offset % kBlock != 0) return Refuse("block outside the flash");
-  if (write && FreeSlots() == 0) {
+  if (write && !MakeRoom(1)) {
     errorFlag_ = true;
     return Refuse("protocol error: no free command slot");
   }
@@ -635,7 +635,7 @@ GpsChip::Reply GpsChip::WriteGroup(const std::vector<std::uint8_t>& payload) {
   const unsigned first = payload[1];
   const unsigned count = payload[2];
   if (count == 0 || count > buffers_.size() || first >= buffers_.size()) return Refuse("bad buffer group");
-  if (FreeSlots() < count) {
+  if (!MakeRoom(count)) {
     errorFlag_ = true;
     return Refuse("protocol error: not enough free command slots for the group");
   }
@@ -655,7 +655,7 @@ GpsChip::Reply GpsChip::WriteGroup(const std::vector<std::uint8_t>& payload) {
 }
 
 GpsChip::Reply GpsChip::Erase(const std::vector<std::uint8_t>& payload, bool chip) {
-  if (FreeSlots() == 0) {
+  if (!MakeRoom(1)) {
     errorFlag_ = true;
     return Refuse("protocol error: no free command slot");
   }
@@ -681,6 +681,16 @@ std::optional<unsigned> GpsChip::AllocateBuffer() {
   nextBuffer_ = (nextBuffer_ + 1) % static_cast<unsigned>(buffers_.size());
   bufferUse_[buffer] = BufferUse::Kept;
   return buffer;
+}
+
+// The host sees the free command slots only in the statuses it asks for, and
+// an erase answers without one, so a command may come while every slot is
+// taken. The driver then waits for the commands at the head of its queue to
+// finish before it takes the new one; only a queue that never moves leaves
+// no room.
+bool GpsChip::MakeRoom(unsigned slots) {
+  if (FreeSlots() < slots) Advance(true, 0, slots);
+  return FreeSlots() >= slots;
 }
 
 void GpsChip::Enqueue(const Command& command) {

@@ -18,8 +18,11 @@
 // The driver works through target buffers and command slots: erases and block
 // writes are queued and take time (the durations below); a status tells the
 // free buffers, the blocks programmed since the operation began, the error
-// flag and the free command slots. A request that the chip cannot serve in its
-// state is answered with the single byte 0xFF.
+// flag and the free command slots. A command that comes while every slot is
+// taken waits until the head of the queue has finished (the host learns the
+// free slots only from statuses, and an erase reply carries none). A request
+// that the chip cannot serve in its state is answered with the single byte
+// 0xFF.
 //
 // The baseband chip in front of it takes the unframed rate-switch messages
 // (0xF2 0x55 ...) and answers them.
@@ -138,6 +141,7 @@ class GpsChip {
                                                        std::uint32_t offset);
   std::optional<unsigned> AllocateBuffer();
   bool TakeSlot();
+  bool MakeRoom(unsigned slots);
   void Enqueue(const Command& command);
   void Advance(bool force, unsigned wantBuffers, unsigned wantSlots);
   void Execute(const Command& command);
