@@ -57,6 +57,8 @@ class KernelOpsSerial : public ::testing::Test {
  protected:
   void Serve(radiosim::RadioConfig config, int baudRate = 115200) {
     config.link = radiosim::LinkKind::Serial;
+    kernel_.reset();
+    radio_.reset();  // the old radio lets go of the COM map before the new one takes it
     radio_ = std::make_unique<RadioOnCom>(std::move(config));
     ASSERT_TRUE(radio_->started());
     kernel_ = std::make_unique<PacedKernel>(SerialSettings(kChipHarrow, baudRate, 1, images_, recorder_));

@@ -38,7 +38,10 @@ class RadioOnCom {
   }
   ~RadioOnCom() {
     front_.Stop();
-    ::unsetenv("QUILLON_COM_DIR");
+    // A radio that replaces this one may already have pointed the COM map at
+    // its own folder; only take back what is still ours.
+    const char* current = std::getenv("QUILLON_COM_DIR");
+    if (current != nullptr && folder_ == current) ::unsetenv("QUILLON_COM_DIR");
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
   }
