@@ -2,6 +2,8 @@
 // pseudo-terminal: what the radio's flash holds afterwards, the requests
 // it took, the events, the injected faults and cancels.
 
+#include <chrono>
+
 #include "engine/core/region_list.h"
 #include "ops_fixture.h"
 
@@ -189,10 +191,11 @@ TEST_F(FlashTest, ProgrammingOverDataThatWasNotErasedFailsVerification) {
 
 class SmartFlashTest : public FlashTest {
  protected:
-  void Serve(std::uint32_t writeRate, std::uint32_t stallLimitMs = 30000) {
+  void Serve(std::uint32_t writeRate, std::uint32_t stallLimitMs = 30000, std::uint32_t bufferSize = 0) {
     radiosim::RadioConfig config;
     config.powerOn = radiosim::PowerOnState::Kernel;
     config.smartWriteRate = writeRate;
+    if (bufferSize != 0) config.smartBufferSize = bufferSize;
     // One radio on COM5 at a time: the old one goes first.
     kernel_.reset();
     radio_.reset();
@@ -201,6 +204,16 @@ class SmartFlashTest : public FlashTest {
     ASSERT_TRUE(radio_->radio().SetFlash(0, Bytes(8 * kSector, 0x00)));
   }
   void SetUp() override { FlashTest::SetUp(); }
+  // Whether the recorder's last event is one of the smart flash's closing events.
+  bool HasClosingEvent() const {
+    const auto events = recorder_.Events();
+    if (events.empty()) return false;
+    const auto code = events.back().code;
+    return code == EVENT_SMART_FLASH_DONE || code == EVENT_SMART_FLASH_CANCELLED || code == EVENT_SMART_FLASH_FAILED;
+  }
+
+  // Deadline for a step of a flash on its own thread (sanitizer build, loaded machine).
+  static constexpr std::chrono::milliseconds kSlowStep{60000};
 };
 
 TEST_F(SmartFlashTest, LeavesTheSameFlashAsThePlainFlash) {
@@ -266,15 +279,22 @@ TEST_F(SmartFlashTest, KernelThatNeverFreesItsBufferEndsTheFlashWithAnError) {
 }
 
 TEST_F(SmartFlashTest, CancelWhileWaitingForFreeSpaceSwitchesTheBufferOff) {
-  Serve(100'000);
+  // A small buffer, so the host reaches its wait for free space soon.
+  Serve(100'000, 30000, 0x8000);
   radio_->radio().AddFault(Fault{FaultKind::Stall, -1, 0x0600});
   Bytes big = Pattern(6 * kSector, 5);
   CRegionList image;
   image.Add(kSector, static_cast<std::uint32_t>(big.size()), big.data());
   ASSERT_EQ(kernel_->StartSmartFlash(nullptr, &image, kRunOnThread), 0);
-  ASSERT_TRUE(Eventually([&] { return RequestsStartingWith("06 00 00") > 3; }));
+  // The buffer is filled first; only then does the host ask again and
+  // again for free space.
+  const auto polls = [&] { return radio_->transcript().Count("kernel request 06 00 00"); };
+  ASSERT_TRUE(Eventually([&] { return polls() > 3 || kernel_->GetBusyState() == 0; }, kSlowStep));
+  ASSERT_GT(polls(), 3u) << "the flash ended first, closing event " << Closing().code << " argument "
+                         << Closing().argument;
   kernel_->Abort();
-  ASSERT_TRUE(Eventually([&] { return kernel_->GetBusyState() == 0; }));
+  // Busy clears just before the closing event goes out: wait for both.
+  ASSERT_TRUE(Eventually([&] { return kernel_->GetBusyState() == 0 && HasClosingEvent(); }, kSlowStep));
   EXPECT_EQ(Closing().code, EVENT_SMART_FLASH_CANCELLED);
   EXPECT_TRUE(Eventually([&] { return !radio_->radio().SmartFlashActive(); }));
   EXPECT_EQ(Requests().back(), "05 01 00");
