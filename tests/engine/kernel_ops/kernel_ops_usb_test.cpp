@@ -7,6 +7,7 @@
 #include "pellwick/pellwick.h"
 #include "quor_pst/quor_sim_control.h"
 #include "radiosim/usb_front_end.h"
+#include "../link_kernel/usb_radio_on_stand_in.h"
 
 namespace {
 
@@ -21,26 +22,9 @@ class KernelOpsUsb : public ::testing::Test {
  protected:
   void SetUp() override {
     radiosim::RadioConfig config;
-    config.link = radiosim::LinkKind::Usb;
     config.powerOn = radiosim::PowerOnState::Kernel;
-    QuorSim_Reset();
-    ASSERT_EQ(PWLInitializeEx(), PWL_RC_SUCCESS);
-    ASSERT_EQ(PWLRegisterApp(&program_), PWL_RC_SUCCESS);
-    ASSERT_EQ(PWLInitPST(), PWL_RC_SUCCESS);
-    radio_ = std::make_unique<radiosim::RadioSimulator>(config);
-    usb_ = std::make_unique<radiosim::UsbFrontEnd>(*radio_);
-    char path[256] = {};
-    ASSERT_GT(QuorSim_SocketPath(path, sizeof path), 0);
-    std::string error;
-    ASSERT_TRUE(usb_->Attach(path, kDevice, radiosim::UsbInterfacesFor(config.bootLoader), &error)) << error;
-    const std::string interface = CKernel::GetUsbInterfaceName(kChipHarrow);
-    ASSERT_TRUE(Eventually([&] {
-      std::uint16_t ids[PWL_MAX_DEVICES] = {};
-      int count = 0;
-      return PWLGetDevicesEx(static_cast<std::uint16_t>(program_), interface.c_str(), &count, ids) ==
-                 PWL_RC_SUCCESS &&
-             count == 1;
-    }));
+    ASSERT_NO_FATAL_FAILURE(usbRadio_.Attach(config, kDevice, kChipHarrow));
+    radio_ = &usbRadio_.radio();
     KernelSettingsRecord settings;
     settings.device = kDevice;
     settings.linkMode = kLinkUsb;
@@ -54,11 +38,7 @@ class KernelOpsUsb : public ::testing::Test {
   }
   void TearDown() override {
     kernel_.reset();
-    usb_.reset();
-    PWLDeregisterApp(static_cast<std::uint16_t>(program_));
-    PWLTerminatePST();
-    PWLTerminateEx(0);
-    QuorSim_Reset();
+    usbRadio_.Close();
   }
   std::size_t RequestsStartingWith(const std::string& hex) const {
     return radio_->GetTranscript().Count("kernel request " + hex);
@@ -70,9 +50,8 @@ class KernelOpsUsb : public ::testing::Test {
 
   KernelImages images_;
   EventRecorder recorder_;
-  std::int16_t program_ = -1;
-  std::unique_ptr<radiosim::RadioSimulator> radio_;
-  std::unique_ptr<radiosim::UsbFrontEnd> usb_;
+  UsbRadioOnStandIn usbRadio_;
+  radiosim::RadioSimulator* radio_ = nullptr;
   std::unique_ptr<PacedKernel> kernel_;
 };
 
