@@ -34,7 +34,7 @@ TEST_F(DevicesTest, ListingFailuresHaveTheirCodes) {
   EXPECT_EQ(PWLGetDevicesEx(static_cast<uint16_t>(app), PWL_INTERFACE_FLASH, &count, ids), PWL_RC_NO_DEVICE);
   EXPECT_EQ(count, 0);
   EXPECT_EQ(PWLGetDevicesEx(6, PWL_INTERFACE_FLASH, &count, ids), PWL_RC_APP_NOT_REGISTERED);
-  EXPECT_EQ(PWLGetDevicesEx(10, PWL_INTERFACE_FLASH, &count, ids), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLGetDevicesEx(PWL_MAX_APPS, PWL_INTERFACE_FLASH, &count, ids), PWL_RC_BAD_APP_INDEX);
   PlugDevice(1);
   QuorSim_ForceStatus("Quor_PSTGetDeviceList", 59, 1);
   EXPECT_EQ(PWLGetDevicesEx(static_cast<uint16_t>(app), PWL_INTERFACE_FLASH, &count, ids), PWL_RC_READ_TIMEOUT);
@@ -116,7 +116,7 @@ TEST_F(DevicesTest, SelectRefusesUnknownAndOutOfRangeIds) {
   EXPECT_EQ(PWLSelectDevice(static_cast<uint16_t>(app), 9), PWL_RC_DEVICE_ABSENT);
   EXPECT_EQ(PWLSelectDevice(static_cast<uint16_t>(app), 127), PWL_RC_BAD_DEVICE_ID);
   EXPECT_EQ(PWLSelectDevice(4, 6), PWL_RC_APP_NOT_REGISTERED);
-  EXPECT_EQ(PWLSelectDevice(10, 6), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLSelectDevice(PWL_MAX_APPS, 6), PWL_RC_BAD_APP_INDEX);
   // A freed id is absent until it is listed again.
   EXPECT_EQ(PWLFreeDeviceID(0, 6), PWL_RC_SUCCESS);
   EXPECT_EQ(PWLSelectDevice(static_cast<uint16_t>(app), 6), PWL_RC_DEVICE_ABSENT);
@@ -128,7 +128,7 @@ TEST_F(DevicesTest, EndpointSizesAreTheSelectedDevicesAndNoneBeforeSelection) {
   int16_t size = -1;
   EXPECT_EQ(PWLGetBulkWriteEpSize(static_cast<uint16_t>(app), &size), PWL_RC_NO_DEVICE);
   EXPECT_EQ(size, 0);
-  EXPECT_EQ(PWLGetBulkWriteEpSize(10, &size), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLGetBulkWriteEpSize(PWL_MAX_APPS, &size), PWL_RC_BAD_APP_INDEX);
   ASSERT_EQ(ListFlash(app), PWL_RC_SUCCESS);
   int16_t user = OpenChannel(2);
   EXPECT_EQ(PWLGetBulkWriteEpSize(static_cast<uint16_t>(user), &size), PWL_RC_SUCCESS);
@@ -186,7 +186,7 @@ TEST_F(DevicesTest, SmallExportsOfTheDeviceModel) {
   QuorSim_ForceStatus("Quor_PSTRefreshConnections", 6, 1);
   EXPECT_EQ(PWLRefreshConnection(), PWL_RC_NO_DEVICE);
   EXPECT_EQ(PWLSetCommunicationProtocol(static_cast<uint16_t>(app), 5), PWL_RC_SUCCESS);
-  EXPECT_EQ(PWLSetCommunicationProtocol(10, 5), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLSetCommunicationProtocol(PWL_MAX_APPS, 5), PWL_RC_BAD_APP_INDEX);
   // No device mutex is ever taken, so there is none to release.
   EXPECT_EQ(PWLReleaseDevices(static_cast<uint16_t>(app), PWL_INTERFACE_FLASH), PWL_RC_FAILURE);
 }

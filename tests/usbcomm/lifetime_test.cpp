@@ -42,7 +42,7 @@ TEST(PstStatusMap, EveryListedStatusHasItsCodeAndOthersAreFailure) {
   for (const auto& c : cases) EXPECT_EQ(pellwick::MapPstStatus(c.status), c.result) << "status " << c.status;
 }
 
-TEST_F(LifetimeTest, AnEleventhApplicationFindsNoSlot) {
+TEST_F(LifetimeTest, AnApplicationPastTheLastSlotFindsNone) {
   ASSERT_EQ(PWLInitializeEx(), PWL_RC_SUCCESS);
   for (int i = 0; i < PWL_MAX_APPS; ++i) {
     int16_t app = -1;
@@ -152,7 +152,7 @@ TEST_F(LifetimeTest, InitializeTakesASlotAndTheLastTerminateUnloads) {
   EXPECT_EQ(PWLTerminate(static_cast<uint16_t>(app)), PWL_RC_SUCCESS);
   EXPECT_EQ(QuorSim_DeviceChangeWindow(), 0u);
   EXPECT_EQ(PWLTerminate(static_cast<uint16_t>(app)), PWL_RC_APP_NOT_REGISTERED);
-  EXPECT_EQ(PWLTerminate(10), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLTerminate(PWL_MAX_APPS), PWL_RC_BAD_APP_INDEX);
 }
 
 TEST_F(LifetimeTest, DeregisteringAFreeSlotIsRefusedAndLeavesTheCount) {
@@ -161,7 +161,7 @@ TEST_F(LifetimeTest, DeregisteringAFreeSlotIsRefusedAndLeavesTheCount) {
   ASSERT_EQ(PWLRegisterApp(&second), PWL_RC_SUCCESS);
   EXPECT_EQ(PWLDeregisterApp(7), PWL_RC_APP_NOT_REGISTERED);
   EXPECT_EQ(PWLDeregisterApp(7), PWL_RC_APP_NOT_REGISTERED);
-  EXPECT_EQ(PWLDeregisterApp(10), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLDeregisterApp(PWL_MAX_APPS), PWL_RC_BAD_APP_INDEX);
   // Two applications are still counted: the driver stays initialised.
   EXPECT_EQ(PWLTerminatePST(), PWL_RC_SUCCESS);
   EXPECT_EQ(QuorSim_CountCalls("Quor_PSTUninitialize"), 0);

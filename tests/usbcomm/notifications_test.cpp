@@ -187,12 +187,12 @@ TEST_F(NotificationsTest, ArrivalWaitsEndAtTheirDeadlineWithoutAWindow) {
 }
 
 TEST_F(NotificationsTest, ArrivalWaitChecksItsArguments) {
-  EXPECT_EQ(PWLQueryDeviceArrival(10, 0, 10), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLQueryDeviceArrival(PWL_MAX_APPS, 0, 10), PWL_RC_BAD_APP_INDEX);
   EXPECT_EQ(PWLQueryDeviceArrival(8, 0, 10), PWL_RC_APP_NOT_REGISTERED);
   EXPECT_EQ(PWLQueryDeviceArrivalEx(static_cast<uint16_t>(app_), 127, 0, 10), PWL_RC_BAD_DEVICE_ID);
   EXPECT_EQ(PWLQueryDeviceArrivalEx(8, 1, 0, 10), PWL_RC_APP_NOT_REGISTERED);
-  EXPECT_EQ(PWLSetAppHandler(10, 1), PWL_RC_BAD_APP_INDEX);
-  EXPECT_EQ(PWLSetThrdMsgHandler(10, 1), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLSetAppHandler(PWL_MAX_APPS, 1), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLSetThrdMsgHandler(PWL_MAX_APPS, 1), PWL_RC_BAD_APP_INDEX);
 }
 
 TEST_F(NotificationsTest, ADeviceProcessAttachingAndLeavingIsAnArrivalAndARemoval) {

@@ -187,13 +187,13 @@ TEST_F(TransferTest, TransferChecksComeInTheirOrder) {
   uint32_t un = 4;
   EXPECT_EQ(PWLReadDataEx(static_cast<uint16_t>(channel_), "", 127, buffer, &n, 10), PWL_RC_BAD_DEVICE_ID);
   EXPECT_EQ(PWLWriteDataEx(static_cast<uint16_t>(channel_), "", 127, buffer, &un, 10), PWL_RC_BAD_DEVICE_ID);
-  EXPECT_EQ(PWLReadDataEx(10, "", kDevice, buffer, &n, 10), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLReadDataEx(PWL_MAX_APPS, "", kDevice, buffer, &n, 10), PWL_RC_BAD_APP_INDEX);
   // A device whose interface nobody asked for has no handle.
   EXPECT_EQ(PWLReadDataEx(static_cast<uint16_t>(channel_), "", 9, buffer, &n, 10), PWL_RC_NOT_OPENED);
   EXPECT_EQ(PWLWriteQ9TCommandEx(0, 9, buffer, &un, 10), PWL_RC_NOT_OPENED);
   // An application without a selected device has none either.
   EXPECT_EQ(PWLReadData(app_, buffer, &n, 10), PWL_RC_BAD_DEVICE_ID);
-  EXPECT_EQ(PWLReadData(10, buffer, &n, 10), PWL_RC_BAD_APP_INDEX);
+  EXPECT_EQ(PWLReadData(PWL_MAX_APPS, buffer, &n, 10), PWL_RC_BAD_APP_INDEX);
 }
 
 TEST_F(TransferTest, SlotTransfersUseTheSelectedDevice) {

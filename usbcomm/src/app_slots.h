@@ -1,5 +1,5 @@
 #pragma once
-// The ten application slots and the per-slot notification targets.
+// The application slots and the per-slot notification targets.
 
 #include <array>
 #include <cstdint>

@@ -243,6 +243,33 @@ TEST_F(UsbChannelTest, MissingInterfaceReleasesSelectionAndRegistration) {
   auto channel = Open(CHANNEL_USB);
 }
 
+TEST_F(UsbChannelTest, EveryDeviceIdHasAChannelOpenAtOnce) {
+  // A job for every connected radio opens a link to each of them at the
+  // same time, beside the program's own registration.
+  for (std::uint16_t id = 0; id <= PWL_MAX_DEVICE_ID; ++id) {
+    if (id == kDevice) continue;
+    ASSERT_EQ(QuorSim_DefineDevice(id, QUOR_SIM_FLASH, 64, 64), 0);
+    ASSERT_EQ(QuorSim_Plug(id), 0);
+  }
+  std::uint16_t ids[PWL_MAX_DEVICES] = {};
+  int count = 0;
+  ASSERT_EQ(PWLGetDevicesEx(static_cast<std::uint16_t>(program_), PWL_INTERFACE_FLASH, &count, ids), PWL_RC_SUCCESS);
+  ASSERT_EQ(count, PWL_MAX_DEVICES);
+  std::vector<std::unique_ptr<CCommChannel>> channels;
+  for (std::uint16_t id = 0; id <= PWL_MAX_DEVICE_ID; ++id) channels.push_back(Open(CHANNEL_USB, id));
+  // The link to the scripted radio works with all of them open.
+  radio_->Expect(4, {});
+  const Bytes request{0x01, 0x02};
+  channels[kDevice]->Send(request.data(), request.size(), 0);
+  EXPECT_EQ(radio_->Requests(1).at(0), (Bytes{0x00, 0x02, 0x01, 0x02}));
+  channels.clear();
+  // Every link gave its slot back.
+  std::int16_t app = -1;
+  int registered = 0;
+  while (PWLRegisterApp(&app) == PWL_RC_SUCCESS) ++registered;
+  EXPECT_EQ(registered, PWL_MAX_APPS - 1);
+}
+
 TEST(UsbErrorToException, MapsTheLibraryResults) {
   const struct {
     int result;

@@ -1,7 +1,7 @@
 #pragma once
 // pellwick: the USB communication library.
 //
-// Client applications take one of ten application slots, list and select USB
+// Client applications take one of PWL_MAX_APPS application slots, list and select USB
 // devices that the driver library Quor_PST offers, move bulk data and command
 // transfers, and are told of device arrival and removal. Every export returns
 // one of the PWL_RC codes below (1 is success). The library may be called from
@@ -28,7 +28,7 @@ typedef enum PWL_RC {
   PWL_RC_FAILURE = 0,                  // a driver status without a code of its own
   PWL_RC_NO_FREE_APP = -1,             // no free application slot
   PWL_RC_DRIVER_LOAD_FAILED = -2,      // driver cannot be loaded, maximum bulk size 0; driver status 5
-  PWL_RC_BAD_APP_INDEX = -3,           // application index 10 or more
+  PWL_RC_BAD_APP_INDEX = -3,           // application index PWL_MAX_APPS or more
   PWL_RC_APP_NOT_REGISTERED = -4,      // application slot not registered
   PWL_RC_DRIVER_NOT_LOADED = -5,       // driver not loaded, cannot be freed, entry point missing
   PWL_RC_UNINITIALIZE_FAILED = -6,     // the driver's uninitialise failed
@@ -50,8 +50,11 @@ typedef enum PWL_RC {
   PWL_RC_TRANSFER_FAILED = -25,        // any other failure inside a transfer
 } PWL_RC;
 
-// Limits.
-#define PWL_MAX_APPS 10
+// Limits. Every open link to a radio holds an application slot of its own
+// for as long as it is open, beside the program's own registration, so there
+// is a slot for a link to each of the 127 device ids and one for the program:
+// a job for every connected radio never runs out of slots.
+#define PWL_MAX_APPS 128
 #define PWL_MAX_DEVICES 127
 #define PWL_MAX_DEVICE_ID 126
 
