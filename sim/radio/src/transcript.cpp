@@ -1,7 +1,5 @@
 #include "radiosim/transcript.h"
 
-#include <cstdio>
-
 namespace radiosim {
 
 bool Transcript::OpenFile(const std::string& path) {
@@ -42,11 +40,14 @@ void Transcript::Clear() {
 }
 
 std::string Transcript::Hex(std::span<const std::uint8_t> bytes) {
+  // Every byte the radio moves is written here, so no formatted output.
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  char digits[4];
+  if (bytes.empty()) return text;
+  text.resize(bytes.size() * 3 - 1, ' ');
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", bytes[i]);
-    text += digits;
+    text[i * 3] = kDigits[bytes[i] >> 4];
+    text[i * 3 + 1] = kDigits[bytes[i] & 0x0F];
   }
   return text;
 }
