@@ -221,6 +221,28 @@ TEST_F(RadioFixture, PartialDownloadIsAbandonedAfterAQuietGap) {
   EXPECT_EQ(radio_->GetTranscript().Count("boot download abandoned"), 1u);
 }
 
+TEST_F(RadioFixture, TheQuietGapStartsWhenTheLineHasCarriedTheBytes) {
+  // 960 bytes at 4800 bit/s spend two seconds on the line: a host that
+  // takes them in at once and waits for them to leave writes the rest two
+  // seconds later, and the download goes on.
+  Make({.resyncGapMs = 100});
+  const auto start = RadioSimulator::Clock::now();
+  const Bytes image = TestImage(1024);
+  const Bytes message = DownloadMessage(0x1000, image, false, 1024);
+  const std::size_t first = 960;
+  radio_->Receive(Bytes(message.begin(), message.begin() + first), 4800, start);
+  radio_->Receive(Bytes(message.begin() + first, message.end()), 4800, start + std::chrono::milliseconds(2050));
+  EXPECT_EQ(radio_->GetTranscript().Count("boot download abandoned"), 0u);
+  ASSERT_EQ(radio_->Downloads().size(), 1u);
+  EXPECT_EQ(radio_->Downloads()[0].image, image);
+  // Past the line's time and the gap, the same pause abandons it.
+  Make({.resyncGapMs = 100});
+  radio_->Receive(Bytes(message.begin(), message.begin() + first), 4800, start);
+  radio_->Receive(Bytes(message.begin() + first, message.end()), 4800, start + std::chrono::milliseconds(2150));
+  EXPECT_EQ(radio_->GetTranscript().Count("boot download abandoned"), 1u);
+  EXPECT_TRUE(radio_->Downloads().empty());
+}
+
 TEST_F(RadioFixture, KernelAnswersTheNameQueryInAFrame) {
   BootHarrowKernel();
   EXPECT_EQ(Exchange(RequestFrame(kNameQuery), 115200), NameReply());

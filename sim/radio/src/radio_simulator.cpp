@@ -1,7 +1,10 @@
 #include "radiosim/radio_simulator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+
+#include "radiosim/line_pacer.h"
 
 namespace radiosim {
 namespace {
@@ -74,8 +77,12 @@ void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t 
   if (bytes.empty()) return;
   std::lock_guard lock(mutex_);
   now_ = now;
-  if (lastByte_ && now - *lastByte_ > std::chrono::milliseconds(config_.resyncGapMs)) AbandonPartial();
-  lastByte_ = now;
+  // The bytes of one read may have come at once; on the line they follow
+  // each other, so the line falls quiet only once the last of them has
+  // been carried. A host that waits for its bytes to leave before writing
+  // more leaves no gap, however fast the bytes were taken here.
+  if (lineQuietAt_ && now - *lineQuietAt_ > std::chrono::milliseconds(config_.resyncGapMs)) AbandonPartial();
+  lineQuietAt_ = std::max(now, lineQuietAt_.value_or(now)) + LinePacer::LineTime(bytes.size(), hostRate);
 
   if (faults_.Take(FaultKind::Silence)) {
     Note("fault silence: ignored " + std::to_string(bytes.size()) + " bytes");
@@ -274,7 +281,7 @@ void RadioSimulator::PowerCycle() {
   std::lock_guard lock(mutex_);
   Note("power cycle");
   kernel_.Status().Clear();
-  lastByte_.reset();
+  lineQuietAt_.reset();
   PowerOn();
 }
 

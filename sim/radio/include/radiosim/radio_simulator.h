@@ -122,7 +122,7 @@ class RadioSimulator {
   UsbMessageReader usbReader_;
   std::vector<KernelDownload> downloads_;
   int kernelStarts_ = 0;
-  std::optional<Clock::time_point> lastByte_;
+  std::optional<Clock::time_point> lineQuietAt_;  // when the bytes received so far were carried
   Clock::time_point now_{};
 };
 
