@@ -70,6 +70,20 @@ std::optional<Clock::time_point> TotalDeadline(std::uint32_t multiplier, std::ui
   return After(std::uint64_t{multiplier} * length + constant);
 }
 
+// Unix98 pseudo-terminal slaves have the character majors 136 to 143.
+bool IsPseudoTerminalSlave(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  const unsigned int deviceMajor = major(st.st_rdev);
+  return deviceMajor >= 136 && deviceMajor <= 143;
+}
+
+// The bits a byte takes on the line: start, data, parity and stop bits.
+double BitsPerByte(const CommSettings& settings) {
+  const double stop = settings.stopBits == StopBits::One ? 1.0 : settings.stopBits == StopBits::Two ? 2.0 : 1.5;
+  return 1.0 + settings.byteSize + (settings.parity == Parity::None ? 0.0 : 1.0) + stop;
+}
+
 }  // namespace
 
 SerialPort::~SerialPort() {
@@ -82,6 +96,8 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    pseudoTerminal_ = other.pseudoTerminal_;
+    transmit_ = other.transmit_;
     timeouts_ = other.timeouts_;
     dtrControl_ = other.dtrControl_;
     rtsControl_ = other.rtsControl_;
@@ -111,6 +127,8 @@ bool SerialPort::Open(const std::string& name) {
   ::ioctl(fd, TIOCEXCL);
   detail::MakeRaw(fd);  // fails only where the device is no terminal; SetState then says so
   fd_ = fd;
+  pseudoTerminal_ = IsPseudoTerminalSlave(fd);
+  transmit_ = TransmitClock{};
   timeouts_ = {};
   dtrControl_ = DtrControl::Enable;
   rtsControl_ = RtsControl::Enable;
@@ -145,6 +163,7 @@ bool SerialPort::SetState(const CommSettings& settings) {
   dtrControl_ = settings.dtrControl;
   rtsControl_ = settings.rtsControl;
   dsrOutFlow_ = settings.dsrOutFlow;
+  if (pseudoTerminal_) transmit_.SetLine(settings.baudRate, BitsPerByte(settings));
   return true;
 }
 
@@ -273,20 +292,9 @@ bool SerialPort::Write(const void* buffer, std::size_t length, std::size_t& writ
     if (r < 0 && errno != EINTR) return Fail(errno);
     if (r > 0 && !(p.revents & POLLOUT) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return Fail(EIO);
   }
+  if (pseudoTerminal_) transmit_.Sent(written);
   return true;
 }
-
-namespace {
-
-// Unix98 pseudo-terminal slaves have the character majors 136 to 143.
-bool IsPseudoTerminalSlave(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
-  const unsigned int deviceMajor = major(st.st_rdev);
-  return deviceMajor >= 136 && deviceMajor <= 143;
-}
-
-}  // namespace
 
 bool SerialPort::Purge(std::uint32_t flags) {
   if (!IsOpen()) return Fail(EBADF);
@@ -295,8 +303,9 @@ bool SerialPort::Purge(std::uint32_t flags) {
   // A pseudo-terminal has no transmit queue of its own: what the slave
   // wrote already sits in the master's input, and flushing it there would
   // destroy bytes that have left the port. A real port's transmit queue
-  // is empty anyway once a write has drained.
-  const bool tx = (flags & kPurgeTxClear) && !IsPseudoTerminalSlave(fd_);
+  // is empty anyway once a write has drained. The bytes the transmit clock
+  // still counts have reached the far side too, so they stay counted.
+  const bool tx = (flags & kPurgeTxClear) && !pseudoTerminal_;
   if (!rx && !tx) return true;
   if (!detail::FlushQueues(fd_, rx, tx)) return Fail(errno);
   return true;
@@ -311,7 +320,8 @@ bool SerialPort::ClearError(CommStatus* status) {
   if (status) {
     status->errors = 0;
     status->inQueue = static_cast<std::uint32_t>(std::max(in, 0));
-    status->outQueue = static_cast<std::uint32_t>(std::max(out, 0));
+    const std::uint32_t queued = static_cast<std::uint32_t>(std::max(out, 0));
+    status->outQueue = pseudoTerminal_ ? std::max(queued, transmit_.Queued()) : queued;
   }
   return true;
 }

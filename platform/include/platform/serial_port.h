@@ -11,12 +11,16 @@
 //   deadlines: a read that runs out of time succeeds with the bytes it has.
 // - Modem lines are tolerated where the device has none (pseudo-terminals):
 //   setting them succeeds and reading them gives all lines off.
+// - A pseudo-terminal's output queue is that of a UART at the port's bit
+//   rate: written bytes count as queued until the line would have sent them.
 // - Failures return false; LastError gives the Windows error number and
 //   LastErrno the Linux one.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/transmit_clock.h"
 
 namespace platform {
 
@@ -132,6 +136,8 @@ class SerialPort {
   bool ReadAvailable(std::uint8_t* out, std::size_t room, std::size_t& got, bool* ended = nullptr);
 
   int fd_ = -1;
+  bool pseudoTerminal_ = false;
+  TransmitClock transmit_;  // a pseudo-terminal's transmitter
   CommTimeouts timeouts_;
   DtrControl dtrControl_ = DtrControl::Enable;
   RtsControl rtsControl_ = RtsControl::Enable;

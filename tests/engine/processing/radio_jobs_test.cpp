@@ -209,6 +209,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(Links, RadioJobs, ::testing::Values(RadioLink::Serial, RadioLink::Usb), LinkCaseName);
 
+class TimedSerialLine : public RadioJobsTest {};
+
+// The radio takes every byte at the line's pace, as a UART delivers it: the
+// kernel download at the boot loader's rate and program requests of 3 KiB,
+// which spend longer on the line than the acknowledgement is waited for.
+// The host times each acknowledgement from the moment its request has left.
+TEST_F(TimedSerialLine, FlashesAtTheLinesPace) {
+  radiosim::RadioConfig config;
+  config.lineTiming = true;
+  ServeOne(RadioLink::Serial, radiosim::PowerOnState::BootLoader, config);
+  const Bytes image = Pattern(0x1800, 5);
+  WriteSRecordFile(folder_.File("image.s19"), {{0x10000, image}}, 0x10000);
+  Queue(WM_FLASH, Device(), FlashPayload("image.s19", JobOptions({0x10000})));
+  ASSERT_TRUE(WaitFinished(Device()));
+  EXPECT_EQ(shell_.CountLogs("ERROR"), 0u) << shell_.AllLogs();
+  EXPECT_EQ(Radio().GetFlash(0x10000, 0x1800), image);
+  EXPECT_TRUE(shell_.WaitProcessingComplete(0));
+}
+
 class RamDumpJob : public RadioJobsTest {};
 
 // Two regions of the firmware's RAM: the file is each region's 8-byte

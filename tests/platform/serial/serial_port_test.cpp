@@ -177,6 +177,44 @@ TEST_F(SerialPortTest, WriteTimeoutEndsAWriteThatCannotDrain) {
   EXPECT_LE(watch.ElapsedMs(), 2000);
 }
 
+TEST_F(SerialPortTest, WrittenBytesStayQueuedAsLongAsTheLineTakesToSendThem) {
+  // A byte takes its start bit, data bits, parity bit and stop bits.
+  const struct {
+    std::uint32_t rate;
+    std::uint8_t byteSize;
+    platform::Parity parity;
+    platform::StopBits stopBits;
+    std::size_t bytes;
+    double bitsPerByte;
+  } cases[] = {{9600, 8, platform::Parity::None, platform::StopBits::One, 1000, 10},     // 8N1: 1042 ms
+               {11000, 7, platform::Parity::Even, platform::StopBits::Two, 1000, 11}};  // 7E2: 1000 ms
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rate);
+    CommSettings s;
+    s.baudRate = c.rate;
+    s.byteSize = c.byteSize;
+    s.parity = c.parity;
+    s.stopBits = c.stopBits;
+    ASSERT_TRUE(port_.SetState(s));
+    const double seconds = static_cast<double>(c.bytes) * c.bitsPerByte / c.rate;
+    std::vector<std::uint8_t> bytes(c.bytes, 0x5A);
+    std::size_t n = 0;
+    Stopwatch watch;
+    ASSERT_TRUE(port_.Write(bytes.data(), bytes.size(), n));
+    ASSERT_EQ(n, bytes.size());
+    platform::CommStatus st;
+    ASSERT_TRUE(port_.ClearError(&st));
+    EXPECT_GT(st.outQueue, c.bytes / 2);  // the write itself takes far less than half the line time
+    EXPECT_LE(st.outQueue, c.bytes);
+    while (st.outQueue > 0) ASSERT_TRUE(port_.ClearError(&st));
+    EXPECT_GE(watch.ElapsedMs(), static_cast<long long>(seconds * 1000) - 1);
+    EXPECT_LE(watch.ElapsedMs(), static_cast<long long>(seconds * 1000) + 1000);
+    // The far end has every byte already: the line's time is only counted.
+    std::vector<std::uint8_t> seen(bytes.size());
+    EXPECT_EQ(pty_.ReadExact(seen.data(), seen.size(), 2s), bytes.size());
+  }
+}
+
 TEST_F(SerialPortTest, PurgeDropsQueuedInputAndQueueCountsShowIt) {
   SendFromFarEnd({1, 2, 3, 4, 5});
   platform::CommStatus st;

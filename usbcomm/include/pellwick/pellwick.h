@@ -1,11 +1,11 @@
 #pragma once
 // pellwick: the USB communication library.
 //
-// Client applications take one of PWL_MAX_APPS application slots, list and select USB
-// devices that the driver library Quor_PST offers, move bulk data and command
-// transfers, and are told of device arrival and removal. Every export returns
-// one of the PWL_RC codes below (1 is success). The library may be called from
-// several threads at once.
+// Client applications take one of PWL_MAX_APPS application slots, list and
+// select USB devices that the driver library Quor_PST offers, move bulk data
+// and command transfers, and are told of device arrival and removal. Every
+// export returns one of the PWL_RC codes below (1 is success). The library may
+// be called from several threads at once.
 //
 // Application indexes and device ids are 16-bit values; device ids 0 to 126
 // are used. Window handles and thread ids are the platform layer's
