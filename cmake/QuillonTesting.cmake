@@ -1,15 +1,24 @@
 # quillon_add_test_folder(NAME LIBS lib...)
 #   Builds every *.cpp file of the calling folder into one GoogleTest program
 #   named tests_NAME and registers each of its tests with CTest.
+#   With QT the program runs its tests inside a QApplication on Qt's
+#   offscreen platform (tests/support/qt's main) and links Qt Widgets and
+#   QtTest.
 function(quillon_add_test_folder name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "" "LIBS" ${ARGN})
   if(NOT QUILLON_TESTS)
     return()
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_executable(tests_${name} ${sources})
-  target_link_libraries(tests_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
-                        Threads::Threads)
+  if(ARG_QT)
+    set_target_properties(tests_${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(tests_${name} PRIVATE ${ARG_LIBS} qt_gtest_main Qt6::Widgets Qt6::Test
+                          GTest::gtest GTest::gmock Threads::Threads)
+  else()
+    target_link_libraries(tests_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock
+                          GTest::gtest_main Threads::Threads)
+  endif()
   target_compile_definitions(tests_${name} PRIVATE
     QUILLON_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QUILLON_BINARY_DIR="${PROJECT_BINARY_DIR}")

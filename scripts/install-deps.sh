@@ -14,6 +14,15 @@ packages=(
   libbenchmark-dev  # benchmarks
   clang          # the fuzz targets (libFuzzer)
   libclang-rt-14-dev
+  qt6-base-dev   # the program's windows (Qt 6 Widgets and QtTest)
+  libgl-dev      # OpenGL headers that Qt's Widgets package expects
+  fonts-dejavu-core  # readable texts on the offscreen and Xvfb screens
+  libcurl4-openssl-dev  # product-file downloads over HTTP
+  libudev-dev    # the USB device tree and its changes
+  umockdev       # fake USB device trees for the USB monitor's tests
+  libumockdev-dev
+  xvfb           # windows looked at under a virtual display (screenshots)
+  xauth
 )
 
 missing=()
