@@ -1,7 +1,8 @@
 #pragma once
 // A question for the user-I/O thread, posted with WM_QUERY by the script
 // interpreter. The user-I/O thread answers every query with WM_QUERY_REPLY to
-// the reply target: a QueryAnswer when an answer was wanted, else no payload.
+// the reply target; its payload is the answer as a std::string when an
+// answer was wanted, else the reply carries no payload.
 
 #include <cstdint>
 #include <string>
@@ -22,9 +23,4 @@ struct QueryRequest {
   std::int32_t replyTarget = 0;  // PostTarget that receives WM_QUERY_REPLY
   std::int32_t wantReply = 0;    // 1: the reply carries the answer text
   std::string argument;          // the query's argument (may be empty)
-};
-
-// The payload of WM_QUERY_REPLY when an answer was wanted.
-struct QueryAnswer {
-  std::string text;
 };
