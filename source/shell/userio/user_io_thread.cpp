@@ -318,9 +318,9 @@ void CUserIOThread::OnUserPrompt(platform::Message& message) {
   if (promptDepth_ == 0) DrainDeferred();
 }
 
-int CUserIOThread::ShowBox(const std::string& text, std::uint32_t style) {
+int CUserIOThread::ShowBox(const std::string& text, std::uint32_t style, PromptKind kind) {
   auto call = std::make_shared<PromptCall>();
-  call->kind = kMessageBoxPrompt;
+  call->kind = kind;
   call->caption = title_;
   call->text = text;
   call->style = style;
@@ -410,15 +410,15 @@ int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& m
       RunPrompt(call);
       return 0;
     case PROMPT_ENABLE_AUTO_ERASE:
-      return ShowBox(kEnableAutoEraseText, kStyleYesNo | kIconQuestion);
+      return ShowBox(kEnableAutoEraseText, kStyleYesNo | kIconQuestion, request.kind);
     case PROMPT_ERROR:
-      return ShowBox(log_->GetLastLogError(), kStyleOk | kIconStop);
+      return ShowBox(log_->GetLastLogError(), kStyleOk | kIconStop, request.kind);
     case PROMPT_RETRY_CANCEL:
-      return ShowBox(log_->GetLastLogError(), kStyleRetryCancel | kIconStop);
+      return ShowBox(log_->GetLastLogError(), kStyleRetryCancel | kIconStop, request.kind);
     case PROMPT_COMPLETE:
-      return ShowBox(kCompleteText, kStyleOk | kIconInformation);
+      return ShowBox(kCompleteText, kStyleOk | kIconInformation, request.kind);
     case PROMPT_RERUN_SCRIPT:
-      return ShowBox(kRerunScriptText, kStyleYesNo | kIconInformation);
+      return ShowBox(kRerunScriptText, kStyleYesNo | kIconInformation, request.kind);
     default:
       return 0;  // a kind outside 0 to 12 shows nothing
   }

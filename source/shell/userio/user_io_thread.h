@@ -86,7 +86,7 @@ class CUserIOThread : public platform::WorkerThread {
   // Prompts.
   int ShowPrompt(const PromptRequest& request, platform::Message& message);
   int RunPrompt(std::shared_ptr<PromptCall> call);
-  int ShowBox(const std::string& text, std::uint32_t style);
+  int ShowBox(const std::string& text, std::uint32_t style, PromptKind kind = kMessageBoxPrompt);
   void HandleWhilePromptOpen(platform::Message message);
   void DrainDeferred();
 
