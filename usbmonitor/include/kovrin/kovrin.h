@@ -21,6 +21,12 @@ namespace platform {
 class Event;
 }
 
+#if defined(__GNUC__)
+#define KOVRIN_EXPORT __attribute__((visibility("default")))
+#else
+#define KOVRIN_EXPORT
+#endif
+
 #define KOVRIN_SUCCESS 1
 #define KOVRIN_FAULT 0
 #define KOVRIN_NOT_INITIALIZED (-1002)
@@ -42,49 +48,49 @@ class Event;
 
 extern "C" {
 
-int KovrinInitialize(std::uint16_t appId);
-int KovrinTerminate(std::uint16_t appId);
-int KovrinStart(std::uint16_t appId);
-int KovrinStop(std::uint16_t appId);
+KOVRIN_EXPORT int KovrinInitialize(std::uint16_t appId);
+KOVRIN_EXPORT int KovrinTerminate(std::uint16_t appId);
+KOVRIN_EXPORT int KovrinStart(std::uint16_t appId);
+KOVRIN_EXPORT int KovrinStop(std::uint16_t appId);
 
-int KovrinSetDeviceNotificationEvent(std::uint16_t appId, platform::Event* event);
-int KovrinSetAppshWnd(std::uint16_t appId, std::uint32_t window);
-int KovrinClearAppshWnd(std::uint16_t appId, std::uint32_t window);
-int KovrinSubscribeThreadMessage(std::uint16_t appId, std::uint32_t threadId);
-int KovrinUnsubscribeThreadMessage(std::uint16_t appId);
+KOVRIN_EXPORT int KovrinSetDeviceNotificationEvent(std::uint16_t appId, platform::Event* event);
+KOVRIN_EXPORT int KovrinSetAppshWnd(std::uint16_t appId, std::uint32_t window);
+KOVRIN_EXPORT int KovrinClearAppshWnd(std::uint16_t appId, std::uint32_t window);
+KOVRIN_EXPORT int KovrinSubscribeThreadMessage(std::uint16_t appId, std::uint32_t threadId);
+KOVRIN_EXPORT int KovrinUnsubscribeThreadMessage(std::uint16_t appId);
 
 // entries: room for KOVRIN_PORT_COUNT values.
-int KovrinGetDeviceList(std::uint16_t appId, int* count, int* entries);
-int KovrinGetDeviceUSBPortID(std::uint16_t appId, const char* devicePath, std::int16_t* port);
-int KovrinGetModemCommPort(std::uint16_t appId, int* com);
+KOVRIN_EXPORT int KovrinGetDeviceList(std::uint16_t appId, int* count, int* entries);
+KOVRIN_EXPORT int KovrinGetDeviceUSBPortID(std::uint16_t appId, const char* devicePath, std::int16_t* port);
+KOVRIN_EXPORT int KovrinGetModemCommPort(std::uint16_t appId, int* com);
 // ports: room for KOVRIN_MAX_RS232_PORTS values.
-int KovrinGetRS232Ports(std::uint16_t appId, int* count, int* ports);
-int KovrinGetModemCOMPortFromUSBPortID(std::uint16_t appId, std::int16_t port, std::int16_t* com,
+KOVRIN_EXPORT int KovrinGetRS232Ports(std::uint16_t appId, int* count, int* ports);
+KOVRIN_EXPORT int KovrinGetModemCOMPortFromUSBPortID(std::uint16_t appId, std::int16_t port, std::int16_t* com,
                                        int timeoutMs);
 // path: set to a text the monitor keeps for the life of the process.
-int KovrinGetUSBDevInterfaceFromUSBPort(std::uint16_t appId, std::int16_t port, const char** path,
+KOVRIN_EXPORT int KovrinGetUSBDevInterfaceFromUSBPort(std::uint16_t appId, std::int16_t port, const char** path,
                                         int timeoutMs);
-int KovrinGetBulkInEndpointMaxPacketSize(std::uint16_t appId, std::int16_t port, std::int16_t* size);
-int KovrinGetBulkOutEndpointMaxPacketSize(std::uint16_t appId, std::int16_t port, std::int16_t* size);
-int KovrinGetBulkOutEndpointMaxPacketSizeEx(std::uint16_t appId, std::int16_t port,
+KOVRIN_EXPORT int KovrinGetBulkInEndpointMaxPacketSize(std::uint16_t appId, std::int16_t port, std::int16_t* size);
+KOVRIN_EXPORT int KovrinGetBulkOutEndpointMaxPacketSize(std::uint16_t appId, std::int16_t port, std::int16_t* size);
+KOVRIN_EXPORT int KovrinGetBulkOutEndpointMaxPacketSizeEx(std::uint16_t appId, std::int16_t port,
                                             const char* interfaceText, std::int16_t* size);
-int KovrinGetBulkInEndpointMaxPacketSizeEx(std::uint16_t appId, std::int16_t port,
+KOVRIN_EXPORT int KovrinGetBulkInEndpointMaxPacketSizeEx(std::uint16_t appId, std::int16_t port,
                                            const char* interfaceText, std::int16_t* size);
 // ports: room for KOVRIN_PORT_COUNT values.
-int KovrinGetSmartphoneList(std::uint16_t appId, int* count, std::int16_t* ports);
-int KovrinGetUSBDeviceConnectedPorts(std::uint16_t appId, int* count, std::int16_t* ports);
-int KovrinWaitForDeviceEnum(std::uint16_t appId, int timeoutMs);
-int KovrinGetDeviceRemovePort(std::uint16_t appId, int value, std::int16_t* port);
-int KovrinGetIntfStringDesc(std::uint16_t appId, std::int16_t port, char* text, int size);
+KOVRIN_EXPORT int KovrinGetSmartphoneList(std::uint16_t appId, int* count, std::int16_t* ports);
+KOVRIN_EXPORT int KovrinGetUSBDeviceConnectedPorts(std::uint16_t appId, int* count, std::int16_t* ports);
+KOVRIN_EXPORT int KovrinWaitForDeviceEnum(std::uint16_t appId, int timeoutMs);
+KOVRIN_EXPORT int KovrinGetDeviceRemovePort(std::uint16_t appId, int value, std::int16_t* port);
+KOVRIN_EXPORT int KovrinGetIntfStringDesc(std::uint16_t appId, std::int16_t port, char* text, int size);
 // text: room for KOVRIN_TEXT_SIZE bytes (also for the next three).
-int KovrinIdentifyDevice(std::uint16_t appId, std::int16_t port, char* text);
-int KovrinGetProductName(std::uint16_t appId, std::int16_t port, char* text);
-int KovrinGetUSBMdmConnectedUSBPort(std::uint16_t appId, std::int16_t* port);
-int KovrinGetDevDesc(std::uint16_t appId, std::int16_t port, char* text);
-int KovrinGetTotalUSBPortsOnPC(std::uint16_t appId, std::int16_t* count);
-int KovrinDeviceIsHub(std::uint16_t appId, std::int16_t port, int* isHub);
-int KovrinCheckTestCmdEPUsage(std::uint16_t appId, std::int16_t port, int* used);
-int KovrinGetVendorProductIDs(std::uint16_t appId, std::int16_t port, std::int16_t* vendorId,
+KOVRIN_EXPORT int KovrinIdentifyDevice(std::uint16_t appId, std::int16_t port, char* text);
+KOVRIN_EXPORT int KovrinGetProductName(std::uint16_t appId, std::int16_t port, char* text);
+KOVRIN_EXPORT int KovrinGetUSBMdmConnectedUSBPort(std::uint16_t appId, std::int16_t* port);
+KOVRIN_EXPORT int KovrinGetDevDesc(std::uint16_t appId, std::int16_t port, char* text);
+KOVRIN_EXPORT int KovrinGetTotalUSBPortsOnPC(std::uint16_t appId, std::int16_t* count);
+KOVRIN_EXPORT int KovrinDeviceIsHub(std::uint16_t appId, std::int16_t port, int* isHub);
+KOVRIN_EXPORT int KovrinCheckTestCmdEPUsage(std::uint16_t appId, std::int16_t port, int* used);
+KOVRIN_EXPORT int KovrinGetVendorProductIDs(std::uint16_t appId, std::int16_t port, std::int16_t* vendorId,
                               std::int16_t* productId);
 
 }  // extern "C"
