@@ -31,13 +31,22 @@ class PortWaits {
   // True when the port's generation moved past seen within the time-out.
   bool WaitPast(int port, std::uint64_t seen, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return generation_[port] != seen; });
+    ++waiting_;
+    const bool moved = changed_.wait_for(lock, timeout, [&] { return generation_[port] != seen; });
+    --waiting_;
+    return moved;
+  }
+  // How many callers wait right now.
+  int Waiting() const {
+    std::lock_guard lock(mutex_);
+    return waiting_;
   }
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::array<std::uint64_t, kPortCount> generation_{};
+  int waiting_ = 0;
 };
 
 }  // namespace kovrin

@@ -48,6 +48,8 @@ class UsbMonitor {
   bool Registered() const { return registered_.load(); }
 
   Subscribers& subscribers() { return subscribers_; }
+  // Callers waiting for a device on a port right now.
+  int PortWaiters() const { return waits_.Waiting(); }
 
   // Queries (the export codes; outputs are checked by the caller).
   int GetDeviceList(int& count, int* entries);
