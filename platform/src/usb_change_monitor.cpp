@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -64,6 +66,11 @@ struct UsbChangeMonitor::State {
   udev* context = nullptr;
   udev_monitor* monitor = nullptr;
   int quitFd = -1;
+  int flushFd = -1;
+  std::mutex flushMutex;
+  std::condition_variable flushed;
+  std::uint64_t flushRequests = 0;
+  std::uint64_t flushesDone = 0;
   std::thread thread;
   std::atomic<bool> running{false};
   Handler handler;
@@ -87,22 +94,49 @@ struct UsbChangeMonitor::State {
     if (monitor) udev_monitor_unref(monitor);
     if (context) udev_unref(context);
     if (quitFd >= 0) ::close(quitFd);
+    if (flushFd >= 0) ::close(flushFd);
     monitor = nullptr;
     context = nullptr;
     quitFd = -1;
+    flushFd = -1;
   }
 
   void Run() {
-    pollfd fds[2] = {{quitFd, POLLIN, 0}, {monitor ? udev_monitor_get_fd(monitor) : -1, POLLIN, 0}};
+    pollfd fds[3] = {{quitFd, POLLIN, 0}, {flushFd, POLLIN, 0}, {monitor ? udev_monitor_get_fd(monitor) : -1, POLLIN, 0}};
     for (;;) {
-      int n = ::poll(fds, monitor ? 2 : 1, -1);
+      int n = ::poll(fds, monitor ? 3 : 2, -1);
       if (n < 0) {
         if (errno == EINTR) continue;
         break;
       }
       if (fds[0].revents) break;
-      if (monitor && (fds[1].revents & POLLIN)) ReceiveOne();
+      if (fds[1].revents) AnswerFlush();
+      else if (monitor && (fds[2].revents & POLLIN)) ReceiveOne();
     }
+  }
+
+  bool Pending() {
+    if (!monitor) return false;
+    pollfd fd = {udev_monitor_get_fd(monitor), POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN);
+  }
+
+  void AnswerFlush() {
+    std::uint64_t count;
+    if (::read(flushFd, &count, sizeof count) < 0) {
+      // Nothing was signalled after all; the requests are answered below anyway.
+    }
+    std::uint64_t answering;
+    {
+      std::lock_guard lock(flushMutex);
+      answering = flushRequests;
+    }
+    while (Pending()) ReceiveOne();
+    {
+      std::lock_guard lock(flushMutex);
+      flushesDone = answering;
+    }
+    flushed.notify_all();
   }
 
   void ReceiveOne() {
@@ -122,7 +156,8 @@ bool UsbChangeMonitor::Start(Handler handler) {
   if (state_) return false;
   auto state = std::make_unique<State>();
   state->quitFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (state->quitFd < 0) return false;
+  state->flushFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (state->quitFd < 0 || state->flushFd < 0) return false;
   state->OpenMonitor();
   state->handler = std::move(handler);
   State* s = state.get();
@@ -148,6 +183,16 @@ void UsbChangeMonitor::Stop() {
   if (state_->thread.joinable()) state_->thread.join();
   state_->running = false;
   state_.reset();
+}
+
+bool UsbChangeMonitor::Flush(std::chrono::milliseconds timeout) {
+  if (!state_ || !state_->running) return false;
+  State& s = *state_;
+  std::unique_lock lock(s.flushMutex);
+  const std::uint64_t mine = ++s.flushRequests;
+  std::uint64_t one = 1;
+  if (::write(s.flushFd, &one, sizeof one) < 0) return false;
+  return s.flushed.wait_for(lock, timeout, [&] { return s.flushesDone >= mine; });
 }
 
 bool UsbChangeMonitor::Running() const { return state_ && state_->running; }

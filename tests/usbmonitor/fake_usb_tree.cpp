@@ -151,6 +151,15 @@ std::string FakeUsbTree::AddSerialPort(const std::string& name, const std::strin
   return syspath;
 }
 
+std::string FakeUsbTree::AddTty(const std::string& interfaceSyspath, const std::string& name,
+                                const std::string& devnode) {
+  gchar* tty = umockdev_testbed_add_device(testbed_, "tty", name.c_str(), interfaceSyspath.c_str(), "dev", "166:9",
+                                           nullptr, "DEVNAME", devnode.c_str(), nullptr);
+  std::string syspath = tty ? tty : "";
+  g_free(tty);
+  return syspath;
+}
+
 void FakeUsbTree::Remove(const std::string& syspath) { umockdev_testbed_remove_device(testbed_, syspath.c_str()); }
 
 void FakeUsbTree::Uevent(const std::string& syspath, const char* action) {

@@ -59,6 +59,8 @@ class FakeUsbTree {
   std::string AddDevice(const std::string& parent, const std::string& sysname, const DeviceSpec& spec);
   // A serial port of the machine: a tty below a platform device.
   std::string AddSerialPort(const std::string& name, const std::string& devnode, const std::string& type);
+  // A tty below an interface, its device node the given path.
+  std::string AddTty(const std::string& interfaceSyspath, const std::string& name, const std::string& devnode);
   void Remove(const std::string& syspath);
   void Uevent(const std::string& syspath, const char* action);
 

@@ -48,6 +48,11 @@ class UsbMonitor {
   bool Registered() const { return registered_.load(); }
 
   Subscribers& subscribers() { return subscribers_; }
+  // The enumerate lock itself, for whoever must hold walks, queries and
+  // change dispatch back for a while (it is recursive).
+  std::recursive_timed_mutex& EnumerateLock() { return enumerateMutex_; }
+  // Waits until every change announced so far has been handled.
+  bool FlushChanges(std::chrono::milliseconds timeout) { return notifier_.Flush(timeout); }
   // Callers waiting for a device on a port right now.
   int PortWaiters() const { return waits_.Waiting(); }
 

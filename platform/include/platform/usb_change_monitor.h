@@ -3,6 +3,7 @@
 // devices added and removed, and ttys added and removed. The handler runs on
 // the monitor's own thread; Stop wakes that thread and joins it.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,10 @@ class UsbChangeMonitor {
   // call when not started. Called from the handler it only asks the thread
   // to end.
   void Stop();
+  // Waits until the thread has handled every change announced before the
+  // call (a sentinel through the thread). False when the thread does not
+  // run or the time-out passes first.
+  bool Flush(std::chrono::milliseconds timeout);
   bool Running() const;
   bool Listening() const;
 
