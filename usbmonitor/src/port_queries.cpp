@@ -169,7 +169,7 @@ int UsbMonitor::GetSmartphoneList(int& count, std::int16_t* ports) {
   Lock lock(enumerateMutex_);
   // Without change notifications the table would not know of a smartphone
   // plugged in since the last walk.
-  if (!registered_) WalkLocked();
+  if (!registered_ || !notifying_) WalkLocked();
   count = 0;
   for (int p = 0; p < kPortCount; ++p) {
     const PortEntry e = table_.entries[p];

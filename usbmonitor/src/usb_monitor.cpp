@@ -75,6 +75,7 @@ int UsbMonitor::Initialize() {
   if (initCount_ == 0 && !notifier_.Running()) {
     if (!notifier_.Start([this](const platform::UsbDeviceChange& change) { OnDeviceChange(change); }))
       return KOVRIN_FAULT;
+    notifying_ = true;
   }
   ++initCount_;
   return KOVRIN_SUCCESS;
@@ -83,7 +84,10 @@ int UsbMonitor::Initialize() {
 int UsbMonitor::Terminate() {
   std::lock_guard lock(lifecycleMutex_);
   if (initCount_ == 0) return KOVRIN_NOT_INITIALIZED;
-  if (--initCount_ == 0) notifier_.Stop();
+  if (--initCount_ == 0) {
+    notifying_ = false;
+    notifier_.Stop();
+  }
   return KOVRIN_SUCCESS;
 }
 

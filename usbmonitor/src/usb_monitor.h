@@ -111,6 +111,7 @@ class UsbMonitor {
   int startCount_ = 0;
   std::array<int, kSubscriberPlaces> startsOf_{};
   std::atomic<bool> registered_{false};
+  std::atomic<bool> notifying_{false};  // the notification thread runs
 };
 
 UsbMonitor& TheMonitor();
