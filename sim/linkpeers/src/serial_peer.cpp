@@ -77,8 +77,17 @@ std::vector<std::string> SerialPeer::Transcript() {
 }
 
 bool SerialPeer::WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(lock_);
-  return changed_.wait_for(lock, timeout, condition);
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    std::uint64_t seen;
+    {
+      std::lock_guard lock(lock_);
+      seen = changes_;
+    }
+    if (condition()) return true;
+    std::unique_lock lock(lock_);
+    if (!changed_.wait_until(lock, end, [&] { return changes_ != seen; })) return condition();
+  }
 }
 
 void SerialPeer::OnBytes(const std::uint8_t* data, std::size_t n) {
@@ -111,6 +120,7 @@ void SerialPeer::OnBytes(const std::uint8_t* data, std::size_t n) {
       break;
     }
   }
+  ++changes_;
   changed_.notify_all();
 }
 
@@ -127,6 +137,7 @@ void SerialPeer::Flush(std::unique_lock<std::mutex>& lock) {
   if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   if (!reply.empty()) Send(reply);
   lock.lock();
+  ++changes_;
   changed_.notify_all();
 }
 

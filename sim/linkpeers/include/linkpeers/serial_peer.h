@@ -54,7 +54,8 @@ class SerialPeer {
   // Bisync: the messages accepted and the transcript.
   std::vector<std::vector<std::uint8_t>> Accepted();
   std::vector<std::string> Transcript();
-  // Waits until the condition (checked under the peer's lock) holds.
+  // Waits until the condition holds; it is checked whenever the peer has
+  // taken bytes or answered.
   bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
   // The host's bit rate.
   std::uint32_t HostRate() const { return pty_.HostBaudRate(); }
@@ -69,6 +70,7 @@ class SerialPeer {
   std::atomic<bool> running_{false};
   std::mutex lock_;
   std::condition_variable changed_;
+  std::uint64_t changes_ = 0;
   Mode mode_ = Mode::Silent;
   std::vector<std::uint8_t> received_;
   std::vector<std::uint8_t> pendingRequest_;
