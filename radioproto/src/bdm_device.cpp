@@ -28,12 +28,16 @@ BdmLines& Bdm() {
 
 void BdmLines::UseDevice(int handle) {
   std::lock_guard lock(lock_);
+  open_.push_back(handle);
   handle_ = handle;
 }
 
+// A closed link's device is no longer used; the lines go to the device of
+// the link connected last among those still open.
 void BdmLines::ForgetDevice(int handle) {
   std::lock_guard lock(lock_);
-  if (handle_ == handle) handle_ = -1;
+  std::erase(open_, handle);
+  handle_ = open_.empty() ? -1 : open_.back();
 }
 
 void BdmLines::Reset() {

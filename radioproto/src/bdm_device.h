@@ -53,6 +53,7 @@ class BdmLines {
 
   std::mutex lock_;
   int handle_ = -1;
+  std::vector<int> open_;  // devices of open links, in connect order
   std::uint8_t shadow_ = 0;
   std::vector<BdmOp> batch_;
   // DSO reads of batches sent early because they were full, in order.

@@ -112,10 +112,10 @@ class GantrelTest : public ::testing::Test {
     return params.id;
   }
 
-  // A serial peer linked as COMn.
+  // A serial peer linked as COMn (not linked for n 0: reached by its path).
   linkpeers::SerialPeer& Peer(int com) {
     peers_.push_back(std::make_unique<linkpeers::SerialPeer>());
-    EXPECT_TRUE(peers_.back()->Start(comDir_, com));
+    EXPECT_TRUE(peers_.back()->Start(com > 0 ? comDir_ : std::string(), com));
     return *peers_.back();
   }
 

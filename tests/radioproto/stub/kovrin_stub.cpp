@@ -77,6 +77,12 @@ int KovrinStub_HasRemovalEvent(uint16_t id) {
   return gEvents.count(id) ? 1 : 0;
 }
 
+int KovrinStub_RemovalPending(uint16_t id) {
+  std::lock_guard lock(gLock);
+  auto it = gEvents.find(id);
+  return it != gEvents.end() && it->second->IsSet() ? 1 : 0;
+}
+
 void KovrinStub_SignalRemoval(void) {
   std::lock_guard lock(gLock);
   for (auto& [id, event] : gEvents) event->Set();

@@ -21,6 +21,8 @@ int KovrinStub_Calls(const char* exportName);
 int KovrinStub_LastId(const char* exportName);
 // Whether the id has a removal event registered now.
 int KovrinStub_HasRemovalEvent(uint16_t id);
+// Whether the id's removal event is set and not yet taken by its watcher.
+int KovrinStub_RemovalPending(uint16_t id);
 // Sets every registered removal event, as a device removal does.
 void KovrinStub_SignalRemoval(void);
 
