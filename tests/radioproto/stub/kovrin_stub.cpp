@@ -136,7 +136,7 @@ int KovrinGetSmartphoneList(uint16_t id, int* count, int16_t* ports) {
   const int r = Record("KovrinGetSmartphoneList", id);
   std::lock_guard lock(gLock);
   if (count) *count = static_cast<int>(gSmartphones.size());
-  if (ports) std::memcpy(ports, gSmartphones.data(), gSmartphones.size() * sizeof(int16_t));
+  if (ports && !gSmartphones.empty()) std::memcpy(ports, gSmartphones.data(), gSmartphones.size() * sizeof(int16_t));
   return r;
 }
 int KovrinGetUSBDeviceConnectedPorts(uint16_t id, int* count, int16_t*) {
