@@ -1,0 +1,58 @@
+#include "shell/requests/flash_requests.h"
+
+#include "engine/core/app_settings.h"
+#include "engine/core/job_payloads.h"
+#include "engine/core/messages.h"
+#include "engine/quillon_exception.h"
+#include "shell/requests/job_building.h"
+
+namespace {
+
+// Asks the user which sectors to erase before a flash.
+constexpr std::int32_t kAskEraseSectors = 0;
+
+bool IsRememberedImage(const std::string& path) {
+  return path.size() > 4 && (EndsWithNoCase(path, ".s19") || EndsWithNoCase(path, ".bin"));
+}
+
+std::unique_ptr<FileJobPayload> MakeFilePayload(const std::string& path, const SectorList& selection) {
+  auto payload = std::make_unique<FileJobPayload>();
+  payload->imageFileName = path;
+  payload->options = *CopySettingsOptions(selection);
+  return payload;
+}
+
+void QueueImageFlash(const std::string& path, const SectorList& selection, const FlashImageExtras& extras) {
+  auto payload = MakeFilePayload(path, selection);
+  payload->keepAlive = extras.keepAlive;
+  QueueJobRequest(MakeJobRequest(WM_FLASH, std::move(payload), DeviceByProtocol()));
+}
+
+}  // namespace
+
+void FlashImageFile(IPromptAsker& asker, const std::string& path, const FlashImageExtras& extras) {
+  if (extras.rememberImage && IsRememberedImage(path)) {
+    RememberRecentFile(path);
+    ChangeToFileFolder(path);
+  }
+  if (GetAppSettings().GetIntParam(OPTION_AUTO_ERASE_FLASH) == 1) {
+    QueueImageFlash(path, SettingsSectorSelection(), extras);
+    return;
+  }
+  SectorList selection;
+  const int answer = asker.AskAndWait(kAskEraseSectors, &selection);
+  if (answer == kPromptOk) {
+    QueueImageFlash(path, selection, extras);
+  } else if (answer == kPromptAbort) {
+    throw QUILLON_ERROR;
+  }
+}
+
+void FlashSmartphoneFile(const std::string& path) {
+  if (EndsWithNoCase(path, ".bin")) {
+    RememberRecentFile(path);
+    ChangeToFileFolder(path);
+  }
+  auto payload = MakeFilePayload(path, SettingsSectorSelection());
+  QueueJobRequest(MakeJobRequest(WM_RALIX_FLASH_FILE, std::move(payload), DEVICE_SMARTPHONE));
+}
