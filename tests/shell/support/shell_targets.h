@@ -87,6 +87,15 @@ class UserIoStandIn {
       return false;
     });
   }
+  // Waits for a message of the number whose wParam is `w`.
+  bool WaitMessageWith(std::uint32_t number, platform::WParam w) {
+    return WaitFor([&] {
+      for (std::size_t i = 0; i < others_.size(); ++i) {
+        if (others_[i] == number && otherParams_[i].first == w) return true;
+      }
+      return false;
+    });
+  }
   bool WaitStatus(std::size_t count) {
     return WaitFor([&] { return statuses_.size() >= count; });
   }
