@@ -100,6 +100,15 @@ class UserIoStandIn {
     return WaitFor([&] { return statuses_.size() >= count; });
   }
 
+  // Forgets what was recorded so far.
+  void ClearRecords() {
+    std::lock_guard lock(mutex_);
+    prompts_.clear();
+    logs_.clear();
+    statuses_.clear();
+    others_.clear();
+    otherParams_.clear();
+  }
   std::vector<PromptSeen> Prompts() const {
     std::lock_guard lock(mutex_);
     return prompts_;
