@@ -16,11 +16,11 @@
 #include "shell/preproc/preprocessing_thread.h"
 #include "shell/requests/auto_erase.h"
 #include "shell/requests/job_building.h"
-#include "shell/requests/request_log.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/prompt_kind.h"
 
 namespace {
 
-constexpr std::int32_t kAskEraseSectors = 0;
 constexpr std::size_t kCopyChunk = 8192;
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
@@ -90,22 +90,20 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
   if (SameFile(source, destination)) return;
   std::error_code error;
   if (std::filesystem::exists(destination, error)) {
-    const int answer = services_.dialogs ? services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?")
-                                         : kPromptCancel;
-    if (answer != kPromptYes) return;
+    if (services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?") != kPromptYes) return;
   }
   if (!CopyWholeFile(source, destination)) {
-    LogRequestLine("Error> Unable to copy " + source + " to " + destination + ".");
+    PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");
     throw QUILLON_ERROR;
   }
   PostToTarget(PT_USER_IO, WM_RELOAD_CUSTOM_MENU);
-  LogRequestLine("Copying " + source + " to the Quillon directory as " + destination + ".");
+  PostLogLine("Copying " + source + " to the Quillon directory as " + destination + ".");
 }
 
 std::optional<SectorList> CPreProcessingThread::DroppedFilesSelection(std::size_t count) {
   if (count == 1 && GetAppSettings().GetIntParam(OPTION_AUTO_ERASE_FLASH) == 0) {
     SectorList selection;
-    const int answer = asker_->AskAndWait(kAskEraseSectors, &selection);
+    const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection);
     if (answer == kPromptAbort) throw QUILLON_ERROR;
     if (answer != kPromptOk) return std::nullopt;
     return selection;
@@ -115,7 +113,7 @@ std::optional<SectorList> CPreProcessingThread::DroppedFilesSelection(std::size_
 }
 
 void CPreProcessingThread::QueueDroppedFile(const std::string& path, const SectorList& selection) {
-  LogRequestLine(path + " dragged & dropped into Quillon");
+  PostLogLine(path + " dragged & dropped into Quillon");
   const bool rs232 = GetAppSettings().GetIntParam(OPTION_COMM_PROTOCOL) == 0;
   auto payload = std::make_unique<FileJobPayload>();
   payload->options = *CopySettingsOptions(selection);

@@ -4,10 +4,12 @@
 
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
-#include "engine/core/prompt_request.h"
+#include "shell/userio/prompt_kind.h"
 
 void PostFlashpackManagerPrompt(const FlashpackStatusRecord& record) {
-  constexpr std::int32_t kFlashpackManagerPrompt = 2;
-  auto request = std::make_unique<PromptRequest>(PromptRequest{kFlashpackManagerPrompt, PT_PREPROCESSING, 0});
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(request), reinterpret_cast<platform::LParam>(record.packManager));
+  auto prompt = std::make_unique<FlashpackManagerPrompt>();
+  prompt->request = PromptRequest{PROMPT_FLASHPACK_MANAGER, PT_PREPROCESSING, 0};
+  prompt->manager = record.packManager;
+  prompt->device = record.device;
+  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
 }

@@ -5,16 +5,16 @@
 #include "engine/core/job_payloads.h"
 #include "engine/core/messages.h"
 #include "engine/quillon_exception.h"
-#include "shell/preproc/orvix_read_back.h"
+#include "shell/userio/prompt_kind.h"
 #include "shell/preproc/preprocessing_thread.h"
 #include "shell/requests/job_building.h"
-#include "shell/requests/request_log.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/prompt_kind.h"
 
 namespace {
 
-constexpr std::int32_t kAskOrvixReverseFlash = 3;
 
-std::string RangeBelowBeginLine(const GpsChipReadBackRange& range) {
+std::string RangeBelowBeginLine(const OrvixReadBackRange& range) {
   char line[160];
   std::snprintf(line, sizeof line, "Error> Orvix Reverse Flash end address 0x%08X lies below begin address 0x%08X",
                 range.endAddress, range.beginAddress);
@@ -25,16 +25,16 @@ std::string RangeBelowBeginLine(const GpsChipReadBackRange& range) {
 
 void CPreProcessingThread::OnOrvixChipReverseFlash() {
   RequireRs232("Error> Orvix Reverse Flash is only available in RS232 mode");
-  GpsChipReadBackRange range;
-  const int answer = asker_->AskAndWait(kAskOrvixReverseFlash, &range);
+  OrvixReadBackRange range;
+  const int answer = asker_->AskAndWait(PROMPT_ORVIX_REVERSE_FLASH, &range);
   if (answer == kPromptAbort) {
-    LogRequestLine("Error> Orvix Reverse Flash operation aborted");
+    PostLogLine("Error> Orvix Reverse Flash operation aborted");
     throw QUILLON_ERROR;
   }
   if (answer != kPromptOk) return;
   // A range that ends below its begin would wrap to a 4 GiB read.
   if (range.endAddress < range.beginAddress) {
-    LogRequestLine(RangeBelowBeginLine(range));
+    PostLogLine(RangeBelowBeginLine(range));
     throw QUILLON_ERROR;
   }
   auto path = SaveFileDialog({"s", "*.s", kSRecordFilter, "", false});

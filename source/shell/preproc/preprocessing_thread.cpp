@@ -10,16 +10,17 @@
 #include "engine/processing/smartphone_slot.h"
 #include "engine/quillon_exception.h"
 #include "shell/preproc/flashpack_manager_prompt.h"
+#include "shell/preproc/shell_prompt_dialogs.h"
 #include "shell/preproc/update_read_back.h"
 #include "shell/requests/auto_erase.h"
 #include "shell/requests/flash_requests.h"
 #include "shell/requests/job_building.h"
-#include "shell/requests/request_log.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/prompt_kind.h"
 #include "shell/update/update_flash.h"
 
 namespace {
 
-constexpr std::int32_t kAskEraseSectors = 0;
 
 // Restores both remote-line flags on every way out of a remote line.
 class RemoteLineFlags {
@@ -45,6 +46,7 @@ std::unique_ptr<CJobOptions> SettingsOptions() { return CopySettingsOptions(Sett
 }  // namespace
 
 CPreProcessingThread::CPreProcessingThread(PreprocessingServices services) : services_(std::move(services)) {
+  if (!services_.dialogs) services_.dialogs = std::make_shared<CShellPromptDialogs>();
   asker_ = std::make_unique<CQueuePromptAsker>(Queue(), PT_PREPROCESSING);
   BuildMessageMap();
 }
@@ -127,7 +129,7 @@ void CPreProcessingThread::WithErrorPrompt(const std::function<void()>& handler)
   try {
     handler();
   } catch (...) {
-    ShowErrorPrompt();
+    PostErrorPrompt();
   }
 }
 
@@ -135,7 +137,7 @@ void CPreProcessingThread::WithErrorPrompt(const std::function<void()>& handler)
 
 void CPreProcessingThread::RequireRs232(const char* errorLine) {
   if (GetAppSettings().GetIntParam(OPTION_COMM_PROTOCOL) == 0) return;
-  LogRequestLine(errorLine);
+  PostLogLine(errorLine);
   throw QUILLON_ERROR;
 }
 
@@ -151,7 +153,7 @@ void CPreProcessingThread::OnOrvixChipFlash() {
 
 void CPreProcessingThread::OnErase() {
   SectorList selection;
-  const int answer = asker_->AskAndWait(kAskEraseSectors, &selection);
+  const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection);
   if (answer == kPromptAbort) throw QUILLON_ERROR;
   if (answer != kPromptOk) return;
   QueueJobRequest(MakeJobRequest(WM_ERASE, CopySettingsOptions(selection), DeviceByProtocol()));
@@ -188,7 +190,7 @@ void CPreProcessingThread::OnRamDump() {
   try {
     CAppSettings& settings = GetAppSettings();
     if (settings.GetIntParam(OPTION_COMM_PROTOCOL) != 0 || settings.GetIntParam(OPTION_DATA_RATE) != 0) {
-      LogRequestLine("Error> Ram dumps must be done using RS232 at 115200bps");
+      PostLogLine("Error> Ram dumps must be done using RS232 at 115200bps");
       throw QUILLON_ERROR;
     }
     auto path = SaveFileDialog({"ram", "*.ram", kRamDumpFilter, "Save ram dump as ...", true});
@@ -199,7 +201,7 @@ void CPreProcessingThread::OnRamDump() {
     payload->options = *SettingsOptions();
     QueueJobRequest(MakeJobRequest(WM_RAM_DUMP, std::move(payload), SelectedSerialDevice()));
   } catch (...) {
-    ShowErrorPrompt();
+    PostErrorPrompt();
   }
 }
 
@@ -225,7 +227,7 @@ void CPreProcessingThread::OnSmartphoneFlashFile() {
 }
 
 void CPreProcessingThread::OnSmartphoneDisconnect(platform::WParam generation) {
-  LogRequestLine(RalixDisconnect(generation) ? "Smartphone> Ralix Disconnect succeeded"
+  PostLogLine(RalixDisconnect(generation) ? "Smartphone> Ralix Disconnect succeeded"
                                              : "Smartphone> Ralix Disconnect failed");
 }
 
@@ -233,7 +235,7 @@ void CPreProcessingThread::OnSmartphoneDisconnect(platform::WParam generation) {
 
 void CPreProcessingThread::RunScriptFile(const std::string& path) {
   if (!runner_) {
-    LogRequestLine("Error> script commands are not available");
+    PostLogLine("Error> script commands are not available");
     throw QUILLON_ERROR;
   }
   runner_->RunScript(path);
@@ -249,11 +251,11 @@ void CPreProcessingThread::OnRunScriptFile() {
 void CPreProcessingThread::OnRerunScript() { RunScriptFile(lastScriptFile_); }
 
 void CPreProcessingThread::OnRemoteCommand(const std::string& line) {
-  LogRequestLine("Remote command: " + line);
+  PostLogLine("Remote command: " + line);
   try {
     RemoteLineFlags flags(interactive_, secondRequest_);
     if (!runner_) {
-      LogRequestLine("Error> script commands are not available");
+      PostLogLine("Error> script commands are not available");
       throw QUILLON_ERROR;
     }
     runner_->RunRemoteLine(line);
@@ -283,12 +285,10 @@ void CPreProcessingThread::OnUpdateFlash(DeviceNumber device) {
 // ---- dialogs ----------------------------------------------------------------------
 
 std::optional<std::string> CPreProcessingThread::OpenFileDialog(const FileDialogSpec& spec) {
-  if (!services_.dialogs) return std::nullopt;
   return services_.dialogs->OpenFile(spec);
 }
 
 std::optional<std::string> CPreProcessingThread::SaveFileDialog(const FileDialogSpec& spec) {
-  if (!services_.dialogs) return std::nullopt;
   return services_.dialogs->SaveFile(spec);
 }
 

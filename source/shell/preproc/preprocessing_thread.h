@@ -42,8 +42,8 @@ struct PreprocessingServices {
   // Builds the script interpreter; without one a script file or remote line
   // fails with "Error> script commands are not available".
   ScriptRunnerFactory scriptRunner;
-  // File dialogs and the overwrite box; without them every dialog is
-  // cancelled and the box answers Cancel.
+  // File dialogs and the overwrite box; without them, those of the
+  // installed shell prompt service.
   std::shared_ptr<IPreprocessingDialogs> dialogs;
   // The target of a shortcut (a symbolic link), or the path itself.
   std::function<std::string(const std::string&)> expandShortcut;

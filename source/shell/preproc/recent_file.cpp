@@ -9,13 +9,14 @@
 #include "shell/preproc/preprocessing_thread.h"
 #include "shell/requests/flash_requests.h"
 #include "shell/requests/job_building.h"
-#include "shell/requests/request_log.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/prompt_kind.h"
 
 void CPreProcessingThread::OnRecentFile(int index) {
   const std::string entry = GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, index);
   if (entry.empty()) {
-    LogRequestLine("Error> Recent Files entry " + std::to_string(index) + " is empty");
-    ShowErrorPrompt();
+    PostLogLine("Error> Recent Files entry " + std::to_string(index) + " is empty");
+    PostErrorPrompt();
     return;
   }
   if (entry.size() > 1 && EndsWithNoCase(entry, ".s")) {

@@ -5,11 +5,9 @@
 #include "engine/core/messages.h"
 #include "engine/quillon_exception.h"
 #include "shell/requests/job_building.h"
+#include "shell/userio/prompt_kind.h"
 
 namespace {
-
-// Asks the user which sectors to erase before a flash.
-constexpr std::int32_t kAskEraseSectors = 0;
 
 bool IsRememberedImage(const std::string& path) {
   return path.size() > 4 && (EndsWithNoCase(path, ".s19") || EndsWithNoCase(path, ".bin"));
@@ -40,7 +38,7 @@ void FlashImageFile(IPromptAsker& asker, const std::string& path, const FlashIma
     return;
   }
   SectorList selection;
-  const int answer = asker.AskAndWait(kAskEraseSectors, &selection);
+  const int answer = asker.AskAndWait(PROMPT_ERASE_SECTORS, &selection);
   if (answer == kPromptOk) {
     QueueImageFlash(path, selection, extras);
   } else if (answer == kPromptAbort) {

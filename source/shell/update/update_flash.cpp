@@ -7,7 +7,8 @@
 #include "platform/file_io.h"
 #include "shell/preproc/update_read_back.h"
 #include "shell/requests/flash_requests.h"
-#include "shell/requests/request_log.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/prompt_kind.h"
 #include "shell/update/flash_file_info.h"
 #include "shell/update/radio_info.h"
 #include "shell/update/update_text_conversion.h"
@@ -58,8 +59,8 @@ void ConvertUpdateTexts() {
 }
 
 void Refuse(const char* line) {
-  LogRequestLine(line);
-  ShowErrorPrompt();
+  PostLogLine(line);
+  PostErrorPrompt();
 }
 
 // The reason to refuse the update, or null to go ahead.
@@ -82,7 +83,7 @@ void QueueUpdateImages(IPromptAsker& asker) {
       FlashImageFile(asker, image->Path(), FlashImageExtras{false, image});
     }
   } catch (...) {
-    ShowErrorPrompt();
+    PostErrorPrompt();
   }
   // The images that no job holds go now; the others when their jobs go.
 }

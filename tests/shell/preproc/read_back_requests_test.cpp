@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "preproc_fixture.h"
-#include "shell/preproc/orvix_read_back.h"
+#include "shell/userio/prompt_kind.h"
 #include "shell/preproc/update_read_back.h"
 
 namespace preproc_test {
@@ -74,7 +74,7 @@ class OrvixReadBack : public PreprocFixture {
   void AnswerRange(int answer, std::uint32_t begin, std::uint32_t end) {
     userIo.SetAnswerer([=](const PromptSeen& p) {
       if (answer == 1 && p.kind == 3 && p.record) {
-        auto* range = reinterpret_cast<GpsChipReadBackRange*>(p.record);
+        auto* range = reinterpret_cast<OrvixReadBackRange*>(p.record);
         range->beginAddress = begin;
         range->endAddress = end;
         range->recordLength = 37;

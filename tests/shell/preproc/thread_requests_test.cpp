@@ -189,8 +189,10 @@ TEST_F(PreprocFixture, AFinishedExtractOpensTheManagerOnlyForAnInteractiveReques
   EXPECT_TRUE(userIo.Prompts().empty());
   ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, record(0x2000), 0));
   ASSERT_TRUE(userIo.WaitPrompts(1));
-  EXPECT_EQ(userIo.Prompts()[0].kind, 2);
+  EXPECT_EQ(userIo.Prompts()[0].kind, PROMPT_FLASHPACK_MANAGER);
   EXPECT_EQ(userIo.Prompts()[0].wantReply, 0);
+  EXPECT_EQ(userIo.Prompts()[0].record, 0x2000);
+  EXPECT_EQ(userIo.Prompts()[0].device, 4);
 }
 
 }  // namespace

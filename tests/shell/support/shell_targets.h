@@ -28,6 +28,7 @@
 #include "engine/core/prompt_request.h"
 #include "engine/core/status_report.h"
 #include "platform/target_registry.h"
+#include "shell/userio/prompt_kind.h"
 
 namespace shell_test {
 
@@ -37,7 +38,8 @@ struct PromptSeen {
   std::int32_t kind = 0;
   std::int32_t replyTarget = 0;
   std::int32_t wantReply = 0;
-  platform::LParam record = 0;
+  platform::LParam record = 0;  // the flashpack manager for the FlashPack Manager prompt
+  DeviceNumber device = 0;       // the FlashPack Manager prompt's
 };
 
 // Takes messages from a registered queue on a thread of its own.
@@ -150,7 +152,13 @@ class UserIoStandIn {
     if (m.number == WM_USER_PROMPT) {
       auto request = m.Take<PromptRequest>();
       PromptSeen seen;
-      if (request) seen = {request->kind, request->replyTarget, request->wantReply, m.lParam};
+      if (request) {
+        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam};
+      } else if (auto manager = m.Take<FlashpackManagerPrompt>()) {
+        seen = {manager->request.kind, manager->request.replyTarget, manager->request.wantReply,
+                reinterpret_cast<platform::LParam>(manager->manager)};
+        seen.device = manager->device;
+      }
       Answerer answerer;
       {
         std::lock_guard lock(mutex_);
