@@ -93,8 +93,8 @@ void QueueUpdateImages(IPromptAsker& asker) {
 void RunUpdateFlash(IPromptAsker& asker) {
   ConvertUpdateTexts();
   if (const char* refusal = CheckUpdate()) {
-    Refuse(refusal);
     for (const char* image : kFlashOrder) platform::RemoveFile(image);
+    Refuse(refusal);
     return;
   }
   QueueUpdateImages(asker);
