@@ -1,76 +1,46 @@
 #include "platform/file_finder.h"
 
 #include <dirent.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
-#include <memory>
 
 namespace platform {
-namespace {
 
-char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool LessIgnoringCase(const FoundFile& a, const FoundFile& b) {
-  const auto mismatch = std::mismatch(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                      [](char x, char y) { return Fold(x) == Fold(y); });
-  if (mismatch.first == a.name.end() || mismatch.second == b.name.end()) {
-    if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
-    return a.name < b.name;  // equal but for case: a stable, total order
-  }
-  const auto x = static_cast<unsigned char>(Fold(*mismatch.first));
-  const auto y = static_cast<unsigned char>(Fold(*mismatch.second));
-  if (x != y) return x < y;
-  return a.name < b.name;
+bool MatchesWildcard(const std::string& name, const std::string& pattern) {
+  // No escapes: a backslash is an ordinary character in the system's patterns.
+  return fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_NOESCAPE) == 0;
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+std::vector<FoundFile> FindFiles(const std::string& pathPattern) {
+  const auto slash = pathPattern.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : pathPattern.substr(0, slash + 1);
+  if (folder.empty()) folder = "/";
+  std::string pattern = slash == std::string::npos ? pathPattern : pathPattern.substr(slash + 1);
+  if (pattern.empty()) pattern = "*";
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-}  // namespace
-
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
-  if (pattern.empty()) return true;
-  // Iterative match with one backtracking point for the last '*'.
-  std::size_t p = 0, n = 0, star = std::string::npos, resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (star != std::string::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
-std::vector<FoundFile> FindFiles(const std::string& folder, const std::string& pattern) {
   std::vector<FoundFile> found;
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
-  if (!dir) return found;
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  while (const dirent* entry = ::readdir(dir.get())) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return found;
+  while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (!WildcardMatch(pattern, name)) continue;
-    found.push_back({name, IsDirectory(prefix + name)});
+    if (!MatchesWildcard(name, pattern)) continue;
+    struct stat info {};
+    const std::string full = folder + (folder.back() == '/' ? "" : "/") + name;
+    const bool isDir = stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    found.push_back(FoundFile{name, isDir});
   }
-  std::sort(found.begin(), found.end(), LessIgnoringCase);
+  closedir(dir);
+  std::sort(found.begin(), found.end(), [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
   return found;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return false;
+  return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #pragma once
-// Lists the entries of a folder whose names match a wildcard pattern, as the
-// system's file search does: '*' matches any run of characters, '?' any one
-// character, letters match without regard to case. The entries "." and ".."
-// are never listed. Results are sorted by name, without regard to case.
+// Finds the entries of one folder whose names match a wildcard pattern
+// ("*" any run of characters, "?" one character), compared without regard
+// to letter case, as the system's file finder did. Entries come sorted by
+// name. "." and ".." are never listed.
 
 #include <string>
 #include <vector>
@@ -10,16 +10,21 @@
 namespace platform {
 
 struct FoundFile {
-  std::string name;  // without the folder
+  std::string name;       // the entry's name, without folder
   bool isDirectory = false;
 };
 
-// The entries of folder matching pattern (an empty pattern matches every
-// name); empty when the folder cannot be read.
-std::vector<FoundFile> FindFiles(const std::string& folder, const std::string& pattern);
+// pathPattern is a folder followed by a pattern ("/work/*.qlp"); a pattern
+// without a folder searches the current directory; an empty pattern or one
+// that ends in "/" lists every entry. A folder that cannot be read gives
+// no entries.
+std::vector<FoundFile> FindFiles(const std::string& pathPattern);
 
-// True when name matches pattern under the rules above (an empty pattern
-// matches every name).
-bool WildcardMatch(const std::string& pattern, const std::string& name);
+// True when the name matches the wildcard pattern, ignoring letter case.
+bool MatchesWildcard(const std::string& name, const std::string& pattern);
+
+// True when the file exists and no write bit is set in its mode (the system
+// meaning of read-only; a process running as root would ignore it).
+bool IsReadOnlyFile(const std::string& path);
 
 }  // namespace platform

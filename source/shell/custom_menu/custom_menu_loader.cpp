@@ -14,7 +14,7 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 
 CustomMenu ReadCustomMenuFiles(const std::string& workingDirectory, const CustomMenuLog& log) {
   CustomMenu items;
-  for (const auto& file : platform::FindFiles(workingDirectory, "*.xml")) {
+  for (const auto& file : platform::FindFiles(InFolder(workingDirectory, "*.xml"))) {
     if (file.isDirectory) continue;
     XmlParseResult result;
     const CXmlNode content = ParseXmlFile(InFolder(workingDirectory, file.name), "content", &result);

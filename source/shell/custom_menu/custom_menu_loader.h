@@ -1,6 +1,6 @@
 #pragma once
 // Loads the custom menu from the working folder: every "*.xml" file (names
-// matched without regard to case, in name order) whose root "content" has
+// matched without regard to case, in the order of the folder search) whose root "content" has
 // the custom-menu type gives its items, file by file. A file that does not
 // parse is reported ("XML> " and the parser's message) and skipped; the
 // others still load. The result replaces the published items at once.

@@ -1,27 +1,18 @@
 #include "shell/download/product_download.h"
 
-#include <filesystem>
 #include <memory>
 
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/prompt_request.h"
 #include "engine/core/status_report.h"
+#include "platform/file_finder.h"
 #include "platform/file_io.h"
 #include "shell/download/remote_text.h"
 
 namespace {
 
 constexpr const char* kProductListPath = "/qlp/qlp_list.txt";
-
-// A regular file without any write bit cannot be replaced.
-bool IsReadOnlyFile(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (error || !std::filesystem::is_regular_file(status)) return false;
-  using std::filesystem::perms;
-  return (status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none;
-}
 
 // Receives one remote file into a temporary file beside its target.
 class RemoteFileReceiver {
@@ -32,7 +23,7 @@ class RemoteFileReceiver {
   bool OnStatus(long status) {
     if (status != 200) return false;
     settings_.log("Saving remote file " + address_ + " as " + name_);
-    if (IsReadOnlyFile(path_)) {
+    if (platform::IsReadOnlyFile(path_)) {
       result_ = SaveRemoteFileResult::AccessDenied;
       return false;
     }

@@ -45,7 +45,7 @@ class DownloadTest : public ::testing::Test {
   // Every entry of the working folder, temporary files included.
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
-    for (const auto& found : platform::FindFiles(folder_, "")) names.push_back(found.name);
+    for (const auto& found : platform::FindFiles(folder_ + "/")) names.push_back(found.name);
     return names;
   }
   std::vector<std::string> RequestedPaths() const {
