@@ -230,3 +230,28 @@ TEST(LineNormaliser, CarriageReturnSplitAcrossPieces) {
 }
 
 }  // namespace
+
+#include "shell/download/download_from_settings.h"
+
+namespace {
+
+TEST_F(ProductDownloadTest, SettingsComeFromTheSharedSettingsAndLinesGoToTheUserIoThread) {
+  CAppSettings shared;
+  shared.SetAppString(APP_STRING_WORKING_DIRECTORY, folder_ + "/");
+  shared.SetStringParam(OPTION_SERVER, server_.Url("/"));
+  ServeList(server_.Url("/p.qlp") + "\n");
+  server_.Serve("/p.qlp", {200, "p\n"});
+  OnDownloadProductFiles(DownloadSettingsFrom(shared), true, nullptr);
+  EXPECT_EQ(ReadLocal("p.qlp"), "p\n");
+  Lines lines;
+  std::optional<platform::Message> message;
+  while ((message = userIo_.queue().TryGet()) && message->number == WM_LOG_LINE) {
+    lines.push_back(*message->Take<std::string>());
+  }
+  EXPECT_EQ(lines, (Lines{"Downloading the latest QLP files from " + server_.Url("/"),
+                          "Saving remote file " + server_.Url("/p.qlp") + " as p.qlp"}));
+  ASSERT_TRUE(message.has_value());
+  EXPECT_EQ(message->number, WM_SET_STATUS);
+}
+
+}  // namespace
