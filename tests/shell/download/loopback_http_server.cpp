@@ -8,11 +8,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 constexpr int kIoDeadlineMs = 30000;
+
+// Requests to the loopback server never go through a proxy that the
+// environment names: set before main, while the process has one thread.
+const bool kLoopbackBypassesProxies = [] {
+  ::setenv("no_proxy", "127.0.0.1", 1);
+  ::setenv("NO_PROXY", "127.0.0.1", 1);
+  return true;
+}();
 
 bool WaitReadable(int fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
