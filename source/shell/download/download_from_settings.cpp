@@ -1,19 +1,12 @@
 #include "shell/download/download_from_settings.h"
 
-#include <memory>
-
 #include "engine/core/job_option_ids.h"
-#include "engine/core/messages.h"
-#include "engine/core/post_target.h"
-
-void PostLogLineToUserIo(const std::string& line) {
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
-}
+#include "shell/log/post_log_line.h"
 
 DownloadSettings DownloadSettingsFrom(const CAppSettings& settings) {
   DownloadSettings download;
   download.workingDirectory = settings.GetAppString(APP_STRING_WORKING_DIRECTORY);
   download.server = settings.GetStringParam(OPTION_SERVER);
-  download.log = PostLogLineToUserIo;
+  download.log = [](const std::string& line) { PostLogLine(line); };
   return download;
 }

@@ -4,11 +4,11 @@
 
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
-#include "engine/core/prompt_request.h"
 #include "engine/core/status_report.h"
 #include "platform/file_finder.h"
 #include "platform/file_io.h"
 #include "shell/download/remote_text.h"
+#include "shell/log/post_log_line.h"
 
 namespace {
 
@@ -64,14 +64,6 @@ void PostStatus(StatusReportState state, const char* text) {
   report->state = state;
   report->text = text;
   PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
-}
-
-void PostErrorPrompt() {
-  auto prompt = std::make_unique<PromptRequest>();
-  prompt->kind = PROMPT_ERROR;
-  prompt->replyTarget = PT_USER_IO;
-  prompt->wantReply = 0;
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
 }
 
 }  // namespace
