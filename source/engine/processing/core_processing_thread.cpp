@@ -148,7 +148,9 @@ void CCoreProcessingThread::OnQueueJob(std::unique_ptr<CJobRequest> request) {
     FreeJobPayload(request->jobCode, request->payload);
     return;
   }
-  if (!LoadKernelImages()) {
+  // Device-independent work (shutdown, delete, transfers) needs no kernel,
+  // so a missing kernel file never keeps the program from quitting.
+  if (request->device != DEVICE_INDEPENDENT && !LoadKernelImages()) {
     FreeJobPayload(request->jobCode, request->payload);
     return;
   }
