@@ -12,11 +12,17 @@
 namespace {
 
 constexpr std::int32_t kItemQueuedEvent = 63;
-constexpr std::int32_t kReverseFlashDoneEvent = 24;
 constexpr std::int32_t kReadBackSavedEvent = 58;
-// The other read-backs whose file is saved the same way: read-back of the
-// second kind, RAM dump, GPS-chip read.
-constexpr std::int32_t kOtherReadBackDoneEvents[] = {28, 32, 41};
+// Progress and done of the reverse flash, whose file Flash Software waits for.
+constexpr std::int32_t kReverseFlashEvents[] = {21, 24};
+// Progress and done of the other read-backs whose file is saved the same
+// way: read-back of the second kind, RAM dump, GPS-chip read.
+constexpr std::int32_t kOtherReadBackEvents[] = {25, 28, 29, 32, 39, 41};
+
+template <std::size_t N>
+bool In(std::int32_t code, const std::int32_t (&codes)[N]) {
+  return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+}
 
 bool IsErrorState(GridRowStateCode state) {
   return state == GRID_ROW_ERROR || state == GRID_ROW_ERROR_REMOVED;
@@ -298,7 +304,7 @@ FlashSoftwareStart DeviceGrid::BeginFlashSoftware() {
   for (const auto& row : rows_) {
     if (row.slot != GRID_SLOT_IN_USE || row.state == GRID_ROW_UNSUPPORTED) continue;
     flashDevice_ = row.device;
-    flashReadBackSaved_ = false;
+    flashReadBackIsOurs_ = true;
     return FlashSoftwareStart::Pending;
   }
   return FlashSoftwareStart::NoDevice;
@@ -308,12 +314,11 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
                                     GridEffects& effects) {
   if (!flashDevice_ || *flashDevice_ != row.device) return;
   const std::int32_t code = record.eventCode;
-  if (code == kReverseFlashDoneEvent) {
-    flashReadBackSaved_ = true;
-  } else if (std::find(std::begin(kOtherReadBackDoneEvents), std::end(kOtherReadBackDoneEvents), code) !=
-             std::end(kOtherReadBackDoneEvents)) {
-    flashReadBackSaved_ = false;
-  } else if (code == kReadBackSavedEvent && flashReadBackSaved_) {
+  if (In(code, kReverseFlashEvents)) {
+    flashReadBackIsOurs_ = true;
+  } else if (In(code, kOtherReadBackEvents)) {
+    flashReadBackIsOurs_ = false;
+  } else if (code == kReadBackSavedEvent && flashReadBackIsOurs_) {
     // The read-back's file is saved: the update flash starts, once.
     effects.posts.push_back(ToPreProcessing(WM_FLASH));
     ReleaseFlash(effects);
@@ -324,7 +329,7 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
 
 void DeviceGrid::ReleaseFlash(GridEffects& effects) {
   flashDevice_.reset();
-  flashReadBackSaved_ = false;
+  flashReadBackIsOurs_ = false;
   effects.flashReleased = true;
 }
 

@@ -68,5 +68,7 @@ class DeviceGrid {
   std::array<DeviceRow, kGridRowCount> rows_{};
   ButtonIdPool buttonIds_;
   std::optional<DeviceNumber> flashDevice_;
-  bool flashReadBackSaved_ = false;  // its read-back's file is the next one saved
+  // The file saved next is the reverse flash's, not another read-back's
+  // (a RAM dump or GPS-chip read of the same device).
+  bool flashReadBackIsOurs_ = false;
 };

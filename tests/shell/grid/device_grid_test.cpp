@@ -422,14 +422,23 @@ TEST_F(FlashSoftwareTest, OtherSavedReadBacksStartNothing) {
     EXPECT_TRUE(Status(58, 5).posts.empty()) << "without Flash Software, after " << done;
   }
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  for (int done : {28, 32, 41}) {
-    Status(done, 5);
+  for (int other : {25, 28, 29, 32, 39, 41}) {
+    Status(other, 5);
+    Status(53, 5);
     GridEffects e = Status(58, 5);
-    EXPECT_TRUE(e.posts.empty()) << "while Flash Software waits, after " << done;
+    EXPECT_TRUE(e.posts.empty()) << "while Flash Software waits, after " << other;
     EXPECT_FALSE(e.flashReleased);
   }
-  Status(24, 5);
+  Status(21, 5, 1, 1, 30);
+  Status(53, 5);
   EXPECT_TRUE(PostsFlash(Status(58, 5)));
+}
+
+TEST_F(FlashSoftwareTest, AReadBackTooSmallToReportProgressStillCounts) {
+  Attach(5);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  Status(53, 5);
+  EXPECT_TRUE(PostsFlash(Status(58, 5, 1, 1, 100)));
 }
 
 TEST_F(FlashSoftwareTest, AFailedOrCancelledReadBackGivesFlashSoftwareBack) {

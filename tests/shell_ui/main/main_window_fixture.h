@@ -69,15 +69,15 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), message, w, l));
   }
 
-  // Everything posted to the window before this call has been handled:
-  // a sentinel goes through the window to the core thread's queue.
+  // Everything posted to the window before this call has been handled, and
+  // what those messages posted to the window in turn: a queued call behind
+  // them, twice.
   void FlushWindow() {
-    const platform::WParam mark = ++sentinel;
-    PostToWindow(WM_RALIX_PERCENT, mark);
-    ASSERT_TRUE(PumpUntil([&] {
-      auto m = core.queue().TakeMatching(WM_RALIX_PROGRESS, WM_RALIX_PROGRESS, 0ms);
-      return m && m->wParam == mark;
-    }));
+    for (int round = 0; round < 2; ++round) {
+      bool reached = false;
+      QMetaObject::invokeMethod(window.get(), [&reached] { reached = true; }, Qt::QueuedConnection);
+      ASSERT_TRUE(PumpUntil([&] { return reached; }));
+    }
   }
 
   void Attach(int index) {
@@ -105,7 +105,6 @@ class MainWindowTest : public ::testing::Test {
   platform::RegisteredQueue userIo;
   std::shared_ptr<CScriptedPromptService> prompts;
   std::unique_ptr<CFlashDlg> window;
-  platform::WParam sentinel = 1000;
 };
 
 }  // namespace maintest
