@@ -87,6 +87,18 @@ TEST_F(MainWindowTest, ExitEndsTheWindowWithResultZeroAndTheCoreThreadWithOne) {
   EXPECT_EQ(window->Exec(), 1);
 }
 
+TEST_F(MainWindowTest, StartsWithoutAnErrorAndWithTheSpecifiedMenus) {
+  Open();
+  FlushWindow();
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(prompts->Boxes().empty());
+  EXPECT_TRUE(Drain(pre).empty());
+  for (int id : {ID_FLASH_SOFTWARE, ID_EXIT, ID_ABOUT, ID_TOOL_FLASH_SOFTWARE}) EXPECT_NE(window->CommandAction(id), nullptr);
+  EXPECT_EQ(window->CommandAction(ID_ERROR_REPORT), nullptr);
+  EXPECT_EQ(window->CommandAction(ID_FLASH_SOFTWARE)->text(), "&Flash Software...");
+  EXPECT_EQ(window->CommandAction(ID_TOOL_FLASH_SOFTWARE)->toolTip(), "Flash Software");
+}
+
 TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
   Open();
   prompts->Script(2);  // Cancel

@@ -125,6 +125,17 @@ void CFlashDlg::SetupMenus() {
   add(file, ID_EXIT, "E&xit");
   QMenu* help = menuBar()->addMenu("&Help");
   add(help, ID_ABOUT, "&About Vexa Flash");
+  // The error report page has no menu entry of its own.
+  RemoveMenuCommand(ID_ERROR_REPORT);
+}
+
+void CFlashDlg::RemoveMenuCommand(int commandId) {
+  // A command that is not in the menu is already where it should be.
+  auto it = actions_.find(commandId);
+  if (it == actions_.end() || commandId == ID_TOOL_FLASH_SOFTWARE) return;
+  for (QMenu* menu : menuBar()->findChildren<QMenu*>()) menu->removeAction(it->second);
+  it->second->deleteLater();
+  actions_.erase(it);
 }
 
 void CFlashDlg::SetupToolbar() {

@@ -74,6 +74,7 @@ class CFlashDlg : public QMainWindow {
   void BuildMessageMap();
   void SetupMenus();
   void SetupToolbar();
+  void RemoveMenuCommand(int commandId);
   void ApplyMenuState();
   void FitWindowToRows();
 
