@@ -5,6 +5,8 @@
 
 #include "main_window_fixture.h"
 #include "platform/temp_folder.h"
+#include "shell/userio/product_selection.h"
+#include <fstream>
 
 namespace maintest {
 namespace {
@@ -62,6 +64,49 @@ TEST_F(ProductSelector, ADuplicateTagIsLoggedAndShownAsAnError) {
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].number, WM_USER_PROMPT);
   EXPECT_EQ(posted[0].wParam, 9u);
+}
+
+TEST_F(ProductSelector, TheUserIoThreadsChoiceIsShownAndAnUnknownTagInsertedInOrder) {
+  Open();
+  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SELECT_PRODUCT,
+                                          std::make_unique<ProductSelection>(ProductSelection{"radios.qlp", "radio_c"})));
+  FlushWindow();
+  EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_C");
+  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SELECT_PRODUCT,
+                                          std::make_unique<ProductSelection>(ProductSelection{"x.qlp", "RADIO_AB"})));
+  FlushWindow();
+  EXPECT_EQ(Items(), (std::vector<std::string>{"RADIO_A", "RADIO_AB", "RADIO_B", "RADIO_C"}));
+  EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_AB");
+  EXPECT_TRUE(Drain(pre).empty());
+}
+
+TEST_F(ProductSelector, ChoosingAnEntryPostsItsFileAndTag) {
+  Open();
+  window->ProductSelector()->activated(2);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_SELECT_PRODUCT);
+  auto chosen = posted[0].Take<ProductSelection>();
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->productFile, "radios.qlp");
+  EXPECT_EQ(chosen->productTag, "RADIO_C");
+}
+
+TEST_F(ProductSelector, DroppingTheListDownRescansTheFolder) {
+  GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, "RADIO_C");
+  Open();
+  ASSERT_EQ(window->ProductSelector()->currentText(), "RADIO_C");
+  std::ofstream(folder + "/new.qlp") << "product ALPHA { processor Harrow; }\n";
+  std::filesystem::remove(folder + "/radios.qlp");
+  window->ProductSelector()->showPopup();
+  window->ProductSelector()->hidePopup();
+  EXPECT_EQ(Items(), std::vector<std::string>{"ALPHA"});
+  // The shown product is gone: the first entry is chosen and posted.
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  auto chosen = posted[0].Take<ProductSelection>();
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->productTag, "ALPHA");
 }
 
 }  // namespace

@@ -32,6 +32,8 @@
 #include "shell/grid/usb_change_event.h"
 #include "shell/ui/grid/device_grid_view.h"
 #include "shell/ui/main/smartphone_ports.h"
+#include "shell/ui/main/window_control.h"
+#include "shell/userio/product_selection.h"
 #include "shell/ui/main/window_target.h"
 
 namespace {
@@ -81,6 +83,7 @@ CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   // Registered as the main window before any thread could post to it.
+  SetControlledMainWindow(this);
   target_ = std::make_unique<GuiWindowTarget>(this);
   SetMainWindow(target_->Handle());
   BuildMessageMap();
@@ -211,6 +214,7 @@ void CFlashDlg::Shutdown() {
   gridView_->Clear();
   if (target_) target_->Close();
   ClearMainWindow();
+  SetControlledMainWindow(nullptr);
 }
 
 void CFlashDlg::closeEvent(QCloseEvent* event) {
@@ -251,6 +255,7 @@ bool CFlashDlg::event(QEvent* event) {
 void CFlashDlg::BuildMessageMap() {
   map_.On(WM_QUIT_THREAD, [this](platform::Message&) { EndDialog(1); })
       .On(WM_STARTUP_CONTINUE, [this](platform::Message&) { OnStartupContinue(); })
+      .On(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnProductSelected(m); })
       .On(WM_SHOW_PRODUCT_LIST,
           [this](platform::Message&) {
             productSelector_->setFocus();
@@ -524,7 +529,21 @@ void CFlashDlg::OnProductSelChange(int index) {
   PostProductSelection(products_[static_cast<std::size_t>(index)]);
 }
 
-void CFlashDlg::PostProductSelection(const ProductEntry& entry) { (void)entry; }
+void CFlashDlg::PostProductSelection(const ProductEntry& entry) {
+  PostToTarget(PT_PREPROCESSING, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{entry.file, entry.tag}));
+}
+
+void CFlashDlg::OnProductSelected(platform::Message& message) {
+  std::unique_ptr<ProductSelection> chosen = message.Take<ProductSelection>();
+  if (!chosen) {
+    Log("Error> An error occurred while selecting the new product file");
+    ShowErrorPrompt();
+    return;
+  }
+  int index = FindProductTag(products_, chosen->productTag);
+  if (index < 0) index = InsertProductEntry(products_, {chosen->productFile, chosen->productTag});
+  FillProductSelector(index);
+}
 
 // ---- helpers -------------------------------------------------------------------
 

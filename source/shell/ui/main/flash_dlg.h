@@ -101,6 +101,7 @@ class CFlashDlg : public QMainWindow {
   void OnProductDropDown();
   void OnProductSelChange(int index);
   void PostProductSelection(const ProductEntry& entry);
+  void OnProductSelected(platform::Message& message);
 
   void Log(const std::string& line);
   void ShowErrorPrompt();

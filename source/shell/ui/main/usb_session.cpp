@@ -5,6 +5,7 @@
 #include "engine/core/app_settings.h"
 #include "engine/core/job_option_ids.h"
 #include "pellwick/pellwick.h"
+#include "platform/os_version.h"
 
 namespace {
 
@@ -50,7 +51,11 @@ std::string WindowsVersionName(const WindowsVersion& v) {
   return "Unknown";
 }
 
-WindowsVersion RunningWindowsVersion() { return WindowsVersion{true, 5, 1, ""}; }
+WindowsVersion RunningWindowsVersion() {
+  const platform::OsVersion os = platform::GetOsVersion();
+  return WindowsVersion{os.platformId == platform::kPlatformWin32Nt, static_cast<int>(os.major),
+                        static_cast<int>(os.minor), os.servicePackText};
+}
 
 void UsbSession::Start(platform::WindowHandle window, const WindowsVersion& version) {
   const std::string name = WindowsVersionName(version);

@@ -18,8 +18,7 @@ struct WindowsVersion {
   std::string servicePack;
 };
 std::string WindowsVersionName(const WindowsVersion& version);
-// The version this program runs as: the platform layer reports the
-// Windows XP class.
+// The version this program runs as, as the platform layer reports it.
 WindowsVersion RunningWindowsVersion();
 
 class UsbSession {
