@@ -117,6 +117,22 @@ TEST_F(MainWindowTest, TheRowShowsProgressThenCompleteAndErrorsWithRetry) {
   EXPECT_EQ(posted[0].wParam, 3u);
 }
 
+TEST_F(MainWindowTest, ASmartphoneTheLibraryDoesNotListShowsAsUnsupported) {
+  Open();
+  PostToWindow(WM_DEVICE_ATTACHED, 4, 3);
+  FlushWindow();
+  const int row = window->Grid().FindGridRow(151);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(window->Grid().Row(row).state, GRID_ROW_UNSUPPORTED);
+  EXPECT_EQ(window->GridView()->Label(row)->text(), "Ralix");
+  EXPECT_EQ(window->GridView()->Progress(row)->Text(), "UNSUPPORTED");
+  PostToWindow(WM_DEVICE_REMOVED, 4, 3);
+  FlushWindow();
+  EXPECT_LT(window->Grid().FindGridRow(151), 0);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"Unsupported Smartphone> Device Attached on USB4",
+                                                  "Unsupported Smartphone> Device Removed on USB4"}));
+}
+
 TEST_F(MainWindowTest, WhileMinimisedRowsWaitForTheRestore) {
   Open();
   window->showMinimized();
