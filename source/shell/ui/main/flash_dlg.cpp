@@ -1,6 +1,7 @@
 #include "shell/ui/main/flash_dlg.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -11,6 +12,7 @@
 #include <QMenuBar>
 #include <QAbstractItemView>
 #include <QMimeData>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -27,6 +29,7 @@
 #include "engine/core/prompt_request.h"
 #include "engine/prompt/prompt_service.h"
 #include "pellwick/pellwick.h"
+#include "platform/termination_signal.h"
 #include "shell/grid/main_commands.h"
 #include "shell/grid/menu_state.h"
 #include "shell/grid/usb_change_event.h"
@@ -201,7 +204,11 @@ int CFlashDlg::Exec() {
 void CFlashDlg::EndDialog(int result) {
   result_ = result;
   hide();
-  if (loop_) loop_->exit(result);
+  if (loop_) {
+    loop_->exit(result);
+  } else if (endsApplication_) {
+    QCoreApplication::quit();
+  }
 }
 
 void CFlashDlg::Shutdown() {
@@ -215,6 +222,16 @@ void CFlashDlg::Shutdown() {
   if (target_) target_->Close();
   ClearMainWindow();
   SetControlledMainWindow(nullptr);
+}
+
+void CFlashDlg::CloseOnTerminationSignal() {
+  const int descriptor = platform::WatchTerminationSignals();
+  if (descriptor < 0 || terminationNotifier_) return;
+  terminationNotifier_ = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+  connect(terminationNotifier_, &QSocketNotifier::activated, this, [this] {
+    platform::DrainTerminationSignals();
+    close();
+  });
 }
 
 void CFlashDlg::closeEvent(QCloseEvent* event) {

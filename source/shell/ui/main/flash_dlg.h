@@ -25,6 +25,7 @@ class QAction;
 class QUrl;
 class QComboBox;
 class QEventLoop;
+class QSocketNotifier;
 class QTimer;
 class QToolBar;
 class CDeviceGridView;
@@ -42,6 +43,12 @@ class CFlashDlg : public QMainWindow {
   // (0 Exit, 1 ended by the core thread, 2 closed).
   int Exec();
   void EndDialog(int result);
+  // Run by the application's own event loop instead of Exec(): ending the
+  // window ends that loop.
+  void SetEndsApplication(bool ends) { endsApplication_ = ends; }
+  // A termination request (SIGTERM, SIGINT) closes the window as its close
+  // button does, so that the program shuts down in order.
+  void CloseOnTerminationSignal();
   // Stops USB, the worker threads and the grid (once).
   void Shutdown();
 
@@ -120,6 +127,8 @@ class CFlashDlg : public QMainWindow {
   bool fillingProducts_ = false;
   bool flashEnabled_ = true;
   bool shutDown_ = false;
+  bool endsApplication_ = false;
+  QSocketNotifier* terminationNotifier_ = nullptr;
   int result_ = 2;
   QPointer<QEventLoop> loop_;
   QTimer* repaintTimer_ = nullptr;
