@@ -25,6 +25,7 @@ class QAction;
 class QUrl;
 class QComboBox;
 class QEventLoop;
+class QMenu;
 class QSocketNotifier;
 class QTimer;
 class QToolBar;
@@ -82,6 +83,7 @@ class CFlashDlg : public QMainWindow {
   void SetupMenus();
   void SetupToolbar();
   void RemoveMenuCommand(int commandId);
+  void BuildCustomMenu();
   void ApplyMenuState();
   void FitWindowToRows();
 
@@ -121,6 +123,8 @@ class CFlashDlg : public QMainWindow {
   DeviceGrid grid_;
   CDeviceGridView* gridView_ = nullptr;
   QToolBar* toolBar_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QMenu* customMenu_ = nullptr;
   QComboBox* productSelector_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<ProductEntry> products_;
