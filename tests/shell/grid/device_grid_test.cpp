@@ -394,7 +394,7 @@ TEST_F(DeviceGridTest, ResetRowMakesItReady) {
 class FlashSoftwareTest : public DeviceGridTest {
  protected:
   static bool PostsFlash(const GridEffects& e) {
-    return e.posts == std::vector<GridPost>{{PT_PREPROCESSING, WM_FLASH, 0}};
+    return e.posts == std::vector<GridPost>{{PT_PREPROCESSING, WM_FLASH, 5}};
   }
 };
 
