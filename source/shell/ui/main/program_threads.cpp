@@ -6,6 +6,9 @@
 #include "engine/core/post_target.h"
 #include "engine/core/thread_table.h"
 #include "engine/processing/core_processing_thread.h"
+#include "shell/preproc/preprocessing_thread.h"
+#include "shell/remote/remote_io_thread.h"
+#include "shell/script/script_runner.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/userio/user_io_thread.h"
 
@@ -29,5 +32,11 @@ WorkerThreadFactory ProgramWorkerThreads() {
     return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
   };
   factory.core = [] { return std::make_unique<CCoreProcessingThread>(); };
+  factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
+  factory.preProcessing = [] {
+    PreprocessingServices services;
+    services.scriptRunner = MakeScriptRunnerFactory();
+    return std::make_unique<CPreProcessingThread>(std::move(services));
+  };
   return factory;
 }
