@@ -16,6 +16,7 @@
 // - Failures return false; LastError gives the Windows error number and
 //   LastErrno the Linux one.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -144,6 +145,15 @@ class SerialPort {
   bool Read(void* buffer, std::size_t length, std::size_t& read);
   bool Write(const void* buffer, std::size_t length, std::size_t& written);
 
+  // Waits until input is queued (at once when some is) or the time-out
+  // ends; `ready` says which. False on a failure.
+  bool WaitForInput(std::uint32_t timeoutMs, bool& ready);
+  // Waits until the output queue has drained (the line has sent every byte
+  // written) or the time-out ends, sleeping as long as the queued bytes take
+  // on the line rather than spinning; `drained` says which. False on a
+  // failure.
+  bool WaitForOutputDrained(std::uint32_t timeoutMs, bool& drained);
+
   bool Purge(std::uint32_t flags);
   bool ClearError(CommStatus* status);
   bool GetModemStatus(std::uint32_t& bits);
@@ -157,12 +167,14 @@ class SerialPort {
   bool ApplyModemControls(const CommSettings& settings);
   bool ChangeModemBits(unsigned long request, int bits);
   bool WaitReadable(long long timeoutMs);
+  std::chrono::steady_clock::duration TimeToSend(std::uint32_t queued) const;
   bool ReadAvailable(std::uint8_t* out, std::size_t room, std::size_t& got, bool* ended = nullptr);
 
   int fd_ = -1;
   bool pseudoTerminal_ = false;
   TerminalLine lineAtOpen_;
   TransmitClock transmit_;  // a pseudo-terminal's transmitter
+  double lineBytesPerSecond_ = 0;  // what the line carries at the port's settings
   CommTimeouts timeouts_;
   DtrControl dtrControl_ = DtrControl::Enable;
   RtsControl rtsControl_ = RtsControl::Enable;
