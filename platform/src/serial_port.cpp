@@ -23,23 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::uint32_t WindowsError(int err) {
-  switch (err) {
-    case 0: return 0;
-    case ENOENT:
-    case ENOTDIR: return kErrorFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EBUSY:
-    case EWOULDBLOCK: return kErrorAccessDenied;
-    case EBADF: return kErrorInvalidHandle;
-    case ENOTTY:
-    case EINVAL: return kErrorInvalidParameter;
-    case EIO: return kErrorIoDevice;
-    default: return kErrorGenFailure;
-  }
-}
-
 // The device has no such line or control (a pseudo-terminal, say).
 bool IsMissingLine(int err) { return err == ENOTTY || err == EINVAL || err == EOPNOTSUPP; }
 
@@ -114,7 +97,7 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
 
 bool SerialPort::Fail(int err) {
   lastErrno_ = err;
-  lastError_ = WindowsError(err);
+  lastError_ = WindowsErrorOf(err);
   return false;
 }
 

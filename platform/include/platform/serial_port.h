@@ -22,6 +22,7 @@
 #include <string>
 
 #include "platform/transmit_clock.h"
+#include "platform/windows_error.h"
 
 namespace platform {
 
@@ -111,13 +112,6 @@ inline constexpr std::uint32_t kRlsdOn = 0x0080;
 
 enum class ModemLine { SetDtr, ClearDtr, SetRts, ClearRts, SetBreak, ClearBreak };
 
-// Windows error numbers that LastError gives.
-inline constexpr std::uint32_t kErrorFileNotFound = 2;
-inline constexpr std::uint32_t kErrorAccessDenied = 5;
-inline constexpr std::uint32_t kErrorInvalidHandle = 6;
-inline constexpr std::uint32_t kErrorGenFailure = 31;
-inline constexpr std::uint32_t kErrorInvalidParameter = 87;
-inline constexpr std::uint32_t kErrorIoDevice = 1117;
 
 class SerialPort {
  public:
