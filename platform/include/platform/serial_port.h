@@ -153,6 +153,10 @@ class SerialPort {
   bool GetModemStatus(std::uint32_t& bits);
   bool EscapeFunction(ModemLine line);
 
+  // The open descriptor, for the platform's own waits on the port
+  // (serial_events.h); -1 when closed.
+  int NativeDescriptor() const { return fd_; }
+
   std::uint32_t LastError() const { return lastError_; }
   int LastErrno() const { return lastErrno_; }
 
