@@ -3,7 +3,8 @@
 #   ./setup.sh run    install what is missing, build, and start vexaload
 #   ./setup.sh test   install what is missing, build, and run every test:
 #                     the normal build, the AddressSanitizer and
-#                     UndefinedBehaviorSanitizer build, and the fuzz targets
+#                     UndefinedBehaviorSanitizer build, the ThreadSanitizer
+#                     build, and the fuzz targets
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
@@ -71,6 +72,9 @@ case "${1:-}" in
     configure_and_build build/asan -DQUILLON_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       run_suite build/asan
+    echo "== ThreadSanitizer build"
+    configure_and_build build/tsan -DQUILLON_TSAN=ON
+    run_suite build/tsan
     echo "== fuzz targets"
     cmake -S "$top" -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

@@ -22,10 +22,17 @@ function(quillon_add_test_folder name)
   target_compile_definitions(tests_${name} PRIVATE
     QUILLON_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QUILLON_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(test_environment)
+  if(QUILLON_TSAN)
+    # Every report fails the test; the suppressions name only Qt's own
+    # uninstrumented libraries (programs the test starts inherit them).
+    list(APPEND test_environment
+         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan/qt.supp:second_deadlock_stack=1:history_size=4")
+  endif()
   gtest_discover_tests(tests_${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT 300 ENVIRONMENT "${test_environment}")
 endfunction()
 
 # quillon_add_fuzzer(NAME SOURCE file LIBS lib...)

@@ -39,7 +39,10 @@ bool FrameLink::OpenComPort(const std::string& name, std::uint32_t rate) {
   if (!port.Open("\\\\.\\" + name)) return false;
   platform::CommTimeouts timeouts;
   platform::CommSettings settings;
-  if (!port.GetTimeouts(timeouts) || !port.GetState(settings)) return false;
+  if (!port.GetTimeouts(timeouts) || !port.GetState(settings)) {
+    port.RestoreLine(port.LineFoundAtOpen());
+    return false;
+  }
   platform::CommTimeouts ours = timeouts;
   ours.ReadIntervalTimeout = 2000;
   ours.ReadTotalTimeoutMultiplier = 4;
@@ -55,9 +58,16 @@ bool FrameLink::OpenComPort(const std::string& name, std::uint32_t rate) {
   line.xonXoffIn = false;
   line.dtrControl = platform::DtrControl::Enable;
   line.rtsControl = platform::RtsControl::Enable;
-  if (!port.SetTimeouts(ours) || !port.SetState(line)) return false;
+  if (!port.SetTimeouts(ours) || !port.SetState(line)) {
+    port.RestoreLine(port.LineFoundAtOpen());
+    return false;
+  }
+  // Bytes that an earlier session left unread (the rest of a reply that
+  // was refused, say) must not be taken for this session's replies.
+  port.Purge(platform::kPurgeRxClear);
   savedTimeouts_ = timeouts;
   savedSettings_ = settings;
+  savedLine_ = port.LineFoundAtOpen();
   port_ = std::move(port);
   return true;
 }
@@ -67,6 +77,8 @@ void FrameLink::CloseComPort() {
   platform::SleepMs(kCloseDelayMs);
   port_.SetTimeouts(savedTimeouts_);
   port_.SetState(savedSettings_);
+  // The line as the port's user had it, cooked or raw, at its own rate.
+  port_.RestoreLine(savedLine_);
   port_.Close();
 }
 

@@ -38,7 +38,8 @@ class FrameLink {
   // Opens the port ("COMn") at the rate: 8 data bits, no parity, one stop
   // bit, no flow control, DTR and RTS on; read time-outs of 2000 ms between
   // bytes and 4 ms per byte plus 2000 ms in all. The previous time-outs and
-  // line settings are kept and put back by Close.
+  // line settings (the terminal's own modes too) are kept and put back by
+  // Close. Input left from before is dropped.
   bool OpenComPort(const std::string& name, std::uint32_t rate);
   // Waits 200 ms, puts the saved settings back and closes the port.
   void CloseComPort();
@@ -63,6 +64,7 @@ class FrameLink {
   platform::SerialPort port_;
   platform::CommTimeouts savedTimeouts_;
   platform::CommSettings savedSettings_;
+  platform::TerminalLine savedLine_;
   bool readMode_ = false;
   bool verbose_ = false;
 };

@@ -60,6 +60,7 @@ bool TargetRequests::Exchange(const std::vector<std::uint8_t>& request, std::siz
 bool TargetRequests::StatusExchange(const std::vector<std::uint8_t>& request, TargetStatus& status) {
   if (!Exchange(request, kStatusReply)) return false;
   status = last_ = StatusAt(reply_);
+  slotsTakenSince_ = 0;
   return true;
 }
 
@@ -67,6 +68,7 @@ bool TargetRequests::BufferExchange(const std::vector<std::uint8_t>& request, st
                                     TargetStatus& status) {
   if (!Exchange(request, kBufferReply)) return false;
   status = last_ = StatusAt(reply_);
+  slotsTakenSince_ = 0;
   buffer = reply_[6];
   return true;
 }
@@ -133,13 +135,21 @@ bool TargetRequests::EraseSector(std::uint32_t offset, std::uint32_t size) {
   std::vector<std::uint8_t> request{0x16};
   PutU32(request, offset);
   PutU32(request, size);
-  return Exchange(request, 1);
+  return SlotExchange(request);
 }
 
 bool TargetRequests::EraseChip(std::uint32_t size) {
   std::vector<std::uint8_t> request{0x18};
   PutU32(request, size);
-  return Exchange(request, 1);
+  return SlotExchange(request);
+}
+
+// A request that queues a command on the target and answers without a
+// status: the slot it takes is counted until the next status.
+bool TargetRequests::SlotExchange(const std::vector<std::uint8_t>& request) {
+  if (!Exchange(request, 1)) return false;
+  ++slotsTakenSince_;
+  return true;
 }
 
 bool TargetRequests::ReadToBuffer(std::uint32_t offset, std::uint32_t size, std::uint8_t& buffer,
@@ -151,7 +161,7 @@ bool TargetRequests::ReadToBuffer(std::uint32_t offset, std::uint32_t size, std:
 }
 
 bool TargetRequests::WriteGroup(std::uint8_t firstBuffer, std::uint8_t count, TargetStatus& status) {
-  if (last_.freeSlots < static_cast<int>(count) && !RequestSlots(count, status)) return false;
+  if (KnownFreeSlots() < static_cast<int>(count) && !RequestSlots(count, status)) return false;
   return StatusExchange({0x1C, firstBuffer, count}, status);
 }
 
@@ -196,7 +206,7 @@ bool TargetRequests::DownloadToBuffer(std::uint32_t offset, const std::uint8_t* 
 
 bool TargetRequests::DownloadAndWrite(std::uint32_t offset, const std::uint8_t* data, std::size_t length,
                                       std::size_t available, BlockCoders& coders, TargetStatus& status) {
-  if (last_.freeSlots <= 0 && !RequestSlots(1, status)) return false;
+  if (KnownFreeSlots() <= 0 && !RequestSlots(1, status)) return false;
   return StatusExchange(BlockRequest(0x24, 0x26, 0x32, offset, data, length, available, coders), status);
 }
 

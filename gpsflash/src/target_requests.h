@@ -48,6 +48,8 @@ class TargetRequests {
     divisor_ = divisor == 0 ? 1 : divisor;
   }
   const TargetStatus& LastStatus() const { return last_; }
+  // The free command slots of the last status, less those taken since.
+  int KnownFreeSlots() const { return last_.freeSlots - slotsTakenSince_; }
 
   bool SetBaud(std::uint32_t rate);
   bool GetBusWidth(std::uint8_t& width);
@@ -91,6 +93,7 @@ class TargetRequests {
   // Sends the payload and takes the reply; `expected` 0 takes any length.
   bool Exchange(const std::vector<std::uint8_t>& request, std::size_t expected, bool flag = false);
   bool StatusExchange(const std::vector<std::uint8_t>& request, TargetStatus& status);
+  bool SlotExchange(const std::vector<std::uint8_t>& request);
   bool BufferExchange(const std::vector<std::uint8_t>& request, std::uint8_t& buffer, TargetStatus& status);
   // The request payload for one block in the form the compression mode picks.
   std::vector<std::uint8_t> BlockRequest(std::uint8_t rawCode, std::uint8_t huffmanCode, std::uint8_t lzssCode,
@@ -104,6 +107,10 @@ class TargetRequests {
   std::uint32_t divisor_ = 1;
   std::vector<std::uint8_t> reply_;
   TargetStatus last_;
+  // Command slots taken by requests whose replies carry no status (the
+  // erases) since last_ came; the free slots the host can count on are
+  // last_'s less these.
+  int slotsTakenSince_ = 0;
 };
 
 }  // namespace ambrel

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -118,6 +119,52 @@ bool MakeRaw(int fd) {
   termios2 t{};
   if (ioctl(fd, TCGETS2, &t) != 0) return false;
   SetRaw(t);
+  return ioctl(fd, TCSETS2, &t) == 0;
+}
+
+static_assert(sizeof(termios2) <= sizeof(TerminalLine::bytes), "a terminal line does not fit its record");
+
+bool SaveLine(int fd, TerminalLine& line) {
+  termios2 t{};
+  line.valid = false;
+  if (ioctl(fd, TCGETS2, &t) != 0) return false;
+  std::memcpy(line.bytes, &t, sizeof t);
+  line.valid = true;
+  return true;
+}
+
+bool RestoreLine(int fd, const TerminalLine& line) {
+  if (!line.valid) {
+    errno = EINVAL;
+    return false;
+  }
+  termios2 t{};
+  std::memcpy(&t, line.bytes, sizeof t);
+  return ioctl(fd, TCSETS2, &t) == 0;
+}
+
+bool ReadModes(int fd, TerminalModes& modes) {
+  termios2 t{};
+  if (ioctl(fd, TCGETS2, &t) != 0) return false;
+  modes.baudRate = OutputRate(t);
+  modes.cooked = (t.c_lflag & ICANON) != 0;
+  return true;
+}
+
+bool WriteModes(int fd, const TerminalModes& modes) {
+  termios2 t{};
+  if (ioctl(fd, TCGETS2, &t) != 0) return false;
+  if (modes.cooked) {
+    t.c_iflag |= ICRNL | BRKINT;
+    t.c_oflag |= OPOST;
+    t.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ISIG | IEXTEN;
+  } else {
+    SetRaw(t);
+  }
+  t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+  t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+  t.c_ispeed = modes.baudRate;
+  t.c_ospeed = modes.baudRate;
   return ioctl(fd, TCSETS2, &t) == 0;
 }
 

@@ -15,6 +15,13 @@ bool ReadLineSettings(int fd, CommSettings& settings);
 bool WriteLineSettings(int fd, const CommSettings& settings);
 // Raw mode with the settings that are there, as a fresh open needs it.
 bool MakeRaw(int fd);
+// The whole line, and putting it back.
+bool SaveLine(int fd, TerminalLine& line);
+bool RestoreLine(int fd, const TerminalLine& line);
+// The rate and whether the line is cooked; writing cooked turns on line
+// editing, echo, signals and output processing as a terminal's defaults do.
+bool ReadModes(int fd, TerminalModes& modes);
+bool WriteModes(int fd, const TerminalModes& modes);
 // Drops the unread input, the unsent output, or both.
 bool FlushQueues(int fd, bool input, bool output);
 

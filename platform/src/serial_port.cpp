@@ -94,14 +94,18 @@ SerialPort::SerialPort(SerialPort&& other) noexcept { *this = std::move(other); 
 
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
   if (this != &other) {
-    Close();
+    // A port that holds nothing has nothing to close (and no failure to keep).
+    if (IsOpen()) Close();
     fd_ = std::exchange(other.fd_, -1);
+    lineAtOpen_ = other.lineAtOpen_;
     pseudoTerminal_ = other.pseudoTerminal_;
     transmit_ = other.transmit_;
     timeouts_ = other.timeouts_;
     dtrControl_ = other.dtrControl_;
     rtsControl_ = other.rtsControl_;
     dsrOutFlow_ = other.dsrOutFlow_;
+    lastError_ = other.lastError_;
+    lastErrno_ = other.lastErrno_;
   }
   return *this;
 }
@@ -125,8 +129,11 @@ bool SerialPort::Open(const std::string& name) {
     return Fail(err == EWOULDBLOCK ? EBUSY : err);
   }
   ::ioctl(fd, TIOCEXCL);
+  TerminalLine found;
+  detail::SaveLine(fd, found);  // none where the device is no terminal
   detail::MakeRaw(fd);  // fails only where the device is no terminal; SetState then says so
   fd_ = fd;
+  lineAtOpen_ = found;
   pseudoTerminal_ = IsPseudoTerminalSlave(fd);
   transmit_ = TransmitClock{};
   timeouts_ = {};
@@ -172,6 +179,12 @@ bool SerialPort::ApplyModemControls(const CommSettings& settings) {
   const bool rts = settings.rtsControl == RtsControl::Enable || settings.rtsControl == RtsControl::Handshake;
   return EscapeFunction(dtr ? ModemLine::SetDtr : ModemLine::ClearDtr) &&
          EscapeFunction(rts ? ModemLine::SetRts : ModemLine::ClearRts);
+}
+
+bool SerialPort::RestoreLine(const TerminalLine& line) {
+  if (!IsOpen()) return Fail(EBADF);
+  if (!detail::RestoreLine(fd_, line)) return Fail(errno);
+  return true;
 }
 
 bool SerialPort::GetTimeouts(CommTimeouts& timeouts) const {
@@ -358,6 +371,36 @@ bool SerialPort::EscapeFunction(ModemLine line) {
       return true;
   }
   return Fail(EINVAL);
+}
+
+namespace {
+
+// Opens a terminal only to look at or change its line, without taking it.
+class TerminalHandle {
+ public:
+  explicit TerminalHandle(const std::string& name)
+      : fd_(::open(ResolvePortName(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~TerminalHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TerminalHandle(const TerminalHandle&) = delete;
+  TerminalHandle& operator=(const TerminalHandle&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool ReadTerminalModes(const std::string& name, TerminalModes& modes) {
+  TerminalHandle terminal(name);
+  return terminal.fd() >= 0 && detail::ReadModes(terminal.fd(), modes);
+}
+
+bool WriteTerminalModes(const std::string& name, const TerminalModes& modes) {
+  TerminalHandle terminal(name);
+  return terminal.fd() >= 0 && detail::WriteModes(terminal.fd(), modes);
 }
 
 }  // namespace platform

@@ -77,6 +77,25 @@ struct CommStatus {
   std::uint32_t outQueue = 0;
 };
 
+// A terminal's whole line as the system keeps it: rate and framing, and the
+// terminal's own modes (line editing, echo, character translation) that the
+// line settings above have no word for. Opaque; only the serial port reads
+// and writes it.
+struct TerminalLine {
+  alignas(8) unsigned char bytes[64] = {};
+  bool valid = false;
+};
+
+// What a user's terminal program leaves on a port, for tools and tests that
+// look at or prepare a port from outside: the rate, and whether the line is
+// cooked (input edited by lines and echoed) rather than raw.
+struct TerminalModes {
+  std::uint32_t baudRate = 0;
+  bool cooked = false;
+};
+bool ReadTerminalModes(const std::string& name, TerminalModes& modes);
+bool WriteTerminalModes(const std::string& name, const TerminalModes& modes);
+
 // Purge flags.
 inline constexpr std::uint32_t kPurgeTxAbort = 0x0001;
 inline constexpr std::uint32_t kPurgeRxAbort = 0x0002;
@@ -117,6 +136,11 @@ class SerialPort {
   bool GetTimeouts(CommTimeouts& timeouts) const;
   bool SetTimeouts(const CommTimeouts& timeouts);
 
+  // The line as Open found it, before it made the line raw; putting it
+  // back restores the terminal exactly as its user had left it.
+  const TerminalLine& LineFoundAtOpen() const { return lineAtOpen_; }
+  bool RestoreLine(const TerminalLine& line);
+
   bool Read(void* buffer, std::size_t length, std::size_t& read);
   bool Write(const void* buffer, std::size_t length, std::size_t& written);
 
@@ -141,6 +165,7 @@ class SerialPort {
 
   int fd_ = -1;
   bool pseudoTerminal_ = false;
+  TerminalLine lineAtOpen_;
   TransmitClock transmit_;  // a pseudo-terminal's transmitter
   CommTimeouts timeouts_;
   DtrControl dtrControl_ = DtrControl::Enable;

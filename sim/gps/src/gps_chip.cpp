@@ -13,6 +13,8 @@ using std::chrono::milliseconds;
 constexpr std::uint8_t kAck = 0x06;
 constexpr std::uint8_t kNak = 0x15;
 constexpr std::size_t kMaxHostPayload = 4093;
+// Beyond the 1277 payload bytes that a host's receive buffer takes.
+constexpr std::size_t kOversizedPayload = 1400;
 constexpr std::uint32_t kBlock = 1024;
 constexpr std::uint32_t kRomRate = 38400;
 constexpr unsigned kMaxReplySends = 9;
@@ -287,6 +289,7 @@ void GpsChip::ServeOne(ByteLink& link, FrameReader& reader) {
 void GpsChip::SendReply(ByteLink& link, FrameReader& reader, const Reply& reply) {
   const std::vector<std::uint8_t> good = Frame(reply.payload, reply.flag);
   bool finished = false;
+  if (SendOversized(link, reader, reply)) return;
   for (unsigned sent = 0; sent < kMaxReplySends; ++sent) {
     std::vector<std::uint8_t> frame = good;
     {
@@ -317,6 +320,24 @@ void GpsChip::SendReply(ByteLink& link, FrameReader& reader, const Reply& reply)
     resetAfterReply_ = false;
     Reset();
   }
+}
+
+// A reply that announces more payload than any host buffer holds, padded
+// to the length it announces and sent once; the host's answer ends it.
+bool GpsChip::SendOversized(ByteLink& link, FrameReader& reader, const Reply& reply) {
+  {
+    std::lock_guard lock(mutex_);
+    if (faults_.oversizedReplies == 0) return false;
+    --faults_.oversizedReplies;
+    Log("sent an oversized reply");
+  }
+  std::vector<std::uint8_t> payload = reply.payload;
+  payload.resize(kOversizedPayload, 0x00);
+  const std::vector<std::uint8_t> frame = Frame(payload, reply.flag);
+  link.Write(frame.data(), frame.size());
+  bool finished = false;
+  reader.Get(kFrameGap, finished);
+  return true;
 }
 
 void GpsChip::HandleBaseband(ByteLink& link, FrameReader& reader) {
@@ -689,7 +710,7 @@ std::optional<unsigned> GpsChip::AllocateBuffer() {
 // finish before it takes the new one; only a queue that never moves leaves
 // no room.
 bool GpsChip::MakeRoom(unsigned slots) {
-  if (FreeSlots() < slots) Advance(true, 0, slots);
+  if (FreeSlots() < slots && options_.waitsForSlots) Advance(true, 0, slots);
   return FreeSlots() >= slots;
 }
 

@@ -9,7 +9,22 @@
 namespace radiosim {
 namespace {
 
-constexpr std::array<std::uint32_t, 3> kSpeedByCode{115200, 230400, 460800};
+// Rate codes of the speed switch, shared by both UARTs: the host link's
+// working speeds and the GPS chip's rates.
+struct SpeedCode {
+  std::uint8_t code;
+  std::uint32_t rate;
+};
+constexpr std::array<SpeedCode, 6> kSpeedCodes{{
+    {0, 115200}, {1, 230400}, {2, 460800}, {3, 57600}, {5, 38400}, {6, 307200}}};
+constexpr std::uint8_t kHostUart = 0;
+constexpr std::uint8_t kGpsUart = 1;
+
+std::optional<std::uint32_t> SpeedOfCode(std::uint8_t code) {
+  for (const auto& entry : kSpeedCodes)
+    if (entry.code == code) return entry.rate;
+  return std::nullopt;
+}
 // Byte 3 of a text reply marks the text that follows.
 constexpr std::uint8_t kTextReplyMark = 0x03;
 // How far a text runs on without its zero under the long-text fault.
@@ -26,6 +41,7 @@ const FlashingKernel::Entry FlashingKernel::kHandlers[] = {
     {0x01, 0x06, &FlashingKernel::ReadFlash},
     {0x01, 0x07, &FlashingKernel::EraseRange},
     {0x03, 0x00, &FlashingKernel::Reset},
+    {0x03, 0x01, &FlashingKernel::PassThrough},
     {0x03, 0x03, &FlashingKernel::StatusRequest},
     {0x03, 0x04, &FlashingKernel::TargetName},
     {0x04, 0x00, &FlashingKernel::MagicKeyStart},
@@ -57,7 +73,7 @@ KernelOutcome FlashingKernel::Handle(std::span<const std::uint8_t> request, Cloc
   const auto custom = config_.customReplies.find(std::vector<std::uint8_t>(request.begin(), request.end()));
   if (custom != config_.customReplies.end()) {
     Note("kernel custom request answered");
-    return {Text(request, custom->second), std::nullopt, false};
+    return {Text(request, custom->second), std::nullopt, false, false, std::nullopt};
   }
   if (request.size() < 2) return Failure(request, kStatusUnsupportedOpcode);
   bool groupKnown = false;
@@ -91,13 +107,13 @@ KernelOutcome FlashingKernel::Failure(std::span<const std::uint8_t> request, con
   char text[48];
   std::snprintf(text, sizeof text, "kernel failure %04X: ", error.word);
   Note(text + Transcript::Hex(error.details));
-  return {ReplyHead(request, 1), std::nullopt, false};
+  return {ReplyHead(request, 1), std::nullopt, false, false, std::nullopt};
 }
 
 KernelOutcome FlashingKernel::Success(std::span<const std::uint8_t> request, std::span<const std::uint8_t> body) {
   auto reply = ReplyHead(request, 0);
   reply.insert(reply.end(), body.begin(), body.end());
-  return {std::move(reply), std::nullopt, false};
+  return {std::move(reply), std::nullopt, false, false, std::nullopt};
 }
 
 std::vector<std::uint8_t> FlashingKernel::Text(std::span<const std::uint8_t> request,
@@ -112,7 +128,7 @@ std::vector<std::uint8_t> FlashingKernel::Text(std::span<const std::uint8_t> req
 }
 
 KernelOutcome FlashingKernel::Reset(std::span<const std::uint8_t>) {
-  return {std::nullopt, std::nullopt, true};
+  return {std::nullopt, std::nullopt, true, false, std::nullopt};
 }
 
 KernelOutcome FlashingKernel::StatusRequest(std::span<const std::uint8_t> request) {
@@ -123,7 +139,7 @@ KernelOutcome FlashingKernel::StatusRequest(std::span<const std::uint8_t> reques
 }
 
 KernelOutcome FlashingKernel::TargetName(std::span<const std::uint8_t> request) {
-  return {Text(request, TextReply(config_.targetName)), std::nullopt, false};
+  return {Text(request, TextReply(config_.targetName)), std::nullopt, false, false, std::nullopt};
 }
 
 KernelOutcome FlashingKernel::MagicKeyStart(std::span<const std::uint8_t> request) {
@@ -140,16 +156,32 @@ KernelOutcome FlashingKernel::MagicKeyFinish(std::span<const std::uint8_t> reque
 }
 
 KernelOutcome FlashingKernel::SpeedSwitch(std::span<const std::uint8_t> request) {
-  // 05 00 uart code: UART 0 is the link to the host; no reply is sent.
-  if (request.size() < 4 || request[2] != 0) {
+  // 05 00 uart code. UART 0 is the link to the host: no reply is sent, the
+  // new speed holds from the next byte. UART 1 is the GPS chip's side: the
+  // reply's status says whether the rate was taken.
+  if (request.size() < 4 || (request[2] != kHostUart && request[2] != kGpsUart)) {
     status_.Set(kStatusUnsupportedUart);
     return {};
   }
-  if (request[3] >= kSpeedByCode.size()) {
+  const std::uint8_t uart = request[2];
+  const std::optional<std::uint32_t> rate = SpeedOfCode(request[3]);
+  if (uart == kGpsUart) {
+    if (!rate) return Failure(request, kStatusUnsupportedBaudRate);
+    KernelOutcome outcome = Success(request);
+    outcome.uartBRate = *rate;
+    return outcome;
+  }
+  if (!rate) {
     status_.Set(kStatusUnsupportedBaudRate);
     return {};
   }
-  return {std::nullopt, kSpeedByCode[request[3]], false};
+  return {std::nullopt, *rate, false, false, std::nullopt};
+}
+
+KernelOutcome FlashingKernel::PassThrough(std::span<const std::uint8_t> request) {
+  KernelOutcome outcome = Success(request);
+  outcome.passThrough = true;
+  return outcome;
 }
 
 }  // namespace radiosim

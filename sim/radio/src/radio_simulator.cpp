@@ -45,6 +45,7 @@ void RadioSimulator::PowerOn() {
 }
 
 void RadioSimulator::EnterFirmware() {
+  EndPassThrough();
   mode_ = RadioMode::Firmware;
   rate_ = kFirmwareRate;
   frameReader_.Abandon();
@@ -72,6 +73,72 @@ void RadioSimulator::AttachHost(HostLink* link) {
   link_ = link;
 }
 
+void RadioSimulator::AttachUartB(UartBPeer* peer) {
+  std::lock_guard lock(mutex_);
+  uartB_ = peer;
+}
+
+void RadioSimulator::FromUartB(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return;
+  std::lock_guard lock(mutex_);
+  if (!passThrough_ || mode_ != RadioMode::Kernel) {
+    Note("uart b lost: " + Transcript::Hex(bytes));
+    return;
+  }
+  Pending out;
+  out.toHost.assign(bytes.begin(), bytes.end());
+  chipBytesSinceHostFrame_ += bytes.size();
+  Note("uart b to host");
+  Emit(out);
+}
+
+bool RadioSimulator::PassThroughActive() const {
+  std::lock_guard lock(mutex_);
+  return passThrough_;
+}
+
+std::uint32_t RadioSimulator::UartBRate() const {
+  std::lock_guard lock(mutex_);
+  return uartBRate_;
+}
+
+void RadioSimulator::EndPassThrough() {
+  passThrough_ = false;
+  gpsFrameLengthNext_ = false;
+  gpsFrameLeft_ = 0;
+  uartBRate_ = kUartBResetRate;
+  if (uartB_ != nullptr) uartB_->RateChanged(uartBRate_);
+}
+
+void RadioSimulator::FeedPassThrough(std::uint8_t byte, Pending& out, std::vector<std::uint8_t>& toUartB) {
+  // The host's GPS-chip frames start with a flag bit and a 15-bit length, so
+  // their first byte never has the kernel's 0xF high nibble; its verdict on
+  // a reply is a lone 0x06 or 0x15.
+  constexpr std::uint8_t kGpsAck = 0x06;
+  constexpr std::uint8_t kGpsNak = 0x15;
+  if (gpsFrameLeft_ > 0) {
+    --gpsFrameLeft_;
+    toUartB.push_back(byte);
+    return;
+  }
+  if (gpsFrameLengthNext_) {
+    gpsFrameLengthNext_ = false;
+    gpsFrameLeft_ = (static_cast<std::size_t>(gpsFrameFirst_ & 0x7Fu) << 8 | byte) + 1;
+    toUartB.push_back(byte);
+    return;
+  }
+  if (frameReader_.InFrame() || (byte & 0xF0) == 0xF0) {
+    FeedSerialKernel(byte, out);
+    return;
+  }
+  toUartB.push_back(byte);
+  const bool verdict = (byte == kGpsAck || byte == kGpsNak) && chipBytesSinceHostFrame_ > 1;
+  chipBytesSinceHostFrame_ = 0;
+  if (verdict) return;
+  gpsFrameFirst_ = byte;
+  gpsFrameLengthNext_ = true;
+}
+
 void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t hostRate,
                              Clock::time_point now) {
   if (bytes.empty()) return;
@@ -97,9 +164,12 @@ void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t 
   Note("rx " + RateText(hostRate) + ": " + Transcript::Hex(bytes));
 
   Pending out;
+  std::vector<std::uint8_t> toUartB;
   for (auto byte : bytes) {
     if (mode_ == RadioMode::BootLoader)
       FeedBootLoader(byte, out);
+    else if (mode_ == RadioMode::Kernel && passThrough_ && config_.link == LinkKind::Serial)
+      FeedPassThrough(byte, out, toUartB);
     else if (mode_ == RadioMode::Firmware)
       FeedFirmware(byte, out);
     else if (config_.link == LinkKind::Serial)
@@ -112,6 +182,10 @@ void RadioSimulator::Receive(std::span<const std::uint8_t> bytes, std::uint32_t 
     if (!skipped.empty()) Note("skipped: " + Transcript::Hex(skipped));
   }
   Emit(out);
+  if (!toUartB.empty()) {
+    Note("to uart b at " + std::to_string(uartBRate_) + ": " + std::to_string(toUartB.size()) + " bytes");
+    if (uartB_ != nullptr) uartB_->FromHost(toUartB, uartBRate_);
+  }
 }
 
 void RadioSimulator::Emit(Pending& out) {
@@ -128,9 +202,12 @@ void RadioSimulator::AbandonPartial() {
   if (frameReader_.InFrame() || usbReader_.InMessage()) Note("kernel partial request abandoned");
   frameReader_.Abandon();
   usbReader_.Abandon();
+  gpsFrameLengthNext_ = false;
+  gpsFrameLeft_ = 0;
 }
 
 void RadioSimulator::EnterBootLoader() {
+  EndPassThrough();
   mode_ = RadioMode::BootLoader;
   rate_ = kBootLoaderRate;
   bootLoader_ = BootLoader(config_.bootLoader, config_.link, config_.ramSize);
@@ -140,6 +217,7 @@ void RadioSimulator::EnterBootLoader() {
 }
 
 void RadioSimulator::EnterKernel(std::uint32_t rate) {
+  EndPassThrough();
   mode_ = RadioMode::Kernel;
   rate_ = rate;
   frameReader_.Abandon();
@@ -239,6 +317,15 @@ void RadioSimulator::RunRequest(const std::vector<std::uint8_t>& request, Pendin
                                                       : EncodeUsbReply(reply, damage);
       out.toHost.insert(out.toHost.end(), encoded.begin(), encoded.end());
     }
+  }
+  if (outcome.passThrough && !passThrough_) {
+    passThrough_ = true;
+    Note("uart b handed through");
+  }
+  if (outcome.uartBRate) {
+    uartBRate_ = *outcome.uartBRate;
+    Note("uart b speed " + std::to_string(uartBRate_));
+    if (uartB_ != nullptr) uartB_->RateChanged(uartBRate_);
   }
   if (outcome.newRate) {
     // The acknowledgement still leaves at the old rate.

@@ -57,6 +57,8 @@ void CKernel::CopySettings(const KernelSettingsRecord& settings) {
 int CKernel::LoadDeviceSettings(const KernelSettingsRecord& settings) {
   BusyHold hold(busy_);
   if (!hold.held()) return kKernelBusy;
+  // The last operation's thread may still be delivering its closing event.
+  JoinWorker();
   CopySettings(settings);
   return kKernelOk;
 }
@@ -143,8 +145,7 @@ void CKernel::ReportProgress(DeviceEventCode code, std::int64_t done, std::int64
   NotifyEvent(event);
 }
 
-void CKernel::ReportClosing(const ClosingEvents& events, int result) {
-  if (!events.reported) return;
+DeviceEvent CKernel::ClosingEvent(const ClosingEvents& events, int result) const {
   DeviceEvent event;
   event.device = device_;
   event.listA = listA_;
@@ -159,8 +160,9 @@ void CKernel::ReportClosing(const ClosingEvents& events, int result) {
     event.argument = result;
     event.errorDetails = &errorDetails_;
   }
-  NotifyEvent(event);
+  return event;
 }
+
 
 int CKernel::QueryTargetStatus(CCommChannel& channel) {
   const auto request = StatusRequest();
@@ -182,6 +184,9 @@ int CKernel::StartOperation(int mode, bool clearsAbort, const ClosingEvents& eve
                             CRegionList* listA, CRegionList* listB) {
   int idle = 0;
   if (!busy_.compare_exchange_strong(idle, 1)) return kKernelBusy;
+  // The last operation's thread may still be delivering its closing event,
+  // which carries the lists and error details; wait until it is done.
+  JoinWorker();
   listA_ = listA;
   listB_ = listB;
   if (clearsAbort) abort_ = 0;
@@ -189,15 +194,13 @@ int CKernel::StartOperation(int mode, bool clearsAbort, const ClosingEvents& eve
     case kRunInline:
       return RunWorker(events, steps);
     case kRunOnThread:
-      JoinWorker();
       try {
+        std::lock_guard lock(workerMutex_);
         worker_ = LaunchWorkerThread([this, events, steps = std::move(steps)] { RunWorker(events, steps); });
       } catch (const std::system_error&) {
         // Without its thread the operation never runs: free the object
         // and say so, rather than stay busy for ever.
-        busy_ = 0;
-        ReportClosing(events, kKernelUnknownError);
-        return kKernelUnknownError;
+        return FinishOperation(events, kKernelUnknownError);
       }
       return kKernelOk;
     default:
@@ -215,17 +218,41 @@ int CKernel::RunWorker(const ClosingEvents& events, const Worker& steps) {
   } catch (...) {
     result = kKernelUnknownError;
   }
+  return FinishOperation(events, result);
+}
+
+int CKernel::FinishOperation(const ClosingEvents& events, int result) {
+  // The closing event is complete, with this operation's lists, error
+  // details and owner, before the object is free for the next operation
+  // or a new set-up; delivering it then reads nothing of the object. The
+  // owner's answer to a closing event is not an abort: there is nothing
+  // left to stop, and the flag must not reach the next operation.
+  if (!events.reported) {
+    busy_ = 0;
+    return result;
+  }
+  const DeviceEvent closing = ClosingEvent(events, result);
+  const KernelEventCallback owner = callback_;
   busy_ = 0;
-  ReportClosing(events, result);
+  if (owner) {
+    owner(closing);
+  }
   return result;
 }
 
 void CKernel::JoinWorker() {
-  if (!worker_.joinable()) return;
-  if (worker_.get_id() == std::this_thread::get_id())
-    worker_.detach();
+  std::thread finished;
+  {
+    // A starter that has just launched a thread holds the lock until the
+    // thread is stored.
+    std::lock_guard lock(workerMutex_);
+    finished = std::move(worker_);
+  }
+  if (!finished.joinable()) return;
+  if (finished.get_id() == std::this_thread::get_id())
+    finished.detach();
   else
-    worker_.join();
+    finished.join();
 }
 
 int CKernel::StartCommCheck(int mode) {

@@ -255,7 +255,9 @@ class CKernel {
 
  private:
   void CopySettings(const KernelSettingsRecord& settings);
-  void ReportClosing(const ClosingEvents& events, int result);
+  DeviceEvent ClosingEvent(const ClosingEvents& events, int result) const;
+  // Clears busy and reports the closing event; returns the result.
+  int FinishOperation(const ClosingEvents& events, int result);
   void JoinWorker();
   static void BootProgressThunk(void* context, const BootProgress* progress);
 
@@ -281,5 +283,6 @@ class CKernel {
   CRegionList* listA_ = nullptr;
   CRegionList* listB_ = nullptr;
   std::string smartphoneFile_;
+  std::mutex workerMutex_;  // guards worker_ between its launch and its join
   std::thread worker_;
 };

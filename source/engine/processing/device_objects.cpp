@@ -66,6 +66,8 @@ KernelSettingsRecord MakeKernelSettings(const CJobOptions& options, DeviceNumber
 }
 
 CDeviceObjects::~CDeviceObjects() {
+  orvix_.reset();
+  GetBufferRegistry().Release(orvixKernel_);
   for (auto& held : flashpacks_) {
     held.object.reset();
     ReleaseKernels(held.kernels);
@@ -107,6 +109,39 @@ CFlashpack* CDeviceObjects::PrepareFlashpack(const CJobOptions& options, DeviceN
                                              const CKernelImageSlots& kernels) {
   if (!IsSlotDevice(device)) return nullptr;
   return Prepare(flashpacks_[device], options, device, kernels, "CFlashpack");
+}
+
+COrvix* CDeviceObjects::PrepareOrvix(const CJobOptions& options, DeviceNumber device,
+                                     const CKernelImageSlots& kernels) {
+  if (!orvix_) orvix_ = std::make_unique<COrvix>();
+  OrvixSettingsRecord record;
+  record.device = device;
+  record.baudRate = options.GetIntParam(OPTION_BAUD_RATE);
+  record.baudDivisor = options.GetIntParam(OPTION_DIVISOR_VALUE);
+  record.comPort = options.GetIntParam(OPTION_SERIAL_PORT) + 1;
+  record.harrowKernel = SlotOf(kernels, KERNEL_SLOT_HARROW_USB);
+  record.callback = &OnDeviceEvent;
+  record.chipSelect = static_cast<std::uint32_t>(options.GetIntParam(OPTION_ORVIX_CHIP_SELECT));
+  record.chipOffset = static_cast<std::uint32_t>(options.GetIntParam(OPTION_ORVIX_CHIP_OFFSET));
+  record.programmingOption = static_cast<std::uint32_t>(options.GetIntParam(OPTION_ORVIX_PROGRAMMING_OPTION));
+  record.chipSelectionEnabled = options.GetIntParam(OPTION_ORVIX_ENABLE_CHIP_SELECTION);
+  std::uint8_t* fresh = kernels[KERNEL_SLOT_HARROW_USB].buffer;
+  GetBufferRegistry().AddRef(fresh);
+  const int result = orvix_->LoadSettings(record);
+  if (result == kKernelBusy) {
+    // One object serves every device: while it works for one, another
+    // device's set-up must not touch it.
+    GetBufferRegistry().Release(fresh);
+    return nullptr;
+  }
+  if (result != kKernelOk) {
+    GetBufferRegistry().Release(fresh);
+    ReportSetUpFailure("COrvix", device);
+    return orvix_.get();
+  }
+  GetBufferRegistry().Release(orvixKernel_);
+  orvixKernel_ = fresh;
+  return orvix_.get();
 }
 
 CKernel* CDeviceObjects::KernelOf(DeviceNumber device) const {

@@ -12,6 +12,7 @@
 #include "engine/core/job_options.h"
 #include "engine/flashpack/flashpack.h"
 #include "engine/link/kernel.h"
+#include "engine/orvix/orvix.h"
 #include "engine/processing/kernel_image_slots.h"
 
 class CDeviceObjects {
@@ -28,6 +29,10 @@ class CDeviceObjects {
   CKernel* PrepareKernel(const CJobOptions& options, DeviceNumber device, const CKernelImageSlots& kernels);
   CFlashpack* PrepareFlashpack(const CJobOptions& options, DeviceNumber device,
                                const CKernelImageSlots& kernels);
+
+  // Sets up the one GPS-chip object that serves every device; null only
+  // when it is busy with another device's operation (nothing changes then).
+  COrvix* PrepareOrvix(const CJobOptions& options, DeviceNumber device, const CKernelImageSlots& kernels);
 
   CKernel* KernelOf(DeviceNumber device) const;
   CFlashpack* FlashpackOf(DeviceNumber device) const;
@@ -46,6 +51,8 @@ class CDeviceObjects {
 
   std::array<Held<CKernel>, DEVICE_SLOT_COUNT> kernels_{};
   std::array<Held<CFlashpack>, DEVICE_SLOT_COUNT> flashpacks_{};
+  std::unique_ptr<COrvix> orvix_;
+  std::uint8_t* orvixKernel_ = nullptr;
 };
 
 // The settings record of a device from a job's options and the kernels.

@@ -265,10 +265,35 @@ void CJobStarters::StartCustomCommand(JobQueueEntry& entry, const DispatchContex
                 FailedEventOfJob(entry.jobCode));
 }
 
-void CJobStarters::StartOrvix(JobQueueEntry& entry, const DispatchContext&) {
-  // The GPS-chip device object is not part of this build.
-  Log(DevicePrefix(entry.device) + "The GPS-chip operation is not available in this build");
-  PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
+void CJobStarters::StartOrvix(JobQueueEntry& entry, const DispatchContext& context) {
+  const std::int32_t failedEvent = FailedEventOfJob(entry.jobCode);
+  CJobOptions* options = entry.payload.Get<CJobOptions>();
+  if (auto* file = entry.payload.Get<FileJobPayload>()) options = &file->options;
+  if (auto* read = entry.payload.Get<ReadBackPayload>()) options = &read->options;
+  COrvix* orvix = options ? objects_.PrepareOrvix(*options, entry.device, context.kernels) : nullptr;
+  if (!orvix) {
+    PostStarterFailure(entry.device, failedEvent, options ? kKernelBusy : kUnknownErrorCode);
+    return;
+  }
+  switch (entry.jobCode) {
+    case WM_ORVIX_FLASH: {
+      Log(DevicePrefix(entry.device) + "Starting Orvix Flash");
+      FailIfRefused(orvix->StartProgram(entry.payload.Get<FileJobPayload>()->imageFileName, kRunOnThread), entry.device,
+                    failedEvent);
+      return;
+    }
+    case WM_ORVIX_ERASE:
+      Log(DevicePrefix(entry.device) + "Starting Orvix Erase");
+      FailIfRefused(orvix->StartErase(kRunOnThread), entry.device, failedEvent);
+      return;
+    default: {
+      Log(DevicePrefix(entry.device) + "Starting Orvix Reverse Flash");
+      auto* read = entry.payload.Get<ReadBackPayload>();
+      if (!read->regions) read->regions = MakeRegionList();
+      FailIfRefused(orvix->StartRead(read->regions.get(), kRunOnThread), entry.device, failedEvent);
+      return;
+    }
+  }
 }
 
 // ---- flashpacks ---------------------------------------------------------------

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "com_pointing_nowhere.h"
+#include "engine/core/region_list.h"
 #include "kernel_fixture.h"
 
 namespace {
@@ -114,6 +119,94 @@ TEST(KernelThreadStart, FailureClearsBusyAndIsReported) {
   EXPECT_EQ(events[0].code, 5);
   EXPECT_EQ(events[0].argument, 1);
   EXPECT_EQ(kernel.SetLinkMode(kLinkUsb), 0);
+}
+
+// A custom command record whose request names it, on a port that does not
+// open: each operation ends at once with its closing event.
+struct CommandRecord {
+  explicit CommandRecord(std::uint8_t tag) : request{tag, 0x00} {
+    list.Add(0, static_cast<std::uint32_t>(request.size()), request.data());
+    list.Add(0, static_cast<std::uint32_t>(reply.size()), reply.data());
+  }
+  std::array<std::uint8_t, 2> request;
+  std::array<std::uint8_t, 8> reply{};
+  CRegionList list;
+};
+
+// Each operation's closing event carries that operation's own list, also
+// when the next operation starts the moment the object is free again.
+TEST(KernelClosingEvent, CarriesItsOwnListsWhenTheNextJobStartsAtOnce) {
+  ComPointingNowhere nowhere(RadioOnCom::kComNumber);
+  ASSERT_TRUE(nowhere.ready());
+  KernelImages images;
+  EventRecorder unused;
+  std::mutex mutex;
+  std::vector<std::pair<std::int32_t, const CRegionList*>> closings;
+  KernelSettingsRecord settings = SerialSettings(kChipBisel, 115200, 1, images, unused);
+  settings.callback = [&](const DeviceEvent& event) {
+    if (event.eventCode == EVENT_CUSTOM_COMMAND_FAILED || event.eventCode == EVENT_CUSTOM_COMMAND_DONE) {
+      std::lock_guard lock(mutex);
+      closings.emplace_back(event.eventCode, event.listA);
+    }
+    return 0;
+  };
+  CKernel kernel(settings);
+  CommandRecord first(0x11);
+  CommandRecord second(0x22);
+  constexpr int kRounds = 40;
+  std::vector<const CRegionList*> started;
+  for (int round = 0; round < kRounds; ++round) {
+    CRegionList* list = round % 2 ? &second.list : &first.list;
+    // Start again as soon as the object takes a start.
+    const bool taken = Eventually([&] { return kernel.StartCustomCommand(list, kRunOnThread) == kKernelOk; });
+    ASSERT_TRUE(taken) << "round " << round;
+    started.push_back(list);
+  }
+  ASSERT_TRUE(Eventually([&] {
+    std::lock_guard lock(mutex);
+    return closings.size() == kRounds;
+  }));
+  std::lock_guard lock(mutex);
+  for (int round = 0; round < kRounds; ++round) {
+    EXPECT_EQ(closings[round].first, EVENT_CUSTOM_COMMAND_FAILED) << "round " << round;
+    EXPECT_EQ(closings[round].second, started[round]) << "round " << round;
+  }
+}
+
+// A set-up that comes while the last operation's thread is still handing
+// its closing event to the owner waits until the owner has it.
+TEST(KernelClosingEvent, SetUpWaitsUntilTheClosingEventIsDelivered) {
+  ComPointingNowhere nowhere(RadioOnCom::kComNumber);
+  ASSERT_TRUE(nowhere.ready());
+  KernelImages images;
+  EventRecorder recorder;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool inClosing = false;
+  bool closingDelivered = false;
+  KernelSettingsRecord settings = SerialSettings(kChipBisel, 115200, 1, images, recorder);
+  settings.callback = [&](const DeviceEvent& event) {
+    if (event.eventCode != EVENT_COMM_CHECK_FAILED) return 0;
+    std::unique_lock lock(mutex);
+    inClosing = true;
+    changed.notify_all();
+    // Holds the closing event a while; the set-up below must not end
+    // before it is delivered. Nothing releases the hold early.
+    changed.wait_for(lock, std::chrono::milliseconds(300), [] { return false; });
+    closingDelivered = true;
+    return 0;
+  };
+  CKernel kernel(settings);
+  ASSERT_EQ(kernel.StartCommCheck(kRunOnThread), kKernelOk);
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return inClosing; }));
+  }
+  ASSERT_TRUE(Eventually([&] { return kernel.GetBusyState() == kKernelOk; }));
+  EXPECT_EQ(kernel.LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images, recorder)), kKernelOk);
+  std::lock_guard lock(mutex);
+  EXPECT_TRUE(closingDelivered);
+  EXPECT_EQ(kernel.ChipFamily(), kChipHarrow);
 }
 
 }  // namespace

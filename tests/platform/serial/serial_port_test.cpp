@@ -266,6 +266,38 @@ TEST_F(SerialPortTest, HostCanCloseAndReopenWhileTheFarEndStays) {
   EXPECT_EQ(seen, 0x42);
 }
 
+TEST_F(SerialPortTest, TheLineFoundAtOpenCanBePutBackWhole) {
+  ASSERT_TRUE(port_.Close());
+  ASSERT_TRUE(platform::WriteTerminalModes(pty_.SlavePath(), {9600, true}));
+  ASSERT_TRUE(port_.Open(pty_.SlavePath()));
+  platform::TerminalModes modes;
+  ASSERT_TRUE(platform::ReadTerminalModes(pty_.SlavePath(), modes));
+  EXPECT_FALSE(modes.cooked);  // the port works raw
+  CommSettings s;
+  s.baudRate = 115200;
+  ASSERT_TRUE(port_.SetState(s));
+  ASSERT_TRUE(port_.RestoreLine(port_.LineFoundAtOpen()));
+  ASSERT_TRUE(platform::ReadTerminalModes(pty_.SlavePath(), modes));
+  EXPECT_TRUE(modes.cooked);
+  EXPECT_EQ(modes.baudRate, 9600u);
+}
+
+TEST_F(SerialPortTest, AMovedPortKeepsItsLineAndReportsNoFailure) {
+  SerialPort moved(std::move(port_));
+  EXPECT_TRUE(moved.IsOpen());
+  EXPECT_FALSE(port_.IsOpen());
+  EXPECT_EQ(moved.LastError(), 0u);
+  SerialPort assigned;
+  assigned = std::move(moved);
+  EXPECT_EQ(assigned.LastError(), 0u);
+  const std::uint8_t b = 0x5A;
+  std::size_t n = 0;
+  ASSERT_TRUE(assigned.Write(&b, 1, n));
+  std::uint8_t seen = 0;
+  EXPECT_EQ(pty_.ReadExact(&seen, 1, 2s), 1u);
+  EXPECT_EQ(seen, 0x5A);
+}
+
 TEST(SerialPortOpen, MissingDeviceIsFileNotFound) {
   serial_testing::TempFolder dir;
   SerialPort port;

@@ -54,6 +54,8 @@ struct ChipFaults {
   unsigned nakRequests = 0;        // the next good requests are answered NAK (but served; the
                                    // reply waits for the host's 0x15)
   bool stall = false;              // queued commands never complete
+  unsigned oversizedReplies = 0;   // the next replies announce more payload than a host can take
+                                   // (sent once each, padded to the length announced)
 };
 
 struct ChipTimings {
@@ -67,6 +69,10 @@ struct ChipOptions {
   std::uint32_t flashBase = 0x40000000;  // where the part answers
   unsigned targetBuffers = 8;
   unsigned commandSlots = 16;
+  // A command that finds every command slot taken waits for the queue
+  // (true), or is refused with the error flag set, as a driver that counts
+  // on the host to ask for slots first does (false).
+  bool waitsForSlots = true;
   std::optional<bool> chipEraseSupported;  // default: the JEDEC parts only
   std::uint32_t rateDivisor = 1;           // host rate = chip rate / divisor
   ChipTimings timings;
@@ -142,6 +148,7 @@ class GpsChip {
   std::optional<unsigned> AllocateBuffer();
   bool TakeSlot();
   bool MakeRoom(unsigned slots);
+  bool SendOversized(ByteLink& link, FrameReader& reader, const Reply& reply);
   void Enqueue(const Command& command);
   void Advance(bool force, unsigned wantBuffers, unsigned wantSlots);
   void Execute(const Command& command);

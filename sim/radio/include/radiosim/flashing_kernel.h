@@ -27,6 +27,8 @@ struct KernelOutcome {
   std::optional<std::vector<std::uint8_t>> reply;  // nothing: the request takes no reply
   std::optional<std::uint32_t> newRate;            // the kernel moves to this nominal rate
   bool reset = false;                              // the radio restarts in its boot loader
+  bool passThrough = false;                        // UART B is handed through to the GPS chip
+  std::optional<std::uint32_t> uartBRate;          // UART B (the GPS chip's side) moves to this rate
 };
 
 // The data area (FDI) region that the last 07 00 request set up.
@@ -77,12 +79,14 @@ class FlashingKernel {
   FlashFault TakeFlashFault(int request);
   // Group 03: control.
   KernelOutcome Reset(std::span<const std::uint8_t> request);
+  KernelOutcome PassThrough(std::span<const std::uint8_t> request);
   KernelOutcome StatusRequest(std::span<const std::uint8_t> request);
   KernelOutcome TargetName(std::span<const std::uint8_t> request);
   // Group 04: magic key.
   KernelOutcome MagicKeyStart(std::span<const std::uint8_t> request);
   KernelOutcome MagicKeyFinish(std::span<const std::uint8_t> request);
-  // Group 05: speed and smart flash switch.
+  // Group 05: speed of UART A (the host) or UART B (the GPS chip), smart
+  // flash switch.
   KernelOutcome SpeedSwitch(std::span<const std::uint8_t> request);
   KernelOutcome SmartFlashSwitch(std::span<const std::uint8_t> request);
   // Group 06: smart flash queries.

@@ -22,6 +22,7 @@
 #include "radiosim/kernel_framing.h"
 #include "radiosim/radio_config.h"
 #include "radiosim/transcript.h"
+#include "radiosim/uart_b_peer.h"
 
 namespace radiosim {
 
@@ -31,6 +32,8 @@ enum class RadioMode { BootLoader, Kernel, Firmware };
 class RadioSimulator {
  public:
   using Clock = std::chrono::steady_clock;
+  // UART B's rate at power-on: the GPS chip's own.
+  static constexpr std::uint32_t kUartBResetRate = 38400;
 
   explicit RadioSimulator(RadioConfig config);
   RadioSimulator(const RadioSimulator&) = delete;
@@ -38,6 +41,15 @@ class RadioSimulator {
 
   // Where replies go; nullptr detaches (replies are then only transcribed).
   void AttachHost(HostLink* link);
+  // What sits behind UART B (the GPS chip); nullptr detaches it. The peer
+  // must outlive its attachment.
+  void AttachUartB(UartBPeer* peer);
+  // Bytes from UART B's peer: while UART B is handed through they go on to
+  // the host; otherwise they are lost.
+  void FromUartB(std::span<const std::uint8_t> bytes);
+  // Whether the kernel has handed UART B through, and UART B's bit rate.
+  bool PassThroughActive() const;
+  std::uint32_t UartBRate() const;
 
   // Bytes from the host. hostRate is the bit rate the host's port is set
   // to (0 when the transport has none, as over USB).
@@ -100,6 +112,8 @@ class RadioSimulator {
   void TakeDownload(KernelDownload download, Pending& out);
   void FeedSerialKernel(std::uint8_t byte, Pending& out);
   void FeedUsbKernel(std::uint8_t byte, Pending& out);
+  void FeedPassThrough(std::uint8_t byte, Pending& out, std::vector<std::uint8_t>& toUartB);
+  void EndPassThrough();
   void RunRequest(const std::vector<std::uint8_t>& request, Pending& out);
   void PowerOn();
   ReplyDamage TakeReplyDamage(int request);
@@ -123,6 +137,19 @@ class RadioSimulator {
   std::vector<KernelDownload> downloads_;
   int kernelStarts_ = 0;
   std::optional<Clock::time_point> lineQuietAt_;  // when the bytes received so far were carried
+  // UART B: its peer, its rate, whether it is handed through, and where the
+  // host's GPS-chip frame being passed on stands (its length is read from
+  // its first two bytes, so its body never passes for a kernel frame).
+  UartBPeer* uartB_ = nullptr;
+  std::uint32_t uartBRate_ = kUartBResetRate;
+  bool passThrough_ = false;
+  bool gpsFrameLengthNext_ = false;
+  std::uint8_t gpsFrameFirst_ = 0;
+  std::size_t gpsFrameLeft_ = 0;
+  // Bytes the chip sent since the host's last frame: after a reply (more
+  // than the chip's one-byte acknowledgement) a lone 0x06 or 0x15 from the
+  // host is its verdict on that reply, not the start of a frame.
+  std::size_t chipBytesSinceHostFrame_ = 0;
   Clock::time_point now_{};
 };
 

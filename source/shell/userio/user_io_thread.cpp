@@ -1,0 +1,662 @@
+#include "shell/userio/user_io_thread.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/core/app_settings.h"
+#include "engine/core/job_payloads.h"
+#include "engine/core/job_request.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/core/prompt_request.h"
+#include "engine/core/status_report.h"
+#include "engine/product/copy_product_record.h"
+#include "engine/product/product_file_parser.h"
+#include "engine/prompt/prompt_service.h"
+#include "engine/quillon_exception.h"
+#include "platform/file_finder.h"
+#include "platform/file_io.h"
+#include "shell/config/config_file.h"
+#include "shell/config/decimal_text.h"
+#include "shell/config/set_option.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/error_report_address.h"
+#include "shell/userio/prompt_kind.h"
+#include "shell/userio/set_option_tokens.h"
+
+namespace {
+
+// Private to this thread: a prompt's answer, {serial, result}.
+constexpr std::uint32_t kPromptAnswered = WM_APP + 0xB0;
+
+constexpr const char* kEnableAutoEraseText =
+    "Auto erase flash memory is not enabled\r\nDo you wish to enable auto erase and continue";
+constexpr const char* kCompleteText = "Processing complete";
+constexpr const char* kRerunScriptText = "Processing complete. Rerun script?";
+constexpr const char* kSelectProductFailed = "Error> An error occurred while selecting the new product file";
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string CurrentDirectory() {
+  std::error_code ec;
+  const auto path = std::filesystem::current_path(ec);
+  return ec ? std::string() : path.string();
+}
+
+std::string Quoted(const std::string& text) { return " \"" + text + "\" "; }
+
+// Messages that the thread handles while a prompt is open, as a modal loop
+// lets them through; everything else waits until the prompt closes.
+bool IsHandledWhilePromptOpen(std::uint32_t number) {
+  return number == WM_LOG_LINE || number == WM_SET_STATUS || number == WM_STATUS_TEXT ||
+         number == WM_REFRESH_TITLE;
+}
+
+template <class Data>
+Data& DialogOf(PromptCall& call) {
+  return std::get<Data>(call.dialog);
+}
+
+}  // namespace
+
+CUserIOThread::CUserIOThread(CAppSettings& settings, UserIoSeams seams)
+    : settings_(settings), seams_(std::move(seams)) {
+  BuildMessageMap();
+}
+
+CUserIOThread::~CUserIOThread() = default;
+
+std::string CUserIOThread::ConfigFilePath() const {
+  std::lock_guard lock(pathsMutex_);
+  return configPath_;
+}
+
+std::string CUserIOThread::LogFilePath() const {
+  std::lock_guard lock(pathsMutex_);
+  return logPath_;
+}
+
+void CUserIOThread::BuildMessageMap() {
+  Map()
+      .On(WM_USER_PROMPT, [this](platform::Message& m) { OnUserPrompt(m); })
+      .On(WM_SET_OPTION, [this](platform::Message& m) { OnSetOption(m); })
+      .On(WM_SAVE_OPTIONS, [this](platform::Message&) { OnSaveOptions(); })
+      .On(WM_RESTORE_OPTIONS, [this](platform::Message&) { OnRestoreOptions(); })
+      .On(WM_STATUS_TEXT, [this](platform::Message& m) { OnStatusText(m); })
+      .On(WM_REFRESH_TITLE, [this](platform::Message&) { OnRefreshTitle(); })
+      .On(WM_LOG_LINE, [this](platform::Message& m) { OnLogLine(m); })
+      .On(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnSelectProductFile(m.Take<ProductSelection>()); })
+      .On(WM_DOWNLOAD_PRODUCT_FILES, [this](platform::Message& m) { OnDownloadProductFiles(m); })
+      .On(WM_QUERY, [this](platform::Message& m) { OnQuery(m); })
+      .On(WM_APPLY_ALWAYS_ON_TOP, [this](platform::Message&) { OnApplyAlwaysOnTop(); })
+      .On(WM_QUIT_THREAD, [this](platform::Message&) { OnQuit(); })
+      .On(WM_SET_STATUS, [this](platform::Message& m) { OnSetStatus(m); })
+      .On(WM_RELOAD_CUSTOM_MENU, [this](platform::Message&) { OnReloadCustomMenu(); })
+      .On(kPromptAnswered, [](platform::Message&) {});  // a late answer of a prompt no longer waited for
+}
+
+void CUserIOThread::Log(std::string text) const { PostLogLine(std::move(text)); }
+
+// ---- start-up and end ------------------------------------------------------
+
+bool CUserIOThread::InitInstance() {
+  bool errorFlag = false;
+  workingDirectory_ = CurrentDirectory() + "/";
+  settings_.SetAppString(APP_STRING_WORKING_DIRECTORY, workingDirectory_);
+
+  const std::string title = settings_.GetAppString(APP_STRING_WINDOW_TITLE);
+  {
+    std::lock_guard lock(pathsMutex_);
+    configPath_ = workingDirectory_ + title + ".cfg";
+    logPath_ = workingDirectory_ + title + ".log";
+  }
+  log_.emplace(logPath_, seams_.clock);
+  if (!log_->RemoveAtStartup()) errorFlag = true;
+
+  title_ = title;
+  shownTitle_ = title;
+  titlePrefix_.clear();
+
+  try {
+    if (seams_.loadCustomMenu) seams_.loadCustomMenu();
+  } catch (...) {
+  }
+  PostToTarget(PT_MAIN_WINDOW, WM_REBUILD_CUSTOM_MENU);
+  platform::PostThreadMessage(Id(), WM_REFRESH_TITLE);
+
+  SetConfigDefaults(settings_);
+  SyncConfigFile(0, configPath_, settings_);
+  // RESTORE_OPTIONS before any SAVE_OPTIONS gives back the start-up options.
+  settings_.SaveOptionsSnapshot();
+
+  try {
+    ReadProductFile();
+  } catch (...) {
+    errorFlag = true;
+  }
+
+  status_ = RunStatus{RUN_IDLE, "Startup"};
+
+  const std::string productFile = settings_.GetStringParam(OPTION_PRODUCT_FILE);
+  if (FileExists(workingDirectory_ + productFile)) {
+    PostToTarget(PT_MAIN_WINDOW, WM_SELECT_PRODUCT,
+                 std::make_unique<ProductSelection>(
+                     ProductSelection{productFile, settings_.GetStringParam(OPTION_PRODUCT_TAG)}));
+  }
+  PostToTarget(PT_MAIN_WINDOW, WM_STARTUP_CONTINUE);
+
+  const int previousSuspendCount = seams_.resumeRemoteIo ? seams_.resumeRemoteIo() : 1;
+  if (previousSuspendCount != 1) {
+    Log("Error> Invalid RemoteIO response - remote operations disabled");
+    PostErrorPrompt();
+  } else if (errorFlag) {
+    PostErrorPrompt();
+  }
+  return true;
+}
+
+int CUserIOThread::ExitInstance() { return platform::WorkerThread::ExitInstance(); }
+
+void CUserIOThread::OnQuit() {
+  // A configuration that cannot be written is logged; the quit goes on.
+  try {
+    WriteConfiguration();
+  } catch (...) {
+  }
+  PostQuitMessage(0);
+}
+
+void CUserIOThread::WriteConfiguration() { SyncConfigFile(1, configPath_, settings_); }
+
+// ---- idle, title and status ------------------------------------------------
+
+bool CUserIOThread::OnIdle(long) {
+  if (shownTitle_ != title_) {
+    const std::string text = titlePrefix_ + shownTitle_;
+    // ERROR ends only with STATUS RESET.
+    if (status_.state != RUN_ERROR) status_ = RunStatus{RUN_BUSY, text};
+    SetMainWindowTitle(text);
+  }
+  if (log_) log_->GuardSize();
+  return false;
+}
+
+void CUserIOThread::SetMainWindowTitle(const std::string& title) {
+  if (seams_.mainWindow) seams_.mainWindow->SetTitle(title);
+}
+
+void CUserIOThread::OnRefreshTitle() {
+  shownTitle_ = title_;
+  SetMainWindowTitle(shownTitle_);
+}
+
+void CUserIOThread::OnStatusText(platform::Message& message) {
+  const auto count = static_cast<long>(message.lParam);
+  if (auto text = message.Take<std::string>()) shownTitle_ = *text;
+  if (shownTitle_.find("s19") != std::string::npos || shownTitle_.find("Bootloading 0") != std::string::npos ||
+      shownTitle_.find("Bootloading 100") != std::string::npos) {
+    SetMainWindowTitle(titlePrefix_ + shownTitle_);
+  }
+  if (count > 1) titlePrefix_ = std::to_string(count) + " ";
+  else if (count == 1) titlePrefix_.clear();
+}
+
+void CUserIOThread::OnSetStatus(platform::Message& message) {
+  auto report = message.Take<StatusReport>();
+  if (!report || status_.state == RUN_ERROR) return;
+  status_.state = static_cast<RunState>(report->state);
+  status_.text = report->text;
+  if (status_.state == RUN_ERROR && status_.text.empty()) {
+    try {
+      status_.text = log_->GetLastLogError();
+    } catch (...) {
+      // No log to read the error from.
+      status_.text = CLogFile::kUndefinedError;
+    }
+  }
+}
+
+void CUserIOThread::OnApplyAlwaysOnTop() {
+  if (seams_.mainWindow) seams_.mainWindow->SetAlwaysOnTop(settings_.GetIntParam(OPTION_ALWAYS_ON_TOP) != 0);
+}
+
+void CUserIOThread::OnLogLine(platform::Message& message) {
+  if (auto text = message.Take<std::string>()) {
+    if (log_) log_->WriteLogLine(*text);
+  }
+}
+
+void CUserIOThread::OnReloadCustomMenu() {
+  try {
+    if (seams_.loadCustomMenu) seams_.loadCustomMenu();
+  } catch (...) {
+  }
+  PostToTarget(PT_MAIN_WINDOW, WM_REBUILD_CUSTOM_MENU);
+}
+
+void CUserIOThread::OnDownloadProductFiles(platform::Message& message) {
+  try {
+    if (seams_.downloadProductFiles) seams_.downloadProductFiles(message.wParam != 0);
+  } catch (...) {
+  }
+}
+
+// ---- SET, SAVE_OPTIONS, RESTORE_OPTIONS ------------------------------------
+
+void CUserIOThread::OnSetOption(platform::Message& message) {
+  bool done = false;
+  try {
+    if (auto tokens = message.Take<SetOptionTokens>()) {
+      SetOptionContext context{settings_, workingDirectory_, [this] { ReadProductFile(); },
+                               [this] { WriteConfiguration(); }};
+      done = ApplySetOption(*tokens, context);
+    }
+  } catch (...) {
+    done = false;
+  }
+  PostToTarget(PT_PREPROCESSING, WM_SET_OPTION_REPLY, done ? 1 : 0);
+}
+
+void CUserIOThread::OnSaveOptions() {
+  bool done = true;
+  try {
+    settings_.SaveOptionsSnapshot();
+  } catch (...) {
+    done = false;
+  }
+  PostToTarget(PT_PREPROCESSING, WM_SAVE_OPTIONS_REPLY, done ? 1 : 0);
+}
+
+void CUserIOThread::OnRestoreOptions() {
+  bool done = true;
+  try {
+    settings_.RestoreOptionsSnapshot();
+    WriteConfiguration();
+  } catch (...) {
+    done = false;
+  }
+  PostToTarget(PT_PREPROCESSING, WM_RESTORE_OPTIONS_REPLY, done ? 1 : 0);
+}
+
+// ---- prompts ---------------------------------------------------------------
+
+void CUserIOThread::OnUserPrompt(platform::Message& message) {
+  std::unique_ptr<PromptRequest> request = message.Take<PromptRequest>();
+  std::unique_ptr<FlashpackManagerPrompt> manager;
+  if (!request) {
+    manager = message.Take<FlashpackManagerPrompt>();
+    if (!manager) return;
+    request = std::make_unique<PromptRequest>(manager->request);
+  }
+  if (seams_.mainWindow) seams_.mainWindow->BringToForeground();
+  int result = 0;
+  try {
+    if (manager) {
+      auto call = std::make_shared<PromptCall>();
+      call->kind = PROMPT_FLASHPACK_MANAGER;
+      call->caption = title_;
+      call->dialog = FlashpackManagerDialogData{manager->manager, manager->device};
+      manager.reset();  // the pair is freed before the dialog opens
+      result = RunPrompt(std::move(call));
+    } else {
+      result = ShowPrompt(*request, message);
+    }
+  } catch (...) {
+    result = kAnswerAbort;
+  }
+  if (request->wantReply == 1) PostToTarget(request->replyTarget, WM_PROMPT_REPLY, static_cast<platform::WParam>(result));
+  if (promptDepth_ == 0) DrainDeferred();
+}
+
+int CUserIOThread::ShowBox(const std::string& text, std::uint32_t style, PromptKind kind) {
+  auto call = std::make_shared<PromptCall>();
+  call->kind = kind;
+  call->caption = title_;
+  call->text = text;
+  call->style = style;
+  return RunPrompt(std::move(call));
+}
+
+int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& message) {
+  auto call = std::make_shared<PromptCall>();
+  call->kind = request.kind;
+  call->caption = title_;
+  // The asker's record for kinds 0, 1 and 3 travels by address; the asker
+  // keeps it and waits for the reply.
+  void* askerRecord = reinterpret_cast<void*>(message.lParam);
+  switch (request.kind) {
+    case PROMPT_ERASE_SECTORS: {
+      const SectorList given = settings_.GetSectorList();
+      call->dialog = EraseSectorsDialogData{given, given};
+      const int result = RunPrompt(call);
+      if (result == kAnswerOk && askerRecord != nullptr) {
+        *static_cast<SectorList*>(askerRecord) = DialogOf<EraseSectorsDialogData>(*call).chosen;
+      }
+      return result;
+    }
+    case PROMPT_REVERSE_FLASH_SECTORS: {
+      const SectorList given = settings_.GetSectorList();
+      call->dialog = ReverseFlashDialogData{given, "", 21, given};
+      const int result = RunPrompt(call);
+      if (result == kAnswerOk && askerRecord != nullptr) {
+        const auto& chosen = DialogOf<ReverseFlashDialogData>(*call);
+        auto& payload = *static_cast<ReadBackPayload*>(askerRecord);
+        payload.outputAddress = ParseAutoBase(chosen.startAddress);
+        payload.recordLength = chosen.recordLength;
+        SectorList list = given;
+        list.sectors.insert(list.sectors.end(), chosen.chosen.sectors.begin(), chosen.chosen.sectors.end());
+        list.magicKeyPartition = chosen.chosen.magicKeyPartition;
+        list.processorName = chosen.chosen.processorName;
+        payload.options.SetSectorList(list);
+      }
+      return result;
+    }
+    case PROMPT_FLASHPACK_MANAGER:
+      call->dialog = FlashpackManagerDialogData{};
+      return RunPrompt(call);
+    case PROMPT_ORVIX_REVERSE_FLASH: {
+      call->dialog = OrvixReverseFlashDialogData{};
+      const int result = RunPrompt(call);
+      if (result == kAnswerOk && askerRecord != nullptr) {
+        const auto& chosen = DialogOf<OrvixReverseFlashDialogData>(*call);
+        auto& range = *static_cast<OrvixReadBackRange*>(askerRecord);
+        range.beginAddress = ParseAutoBase(chosen.beginAddress);
+        range.endAddress = ParseAutoBase(chosen.endAddress);
+        range.recordLength = chosen.recordLength;
+      }
+      return result;
+    }
+    case PROMPT_OPTIONS: {
+      call->dialog = OptionsDialogData{&settings_};
+      const int result = RunPrompt(call);
+      if (result == kAnswerOk) {
+        OnApplyAlwaysOnTop();
+        WriteConfiguration();
+      }
+      return result;
+    }
+    case PROMPT_ORVIX_OPTIONS: {
+      call->dialog = OrvixOptionsDialogData{settings_.GetIntParam(OPTION_ORVIX_ENABLE_CHIP_SELECTION),
+                                            settings_.GetIntParam(OPTION_ORVIX_CHIP_SELECT),
+                                            settings_.GetIntParam(OPTION_ORVIX_CHIP_OFFSET),
+                                            settings_.GetIntParam(OPTION_ORVIX_PROGRAMMING_OPTION)};
+      const int result = RunPrompt(call);
+      if (result == kAnswerOk) {
+        const auto& chosen = DialogOf<OrvixOptionsDialogData>(*call);
+        settings_.SetIntParam(OPTION_ORVIX_ENABLE_CHIP_SELECTION, chosen.enableChipSelection);
+        settings_.SetIntParam(OPTION_ORVIX_CHIP_SELECT, chosen.chipSelect);
+        settings_.SetIntParam(OPTION_ORVIX_CHIP_OFFSET, chosen.chipOffset);
+        settings_.SetIntParam(OPTION_ORVIX_PROGRAMMING_OPTION, chosen.programmingOption);
+        WriteConfiguration();
+      }
+      return result;
+    }
+    case PROMPT_ABOUT:
+      call->dialog = AboutDialogData{};
+      return RunPrompt(call);
+    case PROMPT_ERROR_REPORT:
+      call->text = ErrorReportAddress(std::nullopt);
+      call->dialog = ErrorReportData{};
+      RunPrompt(call);
+      return 0;
+    case PROMPT_ENABLE_AUTO_ERASE:
+      return ShowBox(kEnableAutoEraseText, kStyleYesNo | kIconQuestion, request.kind);
+    case PROMPT_ERROR:
+      return ShowBox(log_->GetLastLogError(), kStyleOk | kIconStop, request.kind);
+    case PROMPT_RETRY_CANCEL:
+      return ShowBox(log_->GetLastLogError(), kStyleRetryCancel | kIconStop, request.kind);
+    case PROMPT_COMPLETE:
+      return ShowBox(kCompleteText, kStyleOk | kIconInformation, request.kind);
+    case PROMPT_RERUN_SCRIPT:
+      return ShowBox(kRerunScriptText, kStyleYesNo | kIconInformation, request.kind);
+    default:
+      return 0;  // a kind outside 0 to 12 shows nothing
+  }
+}
+
+int CUserIOThread::RunPrompt(std::shared_ptr<PromptCall> call) {
+  auto service = seams_.prompts ? seams_.prompts : GetShellPromptService();
+  if (!service) return DefaultAnswerFor(*call);
+  const std::uint64_t serial = ++promptSerial_;
+  const platform::ThreadId self = Id();
+  ++promptDepth_;
+  struct DepthGuard {
+    int& depth;
+    ~DepthGuard() { --depth; }
+  } guard{promptDepth_};
+  service->Begin(std::move(call), [self, serial](int result) {
+    platform::PostThreadMessage(self, kPromptAnswered, static_cast<platform::WParam>(serial),
+                                static_cast<platform::LParam>(result));
+  });
+  for (;;) {
+    std::optional<platform::Message> message = Queue().Get();
+    if (!message) return kAnswerAbort;  // the queue was closed
+    if (message->number == kPromptAnswered) {
+      if (message->wParam == serial) return static_cast<int>(message->lParam);
+      continue;  // an answer that nobody waits for any more
+    }
+    HandleWhilePromptOpen(std::move(*message));
+  }
+}
+
+void CUserIOThread::HandleWhilePromptOpen(platform::Message message) {
+  // Once one message waits, every later one waits behind it, so the order
+  // in which messages are handled never changes.
+  if (deferred_.empty() && IsHandledWhilePromptOpen(message.number)) {
+    Map().Dispatch(message);
+  } else {
+    deferred_.push_back(std::move(message));
+  }
+}
+
+void CUserIOThread::DrainDeferred() {
+  while (!deferred_.empty()) {
+    platform::Message message = std::move(deferred_.front());
+    deferred_.pop_front();
+    if (message.number == platform::kQuitMessage) {
+      // The loop's own quit: everything behind it would never run.
+      deferred_.clear();
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (!Map().Dispatch(message)) OnUnhandledMessage(message);
+  }
+}
+
+// ---- queries ---------------------------------------------------------------
+
+void CUserIOThread::OnQuery(platform::Message& message) {
+  auto request = message.Take<QueryRequest>();
+  if (!request) return;
+  std::string answer;
+  try {
+    switch (request->kind) {
+      case QUERY_DIRECTORY: answer = ChangeWorkingDirectory(request->argument); break;
+      case QUERY_LIST_FILES: answer = ListDirectory(request->argument); break;
+      case QUERY_LIST_PRODUCT_TAGS: answer = ListProductTags(); break;
+      case QUERY_FLASH_DETAILS: answer = GetFlashDetails(); break;
+      case QUERY_DELETE: answer = QueueDeleteFile(request->argument); break;
+      case QUERY_STATUS: answer = QueryStatus(request->argument); break;
+      default: break;
+    }
+  } catch (...) {
+    answer.clear();
+  }
+  if (request->wantReply == 1) {
+    PostToTarget(request->replyTarget, WM_QUERY_REPLY, std::make_unique<std::string>(answer));
+  } else {
+    PostToTarget(request->replyTarget, WM_QUERY_REPLY);
+  }
+}
+
+std::string CUserIOThread::ChangeWorkingDirectory(const std::string& argument) {
+  if (argument.empty()) return "\"" + CurrentDirectory() + "\"";
+  const std::string directory = UpperCase(argument) == "DEFAULT" ? workingDirectory_ : argument;
+  Log("Changing the Windows current working directory to " + directory);
+  std::error_code ec;
+  std::filesystem::current_path(directory, ec);
+  if (ec) Log("Error> Unable to change to directory, " + directory);
+  return "";
+}
+
+std::string CUserIOThread::ListDirectory(const std::string& pattern) const {
+  std::string answer;
+  for (const platform::FoundFile& file : platform::FindFiles(pattern)) {
+    answer += " \"" + file.name + (file.isDirectory ? "/" : "") + "\" ";
+  }
+  return answer;
+}
+
+std::string CUserIOThread::ListProductTags() const {
+  std::string answer;
+  for (const platform::FoundFile& file : platform::FindFiles(workingDirectory_ + "*.qlp")) {
+    if (file.isDirectory) continue;
+    ProductFileParser parser;
+    std::string tag;
+    int ampersand = 0;
+    for (int more = parser.ReadFirstProductName(workingDirectory_ + file.name, tag, ampersand); more != 0;
+         more = parser.ReadNextProductName(tag, ampersand)) {
+      answer += Quoted(tag);
+    }
+  }
+  return answer;
+}
+
+std::string CUserIOThread::GetFlashDetails() const {
+  std::string answer;
+  for (const CFlashRecord& flash : product_.flashes) {
+    for (const CSectionRecord& section : flash.sections) {
+      char line[160];
+      std::snprintf(line, sizeof line, "address=0x%x, sector_size=0x%x, num_sectors=%d, type=", section.address,
+                    section.sectorSize, static_cast<int>(section.numSectors));
+      answer += Quoted(line + section.type);
+    }
+  }
+  return answer;
+}
+
+std::string CUserIOThread::QueueDeleteFile(const std::string& fileName) const {
+  auto request = std::make_unique<CJobRequest>(WM_DELETE_FILE, JobPayload(std::make_unique<std::string>(fileName)));
+  request->device = DEVICE_INDEPENDENT;
+  PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+  return "";
+}
+
+std::string CUserIOThread::QueryStatus(const std::string& argument) {
+  if (UpperCase(argument) == "RESET") {
+    status_ = RunStatus{RUN_IDLE, "Status reset to idle"};
+    PostToTarget(PT_MAIN_WINDOW, WM_RESET_ALL_ROWS);
+  }
+  return std::string(RunStateWord(status_.state)) + " \"" + status_.text + "\"";
+}
+
+// ---- product file ----------------------------------------------------------
+
+void CUserIOThread::ReadProductFile() {
+  const std::string path = workingDirectory_ + settings_.GetStringParam(OPTION_PRODUCT_FILE);
+  const std::string tag = settings_.GetStringParam(OPTION_PRODUCT_TAG);
+  Log("Reading product file " + path);
+  if (!std::filesystem::is_regular_file(path)) {
+    Log("Error> Unable to read product file");
+    PostErrorPrompt();
+    return;
+  }
+  try {
+    ProductFileParser parser;
+    parser.LoadProduct(path, tag, product_);
+    SectorList list;
+    CopyProductRecord(product_, list);
+    settings_.SetSectorList(list);
+  } catch (QUILLON_EXCEPTION) {
+    PostErrorPrompt();
+  }
+}
+
+void CUserIOThread::OnSelectProductFile(std::unique_ptr<ProductSelection> selection) {
+  try {
+    std::string file;
+    std::string tag;
+    bool newSelection = true;
+    if (selection) {
+      file = selection->productFile;
+      tag = selection->productTag;
+    } else {
+      newSelection = ChooseProductFile(file, tag);
+      if (FileExists(workingDirectory_ + file)) {
+        PostToTarget(PT_MAIN_WINDOW, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{file, tag}));
+      }
+    }
+    if (newSelection) {
+      settings_.SetStringParam(OPTION_PRODUCT_FILE, file);
+      settings_.SetStringParam(OPTION_PRODUCT_TAG, tag);
+      WriteConfiguration();
+      if (file.empty() || tag.empty()) {
+        settings_.SetSectorList(SectorList{});
+      } else {
+        ReadProductFile();
+        Log("Selecting new product tag '" + tag + "'");
+      }
+    }
+  } catch (...) {
+    Log(kSelectProductFailed);
+    PostErrorPrompt();
+  }
+  selection.reset();
+  PostToTarget(PT_MAIN_WINDOW, WM_REBUILD_CUSTOM_MENU);
+}
+
+// The user's "Select a new product file": false when nothing changes (file
+// and tag are then the current ones).
+bool CUserIOThread::ChooseProductFile(std::string& file, std::string& tag) {
+  file = settings_.GetStringParam(OPTION_PRODUCT_FILE);
+  tag = settings_.GetStringParam(OPTION_PRODUCT_TAG);
+
+  auto call = std::make_shared<PromptCall>();
+  call->kind = kFileOpenPrompt;
+  call->caption = title_;
+  call->text = "Choose a product file";
+  call->dialog = FileOpenDialogData{"Quillon Product files (*.qlp)|*.qlp|All files|*.*||", ""};
+  if (RunPrompt(call) != kAnswerOk) return false;
+  const std::string source = DialogOf<FileOpenDialogData>(*call).chosenPath;
+  if (source.empty()) return false;
+
+  const std::string newName = std::filesystem::path(source).filename().replace_extension(".qlp").string();
+  const std::string destination = workingDirectory_ + newName;
+  std::error_code ec;
+  bool copy = !FileExists(destination);
+  if (!copy && !std::filesystem::equivalent(source, destination, ec)) {
+    const int answer = ShowBox("File already exists. Overwrite it?", kStyleYesNoCancel);
+    if (answer == kAnswerCancel) return false;
+    copy = answer == kAnswerYes;
+  }
+  ProductFileParser parser;
+  int ampersand = 0;
+  if (copy) {
+    CopyProductFile(source, destination, newName);
+  } else {
+    Log("File '" + newName + "' already exists in the Quillon directory. Using the existing file.");
+  }
+  file = newName;
+  parser.ReadFirstProductName(destination, tag, ampersand);
+  return true;
+}
+
+void CUserIOThread::CopyProductFile(const std::string& source, const std::string& destination,
+                                    const std::string& newName) {
+  std::string contents;
+  if (!platform::ReadWholeFile(source, contents) || !platform::WriteFileAtomically(destination, contents)) {
+    Log("Error> Unable to copy " + source + " to " + destination + ".");
+    throw QUILLON_ERROR;
+  }
+  Log("Copying " + source + " to the Quillon directory as " + newName + ".");
+}

@@ -1,0 +1,128 @@
+#pragma once
+// The user-I/O thread (post target 2): it shows the prompts that other
+// threads ask for, writes the log file, keeps the configuration file, reads
+// the selected product file, answers the script interpreter's queries and
+// SET, SAVE_OPTIONS and RESTORE_OPTIONS requests, and keeps the run status.
+// All its work arrives as posted messages; every record that arrives is
+// freed by its handler.
+//
+// While a prompt is open the thread keeps handling the log lines, status
+// reports and title texts that arrive; any other message waits, in order,
+// until the prompt is answered.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "engine/product/product_record.h"
+#include "platform/worker_thread.h"
+#include "shell/log/log_file.h"
+#include "shell/prompt/shell_prompt_service.h"
+#include "shell/userio/main_window_control.h"
+#include "shell/userio/product_selection.h"
+#include "shell/userio/query_request.h"
+#include "shell/userio/run_state.h"
+
+class CAppSettings;
+struct PromptRequest;
+
+// What the thread calls in other parts of the program. Each may be left
+// empty: the step then does nothing (the remote-I/O resume then reports a
+// previous suspend count of 1).
+struct UserIoSeams {
+  // Loads the custom menu (before WM_REBUILD_CUSTOM_MENU goes to the window).
+  std::function<void()> loadCustomMenu;
+  // Downloads the product files; the flag is set when a script asked.
+  std::function<void(bool fromScript)> downloadProductFiles;
+  // Resumes the remote-I/O thread; returns the suspend count before it.
+  std::function<int()> resumeRemoteIo;
+  // The main window's title, foreground and z-order.
+  std::shared_ptr<IMainWindowControl> mainWindow;
+  // The prompt service; the installed one (GetShellPromptService) when null.
+  std::shared_ptr<IShellPromptService> prompts;
+  // The log's clock.
+  CLogFile::Clock clock = CLogFile::LocalNow;
+};
+
+class CUserIOThread : public platform::WorkerThread {
+ public:
+  static constexpr const char* kRunTimeClassName = "CUserIOThread";
+
+  explicit CUserIOThread(CAppSettings& settings, UserIoSeams seams = {});
+  ~CUserIOThread() override;
+
+  // Known once the thread has started (after InitInstance's step 3).
+  std::string ConfigFilePath() const;
+  std::string LogFilePath() const;
+
+ protected:
+  bool InitInstance() override;
+  int ExitInstance() override;
+  bool OnIdle(long count) override;
+
+ private:
+  void BuildMessageMap();
+
+  // Handlers.
+  void OnUserPrompt(platform::Message& message);
+  void OnSetOption(platform::Message& message);
+  void OnSaveOptions();
+  void OnRestoreOptions();
+  void OnStatusText(platform::Message& message);
+  void OnRefreshTitle();
+  void OnLogLine(platform::Message& message);
+  void OnSelectProductFile(std::unique_ptr<ProductSelection> selection);
+  void OnDownloadProductFiles(platform::Message& message);
+  void OnQuery(platform::Message& message);
+  void OnApplyAlwaysOnTop();
+  void OnQuit();
+  void OnSetStatus(platform::Message& message);
+  void OnReloadCustomMenu();
+
+  // Prompts.
+  int ShowPrompt(const PromptRequest& request, platform::Message& message);
+  int RunPrompt(std::shared_ptr<PromptCall> call);
+  int ShowBox(const std::string& text, std::uint32_t style, PromptKind kind = kMessageBoxPrompt);
+  void HandleWhilePromptOpen(platform::Message message);
+  void DrainDeferred();
+
+  // Queries.
+  std::string ChangeWorkingDirectory(const std::string& argument);
+  std::string ListDirectory(const std::string& pattern) const;
+  std::string ListProductTags() const;
+  std::string GetFlashDetails() const;
+  std::string QueueDeleteFile(const std::string& fileName) const;
+  std::string QueryStatus(const std::string& argument);
+
+  // Product selection.
+  void ReadProductFile();
+  bool ChooseProductFile(std::string& file, std::string& tag);
+  void CopyProductFile(const std::string& source, const std::string& destination, const std::string& newName);
+
+  void WriteConfiguration();
+  void SetMainWindowTitle(const std::string& title);
+  void Log(std::string text) const;
+
+  CAppSettings& settings_;
+  UserIoSeams seams_;
+  mutable std::mutex pathsMutex_;  // the two paths, read by other threads
+  std::string logPath_;
+
+  RunStatus status_;
+  std::string title_;
+  std::string shownTitle_;
+  std::string titlePrefix_;
+  std::string configPath_;
+  std::string workingDirectory_;
+  std::optional<CLogFile> log_;
+  CProductRecord product_;
+
+  // Prompts being answered, and the messages held back meanwhile.
+  std::uint64_t promptSerial_ = 0;
+  int promptDepth_ = 0;
+  std::deque<platform::Message> deferred_;
+};

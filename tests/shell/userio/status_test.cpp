@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "user_io_fixture.h"
+
+namespace shell_test {
+namespace {
+
+class StatusTest : public UserIoFixture {
+ protected:
+  void SetUp() override {
+    WriteDefaultProduct();
+    Start();
+  }
+};
+
+struct Step {
+  std::int32_t state;
+  const char* text;
+};
+
+struct StatusCase {
+  const char* name;
+  std::vector<Step> reports;
+  const char* resetArgument;  // nullptr: no reset
+  const char* expected;
+};
+
+class StatusTable : public StatusTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusTable, AnswersTheHeldStatus) {
+  for (const Step& step : GetParam().reports) Report(step.state, step.text);
+  if (GetParam().resetArgument) Query(QUERY_STATUS, GetParam().resetArgument);
+  EXPECT_EQ(Status(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machine, StatusTable,
+    ::testing::Values(
+        StatusCase{"BusyReplacesIdle", {{STATUS_BUSY, "Flashing 40%"}}, nullptr, "BUSY \"Flashing 40%\""},
+        StatusCase{"DoneAfterBusy", {{STATUS_BUSY, "x"}, {STATUS_DONE, "Processing Complete"}}, nullptr,
+                   "DONE \"Processing Complete\""},
+        StatusCase{"ErrorIsSticky", {{STATUS_ERROR, "Link lost"}, {STATUS_DONE, "Processing Complete"}}, nullptr,
+                   "ERROR \"Link lost\""},
+        StatusCase{"ResetInAnyCase", {{STATUS_ERROR, "Link lost"}}, "rEsEt", "IDLE \"Status reset to idle\""},
+        StatusCase{"ReportsCountAgainAfterReset", {{STATUS_ERROR, "e"}}, "RESET", "IDLE \"Status reset to idle\""},
+        StatusCase{"OtherArgumentsDoNotReset", {{STATUS_ERROR, "e"}}, "restart", "ERROR \"e\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StatusTest, ResetCancelsTheErrorRowsOfTheWindow) {
+  mainWindow.TakeAll();
+  Query(QUERY_STATUS, "reset");
+  EXPECT_EQ(WindowMessages(), std::vector<std::uint32_t>{WM_RESET_ALL_ROWS});
+  Report(STATUS_BUSY, "again");
+  EXPECT_EQ(Status(), "BUSY \"again\"");
+}
+
+TEST_F(StatusTest, AnErrorWithoutTextTakesTheLastErrorLineWithItsSentencesOnLines) {
+  Log("USB2> Error> Flash failed. Check the cable.");
+  Report(STATUS_ERROR, "");
+  EXPECT_EQ(Status(), "ERROR \"Error> Flash failed\r\nCheck the cable.\"");
+}
+
+TEST_F(StatusTest, AnErrorWithoutTextAndWithoutALogIsUndefined) {
+  Flush();
+  std::filesystem::remove(dir.File("Vexa20 Flash.log"));
+  Report(STATUS_ERROR, "");
+  EXPECT_EQ(Status(), "ERROR \"Error> undefined Quillon error\"");
+}
+
+TEST_F(StatusTest, ATitleTextMakesTheStatusBusyWhenIdle) {
+  PostToTarget(PT_USER_IO, WM_STATUS_TEXT, std::make_unique<std::string>("Flashing radio.s19"), 3);
+  EXPECT_TRUE(WaitForStatus("BUSY \"3 Flashing radio.s19\""));
+  const auto titles = window->Titles();
+  // Shown at once without the new prefix, then with it by the idle pass.
+  const auto first = std::find(titles.begin(), titles.end(), "Flashing radio.s19");
+  ASSERT_NE(first, titles.end());
+  EXPECT_NE(std::find(first, titles.end(), "3 Flashing radio.s19"), titles.end());
+  EXPECT_EQ(titles.back(), "3 Flashing radio.s19");
+}
+
+TEST_F(StatusTest, RefreshTitleEndsTheBusyTitle) {
+  PostToTarget(PT_USER_IO, WM_STATUS_TEXT, std::make_unique<std::string>("Working"), 1);
+  Flush();
+  PostToTarget(PT_USER_IO, WM_REFRESH_TITLE);
+  Report(STATUS_DONE, "Processing Complete");
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+  EXPECT_EQ(window->Titles().back(), "Vexa20 Flash");
+}
+
+TEST_F(StatusTest, ATitleTextDoesNotEndAnError) {
+  Report(STATUS_ERROR, "bad");
+  PostToTarget(PT_USER_IO, WM_STATUS_TEXT, std::make_unique<std::string>("Working"), 0);
+  Flush();
+  EXPECT_EQ(Status(), "ERROR \"bad\"");
+}
+
+TEST_F(StatusTest, AlwaysOnTopFollowsTheOption) {
+  settings.SetIntParam(OPTION_ALWAYS_ON_TOP, 0);
+  PostToTarget(PT_USER_IO, WM_APPLY_ALWAYS_ON_TOP);
+  Flush();
+  settings.SetIntParam(OPTION_ALWAYS_ON_TOP, 1);
+  PostToTarget(PT_USER_IO, WM_APPLY_ALWAYS_ON_TOP);
+  Flush();
+  EXPECT_EQ(window->OnTop(), (std::vector<bool>{false, true}));
+}
+
+TEST_F(StatusTest, TheIdleGuardDropsALogAboveOneMebibyte) {
+  Flush();
+  std::filesystem::resize_file(dir.File("Vexa20 Flash.log"), 1048577);
+  Log("wakes the thread");  // written to the big file; the idle pass after it drops the file
+  EXPECT_TRUE(WaitUntil([&] { return !dir.Exists("Vexa20 Flash.log"); }));
+  Log("fresh");
+  Flush();
+  const std::string text = LogText();
+  EXPECT_LT(text.size(), 1000u);
+  EXPECT_NE(text.find("] fresh\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace shell_test
