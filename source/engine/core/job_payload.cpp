@@ -86,6 +86,7 @@ std::unique_ptr<FileJobPayload> Clone(const FileJobPayload& p) {
   copy->imageFileName = p.imageFileName;
   copy->options = p.options;
   copy->loadedImage = DuplicateIfAny(p.loadedImage);
+  copy->keepAlive = p.keepAlive;
   return copy;
 }
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct FileJobPayload {
   // Null until the core thread attaches a copy of the loaded regions (never
   // set for WM_ORVIX_FLASH and WM_RALIX_FLASH_FILE).
   RegionListPtr loadedImage;
+  // A reference the sender attaches, shared by every copy of a fan-out and
+  // released when the last payload holding it goes: a temporary image file
+  // stays on disk while any job may still have to load it.
+  std::shared_ptr<const void> keepAlive;
 };
 
 // WM_REVERSE_FLASH, WM_ORVIX_REVERSE_FLASH.

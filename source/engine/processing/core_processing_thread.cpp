@@ -148,7 +148,9 @@ void CCoreProcessingThread::OnQueueJob(std::unique_ptr<CJobRequest> request) {
     FreeJobPayload(request->jobCode, request->payload);
     return;
   }
-  if (!LoadKernelImages()) {
+  // Device-independent work (shutdown, delete, transfers) needs no kernel,
+  // so a missing kernel file never keeps the program from quitting.
+  if (request->device != DEVICE_INDEPENDENT && !LoadKernelImages()) {
     FreeJobPayload(request->jobCode, request->payload);
     return;
   }
@@ -459,7 +461,8 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
     slot->state = SLOT_IDLE;
     if (record->eventCode == kFlashpackExtractDone) {
       auto status = std::make_unique<FlashpackStatusRecord>();
-      status->packManager = dispatcher_->PackManagerOf(device);
+      status->share = dispatcher_->SharePackManagerOf(device);
+      status->packManager = status->share ? status->share.get() : dispatcher_->PackManagerOf(device);
       status->device = device;
       PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, std::move(status), interactive_ ? 0 : 1);
     }

@@ -31,6 +31,11 @@ class CJobDispatcher {
   virtual void AbortDevice(DeviceNumber device) = 0;
   // The device's flashpack pack manager after an extract (borrowed), or null.
   virtual CPackManager* PackManagerOf(DeviceNumber device) = 0;
+  // The same pack set with a share of its own (null when there is none).
+  virtual std::shared_ptr<CPackManager> SharePackManagerOf(DeviceNumber device) {
+    (void)device;
+    return nullptr;
+  }
 };
 
 // The program's dispatcher with every starter.

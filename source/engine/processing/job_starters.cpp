@@ -160,6 +160,11 @@ CPackManager* CJobStarters::PackManagerOf(DeviceNumber device) {
   return flashpack ? flashpack->GetPackManager() : nullptr;
 }
 
+std::shared_ptr<CPackManager> CJobStarters::SharePackManagerOf(DeviceNumber device) {
+  CFlashpack* flashpack = objects_.FlashpackOf(device);
+  return flashpack ? flashpack->SharePackManager() : nullptr;
+}
+
 // ---- radio operations ---------------------------------------------------------
 
 void CJobStarters::StartFlash(JobQueueEntry& entry, const DispatchContext& context) {

@@ -24,6 +24,7 @@ class CJobStarters : public CJobDispatcher {
   DispatchResult DispatchJob(JobQueueEntry& entry, const DispatchContext& context) override;
   void AbortDevice(DeviceNumber device) override;
   CPackManager* PackManagerOf(DeviceNumber device) override;
+  std::shared_ptr<CPackManager> SharePackManagerOf(DeviceNumber device) override;
 
   CDeviceObjects& Objects() { return objects_; }
 

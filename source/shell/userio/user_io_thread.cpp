@@ -21,6 +21,8 @@
 #include "shell/config/config_file.h"
 #include "shell/config/decimal_text.h"
 #include "shell/config/set_option.h"
+#include "shell/custom_menu/custom_menu_service.h"
+#include "shell/download/download_service.h"
 #include "shell/log/post_log_line.h"
 #include "shell/userio/error_report_address.h"
 #include "shell/userio/prompt_kind.h"
@@ -71,6 +73,8 @@ Data& DialogOf(PromptCall& call) {
 
 CUserIOThread::CUserIOThread(CAppSettings& settings, UserIoSeams seams)
     : settings_(settings), seams_(std::move(seams)) {
+  if (!seams_.loadCustomMenu) seams_.loadCustomMenu = MakeCustomMenuLoader(settings_);
+  if (!seams_.downloadProductFiles) seams_.downloadProductFiles = MakeProductDownload(settings_);
   BuildMessageMap();
 }
 

@@ -30,13 +30,15 @@
 class CAppSettings;
 struct PromptRequest;
 
-// What the thread calls in other parts of the program. Each may be left
-// empty: the step then does nothing (the remote-I/O resume then reports a
-// previous suspend count of 1).
+// What the thread calls in other parts of the program. The custom-menu
+// loader and the download default to the shell's own (custom_menu/ and
+// download/); each other seam may be left empty: the step then does nothing
+// (the remote-I/O resume then reports a previous suspend count of 1).
 struct UserIoSeams {
   // Loads the custom menu (before WM_REBUILD_CUSTOM_MENU goes to the window).
   std::function<void()> loadCustomMenu;
-  // Downloads the product files; the flag is set when a script asked.
+  // Downloads the product files (WM_DOWNLOAD_PRODUCT_FILES); the flag is set
+  // when a script asked.
   std::function<void(bool fromScript)> downloadProductFiles;
   // Resumes the remote-I/O thread; returns the suspend count before it.
   std::function<int()> resumeRemoteIo;

@@ -239,6 +239,25 @@ TEST_F(FanOut, ASingleDeviceTakesThePayloadItselfAndNoDeviceFreesIt) {
   EXPECT_FALSE(nobody->payload.Empty());  // still the request's, freed with it
 }
 
+TEST_F(FanOut, TheSendersKeepAliveIsSharedByEveryCopyAndReleasedWithTheLast) {
+  auto held = std::make_shared<int>(7);
+  std::weak_ptr<int> watch = held;
+  auto p = std::make_unique<FileJobPayload>();
+  p->imageFileName = "cp.s19";
+  p->keepAlive = std::move(held);
+  CJobRequest request(WM_FLASH, std::move(p));
+  auto entries = FanOutJobRequest(request, threeUsb, 4);
+  ASSERT_EQ(entries.size(), 3u);
+  for (const auto& e : entries) {
+    EXPECT_EQ(e->payload.Get<FileJobPayload>()->keepAlive.get(), watch.lock().get());
+  }
+  entries.pop_back();
+  entries.pop_back();
+  EXPECT_FALSE(watch.expired());
+  FreeJobPayload(entries[0]->jobCode, entries[0]->payload);
+  EXPECT_TRUE(watch.expired());
+}
+
 TEST(JobRequest, ConstructorArgumentsInTheirOrder) {
   CJobRequest request(WM_COMM_CHECK, std::make_unique<CJobOptions>(), /*flag B*/ 1, /*flag A*/ 2,
                       /*interactive*/ 3);

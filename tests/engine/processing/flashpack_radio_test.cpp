@@ -68,23 +68,35 @@ TEST_P(FlashpackRadio, ExtractAddRemoveAndUpdateFlashRewriteThePartition) {
   ASSERT_TRUE(WaitFinished(Device(), 0));
   EXPECT_TRUE(shell_.WaitStatus(Device(), 51));
   EXPECT_TRUE(shell_.WaitLog(Name() + "> Starting Flashpack Extract"));
+  // The pre-processing thread gets a share of the pack set, so it can read
+  // the set even after a later extract has replaced it in the device.
+  ASSERT_TRUE(shell_.WaitUntil([&] { return !shell_.FlashpackStatuses().empty(); }));
+  const std::shared_ptr<CPackManager> firstSet = shell_.FlashpackStatuses().back().share;
+  ASSERT_TRUE(firstSet);
+  EXPECT_EQ(firstSet.get(), shell_.FlashpackStatuses().back().packManager);
+  EXPECT_EQ(firstSet->m_packCount.load(), 1);
+  Queue(WM_FLASHPACK_EXTRACT, Device(), Options());
+  ASSERT_TRUE(WaitFinished(Device(), 1));
+  ASSERT_TRUE(shell_.WaitUntil([&] { return shell_.FlashpackStatuses().size() == 2; }));
+  EXPECT_NE(shell_.FlashpackStatuses().back().share, firstSet);
+  EXPECT_EQ(firstSet->m_packCount.load(), 1);
 
   WritePackFile("english.s19", u"English", 0x45);
   Queue(WM_FLASHPACK_ADD, Device(), FlashPayload("english.s19", JobOptions()));
-  ASSERT_TRUE(WaitFinished(Device(), 1));
+  ASSERT_TRUE(WaitFinished(Device(), 2));
   EXPECT_TRUE(shell_.WaitStatus(Device(), 54));
 
   auto remove = std::make_unique<FlashpackRemovePayload>();
   remove->packIndices = {1};
   remove->options = JobOptions();
   Queue(WM_FLASHPACK_REMOVE, Device(), std::move(remove));
-  ASSERT_TRUE(WaitFinished(Device(), 2));
+  ASSERT_TRUE(WaitFinished(Device(), 3));
   EXPECT_TRUE(shell_.WaitStatus(Device(), 56));
   // Nothing reaches the radio before the update flash.
   EXPECT_EQ(PackNames(Partition()), std::vector<std::u16string>{u"Deutsch"});
 
   Queue(WM_FLASHPACK_UPDATE_FLASH, Device(), std::make_unique<CJobOptions>(AutoEraseOptions()));
-  ASSERT_TRUE(WaitFinished(Device(), 3));
+  ASSERT_TRUE(WaitFinished(Device(), 4));
   EXPECT_TRUE(shell_.WaitStatus(Device(), 14));
   EXPECT_TRUE(shell_.WaitLog(Name() + "> Starting Flashpack Flash"));
   EXPECT_EQ(shell_.CountLogs("ERROR"), 0u) << shell_.AllLogs();

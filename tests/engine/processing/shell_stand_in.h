@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/core/device_status_record.h"
+#include "engine/core/flashpack_status_record.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/prompt_request.h"
@@ -112,6 +113,11 @@ class ShellStandIn {
   const std::vector<StatusReport>& Reports() const { return reports_; }
   const std::vector<PromptRequest>& Prompts() const { return prompts_; }
   std::size_t Disconnects() const { return disconnects_; }
+  // The flashpack status records that reached the pre-processing thread.
+  const std::vector<FlashpackStatusRecord>& FlashpackStatuses() {
+    PumpOnce(std::chrono::milliseconds(0));
+    return flashpackStatuses_;
+  }
   // The connection generation of the last disconnect request.
   std::uintptr_t LastDisconnect() const { return lastDisconnect_; }
   std::string AllLogs() const {
@@ -136,6 +142,8 @@ class ShellStandIn {
       if (m->number == WM_RALIX_DISCONNECT) {
         ++disconnects_;
         lastDisconnect_ = m->wParam;
+      } else if (m->number == WM_FLASHPACK_STATUS) {
+        if (auto status = m->Take<FlashpackStatusRecord>()) flashpackStatuses_.push_back(std::move(*status));
       }
     }
     if (!any) {
@@ -172,6 +180,7 @@ class ShellStandIn {
 
   platform::RegisteredQueue userIo_;
   platform::RegisteredQueue preprocessing_;
+  std::vector<FlashpackStatusRecord> flashpackStatuses_;
   platform::RegisteredQueue mainWindow_;
   std::vector<std::string> logs_;
   std::vector<StatusSeen> statuses_;

@@ -1,0 +1,386 @@
+#include "shell/grid/device_grid.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "engine/core/kernel_error_text.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "shell/grid/grid_tables.h"
+
+namespace {
+
+constexpr std::int32_t kItemQueuedEvent = 63;
+constexpr std::int32_t kReadBackSavedEvent = 58;
+// Progress and done of the reverse flash, whose file Flash Software waits for.
+constexpr std::int32_t kReverseFlashEvents[] = {21, 24};
+// Progress and done of the other read-backs whose file is saved the same
+// way: read-back of the second kind, RAM dump, GPS-chip read.
+constexpr std::int32_t kOtherReadBackEvents[] = {25, 28, 29, 32, 39, 41};
+
+template <std::size_t N>
+bool In(std::int32_t code, const std::int32_t (&codes)[N]) {
+  return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+}
+
+bool IsErrorState(GridRowStateCode state) {
+  return state == GRID_ROW_ERROR || state == GRID_ROW_ERROR_REMOVED;
+}
+
+std::string CountsText(std::int32_t started, std::int32_t queued) {
+  char text[48];
+  std::snprintf(text, sizeof text, "(%d/%d)", static_cast<int>(started), static_cast<int>(queued));
+  return text;
+}
+
+GridPost ToPreProcessing(std::uint32_t message, DeviceNumber device = 0) {
+  return {PT_PREPROCESSING, message, static_cast<platform::WParam>(device)};
+}
+
+}  // namespace
+
+int DeviceGrid::FindGridRow(DeviceNumber device) const {
+  for (int i = 0; i < kGridRowCount; ++i) {
+    if (rows_[i].slot != GRID_SLOT_FREE && rows_[i].device == device) return i;
+  }
+  return -1;
+}
+
+int DeviceGrid::FindShownRow(DeviceNumber device) const {
+  for (int i = 0; i < kGridRowCount; ++i) {
+    if (rows_[i].HasControls() && rows_[i].device == device) return i;
+  }
+  return -1;
+}
+
+int DeviceGrid::CountGridDevices() const {
+  return static_cast<int>(
+      std::count_if(rows_.begin(), rows_.end(), [](const DeviceRow& r) { return r.slot == GRID_SLOT_IN_USE; }));
+}
+
+int DeviceGrid::CountShownRows() const {
+  return static_cast<int>(
+      std::count_if(rows_.begin(), rows_.end(), [](const DeviceRow& r) { return r.HasControls(); }));
+}
+
+bool DeviceGrid::ReserveGridRow(DeviceNumber device) {
+  for (auto& row : rows_) {
+    if (row.slot != GRID_SLOT_FREE) continue;
+    row = DeviceRow{};
+    row.device = device;
+    row.slot = GRID_SLOT_CREATE_PENDING;
+    return true;
+  }
+  return false;
+}
+
+void DeviceGrid::ReserveDevices(const std::vector<DeviceNumber>& devices) {
+  std::set<DeviceNumber> seen;
+  for (DeviceNumber d : devices) {
+    if (seen.insert(d).second) ReserveGridRow(d);
+  }
+}
+
+GridEffects DeviceGrid::ApplyGridRowChanges() {
+  GridEffects effects;
+  for (int i = 0; i < kGridRowCount; ++i) {
+    if (rows_[i].slot == GRID_SLOT_REMOVE_PENDING) DestroyGridRow(i, effects);
+  }
+  for (int i = 0; i < kGridRowCount; ++i) {
+    if (rows_[i].slot == GRID_SLOT_CREATE_PENDING) CreateGridRow(i, effects);
+  }
+  return effects;
+}
+
+void DeviceGrid::CreateGridRow(int index, GridEffects& effects) {
+  DeviceRow& row = rows_[index];
+  int position = 0;
+  for (int i = 0; i < kGridRowCount; ++i) {
+    DeviceRow& other = rows_[i];
+    if (i == index || !other.HasControls()) continue;
+    if (other.device < row.device) {
+      ++position;
+    } else {
+      ++other.position;
+      effects.dirtyRows.insert(i);
+    }
+  }
+  row.position = position;
+  row.cancelId = buttonIds_.Take().value_or(0);
+  row.retryId = buttonIds_.Take().value_or(0);
+  row.created = true;
+  row.slot = GRID_SLOT_IN_USE;
+  row.state = row.device < DEVICE_FIRST_UNSUPPORTED_SMARTPHONE ? GRID_ROW_READY : GRID_ROW_UNSUPPORTED;
+  row.label = GridRowLabel(row.device);
+  row.retryEnabled = true;
+  effects.rowsChanged = true;
+  LayoutGridRow(index, effects);
+}
+
+void DeviceGrid::DestroyGridRow(int index, GridEffects& effects) {
+  DeviceRow& row = rows_[index];
+  if (flashDevice_ && *flashDevice_ == row.device && FindGridRow(row.device) == index) ReleaseFlash(effects);
+  if (row.created) {
+    buttonIds_.Give(row.cancelId);
+    buttonIds_.Give(row.retryId);
+    for (int i = 0; i < kGridRowCount; ++i) {
+      DeviceRow& other = rows_[i];
+      if (i == index || !other.HasControls() || other.device <= row.device) continue;
+      --other.position;
+      effects.dirtyRows.insert(i);
+    }
+    effects.rowsChanged = true;
+  }
+  row = DeviceRow{};
+  effects.dirtyRows.insert(index);
+}
+
+void DeviceGrid::LayoutGridRow(int index, GridEffects& effects) {
+  DeviceRow& row = rows_[index];
+  row.retryShown = false;
+  row.progressNarrowed = false;
+  switch (row.state) {
+    case GRID_ROW_READY:
+      row.progressText = "Ready";
+      row.counts = "(0/0)";
+      ClearTooltips(row);
+      row.cancelText = "Cancel";
+      row.cancelEnabled = false;
+      row.errorColours = false;
+      break;
+    case GRID_ROW_BUSY:
+      row.cancelText = "Cancel";
+      row.cancelEnabled = true;
+      row.errorColours = false;
+      break;
+    case GRID_ROW_FINISHED:
+    case GRID_ROW_WAITING:
+    case GRID_ROW_REMOVED_BUSY:
+      row.cancelText = "Cancel";
+      row.cancelEnabled = false;
+      row.errorColours = false;
+      break;
+    case GRID_ROW_ERROR:
+    case GRID_ROW_ERROR_REMOVED:
+      row.percent = 0;
+      row.errorColours = true;
+      row.progressText = "Error";
+      row.progressNarrowed = true;
+      row.retryShown = true;
+      row.retryEnabled = row.state == GRID_ROW_ERROR;
+      row.cancelText = row.state == GRID_ROW_ERROR ? "Cancel" : "Close";
+      row.cancelEnabled = true;
+      break;
+    case GRID_ROW_UNSUPPORTED:
+      row.progressText = "UNSUPPORTED";
+      row.errorColours = true;
+      ClearTooltips(row);
+      break;
+    case GRID_ROW_SCANNING:
+      break;
+  }
+  effects.dirtyRows.insert(index);
+}
+
+void DeviceGrid::SetTooltips(DeviceRow& row, const ErrorRecord* error) {
+  if (row.tooltipsSet) return;
+  row.tooltip = GetKernelErrorText(error);
+  row.tooltipsSet = true;
+}
+
+void DeviceGrid::ClearTooltips(DeviceRow& row) {
+  row.tooltipsSet = false;
+  row.tooltip.clear();
+}
+
+GridEffects DeviceGrid::OnDeviceAttached(DeviceNumber device) {
+  GridEffects effects;
+  bool matched = false;
+  int replaced = -1;  // a row that makes way for a fresh one
+  for (int i = 0; i < kGridRowCount; ++i) {
+    DeviceRow& row = rows_[i];
+    if (row.slot == GRID_SLOT_FREE || row.device != device) continue;
+    matched = true;
+    if (IsErrorState(row.state)) {
+      row.state = GRID_ROW_ERROR;
+      if (row.HasControls()) LayoutGridRow(i, effects);
+    } else if (row.state == GRID_ROW_REMOVED_BUSY) {
+      row.state = GRID_ROW_WAITING;
+    } else {
+      row.slot = GRID_SLOT_REMOVE_PENDING;
+      replaced = i;
+    }
+  }
+  if (matched && replaced < 0) return effects;
+  if (ReserveGridRow(device)) {
+    effects.applyWanted = true;
+  } else if (replaced >= 0) {
+    // Every slot is taken: the old row stays and starts afresh instead.
+    DeviceRow& row = rows_[replaced];
+    row.slot = row.created ? GRID_SLOT_IN_USE : GRID_SLOT_CREATE_PENDING;
+    row.state = GRID_ROW_READY;
+    if (row.HasControls()) LayoutGridRow(replaced, effects);
+  }
+  return effects;
+}
+
+GridEffects DeviceGrid::OnDeviceRemoved(DeviceNumber device) {
+  GridEffects effects;
+  const int index = FindGridRow(device);
+  if (index < 0) return effects;
+  DeviceRow& row = rows_[index];
+  switch (row.state) {
+    case GRID_ROW_READY:
+    case GRID_ROW_FINISHED:
+    case GRID_ROW_UNSUPPORTED:
+      row.slot = GRID_SLOT_REMOVE_PENDING;
+      effects.applyWanted = true;
+      break;
+    case GRID_ROW_ERROR:
+      row.state = GRID_ROW_ERROR_REMOVED;
+      if (row.HasControls()) LayoutGridRow(index, effects);
+      break;
+    default:
+      row.state = GRID_ROW_REMOVED_BUSY;
+      break;
+  }
+  return effects;
+}
+
+GridEffects DeviceGrid::OnGridStatus(const DeviceStatusRecord& record) {
+  GridEffects effects;
+  // A device whose row is not created yet (or has none) has no control to touch.
+  const int index = FindShownRow(record.device);
+  if (index < 0) return effects;
+  DeviceRow& row = rows_[index];
+  if (record.eventCode != kItemQueuedEvent) {
+    const GridRowStateCode prior = row.state;
+    row.state = GridRowState(record.eventCode, record.itemsStarted, record.itemsQueued, prior);
+    if (row.state != prior || IsErrorState(row.state)) LayoutGridRow(index, effects);
+    if (IsErrorState(row.state)) {
+      SetTooltips(row, record.error.get());
+    } else {
+      ClearTooltips(row);
+    }
+    row.progressText = GridStatusText(record.eventCode, record.percent);
+    row.percent = record.percent;
+    TrackFlashSoftware(row, record, effects);
+    ReportGridStatus(row, record, effects);
+  }
+  const std::string counts = CountsText(record.itemsStarted, record.itemsQueued);
+  if (counts != row.counts) row.counts = counts;
+  effects.dirtyRows.insert(index);
+  return effects;
+}
+
+void DeviceGrid::ReportGridStatus(const DeviceRow& row, const DeviceStatusRecord& record,
+                                  GridEffects& effects) const {
+  if (row.position != 0) return;
+  switch (row.state) {
+    case GRID_ROW_READY:
+    case GRID_ROW_FINISHED:
+      effects.report = IsCancelEvent(record.eventCode) ? StatusReport{STATUS_ERROR, "Cancelled"}
+                                                       : StatusReport{STATUS_DONE, "Processing Complete"};
+      break;
+    case GRID_ROW_BUSY:
+    case GRID_ROW_SCANNING:
+    case GRID_ROW_WAITING:
+    case GRID_ROW_REMOVED_BUSY:
+      effects.report = StatusReport{STATUS_BUSY, GridStatusText(record.eventCode, record.percent)};
+      break;
+    case GRID_ROW_ERROR:
+    case GRID_ROW_ERROR_REMOVED:
+      effects.report = StatusReport{STATUS_ERROR, GetKernelErrorText(record.error.get())};
+      break;
+    case GRID_ROW_UNSUPPORTED:
+      break;  // an unusable device has no status of its own
+  }
+}
+
+FlashSoftwareStart DeviceGrid::BeginFlashSoftware() {
+  const int inUse = CountGridDevices();
+  if (inUse >= 2) return FlashSoftwareStart::MultipleDevices;
+  for (const auto& row : rows_) {
+    if (row.slot != GRID_SLOT_IN_USE || row.state == GRID_ROW_UNSUPPORTED) continue;
+    flashDevice_ = row.device;
+    flashReadBackIsOurs_ = true;
+    return FlashSoftwareStart::Pending;
+  }
+  return FlashSoftwareStart::NoDevice;
+}
+
+void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusRecord& record,
+                                    GridEffects& effects) {
+  if (!flashDevice_ || *flashDevice_ != row.device) return;
+  const std::int32_t code = record.eventCode;
+  if (In(code, kReverseFlashEvents)) {
+    flashReadBackIsOurs_ = true;
+  } else if (In(code, kOtherReadBackEvents)) {
+    flashReadBackIsOurs_ = false;
+  } else if (code == kReadBackSavedEvent && flashReadBackIsOurs_) {
+    // The read-back's file is saved: the update flash starts, once.
+    effects.posts.push_back(ToPreProcessing(WM_FLASH));
+    ReleaseFlash(effects);
+  } else if (IsErrorState(row.state) || IsCancelEvent(code)) {
+    ReleaseFlash(effects);
+  }
+}
+
+void DeviceGrid::ReleaseFlash(GridEffects& effects) {
+  flashDevice_.reset();
+  flashReadBackIsOurs_ = false;
+  effects.flashReleased = true;
+}
+
+GridEffects DeviceGrid::OnRowButton(int commandId) {
+  GridEffects effects;
+  int index = -1;
+  for (int i = 0; i < kGridRowCount; ++i) {
+    if (rows_[i].HasControls() && (rows_[i].cancelId == commandId || rows_[i].retryId == commandId)) index = i;
+  }
+  if (index < 0) return effects;
+  DeviceRow& row = rows_[index];
+  row.cancelEnabled = false;
+  row.retryEnabled = false;
+  ClearTooltips(row);
+  effects.dirtyRows.insert(index);
+  if (commandId == row.retryId) {
+    effects.posts.push_back(ToPreProcessing(WM_RETRY_DEVICE, row.device));
+    row.state = GRID_ROW_BUSY;
+    return effects;
+  }
+  if (row.state == GRID_ROW_BUSY || row.state == GRID_ROW_ERROR) {
+    effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
+  } else if (row.state == GRID_ROW_ERROR_REMOVED) {
+    effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
+    row.slot = GRID_SLOT_REMOVE_PENDING;
+    effects.Merge(ApplyGridRowChanges());
+  }
+  return effects;
+}
+
+GridEffects DeviceGrid::OnResetDeviceRow(DeviceNumber device) {
+  GridEffects effects;
+  const int index = FindShownRow(device);
+  if (index < 0) return effects;
+  ClearTooltips(rows_[index]);
+  rows_[index].state = GRID_ROW_READY;
+  LayoutGridRow(index, effects);
+  return effects;
+}
+
+GridEffects DeviceGrid::OnCancelAllDevices() {
+  GridEffects effects;
+  for (auto& row : rows_) {
+    if (row.slot != GRID_SLOT_IN_USE) continue;
+    if (row.state == GRID_ROW_ERROR) {
+      effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
+    } else if (row.state == GRID_ROW_ERROR_REMOVED) {
+      effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
+      row.slot = GRID_SLOT_REMOVE_PENDING;
+      effects.applyWanted = true;
+    }
+  }
+  return effects;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The device status grid as plain data: ten rows, one per device the
+// program can work on, kept in ascending device-number order; the core
+// thread's status records turned into row states, texts and buttons; the
+// overall status that the top row reports; and the read-back that Flash
+// Software started, whose saved file (and only that one) starts the update
+// flash. Every operation returns the effects the window must carry out.
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "engine/core/device_status_record.h"
+#include "shell/grid/button_id_pool.h"
+#include "shell/grid/grid_effects.h"
+#include "shell/grid/grid_row.h"
+
+enum class FlashSoftwareStart {
+  Pending,         // the read-back was asked for one device; Flash Software waits for it
+  NoDevice,        // no usable row: the read-back is asked for, nothing waits
+  MultipleDevices, // refused: more than one row in use
+};
+
+class DeviceGrid {
+ public:
+  const DeviceRow& Row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
+  const std::array<DeviceRow, kGridRowCount>& Rows() const { return rows_; }
+
+  // First row (any slot but free) of the device, or -1.
+  int FindGridRow(DeviceNumber device) const;
+  // Rows whose slot is in use.
+  int CountGridDevices() const;
+  // Rows whose controls exist (in use, or in use and waiting to go).
+  int CountShownRows() const;
+
+  // The first free slot waits to be created for the device; false (the
+  // device gets no row) when every slot is taken.
+  bool ReserveGridRow(DeviceNumber device);
+  // Start-up: one row per distinct device, in the order given.
+  void ReserveDevices(const std::vector<DeviceNumber>& devices);
+  // Removes every row waiting to go, then creates every row waiting to come.
+  GridEffects ApplyGridRowChanges();
+
+  // A device came (back) or went; applyWanted says rows wait.
+  GridEffects OnDeviceAttached(DeviceNumber device);
+  GridEffects OnDeviceRemoved(DeviceNumber device);
+
+  GridEffects OnGridStatus(const DeviceStatusRecord& record);
+  GridEffects OnRowButton(int commandId);
+  GridEffects OnResetDeviceRow(DeviceNumber device);
+  GridEffects OnCancelAllDevices();
+
+  // Flash Software: decides whether its read-back waits for one device.
+  FlashSoftwareStart BeginFlashSoftware();
+  std::optional<DeviceNumber> PendingFlashDevice() const { return flashDevice_; }
+
+ private:
+  int FindShownRow(DeviceNumber device) const;
+  void CreateGridRow(int index, GridEffects& effects);
+  void DestroyGridRow(int index, GridEffects& effects);
+  void LayoutGridRow(int index, GridEffects& effects);
+  void SetTooltips(DeviceRow& row, const ErrorRecord* error);
+  void ClearTooltips(DeviceRow& row);
+  void ReportGridStatus(const DeviceRow& row, const DeviceStatusRecord& record, GridEffects& effects) const;
+  void TrackFlashSoftware(const DeviceRow& row, const DeviceStatusRecord& record, GridEffects& effects);
+  void ReleaseFlash(GridEffects& effects);
+
+  std::array<DeviceRow, kGridRowCount> rows_{};
+  ButtonIdPool buttonIds_;
+  std::optional<DeviceNumber> flashDevice_;
+  // The file saved next is the reverse flash's, not another read-back's
+  // (a RAM dump or GPS-chip read of the same device).
+  bool flashReadBackIsOurs_ = false;
+};

@@ -1,0 +1,15 @@
+#include "shell/preproc/flashpack_manager_prompt.h"
+
+#include <memory>
+
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "shell/userio/prompt_kind.h"
+
+void PostFlashpackManagerPrompt(const FlashpackStatusRecord& record) {
+  auto prompt = std::make_unique<FlashpackManagerPrompt>();
+  prompt->request = PromptRequest{PROMPT_FLASHPACK_MANAGER, PT_PREPROCESSING, 0};
+  prompt->manager = record.packManager;
+  prompt->device = record.device;
+  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The file dialogs and the one message box that the pre-processing thread
+// shows itself (not through a prompt kind of the user-I/O thread). The
+// program installs dialogs that go through the shell's prompt service;
+// tests install scripted ones. Without any, every dialog is cancelled.
+
+#include <optional>
+#include <string>
+
+struct FileDialogSpec {
+  std::string defaultExtension;  // without the dot
+  std::string initialName;       // empty for none
+  std::string filter;            // "Name (*.x)|*.x|All Files (*.*)|*.*||"
+  std::string title;             // empty: the dialog's own
+  bool promptOverwrite = false;  // save dialogs: ask before replacing a file
+};
+
+class IPreprocessingDialogs {
+ public:
+  virtual ~IPreprocessingDialogs() = default;
+  // The chosen path, or nothing when the dialog was cancelled.
+  virtual std::optional<std::string> OpenFile(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> SaveFile(const FileDialogSpec& spec) = 0;
+  // A yes/no/cancel box with the text; 6 Yes, 7 No, 2 Cancel.
+  virtual int AskYesNoCancel(const std::string& text) = 0;
+};
+
+// The filters of the thread's file dialogs.
+inline constexpr const char* kSRecordFilter = "S-record files (*.s)|*.s|All Files (*.*)|*.*||";
+inline constexpr const char* kScriptFilter = "Quillon script files (*.qls)|*.qls|All Files (*.*)|*.*||";
+inline constexpr const char* kDataFileFilter = "Data files (*.bin)|*.bin|All Files (*.*)|*.*||";
+inline constexpr const char* kRamDumpFilter = "Ram dump files (*.ram)|*.ram|All Files (*.*)|*.*||";

@@ -1,0 +1,251 @@
+#include "shell/remote/remote_io_thread.h"
+
+#include <atomic>
+
+#include "engine/core/app_settings.h"
+#include "engine/core/device_number.h"
+#include "engine/core/file_transfer_request.h"
+#include "engine/core/finish_record.h"
+#include "engine/core/job_request.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/core/prompt_request.h"
+#include "shell/remote/file_transfer.h"
+#include "shell/remote/socket_error_text.h"
+#include "shell/script/script_error.h"
+
+namespace {
+
+// Readiness of a socket (wParam: its tag). Outside the program's block of
+// thread messages; only this thread's notifier posts it.
+constexpr std::uint32_t kSocketReadyMessage = WM_USER + 0x300;
+constexpr std::uintptr_t kListenerTag = 1;
+constexpr std::uintptr_t kFirstPeerTag = 2;
+constexpr int kBacklog = 5;
+constexpr std::size_t kReceiveSize = 1024;
+// A client that takes no reply bytes for this long loses the reply.
+constexpr auto kSendTimeout = std::chrono::seconds(60);
+constexpr std::int32_t kRemoteTransferDoneEvent = 62;
+
+void Log(const std::string& line) { PostScriptLogLine(line); }
+
+}  // namespace
+
+struct CRemoteIOThread::Transfer {
+  std::thread thread;
+  std::atomic<bool> finished{false};
+};
+
+CRemoteIOThread::CRemoteIOThread() { BuildMessageMap(); }
+
+CRemoteIOThread::~CRemoteIOThread() {
+  JoinFinishedTransfers(true);
+}
+
+void CRemoteIOThread::BuildMessageMap() {
+  Map()
+      .On(kSocketReadyMessage, [this](platform::Message& m) { OnSocketReady(m.wParam); })
+      .On(WM_REMOTE_ACCEPT, [this](platform::Message&) { OnRemoteAccept(); })
+      .On(WM_REMOTE_SEND, [this](platform::Message& m) { OnRemoteSend(m.Take<std::string>()); })
+      .On(WM_REMOTE_RECEIVE, [this](platform::Message& m) { OnRemoteReceive(m.Take<std::string>()); })
+      .On(WM_REMOTE_CLOSED, [this](platform::Message& m) { OnRemoteClosed(m.wParam); })
+      .On(WM_FILE_TRANSFER,
+          [this](platform::Message& m) { OnFileTransfer(m.Take<std::vector<std::string>>()); })
+      .On(WM_REMOTE_FILE_TRANSFER, [this](platform::Message& m) { OnStartFileTransfer(m); })
+      .On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); });
+}
+
+bool CRemoteIOThread::InitInstance() {
+  SetPeerConnected(false);
+  peer_.reset();
+  nextPeerTag_ = kFirstPeerTag;
+  notifier_ = std::make_unique<platform::SocketNotifier>(Id(), kSocketReadyMessage);
+  const int port = GetAppSettings().GetIntParam(OPTION_REMOTE_PORT);
+  int error = 0;
+  listener_ = platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error);
+  if (!listener_.Valid()) {
+    Log(SocketErrorText(error));
+    return true;  // no clients then, but the thread still takes its messages
+  }
+  listeningPort_ = listener_.Port();
+  notifier_->Watch(kListenerTag, listener_);
+  return true;
+}
+
+int CRemoteIOThread::ExitInstance() {
+  if (notifier_) {
+    notifier_->Forget(kListenerTag);
+    if (peer_) notifier_->Forget(peerTag_);
+  }
+  listener_.Close();
+  listeningPort_ = 0;
+  if (peer_) {
+    peer_.reset();
+    SetPeerConnected(false);
+  }
+  receiveBuffer_.Clear();
+  notifier_.reset();
+  JoinFinishedTransfers(true);
+  return platform::WorkerThread::ExitInstance();
+}
+
+bool CRemoteIOThread::PeerConnected() const {
+  return GetAppSettings().GetAppInt(APP_INT_REMOTE_PEER_CONNECTED) == 1;
+}
+
+void CRemoteIOThread::SetPeerConnected(bool connected) {
+  GetAppSettings().SetAppInt(APP_INT_REMOTE_PEER_CONNECTED, connected ? 1 : 0);
+}
+
+// ---- socket notifications ---------------------------------------------------
+
+void CRemoteIOThread::OnSocketReady(std::uintptr_t tag) {
+  if (tag == kListenerTag) {
+    OnListenerReady();
+  } else if (peer_ && tag == peerTag_) {
+    OnPeerReady(tag);
+  }
+}
+
+void CRemoteIOThread::OnListenerReady() { Post(WM_REMOTE_ACCEPT); }
+
+void CRemoteIOThread::OnPeerReady(std::uintptr_t tag) {
+  char buffer[kReceiveSize];
+  int error = 0;
+  const auto result = peer_->ReceiveNow(buffer, sizeof buffer, &error);
+  switch (result.status) {
+    case platform::IoResult::Ok:
+      Post(WM_REMOTE_RECEIVE, std::make_unique<std::string>(RemoteTextOfBytes(buffer, result.count)));
+      notifier_->Rearm(tag);
+      break;
+    case platform::IoResult::Timeout:  // the readiness had gone
+      notifier_->Rearm(tag);
+      break;
+    case platform::IoResult::Closed:
+      Post(WM_REMOTE_CLOSED, tag);
+      break;
+    case platform::IoResult::Error:
+      // A close that carries an error (a reset): logged, and the client's
+      // slot is freed all the same so later clients are served.
+      Log(SocketErrorText(error));
+      Post(WM_REMOTE_CLOSED, tag);
+      break;
+  }
+}
+
+// ---- connections ------------------------------------------------------------
+
+void CRemoteIOThread::OnRemoteAccept() {
+  int error = 0;
+  std::optional<platform::TcpSocket> accepted = listener_.Accept(&error);
+  notifier_->Rearm(kListenerTag);
+  if (!accepted) {
+    if (error != 10035) Log(SocketErrorText(error));
+    return;
+  }
+  const std::string address = accepted->PeerAddress();
+  Log("Remote connection established with " + address + " on port " + std::to_string(accepted->PeerPort()));
+  if (GetAppSettings().GetIntParam(OPTION_ENABLE_REMOTE_CONTROL) == 0) {
+    accepted.reset();
+    Log("Error> Remote control is disabled. Remote connection with " + address + " terminated");
+    return;
+  }
+  if (PeerConnected() || peer_) {
+    accepted.reset();
+    Log("Warning> Multiple connections attempted. Remote connection with " + address + " terminated");
+    return;
+  }
+  SetPeerConnected(true);
+  peer_ = std::move(accepted);
+  peerTag_ = nextPeerTag_++;
+  receiveBuffer_.Clear();
+  notifier_->Watch(peerTag_, *peer_);
+}
+
+void CRemoteIOThread::OnRemoteClosed(std::uintptr_t tag) {
+  if (!peer_ || tag != peerTag_) return;
+  ClosePeer();
+}
+
+void CRemoteIOThread::ClosePeer() {
+  const std::string address = peer_->PeerAddress();
+  notifier_->Forget(peerTag_);
+  peer_.reset();
+  SetPeerConnected(false);
+  receiveBuffer_.Clear();
+  Log("Connection closed with " + address);
+}
+
+// ---- lines ------------------------------------------------------------------
+
+void CRemoteIOThread::OnRemoteReceive(std::unique_ptr<std::string> text) {
+  if (!text) return;
+  RemoteLineBuffer::Result result = receiveBuffer_.Append(*text);
+  for (auto& line : result.lines) {
+    PostToTarget(PT_PREPROCESSING, WM_REMOTE_COMMAND, std::make_unique<std::string>(std::move(line)));
+  }
+  if (result.overflowed) Log("Warning> socket read error");
+}
+
+void CRemoteIOThread::OnRemoteSend(std::unique_ptr<std::string> line) {
+  if (!line) return;
+  if (!peer_ || !PeerConnected()) return;  // nobody to answer: dropped
+  line->push_back('\n');
+  int error = 0;
+  const auto result = peer_->SendWhole(line->data(), line->size(), kSendTimeout, &error);
+  if (result.status != platform::IoResult::Ok) Log(SocketErrorText(error));
+}
+
+// ---- file transfers ---------------------------------------------------------
+
+void CRemoteIOThread::OnFileTransfer(std::unique_ptr<std::vector<std::string>> arguments) {
+  const std::string peerAddress = (peer_ && PeerConnected()) ? peer_->PeerAddress() : std::string();
+  auto request = std::make_unique<FileTransferRequest>(
+      BuildFileTransferRequest(arguments ? *arguments : std::vector<std::string>{}, peerAddress));
+  if (request->queued) {
+    auto job = std::make_unique<CJobRequest>(WM_REMOTE_FILE_TRANSFER, JobPayload(std::move(request)), 0, 0, 0);
+    job->device = DEVICE_INDEPENDENT;
+    PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(job));
+  } else {
+    Post(WM_REMOTE_FILE_TRANSFER, std::move(request));
+  }
+  Post(WM_REMOTE_SEND, std::make_unique<std::string>("OK"));
+}
+
+void CRemoteIOThread::OnStartFileTransfer(platform::Message& message) {
+  // A transfer that runs at once is this thread's own; a queued one is
+  // borrowed from the core thread's queue entry, which stays until the
+  // worker reports the end. The worker works on its own copy either way.
+  std::unique_ptr<FileTransferRequest> owned = message.Take<FileTransferRequest>();
+  const FileTransferRequest* request =
+      owned ? owned.get() : reinterpret_cast<const FileTransferRequest*>(message.wParam);
+  if (!request) return;
+  JoinFinishedTransfers(false);
+  if (!PeerConnected()) {
+    if (request->queued) {
+      auto finished = std::make_unique<FinishRecord>();
+      finished->device = DEVICE_INDEPENDENT;
+      finished->eventCode = kRemoteTransferDoneEvent;
+      PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(finished));
+    }
+    return;
+  }
+  auto transfer = std::make_unique<Transfer>();
+  Transfer* running = transfer.get();
+  running->thread = std::thread([copy = *request, running] {
+    FileTransferProc(copy);
+    running->finished = true;
+  });
+  transfers_.push_back(std::move(transfer));
+}
+
+void CRemoteIOThread::JoinFinishedTransfers(bool all) {
+  for (auto it = transfers_.begin(); it != transfers_.end();) {
+    if (all || (*it)->finished) {
+      if ((*it)->thread.joinable()) (*it)->thread.join();
+      it = transfers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}

@@ -1,0 +1,56 @@
+#include "shell/requests/flash_requests.h"
+
+#include "engine/core/app_settings.h"
+#include "engine/core/job_payloads.h"
+#include "engine/core/messages.h"
+#include "engine/quillon_exception.h"
+#include "shell/requests/job_building.h"
+#include "shell/userio/prompt_kind.h"
+
+namespace {
+
+bool IsRememberedImage(const std::string& path) {
+  return path.size() > 4 && (EndsWithNoCase(path, ".s19") || EndsWithNoCase(path, ".bin"));
+}
+
+std::unique_ptr<FileJobPayload> MakeFilePayload(const std::string& path, const SectorList& selection) {
+  auto payload = std::make_unique<FileJobPayload>();
+  payload->imageFileName = path;
+  payload->options = *CopySettingsOptions(selection);
+  return payload;
+}
+
+void QueueImageFlash(const std::string& path, const SectorList& selection, const FlashImageExtras& extras) {
+  auto payload = MakeFilePayload(path, selection);
+  payload->keepAlive = extras.keepAlive;
+  QueueJobRequest(MakeJobRequest(WM_FLASH, std::move(payload), DeviceByProtocol()));
+}
+
+}  // namespace
+
+void FlashImageFile(IPromptAsker& asker, const std::string& path, const FlashImageExtras& extras) {
+  if (extras.rememberImage && IsRememberedImage(path)) {
+    RememberRecentFile(path);
+    ChangeToFileFolder(path);
+  }
+  if (GetAppSettings().GetIntParam(OPTION_AUTO_ERASE_FLASH) == 1) {
+    QueueImageFlash(path, SettingsSectorSelection(), extras);
+    return;
+  }
+  SectorList selection;
+  const int answer = asker.AskAndWait(PROMPT_ERASE_SECTORS, &selection);
+  if (answer == kPromptOk) {
+    QueueImageFlash(path, selection, extras);
+  } else if (answer == kPromptAbort) {
+    throw QUILLON_ERROR;
+  }
+}
+
+void FlashSmartphoneFile(const std::string& path) {
+  if (EndsWithNoCase(path, ".bin")) {
+    RememberRecentFile(path);
+    ChangeToFileFolder(path);
+  }
+  auto payload = MakeFilePayload(path, SettingsSectorSelection());
+  QueueJobRequest(MakeJobRequest(WM_RALIX_FLASH_FILE, std::move(payload), DEVICE_SMARTPHONE));
+}

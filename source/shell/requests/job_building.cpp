@@ -1,0 +1,60 @@
+#include "shell/requests/job_building.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/core/app_settings.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+
+std::unique_ptr<CJobOptions> CopySettingsOptions(const SectorList& selection) {
+  auto options = std::make_unique<CJobOptions>();
+  options->SetAllParams(GetAppSettings().CopyParams());
+  options->SetSectorList(selection);
+  return options;
+}
+
+SectorList SettingsSectorSelection() { return GetAppSettings().GetSectorList(); }
+
+DeviceNumber DeviceByProtocol() {
+  if (GetAppSettings().GetIntParam(OPTION_COMM_PROTOCOL) == 0) return SelectedSerialDevice();
+  return DEVICE_UNASSIGNED;
+}
+
+DeviceNumber SelectedSerialDevice() {
+  return GetAppSettings().GetIntParam(OPTION_SERIAL_PORT) + DEVICE_FIRST_COM;
+}
+
+std::unique_ptr<CJobRequest> MakeJobRequest(std::uint32_t jobCode, JobPayload payload, DeviceNumber device) {
+  auto request = std::make_unique<CJobRequest>(jobCode, std::move(payload), /*senderFlagB=*/0,
+                                               /*senderFlagA=*/1, /*interactive=*/1);
+  request->device = device;
+  return request;
+}
+
+bool QueueJobRequest(std::unique_ptr<CJobRequest> request) {
+  return PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request)) != 0;
+}
+
+void RememberRecentFile(const std::string& path) {
+  GetAppSettings().SetAppString(APP_STRING_RECENT_FILE, path);
+}
+
+void ChangeToFileFolder(const std::string& path) {
+  const std::string::size_type cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) return;
+  std::error_code ignored;
+  std::filesystem::current_path(path.substr(0, cut), ignored);
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
+  if (text.size() < suffix.size()) return false;
+  const std::size_t offset = text.size() - suffix.size();
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    const auto a = static_cast<unsigned char>(text[offset + i]);
+    const auto b = static_cast<unsigned char>(suffix[i]);
+    if (std::tolower(a) != std::tolower(b)) return false;
+  }
+  return true;
+}

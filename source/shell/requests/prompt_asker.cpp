@@ -1,0 +1,22 @@
+#include "shell/requests/prompt_asker.h"
+
+#include <memory>
+
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/core/prompt_request.h"
+#include "platform/message_queue.h"
+
+int CQueuePromptAsker::AskAndWait(std::int32_t kind, void* record) {
+  auto request = std::make_unique<PromptRequest>();
+  request->kind = kind;
+  request->replyTarget = replyTarget_;
+  request->wantReply = 1;
+  if (!PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(request),
+                    reinterpret_cast<platform::LParam>(record))) {
+    return kPromptAbort;
+  }
+  std::optional<platform::Message> reply = ownQueue_.TakeMatching(WM_PROMPT_REPLY, WM_PROMPT_REPLY);
+  if (!reply) return kPromptAbort;
+  return static_cast<int>(reply->wParam);
+}

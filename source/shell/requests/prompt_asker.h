@@ -1,0 +1,42 @@
+#pragma once
+// Asking the user from a worker thread: the question goes to the user-I/O
+// thread as a prompt request, and the asking thread blocks until exactly one
+// WM_PROMPT_REPLY arrives in its own queue; every other message stays queued
+// in order behind it.
+
+#include <cstdint>
+
+namespace platform {
+class MessageQueue;
+}
+
+// The answers a prompt gives (the system's own result codes).
+inline constexpr int kPromptOk = 1;
+inline constexpr int kPromptCancel = 2;
+inline constexpr int kPromptAbort = 3;
+inline constexpr int kPromptYes = 6;
+inline constexpr int kPromptNo = 7;
+
+class IPromptAsker {
+ public:
+  virtual ~IPromptAsker() = default;
+  // Shows the prompt of the kind and returns its answer. The record (null
+  // for none) is the asker's: the prompt fills it while this call waits, and
+  // it may be read once the call has returned.
+  virtual int AskAndWait(std::int32_t kind, void* record) = 0;
+};
+
+// Asks through the user-I/O thread and waits on the asking thread's own
+// queue. When nobody can be asked (the user-I/O thread is not there, or the
+// asking thread's queue closes while it waits) the answer is abort (3).
+class CQueuePromptAsker : public IPromptAsker {
+ public:
+  CQueuePromptAsker(platform::MessageQueue& ownQueue, std::int32_t replyTarget)
+      : ownQueue_(ownQueue), replyTarget_(replyTarget) {}
+
+  int AskAndWait(std::int32_t kind, void* record) override;
+
+ private:
+  platform::MessageQueue& ownQueue_;
+  std::int32_t replyTarget_;
+};

@@ -1,0 +1,90 @@
+// The script commands that ask the user-I/O thread or hand a request to
+// another thread, and RUN_SCRIPT.
+
+#include <memory>
+
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/quillon_exception.h"
+#include "shell/script/script_error.h"
+#include "shell/script/script_interpreter.h"
+
+namespace {
+
+// The query kinds of the user-I/O thread.
+enum ScriptQueryKind : std::int32_t {
+  kQueryDirectory = 0,
+  kQueryListFiles = 1,
+  kQueryListProductTags = 2,
+  kQueryFlashDetails = 3,
+  kQueryDelete = 4,
+  kQueryStatus = 5,
+};
+
+std::string Argument(const ScriptTokens& tokens, std::size_t index) {
+  return index < tokens.size() ? tokens[index] : std::string();
+}
+
+}  // namespace
+
+void CScriptInterpreter::AskQuery(std::int32_t kind, const std::string& argument, std::int32_t wantReply) {
+  if (!context_.PostQuery(kind, argument, wantReply)) throw QUILLON_ERROR;
+  std::optional<platform::Message> reply = context_.WaitForReply(WM_QUERY_REPLY);
+  if (!reply) throw QUILLON_ERROR;
+  if (auto answer = reply->Take<std::string>()) SendRemoteReply(*answer);
+}
+
+void CScriptInterpreter::AskOptionsChange(std::uint32_t request, std::uint32_t reply,
+                                          std::unique_ptr<std::vector<std::string>> tokens) {
+  const int posted = tokens ? PostToTarget(PT_USER_IO, request, std::move(tokens)) : PostToTarget(PT_USER_IO, request);
+  if (!posted) throw QUILLON_ERROR;
+  std::optional<platform::Message> answer = context_.WaitForReply(reply);
+  // The user-I/O thread has logged why it refused.
+  if (!answer || answer->wParam == 0) throw QUILLON_ERROR;
+}
+
+void CScriptInterpreter::OnSet(const ScriptTokens& tokens) {
+  auto pairs = std::make_unique<std::vector<std::string>>(tokens.begin() + 1, tokens.end());
+  AskOptionsChange(WM_SET_OPTION, WM_SET_OPTION_REPLY, std::move(pairs));
+}
+
+void CScriptInterpreter::OnSaveOptions(const ScriptTokens&) {
+  AskOptionsChange(WM_SAVE_OPTIONS, WM_SAVE_OPTIONS_REPLY, nullptr);
+}
+
+void CScriptInterpreter::OnRestoreOptions(const ScriptTokens&) {
+  AskOptionsChange(WM_RESTORE_OPTIONS, WM_RESTORE_OPTIONS_REPLY, nullptr);
+}
+
+void CScriptInterpreter::OnDirectory(const ScriptTokens& tokens) {
+  const std::string directory = Argument(tokens, 1);
+  AskQuery(kQueryDirectory, directory, directory.empty() ? 1 : 0);
+}
+
+void CScriptInterpreter::OnListFiles(const ScriptTokens& tokens) { AskQuery(kQueryListFiles, Argument(tokens, 1), 1); }
+
+void CScriptInterpreter::OnListProductTags(const ScriptTokens&) { AskQuery(kQueryListProductTags, "", 1); }
+
+void CScriptInterpreter::OnGetFlashDetails(const ScriptTokens&) { AskQuery(kQueryFlashDetails, "", 1); }
+
+void CScriptInterpreter::OnStatus(const ScriptTokens& tokens) { AskQuery(kQueryStatus, Argument(tokens, 1), 1); }
+
+void CScriptInterpreter::OnDelete(const ScriptTokens& tokens) {
+  if (tokens.size() < 2) FailScript("Error> DELETE command missing filename");
+  AskQuery(kQueryDelete, tokens[1], 0);
+}
+
+void CScriptInterpreter::OnDownloadLatestProducts(const ScriptTokens&) {
+  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, /*fromScript=*/1);
+}
+
+void CScriptInterpreter::OnRunScript(const ScriptTokens& tokens) {
+  if (tokens.size() < 2) FailScript("Error> RUN_SCRIPT command missing filename");
+  RunScript(tokens[1]);
+}
+
+void CScriptInterpreter::OnTransferFile(const ScriptTokens& tokens) {
+  if (tokens.size() < 5) FailScript("Error> TRANSFER_FILE command incomplete");
+  auto arguments = std::make_unique<std::vector<std::string>>(tokens.begin() + 1, tokens.begin() + 5);
+  PostToTarget(PT_REMOTE_IO, WM_FILE_TRANSFER, std::move(arguments));
+}

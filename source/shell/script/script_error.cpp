@@ -1,0 +1,16 @@
+#include "shell/script/script_error.h"
+
+#include <memory>
+
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/quillon_exception.h"
+
+void PostScriptLogLine(const std::string& line) {
+  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
+}
+
+void FailScript(const std::string& line) {
+  PostScriptLogLine(line);
+  throw QUILLON_ERROR;
+}

@@ -1,0 +1,113 @@
+#include "shell/script/script_interpreter.h"
+
+#include <cctype>
+#include <fstream>
+#include <filesystem>
+
+#include "engine/quillon_exception.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "shell/script/script_error.h"
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Counts one level of RUN_SCRIPT nesting for as long as a script runs.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+void SendRemoteReply(const std::string& line) {
+  PostToTarget(PT_REMOTE_IO, WM_REMOTE_SEND, std::make_unique<std::string>(line));
+}
+
+const std::vector<CScriptInterpreter::Command>& CScriptInterpreter::Commands() {
+  // Compared in this order; the first equal word runs.
+  static const std::vector<Command> commands = {
+      {"FLASH", &CScriptInterpreter::OnFlash},
+      {"ERASE", &CScriptInterpreter::OnErase},
+      {"REVERSE_FLASH", &CScriptInterpreter::OnReverseFlash},
+      {"ORVIX_FLASH", &CScriptInterpreter::OnOrvixFlash},
+      {"ORVIX_ERASE", &CScriptInterpreter::OnOrvixErase},
+      {"ORVIX_REVERSE_FLASH", &CScriptInterpreter::OnOrvixReverseFlash},
+      {"PROGRAM_MAGIC_KEY", &CScriptInterpreter::OnProgramMagicKey},
+      {"COMM_CHECK", &CScriptInterpreter::OnCommCheck},
+      {"RESET_TARGET", &CScriptInterpreter::OnResetTarget},
+      {"SET", &CScriptInterpreter::OnSet},
+      {"SAVE_OPTIONS", &CScriptInterpreter::OnSaveOptions},
+      {"RESTORE_OPTIONS", &CScriptInterpreter::OnRestoreOptions},
+      {"TERMINATE_APP", &CScriptInterpreter::OnTerminateApp},
+      {"DIRECTORY", &CScriptInterpreter::OnDirectory},
+      {"LIST_FILES", &CScriptInterpreter::OnListFiles},
+      {"LIST_PRODUCT_TAGS", &CScriptInterpreter::OnListProductTags},
+      {"GET_FLASH_DETAILS", &CScriptInterpreter::OnGetFlashDetails},
+      {"DOWNLOAD_LATEST_QLPS", &CScriptInterpreter::OnDownloadLatestProducts},
+      {"STATUS", &CScriptInterpreter::OnStatus},
+      {"DELETE", &CScriptInterpreter::OnDelete},
+      {"RUN_SCRIPT", &CScriptInterpreter::OnRunScript},
+      {"TRANSFER_FILE", &CScriptInterpreter::OnTransferFile},
+      {"DUMP_RAM", &CScriptInterpreter::OnDumpRam},
+      {"FLASHPACK_EXTRACT", &CScriptInterpreter::OnFlashpackExtract},
+      {"FLASHPACK_ADD", &CScriptInterpreter::OnFlashpackAdd},
+      {"FLASHPACK_DELETE", &CScriptInterpreter::OnFlashpackDelete},
+      {"FLASHPACK_GET_DETAILS", &CScriptInterpreter::OnFlashpackGetDetails},
+      {"FLASHPACK_GET_STATS", &CScriptInterpreter::OnFlashpackGetStats},
+      {"FLASHPACK_UPDATE_FLASH", &CScriptInterpreter::OnFlashpackUpdateFlash},
+  };
+  return commands;
+}
+
+void CScriptInterpreter::DispatchScriptCommand(const ScriptTokens& tokens) {
+  if (tokens.empty()) FailScript("Error> command string empty");
+  const std::string word = Upper(tokens[0]);
+  for (const auto& command : Commands()) {
+    if (word == command.word) {
+      (this->*command.handler)(tokens);
+      return;
+    }
+  }
+  FailScript("Error> " + word + " command not supported");
+}
+
+void CScriptInterpreter::RunRemoteLine(const std::string& line) {
+  ScriptTokens tokens;
+  SplitScriptLine(line, tokens);
+  DispatchScriptCommand(tokens);
+}
+
+void CScriptInterpreter::RunScript(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) FailScript("Error> Unable to read script file " + path);
+  if (depth_ >= kMaxScriptDepth) FailScript("Error> RUN_SCRIPT nesting too deep");
+  DepthGuard level(depth_);
+  PostScriptLogLine("Processing script " + path);
+  std::ifstream file(path);
+  // A path that exists but cannot be read as a file (a folder, no
+  // permission) ends the run like a missing one.
+  if (!file || std::filesystem::is_directory(path, error)) FailScript("Error> Unable to read script file " + path);
+  std::string line;
+  ScriptTokens tokens;
+  while (std::getline(file, line)) {
+    line = TrimScriptText(line);
+    if (line.empty() || line.front() == '#') continue;
+    const auto comment = line.find('#');
+    if (comment != std::string::npos) line.erase(comment);
+    PostScriptLogLine("Script command: " + line);
+    tokens.clear();
+    SplitScriptLine(line, tokens);
+    DispatchScriptCommand(tokens);
+  }
+}

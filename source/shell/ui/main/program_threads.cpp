@@ -1,0 +1,33 @@
+// The program's worker threads as the main window starts them. Threads of
+// the shell that are not part of the program yet are left out.
+#include "shell/ui/main/worker_threads.h"
+
+#include "engine/core/app_settings.h"
+#include "engine/core/post_target.h"
+#include "engine/core/thread_table.h"
+#include "engine/processing/core_processing_thread.h"
+#include "shell/ui/main/window_control.h"
+#include "shell/userio/user_io_thread.h"
+
+namespace {
+
+// The user-I/O thread resumes the remote-I/O thread that the window created
+// suspended; without one it reports the count a suspended thread would.
+int ResumeRemoteIo() {
+  platform::WorkerThread* remote = GetTargetThreadObject(PT_REMOTE_IO);
+  return remote ? remote->Resume() : 1;
+}
+
+}  // namespace
+
+WorkerThreadFactory ProgramWorkerThreads() {
+  WorkerThreadFactory factory;
+  factory.userIo = [] {
+    UserIoSeams seams;
+    seams.resumeRemoteIo = ResumeRemoteIo;
+    seams.mainWindow = std::make_shared<QtMainWindowControl>();
+    return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
+  };
+  factory.core = [] { return std::make_unique<CCoreProcessingThread>(); };
+  return factory;
+}

@@ -1,0 +1,101 @@
+#include "shell/update/update_flash.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "platform/file_io.h"
+#include "shell/preproc/update_read_back.h"
+#include "shell/requests/flash_requests.h"
+#include "shell/log/post_log_line.h"
+#include "shell/userio/prompt_kind.h"
+#include "shell/update/flash_file_info.h"
+#include "shell/update/radio_info.h"
+#include "shell/update/update_text_conversion.h"
+
+namespace {
+
+struct UpdatePair {
+  const char* text;
+  const char* image;
+};
+
+constexpr UpdatePair kUpdatePairs[] = {{kSuText, kSuImage}, {kCpText, kCpImage}, {kLpText, kLpImage}};
+// The order in which the images are flashed.
+constexpr const char* kFlashOrder[] = {kCpImage, kLpImage, kSuImage};
+
+constexpr const char* kNoRadioInfo = "Error> unable to get radio information.";
+constexpr const char* kModelMismatch =
+    "Error> unable to flash due to model mismatch. Please choose the right tool to flash the radio.";
+constexpr const char* kNoFlashFileInfo = "Error> unable to get flash file information.";
+constexpr const char* kLatestFirmware = "Error> The radio has the latest firmware. The flash operation stops.";
+
+// A converted image in the working directory, deleted when the last holder
+// (the update itself, or a queued job) lets it go.
+class TemporaryImage {
+ public:
+  explicit TemporaryImage(std::string path) : path_(std::move(path)) {}
+  ~TemporaryImage() { platform::RemoveFile(path_); }
+  TemporaryImage(const TemporaryImage&) = delete;
+  TemporaryImage& operator=(const TemporaryImage&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string AbsolutePath(const char* name) {
+  std::error_code ignored;
+  return std::filesystem::absolute(name, ignored).string();
+}
+
+void ConvertUpdateTexts() {
+  for (const UpdatePair& pair : kUpdatePairs) {
+    // A text that cannot be read leaves its image out; the checks or the
+    // core thread report the missing image.
+    platform::RemoveFile(pair.image);
+    ConvertUpdateText(pair.text, pair.image);
+  }
+}
+
+void Refuse(const char* line) {
+  PostLogLine(line);
+  PostErrorPrompt();
+}
+
+// The reason to refuse the update, or null to go ahead.
+const char* CheckUpdate() {
+  const auto radio = GetRadioInfo(kUpdateReadBackFile);
+  if (!radio) return kNoRadioInfo;
+  if (radio->modelCode != kModelCode && radio->modelCode != kOtherRadioModelCode) return kModelMismatch;
+  const auto firmware = GetFlashFileInfo(kSuImage, kCpImage);
+  if (!firmware) return kNoFlashFileInfo;
+  if (firmware->modelCode != kModelCode) return kModelMismatch;
+  if (!(firmware->version > radio->version)) return kLatestFirmware;
+  return nullptr;
+}
+
+void QueueUpdateImages(IPromptAsker& asker) {
+  std::vector<std::shared_ptr<TemporaryImage>> images;
+  for (const char* name : kFlashOrder) images.push_back(std::make_shared<TemporaryImage>(AbsolutePath(name)));
+  try {
+    for (const auto& image : images) {
+      FlashImageFile(asker, image->Path(), FlashImageExtras{false, image});
+    }
+  } catch (...) {
+    PostErrorPrompt();
+  }
+  // The images that no job holds go now; the others when their jobs go.
+}
+
+}  // namespace
+
+void RunUpdateFlash(IPromptAsker& asker) {
+  ConvertUpdateTexts();
+  if (const char* refusal = CheckUpdate()) {
+    for (const char* image : kFlashOrder) platform::RemoveFile(image);
+    Refuse(refusal);
+    return;
+  }
+  QueueUpdateImages(asker);
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The update flash, the second half of "Flash Software": once the radio's
+// read-back image is saved, the three scrambled update texts are turned
+// into images, the radio's model code and version are compared with the
+// new firmware's, and when the radio is of the right model and older, one
+// flash job per image is queued.
+
+#include <string>
+
+#include "shell/requests/prompt_asker.h"
+
+// The files of the update, in the current directory.
+inline constexpr const char* kSuText = "su.txt";
+inline constexpr const char* kCpText = "p5E00cp0_VAD3_Vexa20.txt";
+inline constexpr const char* kLpText = "french_spanish.txt";
+inline constexpr const char* kSuImage = "su.s19";
+inline constexpr const char* kCpImage = "cp.s19";
+inline constexpr const char* kLpImage = "lp.s19";
+
+// The model code that the radio may carry and the one the firmware must carry.
+inline constexpr const char* kModelCode = "4E383231";
+inline constexpr const char* kOtherRadioModelCode = "52425231";
+
+// Runs the update flash on the asking thread. Every refusal logs its
+// "Error> " line and shows the error prompt; the read-back image and the
+// converted images are deleted on every path (a queued image when the last
+// job holding it leaves the core thread's queue).
+void RunUpdateFlash(IPromptAsker& asker);

@@ -1,0 +1,477 @@
+// The grid's row model: rows kept in device order, status records turned
+// into row states, texts and buttons, the top row's status report, row
+// buttons, and the read-back that Flash Software waits for.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "shell/grid/device_grid.h"
+
+namespace {
+
+class DeviceGridTest : public ::testing::Test {
+ protected:
+  GridEffects Attach(DeviceNumber device) {
+    GridEffects e = grid.OnDeviceAttached(device);
+    if (e.applyWanted) e.Merge(grid.ApplyGridRowChanges());
+    return e;
+  }
+  GridEffects Remove(DeviceNumber device) {
+    GridEffects e = grid.OnDeviceRemoved(device);
+    if (e.applyWanted) e.Merge(grid.ApplyGridRowChanges());
+    return e;
+  }
+  GridEffects Status(int event, DeviceNumber device, int started = 1, int queued = 1, int percent = 0,
+                     int errorCode = 0) {
+    DeviceStatusRecord r;
+    r.eventCode = event;
+    r.device = device;
+    r.itemsStarted = started;
+    r.itemsQueued = queued;
+    r.percent = percent;
+    if (errorCode != 0) {
+      r.error = std::make_unique<ErrorRecord>();
+      r.error->device = device;
+      r.error->eventCode = event;
+      r.error->errorCode = errorCode;
+    }
+    return grid.OnGridStatus(r);
+  }
+  const DeviceRow& RowOf(DeviceNumber device) {
+    const int i = grid.FindGridRow(device);
+    EXPECT_GE(i, 0) << "no row for " << device;
+    return grid.Row(i < 0 ? 0 : i);
+  }
+  // Labels of the rows in use, top to bottom.
+  std::vector<std::string> Labels() const {
+    std::vector<std::string> labels(static_cast<std::size_t>(grid.CountShownRows()));
+    for (const auto& row : grid.Rows()) {
+      if (!row.HasControls()) continue;
+      EXPECT_LT(row.position, static_cast<int>(labels.size()));
+      if (row.position < static_cast<int>(labels.size())) labels[static_cast<std::size_t>(row.position)] = row.label;
+    }
+    return labels;
+  }
+  // Brings a row into the given state through the events that lead there.
+  void DriveTo(DeviceNumber device, GridRowStateCode state) {
+    switch (state) {
+      case GRID_ROW_READY: break;
+      case GRID_ROW_BUSY: Status(11, device, 1, 1, 10); break;
+      case GRID_ROW_FINISHED: Status(14, device); break;
+      case GRID_ROW_ERROR: Status(12, device, 1, 1, 0, 60); break;
+      case GRID_ROW_ERROR_REMOVED: Status(11, device); grid.OnDeviceRemoved(device); Status(12, device, 1, 1, 0, 60); break;
+      case GRID_ROW_SCANNING: Status(52, device); break;
+      case GRID_ROW_WAITING: Status(7, device); break;
+      case GRID_ROW_REMOVED_BUSY: Status(11, device); grid.OnDeviceRemoved(device); break;
+      case GRID_ROW_UNSUPPORTED: break;
+    }
+    ASSERT_EQ(RowOf(device).state, state);
+  }
+
+  DeviceGrid grid;
+};
+
+struct OrderCase {
+  std::vector<DeviceNumber> attach;
+  std::vector<DeviceNumber> remove;
+  std::vector<std::string> labels;
+};
+
+class GridOrder : public DeviceGridTest, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(GridOrder, RowsStaySortedWithComRowsLast) {
+  for (DeviceNumber d : GetParam().attach) Attach(d);
+  for (DeviceNumber d : GetParam().remove) Remove(d);
+  EXPECT_EQ(Labels(), GetParam().labels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, GridOrder,
+    ::testing::Values(OrderCase{{128, 5, 3}, {}, {"USB3", "USB5", "COM2"}},
+                      OrderCase{{3, 5, 128}, {}, {"USB3", "USB5", "COM2"}},
+                      OrderCase{{127, 126, 0, 64}, {}, {"USB0", "USB64", "USB126", "COM1"}},
+                      OrderCase{{9, 2, 127, 4}, {4}, {"USB2", "USB9", "COM1"}},
+                      OrderCase{{9, 2, 127, 4}, {2, 127}, {"USB4", "USB9"}},
+                      OrderCase{{9, 2, 127, 4}, {9, 4, 2}, {"COM1"}},
+                      OrderCase{{9, 2, 127, 4}, {9, 4, 2, 127}, {}},
+                      OrderCase{{6, 1}, {1}, {"USB6"}}));
+
+TEST_F(DeviceGridTest, AnEleventhDeviceGetsNoRow) {
+  for (int d = 0; d < 10; ++d) Attach(d * 2);
+  EXPECT_EQ(grid.CountGridDevices(), 10);
+  EXPECT_FALSE(grid.ReserveGridRow(50));
+  Attach(1);
+  EXPECT_EQ(grid.CountGridDevices(), 10);
+  EXPECT_EQ(grid.FindGridRow(1), -1);
+  // The row buttons of ten rows take every id of the pool, each once.
+  std::set<int> ids;
+  for (const auto& row : grid.Rows()) ids.insert({row.cancelId, row.retryId});
+  EXPECT_EQ(ids.size(), 20u);
+  EXPECT_EQ(*ids.begin(), 32828);
+  EXPECT_EQ(*ids.rbegin(), 32847);
+  // A removed row gives its ids back for the next device.
+  Remove(0);
+  Attach(1);
+  EXPECT_GE(grid.FindGridRow(1), 0);
+  EXPECT_NE(RowOf(1).cancelId, 0);
+}
+
+TEST_F(DeviceGridTest, NewRowsAreReadyOrUnsupported) {
+  Attach(3);
+  Attach(149);
+  EXPECT_EQ(RowOf(3).state, GRID_ROW_READY);
+  EXPECT_EQ(RowOf(3).progressText, "Ready");
+  EXPECT_EQ(RowOf(3).counts, "(0/0)");
+  EXPECT_FALSE(RowOf(3).cancelEnabled);
+  EXPECT_FALSE(RowOf(3).errorColours);
+  EXPECT_EQ(RowOf(149).state, GRID_ROW_UNSUPPORTED);
+  EXPECT_EQ(RowOf(149).progressText, "UNSUPPORTED");
+  EXPECT_EQ(RowOf(149).label, "Ralix");
+  EXPECT_TRUE(RowOf(149).errorColours);
+}
+
+TEST_F(DeviceGridTest, AStatusForAnUnknownDeviceChangesNothing) {
+  Attach(3);
+  const DeviceRow before = RowOf(3);
+  GridEffects e = Status(11, 4, 1, 1, 50);
+  EXPECT_TRUE(e.dirtyRows.empty());
+  EXPECT_FALSE(e.report.has_value());
+  EXPECT_EQ(RowOf(3).progressText, before.progressText);
+  EXPECT_EQ(RowOf(3).state, before.state);
+}
+
+TEST_F(DeviceGridTest, AStatusForARowNotYetCreatedTouchesNoControl) {
+  ASSERT_TRUE(grid.ReserveGridRow(3));
+  GridEffects e = Status(11, 3, 1, 1, 50);
+  EXPECT_TRUE(e.dirtyRows.empty());
+  EXPECT_FALSE(e.report.has_value());
+  grid.ApplyGridRowChanges();
+  EXPECT_EQ(RowOf(3).progressText, "Ready");
+}
+
+TEST_F(DeviceGridTest, Event63OnlyUpdatesTheCounts) {
+  Attach(3);
+  Status(11, 3, 1, 1, 40);
+  GridEffects e = Status(63, 3, 1, 2, 0);
+  EXPECT_EQ(RowOf(3).counts, "(1/2)");
+  EXPECT_EQ(RowOf(3).state, GRID_ROW_BUSY);
+  EXPECT_EQ(RowOf(3).progressText, "Flashing 40%");
+  EXPECT_EQ(RowOf(3).percent, 40);
+  EXPECT_FALSE(e.report.has_value());
+}
+
+// Event x prior state -> state, text and buttons.
+struct RowCase {
+  GridRowStateCode prior;
+  int event;
+  int started;
+  int queued;
+  GridRowStateCode state;
+  const char* text;
+  const char* cancelText;
+  bool cancelEnabled;
+  bool retryShown;
+  bool errorColours;
+};
+
+class GridRowEvents : public DeviceGridTest, public ::testing::WithParamInterface<RowCase> {};
+
+TEST_P(GridRowEvents, SetStateTextAndButtons) {
+  const auto& c = GetParam();
+  Attach(5);
+  DriveTo(5, c.prior);
+  Status(c.event, 5, c.started, c.queued, 42, 60);
+  const DeviceRow& row = RowOf(5);
+  EXPECT_EQ(row.state, c.state);
+  EXPECT_EQ(row.progressText, c.text);
+  EXPECT_EQ(row.cancelText, c.cancelText);
+  EXPECT_EQ(row.cancelEnabled, c.cancelEnabled);
+  EXPECT_EQ(row.retryShown, c.retryShown);
+  EXPECT_EQ(row.errorColours, c.errorColours);
+  EXPECT_EQ(row.counts, "(" + std::to_string(c.started) + "/" + std::to_string(c.queued) + ")");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GridRowEvents,
+    ::testing::Values(
+        RowCase{GRID_ROW_READY, 11, 1, 1, GRID_ROW_BUSY, "Flashing 42%", "Cancel", true, false, false},
+        RowCase{GRID_ROW_BUSY, 14, 1, 1, GRID_ROW_FINISHED, "Complete", "Cancel", false, false, false},
+        // Done while items are still queued: waiting, Cancel disabled.
+        RowCase{GRID_ROW_BUSY, 14, 1, 2, GRID_ROW_WAITING, "Complete", "Cancel", false, false, false},
+        RowCase{GRID_ROW_FINISHED, 58, 1, 1, GRID_ROW_FINISHED, "Rev Flashing 42%", "Cancel", false, false, false},
+        RowCase{GRID_ROW_FINISHED, 58, 1, 2, GRID_ROW_WAITING, "Rev Flashing 42%", "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, 12, 1, 1, GRID_ROW_ERROR, "Error", "Cancel", true, true, true},
+        // An error after the device went away while busy: Close.
+        RowCase{GRID_ROW_REMOVED_BUSY, 12, 1, 1, GRID_ROW_ERROR_REMOVED, "Error", "Close", true, true, true},
+        RowCase{GRID_ROW_ERROR_REMOVED, 11, 1, 1, GRID_ROW_ERROR_REMOVED, "Flashing 42%", "Close", true, true, true},
+        RowCase{GRID_ROW_ERROR, 11, 1, 1, GRID_ROW_BUSY, "Flashing 42%", "Cancel", true, false, false},
+        RowCase{GRID_ROW_BUSY, 13, 1, 1, GRID_ROW_FINISHED, "Cancelled", "Cancel", false, false, false},
+        RowCase{GRID_ROW_READY, 52, 0, 1, GRID_ROW_SCANNING, "Scanning File...", "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, 7, 1, 1, GRID_ROW_WAITING, "Bootloading 42%", "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, 3, 1, 1, GRID_ROW_READY, "", "Cancel", false, false, false}));
+
+TEST_F(DeviceGridTest, ErrorRowsCarryTheErrorTextAsTooltipUntilTheyLeaveTheErrorState) {
+  Attach(5);
+  Status(12, 5, 1, 1, 0, 60);
+  EXPECT_TRUE(RowOf(5).tooltipsSet);
+  EXPECT_FALSE(RowOf(5).tooltip.empty());
+  EXPECT_TRUE(RowOf(5).retryEnabled);
+  Status(11, 5, 1, 1, 10);
+  EXPECT_FALSE(RowOf(5).tooltipsSet);
+  EXPECT_TRUE(RowOf(5).tooltip.empty());
+}
+
+struct ReportCase {
+  GridRowStateCode prior;
+  int event;
+  std::optional<int> state;  // none: no report
+  const char* text;          // null: the error text
+};
+
+class GridReport : public DeviceGridTest, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(GridReport, TheTopRowReportsTheRunStatus) {
+  const auto& c = GetParam();
+  Attach(5);
+  DriveTo(5, c.prior);
+  GridEffects e = Status(c.event, 5, 1, 1, 30, 60);
+  ASSERT_EQ(e.report.has_value(), c.state.has_value());
+  if (!c.state) return;
+  EXPECT_EQ(e.report->state, *c.state);
+  if (c.text) {
+    EXPECT_EQ(e.report->text, c.text);
+  } else {
+    EXPECT_EQ(e.report->text, RowOf(5).tooltip);
+    EXPECT_FALSE(e.report->text.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, GridReport,
+    ::testing::Values(ReportCase{GRID_ROW_BUSY, 14, STATUS_DONE, "Processing Complete"},
+                      ReportCase{GRID_ROW_BUSY, 13, STATUS_ERROR, "Cancelled"},
+                      ReportCase{GRID_ROW_BUSY, 50, STATUS_ERROR, "Cancelled"},
+                      ReportCase{GRID_ROW_BUSY, 3, STATUS_DONE, "Processing Complete"},
+                      ReportCase{GRID_ROW_READY, 11, STATUS_BUSY, "Flashing 30%"},
+                      ReportCase{GRID_ROW_READY, 52, STATUS_BUSY, "Scanning File..."},
+                      ReportCase{GRID_ROW_BUSY, 7, STATUS_BUSY, "Bootloading 30%"},
+                      ReportCase{GRID_ROW_REMOVED_BUSY, 11, STATUS_BUSY, "Flashing 30%"},
+                      ReportCase{GRID_ROW_BUSY, 12, STATUS_ERROR, nullptr},
+                      ReportCase{GRID_ROW_REMOVED_BUSY, 22, STATUS_ERROR, nullptr}));
+
+TEST_F(DeviceGridTest, OnlyTheTopRowReports) {
+  Attach(5);
+  Attach(2);
+  EXPECT_FALSE(Status(11, 5).report.has_value());
+  EXPECT_TRUE(Status(11, 2).report.has_value());
+  EXPECT_FALSE(Status(11, 149).report.has_value());
+}
+
+TEST_F(DeviceGridTest, RemovalOfAnIdleRowRemovesItAndOfABusyOneMarksIt) {
+  Attach(1);
+  Attach(2);
+  Attach(3);
+  Attach(4);
+  DriveTo(2, GRID_ROW_BUSY);
+  DriveTo(3, GRID_ROW_ERROR);
+  DriveTo(4, GRID_ROW_FINISHED);
+  Remove(1);
+  Remove(2);
+  Remove(3);
+  Remove(4);
+  EXPECT_EQ(grid.FindGridRow(1), -1);
+  EXPECT_EQ(grid.FindGridRow(4), -1);
+  EXPECT_EQ(RowOf(2).state, GRID_ROW_REMOVED_BUSY);
+  EXPECT_EQ(RowOf(3).state, GRID_ROW_ERROR_REMOVED);
+  EXPECT_EQ(RowOf(3).cancelText, "Close");
+  EXPECT_FALSE(RowOf(3).retryEnabled);
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB2", "USB3"}));
+  // The devices come back: busy becomes waiting, error stays error with Cancel.
+  Attach(2);
+  Attach(3);
+  EXPECT_EQ(RowOf(2).state, GRID_ROW_WAITING);
+  EXPECT_EQ(RowOf(3).state, GRID_ROW_ERROR);
+  EXPECT_EQ(RowOf(3).cancelText, "Cancel");
+  EXPECT_EQ(grid.CountGridDevices(), 2);
+}
+
+TEST_F(DeviceGridTest, AnIdleDeviceAttachedAgainGetsAFreshRowInItsPlace) {
+  Attach(1);
+  Attach(2);
+  Status(14, 2, 3, 3);
+  Attach(2);
+  EXPECT_EQ(grid.CountGridDevices(), 2);
+  EXPECT_EQ(RowOf(2).counts, "(0/0)");
+  EXPECT_EQ(RowOf(2).progressText, "Ready");
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB1", "USB2"}));
+}
+
+TEST_F(DeviceGridTest, ARowNeverCreatedIsFreedWithoutShiftingRows) {
+  Attach(1);
+  Attach(5);
+  // While the window is minimised a device comes and goes before any row is made.
+  grid.OnDeviceAttached(3);
+  grid.OnDeviceRemoved(3);
+  GridEffects e = grid.ApplyGridRowChanges();
+  EXPECT_FALSE(e.rowsChanged);
+  EXPECT_EQ(grid.FindGridRow(3), -1);
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB1", "USB5"}));
+  // Attached twice before the rows are made: one row.
+  grid.OnDeviceAttached(4);
+  grid.OnDeviceAttached(4);
+  grid.ApplyGridRowChanges();
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB1", "USB4", "USB5"}));
+}
+
+TEST_F(DeviceGridTest, ADeviceListedTwiceAtStartUpGetsOneRow) {
+  grid.ReserveDevices({3, 7, 3, 127});
+  grid.ApplyGridRowChanges();
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB3", "USB7", "COM1"}));
+}
+
+TEST_F(DeviceGridTest, RowButtons) {
+  Attach(5);
+  DriveTo(5, GRID_ROW_ERROR);
+  const int retry = RowOf(5).retryId;
+  const int cancel = RowOf(5).cancelId;
+  GridEffects e = grid.OnRowButton(retry);
+  EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_RETRY_DEVICE, 5}}));
+  EXPECT_EQ(RowOf(5).state, GRID_ROW_BUSY);
+  EXPECT_FALSE(RowOf(5).cancelEnabled);
+  EXPECT_FALSE(RowOf(5).tooltipsSet);
+
+  e = grid.OnRowButton(cancel);  // busy
+  EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 5}}));
+  DriveTo(5, GRID_ROW_ERROR);
+  e = grid.OnRowButton(cancel);
+  EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 5}}));
+
+  Status(14, 5);
+  EXPECT_TRUE(grid.OnRowButton(cancel).posts.empty());  // finished: nothing more
+  EXPECT_TRUE(grid.OnRowButton(32847).posts.empty());   // no row has it
+}
+
+TEST_F(DeviceGridTest, TheCloseButtonRemovesTheRow) {
+  Attach(5);
+  Attach(7);
+  DriveTo(5, GRID_ROW_ERROR_REMOVED);
+  GridEffects e = grid.OnRowButton(RowOf(5).cancelId);
+  EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 5}}));
+  EXPECT_TRUE(e.rowsChanged);
+  EXPECT_EQ(grid.FindGridRow(5), -1);
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB7"}));
+}
+
+TEST_F(DeviceGridTest, CancelAllCancelsErrorRowsAndClosesRemovedOnes) {
+  Attach(1);
+  Attach(2);
+  Attach(3);
+  DriveTo(1, GRID_ROW_ERROR);
+  DriveTo(2, GRID_ROW_ERROR_REMOVED);
+  DriveTo(3, GRID_ROW_BUSY);
+  GridEffects e = grid.OnCancelAllDevices();
+  EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 1},
+                                            {PT_PREPROCESSING, WM_CANCEL_DEVICE, 2}}));
+  EXPECT_TRUE(e.applyWanted);
+  grid.ApplyGridRowChanges();
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB1", "USB3"}));
+}
+
+TEST_F(DeviceGridTest, ResetRowMakesItReady) {
+  Attach(5);
+  DriveTo(5, GRID_ROW_ERROR);
+  grid.OnResetDeviceRow(5);
+  EXPECT_EQ(RowOf(5).state, GRID_ROW_READY);
+  EXPECT_EQ(RowOf(5).progressText, "Ready");
+  EXPECT_FALSE(RowOf(5).retryShown);
+  EXPECT_FALSE(RowOf(5).tooltipsSet);
+}
+
+// Flash Software waits for its own read-back only.
+class FlashSoftwareTest : public DeviceGridTest {
+ protected:
+  static bool PostsFlash(const GridEffects& e) {
+    return e.posts == std::vector<GridPost>{{PT_PREPROCESSING, WM_FLASH, 0}};
+  }
+};
+
+TEST_F(FlashSoftwareTest, ItsSavedReadBackStartsTheUpdateFlashOnce) {
+  Attach(5);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  Status(21, 5, 1, 1, 50);
+  Status(24, 5);
+  Status(53, 5);
+  GridEffects e = Status(58, 5, 1, 1, 100);
+  EXPECT_TRUE(PostsFlash(e));
+  EXPECT_TRUE(e.flashReleased);
+  EXPECT_FALSE(grid.PendingFlashDevice().has_value());
+  // A later saved read-back starts nothing.
+  Status(24, 5);
+  e = Status(58, 5, 1, 1, 100);
+  EXPECT_TRUE(e.posts.empty());
+  EXPECT_FALSE(e.flashReleased);
+}
+
+TEST_F(FlashSoftwareTest, OtherSavedReadBacksStartNothing) {
+  Attach(5);
+  for (int done : {28, 32, 41}) {
+    Status(done, 5);
+    EXPECT_TRUE(Status(58, 5).posts.empty()) << "without Flash Software, after " << done;
+  }
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  for (int other : {25, 28, 29, 32, 39, 41}) {
+    Status(other, 5);
+    Status(53, 5);
+    GridEffects e = Status(58, 5);
+    EXPECT_TRUE(e.posts.empty()) << "while Flash Software waits, after " << other;
+    EXPECT_FALSE(e.flashReleased);
+  }
+  Status(21, 5, 1, 1, 30);
+  Status(53, 5);
+  EXPECT_TRUE(PostsFlash(Status(58, 5)));
+}
+
+TEST_F(FlashSoftwareTest, AReadBackTooSmallToReportProgressStillCounts) {
+  Attach(5);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  Status(53, 5);
+  EXPECT_TRUE(PostsFlash(Status(58, 5, 1, 1, 100)));
+}
+
+TEST_F(FlashSoftwareTest, AFailedOrCancelledReadBackGivesFlashSoftwareBack) {
+  Attach(5);
+  for (int closing : {22, 23, 59}) {
+    ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+    GridEffects e = Status(closing, 5, 1, 1, 0, 60);
+    EXPECT_TRUE(e.flashReleased) << closing;
+    EXPECT_TRUE(e.posts.empty());
+    Status(24, 5);
+    EXPECT_TRUE(Status(58, 5).posts.empty()) << closing;
+  }
+}
+
+TEST_F(FlashSoftwareTest, AnotherDevicesEventsDoNotCount) {
+  grid.ReserveDevices({5, 6});
+  grid.ApplyGridRowChanges();
+  EXPECT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::MultipleDevices);
+  Remove(6);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  EXPECT_EQ(grid.PendingFlashDevice(), 5);
+}
+
+TEST_F(FlashSoftwareTest, NoDeviceOrItsRowGoneGivesFlashSoftwareBack) {
+  EXPECT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::NoDevice);
+  Attach(149);
+  EXPECT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::NoDevice);
+  Remove(149);
+  Attach(5);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  GridEffects e = Remove(5);
+  EXPECT_TRUE(e.flashReleased);
+  EXPECT_FALSE(grid.PendingFlashDevice().has_value());
+}
+
+}  // namespace

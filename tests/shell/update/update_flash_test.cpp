@@ -1,0 +1,181 @@
+#include "shell/update/update_flash.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../support/shell_targets.h"
+#include "engine/core/app_settings.h"
+#include "engine/core/job_payloads.h"
+#include "update_images.h"
+
+namespace update_test {
+namespace {
+
+using shell_test::CoreRecorder;
+using shell_test::SRecordText;
+using shell_test::UserIoStandIn;
+using shell_test::WorkingFolder;
+using shell_test::WriteTextFile;
+
+constexpr const char* kLatest = "Error> The radio has the latest firmware. The flash operation stops.";
+constexpr const char* kMismatch =
+    "Error> unable to flash due to model mismatch. Please choose the right tool to flash the radio.";
+constexpr const char* kNoRadio = "Error> unable to get radio information.";
+constexpr const char* kNoFirmware = "Error> unable to get flash file information.";
+
+class UpdateFlash : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CAppSettings& s = GetAppSettings();
+    s.SetIntParam(OPTION_COMM_PROTOCOL, 0);
+    s.SetIntParam(OPTION_SERIAL_PORT, 5);
+    s.SetIntParam(OPTION_AUTO_ERASE_FLASH, 1);
+    s.SetAppString(APP_STRING_RECENT_FILE, "sentinel.hex");
+    SetTargetThread(PT_PREPROCESSING, own.handle());
+  }
+  void TearDown() override { SetTargetThread(PT_PREPROCESSING, platform::kNoHandle); }
+
+  void WriteUpdate(const RadioImageSpec& radio, const FirmwareSpec& firmware, bool su = true) {
+    WriteTextFile("rev_flash.s19", SRecordText(RadioMemory(radio), 16));
+    if (su) WriteTextFile(kSuText, Scrambled(SRecordText(SuMemory(firmware), firmware.recordLength)));
+    WriteTextFile(kCpText, Scrambled(SRecordText(CpMemory(firmware), firmware.recordLength)));
+    WriteTextFile(kLpText, Scrambled(SRecordText(LpMemory(), firmware.recordLength)));
+  }
+  std::vector<std::unique_ptr<CJobRequest>> Jobs() {
+    std::vector<std::unique_ptr<CJobRequest>> jobs;
+    while (auto job = core.NextJob(std::chrono::milliseconds(0))) jobs.push_back(std::move(job));
+    return jobs;
+  }
+  void ExpectRefused(const char* line) {
+    EXPECT_TRUE(Jobs().empty());
+    EXPECT_TRUE(userIo.WaitLog(line));
+    ASSERT_TRUE(userIo.WaitPrompts(1));
+    EXPECT_EQ(userIo.Prompts()[0].kind, PROMPT_ERROR);
+    EXPECT_EQ(userIo.Prompts()[0].wantReply, 0);
+    for (const char* file : {"rev_flash.s19", kSuImage, kCpImage, kLpImage}) {
+      EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    }
+  }
+
+  WorkingFolder folder;
+  UserIoStandIn userIo;
+  CoreRecorder core;
+  platform::RegisteredQueue own;
+  CQueuePromptAsker asker{own.queue(), PT_PREPROCESSING};
+};
+
+TEST_F(UpdateFlash, ANewerFirmwareQueuesCpLpAndSuHeldUntilTheirJobsGo) {
+  WriteUpdate(RadioImageSpec{}, FirmwareSpec{});
+  RunUpdateFlash(asker);
+
+  auto jobs = Jobs();
+  ASSERT_EQ(jobs.size(), 3u);
+  const char* order[] = {kCpImage, kLpImage, kSuImage};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(jobs[i]->jobCode, WM_FLASH);
+    EXPECT_EQ(jobs[i]->device, 132);
+    const std::string path = jobs[i]->payload.Get<FileJobPayload>()->imageFileName;
+    EXPECT_EQ(std::filesystem::path(path), folder.Path() / order[i]);
+    EXPECT_TRUE(std::filesystem::exists(path));
+  }
+  EXPECT_FALSE(std::filesystem::exists("rev_flash.s19"));
+  EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), "sentinel.hex");
+  // The images go with their jobs, one by one.
+  const std::string lp = jobs[1]->payload.Get<FileJobPayload>()->imageFileName;
+  jobs[1].reset();
+  EXPECT_FALSE(std::filesystem::exists(lp));
+  EXPECT_TRUE(std::filesystem::exists(kCpImage));
+  jobs.clear();
+  for (const char* file : order) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+}
+
+TEST_F(UpdateFlash, EqualOrOlderFirmwareStops) {
+  for (const char* version : {"0102030405060708", "0102030405060700"}) {
+    SCOPED_TRACE(version);
+    FirmwareSpec firmware;
+    firmware.version = version;
+    WriteUpdate(RadioImageSpec{}, firmware);
+    RunUpdateFlash(asker);
+    ExpectRefused(kLatest);
+    userIo.ClearRecords();
+  }
+}
+
+struct RefusalCase {
+  const char* name;
+  std::string radioModel;
+  std::string firmwareModel;
+  const char* line;  // null: accepted
+};
+
+class UpdateModels : public UpdateFlash, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(UpdateModels, OnlyTheRightModelsAreFlashed) {
+  const RefusalCase& c = GetParam();
+  RadioImageSpec radio;
+  radio.model = c.radioModel;
+  FirmwareSpec firmware;
+  firmware.model = c.firmwareModel;
+  WriteUpdate(radio, firmware);
+  RunUpdateFlash(asker);
+  if (c.line == nullptr) {
+    EXPECT_EQ(Jobs().size(), 3u);
+    return;
+  }
+  ExpectRefused(c.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateModels,
+    ::testing::Values(RefusalCase{"RadioOfTheModel", "4E383231", "4E383231", nullptr},
+                      RefusalCase{"RadioOfTheOtherAcceptedModel", "52425231", "4E383231", nullptr},
+                      RefusalCase{"RadioOfAThirdModel", "52504431", "4E383231", kMismatch},
+                      RefusalCase{"RadioLikeTheModelButNotIt", "4E383232", "4E383231", kMismatch},
+                      RefusalCase{"FirmwareLikeTheModelButNotIt", "4E383231", "4E000000", kMismatch},
+                      RefusalCase{"FirmwareOfTheOtherRadioModel", "4E383231", "52425231", kNoFirmware}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateFlash, AMissingSuTextLeavesNoFlashFileInformation) {
+  WriteUpdate(RadioImageSpec{}, FirmwareSpec{}, /*su=*/false);
+  RunUpdateFlash(asker);
+  ExpectRefused(kNoFirmware);
+}
+
+TEST_F(UpdateFlash, AReadBackWithoutThePointerRecordIsRefusedAndDeleted) {
+  RadioImageSpec radio;
+  radio.pointerRecord = false;
+  WriteUpdate(radio, FirmwareSpec{});
+  RunUpdateFlash(asker);
+  ExpectRefused(kNoRadio);
+}
+
+TEST_F(UpdateFlash, WithoutAutoEraseEachImageAsksForItsSectorsAndACancelledOneIsDeleted) {
+  GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
+  userIo.ScriptAnswers({1, 2, 1});
+  WriteUpdate(RadioImageSpec{}, FirmwareSpec{});
+  RunUpdateFlash(asker);
+  auto jobs = Jobs();
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(std::filesystem::path(jobs[0]->payload.Get<FileJobPayload>()->imageFileName).filename(), kCpImage);
+  EXPECT_EQ(std::filesystem::path(jobs[1]->payload.Get<FileJobPayload>()->imageFileName).filename(), kSuImage);
+  EXPECT_FALSE(std::filesystem::exists(kLpImage));
+  EXPECT_EQ(userIo.PromptKinds(), (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(UpdateFlash, AnAbortedSectorQuestionShowsTheErrorAndQueuesNoMore) {
+  GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
+  userIo.ScriptAnswers({1, 3});
+  WriteUpdate(RadioImageSpec{}, FirmwareSpec{});
+  RunUpdateFlash(asker);
+  auto jobs = Jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_TRUE(userIo.WaitPrompts(3));
+  EXPECT_EQ(userIo.PromptKinds(), (std::vector<int>{0, 0, PROMPT_ERROR}));
+  EXPECT_FALSE(std::filesystem::exists(kLpImage));
+  EXPECT_FALSE(std::filesystem::exists(kSuImage));
+  EXPECT_TRUE(std::filesystem::exists(kCpImage));
+}
+
+}  // namespace
+}  // namespace update_test

@@ -1,0 +1,196 @@
+// Commands of the main window: what each posts, the rule for several
+// devices, and Flash Software waiting for its read-back.
+#include <QAction>
+#include <QTimer>
+#include <QToolBar>
+
+#include "engine/core/prompt_request.h"
+#include "engine/core/status_report.h"
+#include "main_window_fixture.h"
+#include "shell/grid/main_commands.h"
+
+namespace maintest {
+namespace {
+
+struct PostCase {
+  int command;
+  std::uint32_t message;
+  platform::WParam wParam;
+};
+
+class WindowCommands : public MainWindowTest, public ::testing::WithParamInterface<PostCase> {};
+
+TEST_P(WindowCommands, PostToThePreProcessingThread) {
+  Open();
+  Attach(4);
+  Drain(pre);
+  window->OnCommand(GetParam().command);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u) << GetParam().command;
+  EXPECT_EQ(posted[0].number, GetParam().message);
+  EXPECT_EQ(posted[0].wParam, GetParam().wParam);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, WindowCommands,
+                         ::testing::Values(PostCase{32772, WM_REVERSE_FLASH, 0}, PostCase{32808, WM_REVERSE_FLASH, 0},
+                                           PostCase{32793, WM_ERASE, 0}, PostCase{32805, WM_PROGRAM_MAGIC_KEY, 0},
+                                           PostCase{32809, WM_COMM_CHECK, 0}, PostCase{32788, WM_RESET_TARGET, 0},
+                                           PostCase{32790, WM_RUN_SCRIPT_FILE, 0}, PostCase{32797, WM_ORVIX_ERASE, 0},
+                                           PostCase{32775, WM_USER_PROMPT, 6}, PostCase{32801, WM_USER_PROMPT, 5},
+                                           PostCase{32817, WM_FLASHPACK_MANAGER, 0}, PostCase{32813, WM_RAM_DUMP, 0},
+                                           PostCase{32820, WM_RECENT_FILE, 2}, PostCase{32855, WM_CUSTOM_MENU_ITEM, 2}));
+
+struct RefusalCase {
+  int command;
+  const char* line;
+};
+
+class RefusedWithTwoDevices : public MainWindowTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedWithTwoDevices, LogsTheErrorAndShowsTheErrorPrompt) {
+  Open();
+  Attach(4);
+  Attach(9);
+  Drain(pre);
+  LogLines();
+  window->OnCommand(GetParam().command);
+  EXPECT_TRUE(Drain(pre).empty());
+  EXPECT_EQ(LogLines(), std::vector<std::string>{GetParam().line});
+  auto prompt = userIo.queue().TakeMatching(WM_USER_PROMPT, WM_USER_PROMPT, 0ms);
+  ASSERT_TRUE(prompt);
+  auto request = prompt->Take<PromptRequest>();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->kind, 9);
+  EXPECT_EQ(request->replyTarget, 0);
+  EXPECT_EQ(request->wantReply, 0);
+  // Flash Software stays usable: nothing waits for a read-back.
+  EXPECT_TRUE(window->FlashEnabled());
+  EXPECT_TRUE(window->ToolBar()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, RefusedWithTwoDevices,
+                         ::testing::Values(RefusalCase{32772, kReverseFlashRefusal},
+                                           RefusalCase{32808, kReverseFlashRefusal},
+                                           RefusalCase{32771, kReverseFlashRefusal},
+                                           RefusalCase{32806, kReverseFlashRefusal},
+                                           RefusalCase{32817, kFlashpackManagerRefusal}));
+
+TEST_F(MainWindowTest, ExitEndsTheWindowWithResultZeroAndTheCoreThreadWithOne) {
+  Open();
+  int result = -1;
+  QTimer::singleShot(0, [&] { window->OnCommand(ID_EXIT); });
+  result = window->Exec();
+  EXPECT_EQ(result, 0);
+  window.reset();
+  Open();
+  QTimer::singleShot(0, [&] { PostToWindow(WM_QUIT_THREAD); });
+  EXPECT_EQ(window->Exec(), 1);
+}
+
+TEST_F(MainWindowTest, StartsWithoutAnErrorAndWithTheSpecifiedMenus) {
+  Open();
+  FlushWindow();
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(prompts->Boxes().empty());
+  EXPECT_TRUE(Drain(pre).empty());
+  for (int id : {ID_FLASH_SOFTWARE, ID_EXIT, ID_ABOUT, ID_TOOL_FLASH_SOFTWARE}) EXPECT_NE(window->CommandAction(id), nullptr);
+  EXPECT_EQ(window->CommandAction(ID_ERROR_REPORT), nullptr);
+  EXPECT_EQ(window->CommandAction(ID_FLASH_SOFTWARE)->text(), "&Flash Software...");
+  EXPECT_EQ(window->CommandAction(ID_TOOL_FLASH_SOFTWARE)->toolTip(), "Flash Software");
+}
+
+TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
+  Open();
+  prompts->Script(2);  // Cancel
+  window->OnCommand(32848);
+  EXPECT_TRUE(Drain(pre).empty());
+  prompts->Script(1);  // OK
+  window->OnCommand(32849);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_RALIX_FORMAT);
+  EXPECT_EQ(posted[0].wParam, window->Handle());
+  ASSERT_EQ(prompts->Boxes().size(), 2u);
+  EXPECT_EQ(prompts->Boxes()[0].text, "Format File System?");
+}
+
+class FlashSoftware : public MainWindowTest {
+ protected:
+  void Status(int event, int device, int percent = 0, int errorCode = 0) {
+    std::unique_ptr<ErrorRecord> error;
+    if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
+    ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS,
+                                            MakeDeviceStatusRecord(event, device, 1, 1, percent, error.get())));
+  }
+  bool FlashSoftwareUsable() const {
+    return window->FlashEnabled() && window->CommandAction(ID_FLASH_SOFTWARE)->isEnabled() &&
+           window->ToolBar()->isEnabled();
+  }
+  std::vector<std::uint32_t> PreMessages() {
+    std::vector<std::uint32_t> numbers;
+    for (auto& m : Drain(pre)) numbers.push_back(m.number);
+    return numbers;
+  }
+};
+
+TEST_F(FlashSoftware, ItsSavedReadBackStartsTheUpdateFlashAndGivesTheToolbarBack) {
+  Open();
+  Attach(4);
+  Drain(pre);
+  window->OnCommand(ID_TOOL_FLASH_SOFTWARE);
+  EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_REVERSE_FLASH});
+  EXPECT_FALSE(window->FlashEnabled());
+  EXPECT_FALSE(window->CommandAction(ID_FLASH_SOFTWARE)->isEnabled());
+  EXPECT_FALSE(window->ToolBar()->isEnabled());
+  Status(21, 4, 50);
+  Status(24, 4, 100);
+  Status(53, 4);
+  Status(58, 4, 100);
+  FlushWindow();
+  EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_FLASH});
+  EXPECT_TRUE(FlashSoftwareUsable());
+  // A script's read-back later saved starts nothing.
+  Status(24, 4, 100);
+  Status(58, 4, 100);
+  FlushWindow();
+  EXPECT_TRUE(PreMessages().empty());
+}
+
+TEST_F(FlashSoftware, AFailedReadBackGivesTheToolbarBack) {
+  Open();
+  Attach(4);
+  window->OnCommand(ID_FLASH_SOFTWARE);
+  ASSERT_FALSE(window->FlashEnabled());
+  Status(22, 4, 0, 60);
+  FlushWindow();
+  EXPECT_TRUE(FlashSoftwareUsable());
+  Drain(pre);
+  Status(58, 4, 100);
+  FlushWindow();
+  EXPECT_TRUE(PreMessages().empty());
+}
+
+TEST_F(FlashSoftware, WithoutADeviceNothingWaits) {
+  Open();
+  window->OnCommand(ID_FLASH_SOFTWARE);
+  EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_REVERSE_FLASH});
+  EXPECT_TRUE(FlashSoftwareUsable());
+}
+
+TEST_F(FlashSoftware, TheTopRowReportsTheRunStatus) {
+  Open();
+  Attach(4);
+  while (userIo.queue().TryGet()) {
+  }
+  Status(11, 4, 30);
+  FlushWindow();
+  auto m = userIo.queue().TakeMatching(WM_SET_STATUS, WM_SET_STATUS, 0ms);
+  ASSERT_TRUE(m);
+  auto report = m->Take<StatusReport>();
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->state, STATUS_BUSY);
+  EXPECT_EQ(report->text, "Flashing 30%");
+}
+
+}  // namespace
+}  // namespace maintest

@@ -1,0 +1,113 @@
+// The product selector: filled from the working folder's product files at
+// start-up, showing the configured product without posting a selection.
+#include <QComboBox>
+#include <filesystem>
+
+#include "main_window_fixture.h"
+#include "platform/temp_folder.h"
+#include "shell/userio/product_selection.h"
+#include <fstream>
+
+namespace maintest {
+namespace {
+
+class ProductSelector : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    folder = platform::MakeTemporaryFolder("quillon-selector-");
+    ASSERT_FALSE(folder.empty());
+    std::filesystem::copy_file(std::string(QUILLON_SOURCE_DIR) + "/tests/engine/product/corpus/example.qlp",
+                               folder + "/radios.qlp");
+    GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, folder);
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, "");
+    GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, "");
+    std::filesystem::remove_all(folder);
+  }
+  std::vector<std::string> Items() {
+    std::vector<std::string> items;
+    for (int i = 0; i < window->ProductSelector()->count(); ++i)
+      items.push_back(window->ProductSelector()->itemText(i).toStdString());
+    return items;
+  }
+  std::string folder;
+};
+
+TEST_F(ProductSelector, StartUpShowsTheConfiguredProductAndPostsNothing) {
+  GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, "radio_b");
+  Open();
+  FlushWindow();
+  EXPECT_EQ(Items(), (std::vector<std::string>{"RADIO_A", "RADIO_B", "RADIO_C"}));
+  EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_B");
+  EXPECT_TRUE(Drain(pre).empty());
+  EXPECT_TRUE(LogLines().empty());
+}
+
+TEST_F(ProductSelector, WithoutAConfiguredProductTheFirstIsShownAndNothingPosted) {
+  GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, "");
+  Open();
+  FlushWindow();
+  EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_A");
+  EXPECT_TRUE(Drain(pre).empty());
+}
+
+TEST_F(ProductSelector, ADuplicateTagIsLoggedAndShownAsAnError) {
+  std::filesystem::copy_file(folder + "/radios.qlp", folder + "/copy.qlp");
+  Open();
+  const auto lines = LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "Error> Duplicate product tag 'RADIO_A'. found in files radios.qlp and copy.qlp");
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_USER_PROMPT);
+  EXPECT_EQ(posted[0].wParam, 9u);
+}
+
+TEST_F(ProductSelector, TheUserIoThreadsChoiceIsShownAndAnUnknownTagInsertedInOrder) {
+  Open();
+  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SELECT_PRODUCT,
+                                          std::make_unique<ProductSelection>(ProductSelection{"radios.qlp", "radio_c"})));
+  FlushWindow();
+  EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_C");
+  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SELECT_PRODUCT,
+                                          std::make_unique<ProductSelection>(ProductSelection{"x.qlp", "RADIO_AB"})));
+  FlushWindow();
+  EXPECT_EQ(Items(), (std::vector<std::string>{"RADIO_A", "RADIO_AB", "RADIO_B", "RADIO_C"}));
+  EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_AB");
+  EXPECT_TRUE(Drain(pre).empty());
+}
+
+TEST_F(ProductSelector, ChoosingAnEntryPostsItsFileAndTag) {
+  Open();
+  window->ProductSelector()->activated(2);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_SELECT_PRODUCT);
+  auto chosen = posted[0].Take<ProductSelection>();
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->productFile, "radios.qlp");
+  EXPECT_EQ(chosen->productTag, "RADIO_C");
+}
+
+TEST_F(ProductSelector, DroppingTheListDownRescansTheFolder) {
+  GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, "RADIO_C");
+  Open();
+  ASSERT_EQ(window->ProductSelector()->currentText(), "RADIO_C");
+  std::ofstream(folder + "/new.qlp") << "product ALPHA { processor Harrow; }\n";
+  std::filesystem::remove(folder + "/radios.qlp");
+  window->ProductSelector()->showPopup();
+  window->ProductSelector()->hidePopup();
+  EXPECT_EQ(Items(), std::vector<std::string>{"ALPHA"});
+  // The shown product is gone: the first entry is chosen and posted.
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  auto chosen = posted[0].Take<ProductSelection>();
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->productTag, "ALPHA");
+}
+
+}  // namespace
+}  // namespace maintest
