@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Quillon's one entry point on a Debian 12 machine.
-#   ./setup.sh run    install what is missing, build, and start vexaload
+#   ./setup.sh run    install what is missing, build, and run the demo:
+#                     vexaload flashing a simulated radio (scripts/demo.sh)
 #   ./setup.sh test   install what is missing, build, and run every test:
 #                     the normal build, the AddressSanitizer and
 #                     UndefinedBehaviorSanitizer build, the ThreadSanitizer
@@ -58,10 +59,7 @@ case "${1:-}" in
   run)
     scripts/install-deps.sh
     configure_and_build build/normal
-    if [ -x build/normal/bin/vexaload ]; then
-      exec build/normal/bin/vexaload "${@:2}"
-    fi
-    echo "setup: everything is built; the program vexaload is not built yet."
+    exec scripts/demo.sh "${@:2}"
     ;;
   test)
     scripts/install-deps.sh

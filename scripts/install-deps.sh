@@ -23,6 +23,7 @@ packages=(
   libumockdev-dev
   xvfb           # windows looked at under a virtual display (screenshots)
   xauth
+  python3        # writes the demo's files for ./setup.sh run
 )
 
 missing=()

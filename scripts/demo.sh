@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The ready-made demo that `./setup.sh run` starts: a simulated radio on COM1
+# of a demo folder, and vexaload flashing it.
+#   scripts/demo.sh [--headless]
+# With a display (DISPLAY or WAYLAND_DISPLAY) the window opens for the user;
+# without one (or with --headless) the program runs on Qt's offscreen
+# platform and this script drives it over the remote port as a factory
+# script would. Every process the script starts ends with it.
+# QUILLON_BIN names the folder of the built programs (default
+# build/normal/bin), QUILLON_DEMO_DIR the demo folder (default build/demo).
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin=${QUILLON_BIN:-$top/build/normal/bin}
+demo=${QUILLON_DEMO_DIR:-$top/build/demo}
+headless=0
+[ "${1:-}" = "--headless" ] && headless=1
+[ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && headless=1
+
+radio_pid=""
+program_pid=""
+stop_children() {
+  for pid in $program_pid $radio_pid; do
+    kill -TERM "$pid" 2>/dev/null
+  done
+  for pid in $program_pid $radio_pid; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  program_pid=""
+  radio_pid=""
+}
+trap stop_children EXIT
+trap 'echo "demo: interrupted"; exit 130' INT TERM
+
+fail() {   # what failed; the log's last error line follows
+  echo "demo: FAILED: $*"
+  local last
+  last=$(grep -a 'Error>' "$demo/Demo.log" 2>/dev/null | tail -n 1)
+  [ -n "$last" ] && echo "demo: the log's last error line: $last"
+  exit 1
+}
+
+for program in vexaload radiosim; do
+  [ -x "$bin/$program" ] || { echo "demo: FAILED: $bin/$program is not built"; exit 1; }
+done
+command -v python3 >/dev/null || { echo "demo: FAILED: python3 is needed to write the demo files"; exit 1; }
+
+# ---- the demo folder, fresh each run ----------------------------------------
+rm -rf "$demo"
+mkdir -p "$demo/com"
+port=$(python3 "$top/scripts/demo_files.py" "$demo") || fail "cannot write the demo files in $demo"
+
+# ---- the simulated radio on COM1, holding the older firmware -----------------
+"$bin/radiosim" --dir "$demo/com" --com 1 --boot harrow --flash-image "$demo/old_flash.bin" \
+  >"$demo/radiosim.out" 2>&1 &
+radio_pid=$!
+for _ in $(seq 100); do [ -e "$demo/com/COM1" ] && break; sleep 0.1; done
+[ -e "$demo/com/COM1" ] || fail "the simulated radio did not come up on $demo/com/COM1"
+export QUILLON_COM_DIR="$demo/com"
+
+cd "$demo" || exit 1
+if [ $headless -eq 0 ]; then
+  echo "demo: a simulated radio waits on COM1; press Flash Software in the window."
+  "$bin/vexaload" -id Demo &
+  program_pid=$!
+  wait "$program_pid"
+  program_pid=""
+  exit 0
+fi
+
+# ---- headless: the program on the offscreen platform, driven remotely -------
+QT_QPA_PLATFORM=offscreen "$bin/vexaload" -id Demo >"$demo/vexaload.out" 2>&1 &
+program_pid=$!
+connected=0
+for _ in $(seq 150); do
+  if { exec 3<>"/dev/tcp/127.0.0.1/$port"; } 2>/dev/null; then connected=1; break; fi
+  kill -0 "$program_pid" 2>/dev/null || fail "vexaload ended before it took remote connections"
+  sleep 0.1
+done
+[ $connected -eq 1 ] || fail "no remote connection on port $port"
+echo "demo: vexaload runs headless with remote control on port $port; a radio is on COM1"
+
+send() { printf '%s\r\n' "$1" >&3; }
+reply() {   # the next reply line, within 30 s
+  local line
+  IFS= read -r -t 30 line <&3 || return 1
+  printf '%s' "${line%$'\r'}"
+}
+
+# Sends one job line and polls STATUS until the job is done; the progress
+# stays on one line.
+run_job() {   # label, line
+  local label=$1 answer status
+  send "$2"
+  answer=$(reply) || fail "no answer to $2"
+  [ "$answer" = "OK" ] || fail "$2 answered: $answer"
+  local started=$SECONDS
+  while :; do
+    send "STATUS"
+    status=$(reply) || fail "no answer to STATUS during $label"
+    printf '\r%-72s' "demo: $label: $status"
+    case "$status" in
+      *DONE*) break ;;
+      *ERROR*) echo; fail "$label ended with $status" ;;
+    esac
+    [ $((SECONDS - started)) -lt 120 ] || { echo; fail "$label did not finish within 120 s"; }
+    sleep 0.2
+  done
+  echo
+}
+
+image_bytes=$(python3 -c 'import sys; print(open(sys.argv[1],"rb").read().__len__())' "$demo/new_flash.bin")
+t0=$(date +%s.%N)
+run_job "flashing" "FLASH \"$demo/firmware.s19\""
+t1=$(date +%s.%N)
+run_job "reading back" "REVERSE_FLASH \"$demo/readback.s19\" DEFAULT DEFAULT 1-11"
+t2=$(date +%s.%N)
+
+python3 "$top/scripts/demo_files.py" --compare "$demo/new_flash.bin" "$demo/readback.s19" \
+  || fail "the read-back differs from the firmware image"
+
+send "TERMINATE_APP"
+reply >/dev/null
+for _ in $(seq 300); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$program_pid" 2>/dev/null; then fail "vexaload did not end after TERMINATE_APP"; fi
+wait "$program_pid"
+program_status=$?
+program_pid=""
+exec 3>&-
+[ $program_status -eq 0 ] || fail "vexaload ended with status $program_status"
+
+python3 - "$image_bytes" "$t0" "$t1" "$t2" <<'EOF'
+import sys
+size, t0, t1, t2 = int(sys.argv[1]), *map(float, sys.argv[2:])
+line = 115200 / 10  # bytes per second on an 8N1 line at 115200 bit/s
+for what, seconds in (("flashed", t1 - t0), ("read back", t2 - t1)):
+    rate = size / seconds if seconds > 0 else 0
+    print(f"demo: {what} {size} bytes in {seconds:.1f} s: {rate:.0f} bytes/s "
+          f"of the line's {line:.0f} bytes/s ({100 * rate / line:.0f}%)")
+EOF
+echo "demo: vexaload ended on TERMINATE_APP"
+echo "demo: the radio holds the new firmware"
+exit 0
