@@ -13,8 +13,8 @@ import sys
 KERNEL_ADDRESS = 0x20000000
 KERNEL_FILES = ["calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19"]
 SECTOR = 0x10000
-FIRMWARE_ADDRESS = SECTOR  # CODE sectors 1-11; sector 0 holds the boot block
-FIRMWARE_SIZE = 11 * SECTOR
+FIRMWARE_ADDRESS = SECTOR  # CODE sectors 1-2; sector 0 holds the boot block
+FIRMWARE_SIZE = 2 * SECTOR
 
 PRODUCT = """# The simulated radio of the demo: 1 MB of NOR flash in 64 KB sectors.
 product VEXADEMO
