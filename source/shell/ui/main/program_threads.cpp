@@ -37,11 +37,5 @@ WorkerThreadFactory ProgramWorkerThreads() {
     return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
   };
   factory.core = [] { return std::make_unique<CCoreProcessingThread>(); };
-  factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
-  factory.preProcessing = [] {
-    PreprocessingServices services;
-    services.scriptRunner = MakeScriptRunnerFactory();
-    return std::make_unique<CPreProcessingThread>(std::move(services));
-  };
   return factory;
 }
