@@ -2,10 +2,16 @@
 // the shell that are not part of the program yet are left out.
 #include "shell/ui/main/worker_threads.h"
 
+#include <algorithm>
+
 #include "engine/core/app_settings.h"
 #include "engine/core/post_target.h"
 #include "engine/core/thread_table.h"
+#include "engine/core/job_payloads.h"
 #include "engine/processing/core_processing_thread.h"
+#include "shell/custom_menu/custom_menu_store.h"
+#include "shell/preproc/preprocessing_thread.h"
+#include "shell/script/script_runner.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/userio/user_io_thread.h"
 
@@ -18,6 +24,20 @@ int ResumeRemoteIo() {
   return remote ? remote->Resume() : 1;
 }
 
+// The pre-processing thread queues a chosen custom-menu entry from the
+// items current at that moment.
+static_assert(kCustomCommandMaxBytes == CustomCommandPayload::kMaxCommandBytes);
+
+bool LookUpCustomMenuItem(std::size_t index, CustomCommandPayload& item) {
+  const auto found = GetCustomMenuItem(index);
+  if (!found) return false;
+  item.label = found->label;
+  std::copy(found->command.begin(), found->command.end(), item.command.begin());
+  item.commandLength = found->commandLength;
+  item.flags = found->flags;
+  return true;
+}
+
 }  // namespace
 
 WorkerThreadFactory ProgramWorkerThreads() {
@@ -27,6 +47,12 @@ WorkerThreadFactory ProgramWorkerThreads() {
     seams.resumeRemoteIo = ResumeRemoteIo;
     seams.mainWindow = std::make_shared<QtMainWindowControl>();
     return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
+  };
+  factory.preProcessing = [] {
+    PreprocessingServices services;
+    services.scriptRunner = MakeScriptRunnerFactory();
+    services.customMenuItem = LookUpCustomMenuItem;
+    return std::make_unique<CPreProcessingThread>(std::move(services));
   };
   factory.core = [] { return std::make_unique<CCoreProcessingThread>(); };
   return factory;
