@@ -1,5 +1,4 @@
-// The program's worker threads as the main window starts them. Threads of
-// the shell that are not part of the program yet are left out.
+// The program's worker threads as the main window starts them.
 #include "shell/ui/main/worker_threads.h"
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include "engine/processing/core_processing_thread.h"
 #include "shell/custom_menu/custom_menu_store.h"
 #include "shell/preproc/preprocessing_thread.h"
+#include "shell/remote/remote_io_thread.h"
 #include "shell/script/script_runner.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/userio/user_io_thread.h"
@@ -42,17 +42,18 @@ bool LookUpCustomMenuItem(std::size_t index, CustomCommandPayload& item) {
 
 WorkerThreadFactory ProgramWorkerThreads() {
   WorkerThreadFactory factory;
-  factory.userIo = [] {
-    UserIoSeams seams;
-    seams.resumeRemoteIo = ResumeRemoteIo;
-    seams.mainWindow = std::make_shared<QtMainWindowControl>();
-    return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
-  };
+  factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
   factory.preProcessing = [] {
     PreprocessingServices services;
     services.scriptRunner = MakeScriptRunnerFactory();
     services.customMenuItem = LookUpCustomMenuItem;
     return std::make_unique<CPreProcessingThread>(std::move(services));
+  };
+  factory.userIo = [] {
+    UserIoSeams seams;
+    seams.resumeRemoteIo = ResumeRemoteIo;
+    seams.mainWindow = std::make_shared<QtMainWindowControl>();
+    return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
   };
   factory.core = [] { return std::make_unique<CCoreProcessingThread>(); };
   return factory;
