@@ -22,7 +22,7 @@ int ResumeRemoteIo() {
 
 }  // namespace
 
-WorkerThreadFactory ProgramWorkerThreads() {
+WorkerThreadFactory ProgramWorkerThreads(std::shared_ptr<IShellPromptService> prompts) {
   WorkerThreadFactory factory;
   factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
   factory.preProcessing = [] {
@@ -30,8 +30,9 @@ WorkerThreadFactory ProgramWorkerThreads() {
     services.scriptRunner = MakeScriptRunnerFactory();
     return std::make_unique<CPreProcessingThread>(std::move(services));
   };
-  factory.userIo = [] {
+  factory.userIo = [prompts] {
     UserIoSeams seams;
+    seams.prompts = prompts;
     seams.resumeRemoteIo = ResumeRemoteIo;
     seams.mainWindow = std::make_shared<QtMainWindowControl>();
     return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
