@@ -40,7 +40,7 @@ bool LookUpCustomMenuItem(std::size_t index, CustomCommandPayload& item) {
 
 }  // namespace
 
-WorkerThreadFactory ProgramWorkerThreads() {
+WorkerThreadFactory ProgramWorkerThreads(std::shared_ptr<IShellPromptService> prompts) {
   WorkerThreadFactory factory;
   factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
   factory.preProcessing = [] {
@@ -49,8 +49,9 @@ WorkerThreadFactory ProgramWorkerThreads() {
     services.customMenuItem = LookUpCustomMenuItem;
     return std::make_unique<CPreProcessingThread>(std::move(services));
   };
-  factory.userIo = [] {
+  factory.userIo = [prompts] {
     UserIoSeams seams;
+    seams.prompts = prompts;
     seams.resumeRemoteIo = ResumeRemoteIo;
     seams.mainWindow = std::make_shared<QtMainWindowControl>();
     return std::make_unique<CUserIOThread>(GetAppSettings(), std::move(seams));
