@@ -38,8 +38,10 @@ inline void Click(QWidget& dialog, int id) {
 // The refusal box that a dialog opens over itself for a bad field; null
 // when it opened none.
 inline QMessageBox* RefusalBox(QWidget& dialog) {
-  auto* box = dialog.findChild<QMessageBox*>("inputRefused");
-  return box != nullptr && box->isVisible() ? box : nullptr;
+  for (QMessageBox* box : dialog.findChildren<QMessageBox*>("inputRefused")) {
+    if (box->isVisible()) return box;
+  }
+  return nullptr;
 }
 
 // The main window as a queue: what the dialogs post to it lands here.

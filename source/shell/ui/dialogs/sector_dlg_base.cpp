@@ -26,13 +26,13 @@ CSectorDlgBase::CSectorDlgBase(const QString& title, const char* typeListId, con
   sectorList_->setObjectName(sectorListId);
   sectorList_->setSelectionMode(QAbstractItemView::MultiSelection);
   sectorList_->installEventFilter(this);
+  sectorList_->viewport()->installEventFilter(this);
   layout_->addWidget(sectorList_, 1);
   fields_ = new QVBoxLayout;
   layout_->addLayout(fields_);
   FillLists();
 
   connect(typeList_, &QComboBox::activated, this, &CSectorDlgBase::OnTypeChosen);
-  connect(sectorList_, &QListWidget::itemDoubleClicked, this, [this] { SelectAll(); });
   connect(sectorList_, &QListWidget::itemSelectionChanged, this, [this] { OnSelectionChanged(); });
 }
 
@@ -86,6 +86,10 @@ bool CSectorDlgBase::eventFilter(QObject* watched, QEvent* event) {
   if (watched == sectorList_ && event->type() == QEvent::FocusIn) {
     const QSignalBlocker quiet(typeList_);
     typeList_->setCurrentIndex(-1);
+  }
+  if (watched == sectorList_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    SelectAll();
+    return true;
   }
   return QDialog::eventFilter(watched, event);
 }
