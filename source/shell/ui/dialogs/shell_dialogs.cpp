@@ -4,6 +4,7 @@
 #include "shell/ui/dialogs/about_dlg.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/dialogs/erase_flash_dlg.h"
+#include "shell/ui/dialogs/flashpack_manager_dlg.h"
 #include "shell/ui/dialogs/options_dlg.h"
 #include "shell/ui/dialogs/orvix_options_dlg.h"
 #include "shell/ui/dialogs/orvix_reverse_flash_dlg.h"
@@ -60,6 +61,15 @@ QDialog* MakeOptions(QWidget* parent, PromptCall& call, CAppSettings& settings) 
   return new COptionsDlg(data->settings ? *data->settings : settings, parent);
 }
 
+// The prompt carries the device's pack set as a borrowed pointer; the
+// dialog reads it through a handle that does not own it.
+QDialog* MakeFlashpackManager(QWidget* parent, PromptCall& call, CAppSettings& settings) {
+  auto* data = DataOf<FlashpackManagerDialogData>(call);
+  if (data == nullptr) return nullptr;
+  std::shared_ptr<CPackManager> packs(std::shared_ptr<CPackManager>(), data->manager);
+  return new CFlashPackManagerDlg(std::move(packs), data->device, settings, parent);
+}
+
 QDialog* MakeAbout(QWidget* parent, PromptCall&) { return new CAboutDlg(parent); }
 
 QDialog* MakeFileOpen(QWidget* parent, PromptCall& call) {
@@ -84,6 +94,8 @@ std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings) {
       {PROMPT_OPTIONS, [store](QWidget* p, PromptCall& c) { return MakeOptions(p, c, *store); }},
       {PROMPT_ORVIX_OPTIONS, MakeOrvixOptions},
       {PROMPT_ABOUT, MakeAbout},
+      {PROMPT_FLASHPACK_MANAGER,
+       [store](QWidget* p, PromptCall& c) { return MakeFlashpackManager(p, c, *store); }},
       {kFileOpenPrompt, MakeFileOpen},
   };
 }
