@@ -10,7 +10,9 @@
 #include <memory>
 
 #include "engine/core/app_settings.h"
+#include "lumbrapack/pack_manager.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
+#include "shell/ui/dialogs/flashpack_manager_dlg.h"
 #include "shell/ui/dialogs/shell_dialogs.h"
 
 namespace {
@@ -82,6 +84,22 @@ int main(int argc, char** argv) {
   call.kind = PROMPT_ABOUT;
   call.dialog = AboutDialogData{};
   ok = SaveKind(settings, call, folder, "dialog_about.png") && ok;
+
+  const std::vector<unsigned char> erased(256 * 1024, 0xFF);
+  auto packs = std::make_shared<CPackManager>(erased.data(), static_cast<unsigned long>(erased.size()));
+  const lumbrapack::PackFileFields samples[] = {
+      {lumbrapack::kLanguagePack, u"English", {0x1A, 2, 3, 4}, 'R', {0x5E, 6, 0}},
+      {lumbrapack::kLanguagePack, u"Fran\u00e7ais", {0x1A, 2, 3, 4}, 'R', {0x5E, 6, 0}},
+      {lumbrapack::kFontPack, u"Latin Extended", {1, 0, 0, 0}, 'A', {0, 0, 1}},
+      {lumbrapack::kThemePack, u"Night", {2, 10, 0, 0}, 'B', {1, 2, 3}}};
+  for (const auto& fields : samples) {
+    const auto pack = lumbrapack::BuildPackFile(fields, std::vector<unsigned char>(20000, 0x33));
+    packs->AddPack(pack.data(), static_cast<unsigned long>(pack.size()));
+  }
+  {
+    CFlashPackManagerDlg manager(packs, 0, settings);
+    ok = Save(manager, folder, "dialog_flashpack_manager.png") && ok;
+  }
 
   CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {},
                        "Data files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||");
