@@ -1,13 +1,15 @@
-// Flash and read back an image through the flashing kernel on a simulated
-// radio whose pseudo-terminal lets every byte take its time on the line
-// (10 bits a byte at the host's bit rate). Prints the payload bytes per
-// second of each direction beside the most the wire allows for the
-// protocol's own frames: bit rate / 10 × payload bytes per exchange ÷ the
-// bytes of the whole exchange (request frame, acknowledgement and reply
-// frame, both directions counted).
+// Flash, smart flash and read back an image through the flashing kernel on
+// a simulated radio whose pseudo-terminal lets every byte take its time on
+// the line (10 bits a byte at the host's bit rate). Each operation runs
+// several times; the median of its runs is printed, in payload bytes per
+// second beside the most the wire allows for the protocol's own frames:
+// bit rate / 10 × payload bytes per exchange ÷ the bytes of the whole
+// exchange (request frame, acknowledgement and reply frame, both
+// directions counted; a smart flash streams its blocks with no reply).
 //
-//   bench_kernel_ops [--mib N] [--rate 115200|230400|460800]
+//   bench_kernel_ops [--mib N] [--rate 115200|230400|460800] [--runs N]
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,14 +59,40 @@ std::vector<std::uint8_t> Image(std::size_t size) {
   return bytes;
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
 // `limit` counts the bytes of both directions of an exchange; `oneWay`
 // only those of the direction that carries the payload.
-void Report(const char* what, std::int64_t bytes, double seconds, double limit, double oneWay) {
+void Report(const char* what, std::int64_t bytes, const std::vector<double>& runs, double limit, double oneWay) {
+  const double seconds = Median(runs);
   const double rate = seconds > 0 ? bytes / seconds : 0;
-  std::printf("%-10s %9lld bytes in %7.2f s: %8.0f payload B/s; wire limit %8.0f B/s (%5.1f%%); "
+  std::printf("%-11s %9lld bytes, median of %zu runs %7.2f s: %8.0f payload B/s; wire limit %8.0f B/s (%5.1f%%); "
               "payload direction alone %8.0f B/s (%5.1f%%)\n",
-              what, static_cast<long long>(bytes), seconds, rate, limit, 100.0 * rate / limit, oneWay,
+              what, static_cast<long long>(bytes), runs.size(), seconds, rate, limit, 100.0 * rate / limit, oneWay,
               100.0 * rate / oneWay);
+  std::printf("%-11s runs:", "");
+  for (double run : runs) std::printf(" %.2f s (%.1f%%)", run, run > 0 ? 100.0 * bytes / run / limit : 0.0);
+  std::printf("\n");
+}
+
+// Runs the operation and gives the seconds from its first progress event
+// of the code to its last; a negative value when it failed.
+template <class Operation>
+double TimeOperation(Timing& timing, DeviceEventCode code, const char* what, Operation operation) {
+  {
+    std::lock_guard lock(timing.mutex);
+    timing.code = code;
+    timing.first = timing.last = Clock::time_point{};
+  }
+  if (const int result = operation(); result != 0) {
+    std::fprintf(stderr, "%s failed with %d\n", what, result);
+    return -1;
+  }
+  std::lock_guard lock(timing.mutex);
+  return Seconds(timing.last - timing.first);
 }
 
 }  // namespace
@@ -72,9 +100,11 @@ void Report(const char* what, std::int64_t bytes, double seconds, double limit, 
 int main(int argc, char** argv) {
   std::uint32_t mib = 4;
   int rate = 460800;
+  int runs = 3;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--mib")) mib = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
     if (!std::strcmp(argv[i], "--rate")) rate = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
   }
   const std::uint32_t size = mib << 20;
 
@@ -119,45 +149,52 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  auto image = Image(size);
-  CRegionList program;
-  program.Add(0, size, image.data());
-  CRegionList erase;
-  erase.Add(0, size);
-  timing.code = EVENT_FLASH_PROGRESS;
-  if (const int result = kernel.StartFlash(&erase, &program, kRunInline); result != 0) {
-    std::fprintf(stderr, "flash failed with %d\n", result);
-    return 1;
-  }
-  const double flashSeconds = Seconds(timing.last - timing.first);
-  if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs from the image\n");
+  const auto image = Image(size);
+  std::vector<double> flashRuns;
+  std::vector<double> smartRuns;
+  std::vector<double> readRuns;
+  for (int run = 0; run < runs; ++run) {
+    // Each flash starts from an erased part, so every run writes the same.
+    CRegionList program;
+    program.Add(0, size, const_cast<std::uint8_t*>(image.data()));
+    CRegionList erase;
+    erase.Add(0, size);
+    const double flash = TimeOperation(timing, EVENT_FLASH_PROGRESS, "flash",
+                                       [&] { return kernel.StartFlash(&erase, &program, kRunInline); });
+    if (flash < 0) return 1;
+    flashRuns.push_back(flash);
+    if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs after a flash\n");
 
-  CRegionList read;
-  read.Add(0, size);
-  {
-    std::lock_guard lock(timing.mutex);
-    timing.code = EVENT_REVERSE_FLASH_PROGRESS;
+    const double smart = TimeOperation(timing, EVENT_SMART_FLASH_STREAMING, "smart flash",
+                                       [&] { return kernel.StartSmartFlash(&erase, &program, kRunInline); });
+    if (smart < 0) return 1;
+    smartRuns.push_back(smart);
+    if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs after a smart flash\n");
+
+    CRegionList read;
+    read.Add(0, size);
+    const double back = TimeOperation(timing, EVENT_REVERSE_FLASH_PROGRESS, "read back",
+                                      [&] { return kernel.StartReverseFlash(&read, kRunInline); });
+    if (back < 0) return 1;
+    readRuns.push_back(back);
+    if (std::memcmp(read[0].buffer, image.data(), size) != 0) std::fprintf(stderr, "read back differs\n");
+    GetBufferRegistry().Release(read[0].buffer);
   }
-  if (const int result = kernel.StartReverseFlash(&read, kRunInline); result != 0) {
-    std::fprintf(stderr, "read back failed with %d\n", result);
-    return 1;
-  }
-  const double readSeconds = Seconds(timing.last - timing.first);
-  if (std::memcmp(read[0].buffer, image.data(), size) != 0) std::fprintf(stderr, "read back differs\n");
-  GetBufferRegistry().Release(read[0].buffer);
 
   const double bytesPerSecond = rate / 10.0;
-  const double writeExchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
-                               (kExtendedFrameExtra + kStatusReplyPayload);
+  const double writeFrame = kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock;
+  const double writeExchange = writeFrame + kAck + (kExtendedFrameExtra + kStatusReplyPayload);
+  const double streamExchange = writeFrame + kAck;
   const double readExchange = (kExtendedFrameExtra + ReadRequest(0, 0).size()) + kAck +
                               (kExtendedFrameExtra + kReadReplyHead + kSerialReadBlock);
+  const double readFrame = kAck + kExtendedFrameExtra + kReadReplyHead + kSerialReadBlock;
   std::printf("kernel link at %d bit/s, %u MiB image, line timing %s\n", rate, mib,
               radio.Config().lineTiming ? "on" : "off");
-  const double writeFrame = kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock;
-  const double readFrame = kAck + kExtendedFrameExtra + kReadReplyHead + kSerialReadBlock;
-  Report("flash", size, flashSeconds, bytesPerSecond * kMaxProgramBlock / writeExchange,
+  Report("flash", size, flashRuns, bytesPerSecond * kMaxProgramBlock / writeExchange,
          bytesPerSecond * kMaxProgramBlock / writeFrame);
-  Report("read back", size, readSeconds, bytesPerSecond * kSerialReadBlock / readExchange,
+  Report("smart flash", size, smartRuns, bytesPerSecond * kMaxProgramBlock / streamExchange,
+         bytesPerSecond * kMaxProgramBlock / writeFrame);
+  Report("read back", size, readRuns, bytesPerSecond * kSerialReadBlock / readExchange,
          bytesPerSecond * kSerialReadBlock / readFrame);
 
   front.Stop();

@@ -1,17 +1,28 @@
-// The remote-control path on loopback: a client sends STATUS and waits for
-// its reply line, over and over on one connection. The line goes through
-// the remote-I/O thread, the script interpreter on a pre-processing thread
-// and a user-I/O thread that answers the query, and the reply comes back
-// the same way. Prints round trips per second and the median and
-// 99th-percentile latency.
+// The remote-control path on loopback.
 //
-//   bench_remote [--seconds N]
+// 1. A client sends STATUS and waits for its reply line, over and over on
+//    one connection. The line goes through the remote-I/O thread, the
+//    script interpreter on a pre-processing thread and a user-I/O thread
+//    that answers the query, and the reply comes back the same way. Prints
+//    round trips per second and the median and 99th-percentile latency.
+// 2. A client sends FLASH of a 1 MiB image; the core processing thread
+//    flashes it into a simulated radio on a pseudo-terminal whose line
+//    carries 10 bits a byte at 460800 bit/s (the kernel download at the
+//    boot loader's rate comes before the figures start). The host's port
+//    lets its bytes out at the bit rate; with --line-timed the radio also
+//    takes them at the line's pace.
+//    Prints the payload bytes per second from the first programming
+//    progress to the end, beside the wire limit as the kernel benchmark
+//    counts it (request frame, acknowledgement and reply frame).
+//
+//   bench_remote [--seconds N] [--skip-flash] [--rate 115200|230400|460800] [--line-timed]
 //
 // The pre-processing and user-I/O threads here are small stand-ins that do
 // what the program's threads do for a remote line: run it with the
 // interactive flags off, and answer a status query.
 
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +32,15 @@
 #include <vector>
 
 #include "engine/core/app_settings.h"
+#include "engine/core/device_event.h"
+#include "engine/core/device_status_record.h"
+#include "engine/images/srecord_file.h"
+#include "engine/link/kernel_op_requests.h"
+#include "engine/processing/core_processing_thread.h"
+#include "engine/processing/job_starters.h"
+#include "platform/temp_folder.h"
+#include "radiosim/pty_front_end.h"
+#include "radiosim/radio_simulator.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/quillon_exception.h"
@@ -92,33 +112,11 @@ double Percentile(std::vector<double> values, double fraction) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  double seconds = 5;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
-  }
-  GetAppSettings().SetIntParam(OPTION_REMOTE_PORT, 0);
-  GetAppSettings().SetIntParam(OPTION_ENABLE_REMOTE_CONTROL, 1);
+namespace {
 
-  UserIoStandIn userIo;
-  PreprocessingStandIn preprocessing;
-  CRemoteIOThread remote;
-  SetTargetThread(PT_USER_IO, userIo.Id());
-  SetTargetThread(PT_PREPROCESSING, preprocessing.Id());
-  SetTargetThread(PT_REMOTE_IO, remote.Id());
-  userIo.Create();
-  preprocessing.Create();
-  remote.Create(true);
-  remote.Resume();
-  const auto listenDeadline = Clock::now() + std::chrono::seconds(10);
-  while (remote.ListeningPort() == 0 && Clock::now() < listenDeadline) std::this_thread::yield();
-  if (remote.ListeningPort() == 0) {
-    std::fprintf(stderr, "the remote-control server did not listen\n");
-    return 1;
-  }
-
+int StatusRoundTrips(std::uint16_t port, double seconds) {
   int error = 0;
-  platform::TcpSocket client = platform::ConnectTcp("127.0.0.1", remote.ListeningPort(), std::chrono::seconds(10), &error);
+  platform::TcpSocket client = platform::ConnectTcp("127.0.0.1", port, std::chrono::seconds(10), &error);
   if (!client.Valid()) {
     std::fprintf(stderr, "connect failed: %d\n", error);
     return 1;
@@ -150,11 +148,183 @@ int main(int argc, char** argv) {
               "99th percentile %.1f us\n",
               latencies.size(), elapsed, static_cast<double>(latencies.size()) / elapsed, Percentile(latencies, 0.5),
               Percentile(latencies, 0.99));
+  std::fflush(stdout);
+  return 0;
+}
 
-  client.Close();
-  for (platform::WorkerThread* thread : std::initializer_list<platform::WorkerThread*>{&remote, &preprocessing, &userIo}) {
+constexpr int kCom = 7;
+constexpr std::uint32_t kImageBytes = 1u << 20;
+constexpr std::uint32_t kSector = 0x10000;
+bool lineTimedRadio = false;
+int rateIndex = 2;  // index into the data-rate table: 460800 bit/s unless --rate says otherwise
+
+void WriteSRecords(const std::string& path, const std::vector<std::uint8_t>& bytes, std::uint32_t address) {
+  CSRecordFile file;
+  file.OpenSRecordFile(path, CSRecordFile::kModeWrite);
+  std::uint32_t written = 0;
+  const std::string header = "bench";
+  file.WriteSRecordBlock(reinterpret_cast<const std::uint8_t*>(header.data()), 5, 0, 0, written);
+  file.WriteSRecordBlock(bytes.data(), static_cast<std::uint32_t>(bytes.size()), address, 3, written);
+  file.WriteSRecordBlock(nullptr, 0, address, 7, written);
+  file.CloseSRecordFile();
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  for (auto& b : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(seed >> 16);
+  }
+  return bytes;
+}
+
+// FLASH over the remote port into a line-timed radio at 460800 bit/s.
+int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform::RegisteredQueue& mainWindow) {
+  radiosim::RadioConfig config;
+  config.lineTiming = lineTimedRadio;
+  config.powerOn = radiosim::PowerOnState::BootLoader;
+  config.sectorLayout = {{kSector, kImageBytes / kSector}};
+  radiosim::RadioSimulator radio(config);
+  radiosim::PtyFrontEnd front(radio);
+  const std::string folder = platform::MakeTemporaryFolder("quillon-remote-bench-");
+  ::setenv("QUILLON_COM_DIR", folder.c_str(), 1);
+  if (folder.empty() || !front.Start() || !front.LinkAs(folder, kCom)) {
+    std::fprintf(stderr, "cannot serve the simulated radio\n");
+    return 1;
+  }
+  for (const char* name : {"calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19"}) {
+    WriteSRecords(folder + "/" + name, Pattern(2048, 7), 0x20000000u);
+  }
+  const auto image = Pattern(kImageBytes, 99);
+  const std::string imageFile = folder + "/image.s19";
+  WriteSRecords(imageFile, image, 0);
+  GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, folder + "/");
+  GetAppSettings().SetIntParam(OPTION_COMM_PROTOCOL, 0);
+  GetAppSettings().SetIntParam(OPTION_SERIAL_PORT, kCom - 1);
+  GetAppSettings().SetIntParam(OPTION_DATA_RATE, rateIndex);
+  const int kRate = static_cast<int>(kDataRateTable[rateIndex]);
+  GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 1);
+  SectorList sectors;
+  sectors.processorName = "HARROW";
+  sectors.magicKeyPartition = "CODE";
+  for (std::uint32_t address = 0; address < kImageBytes; address += kSector) {
+    sectors.sectors.push_back(SectorEntry{address, kSector, "CODE", 0});
+  }
+  GetAppSettings().SetSectorList(sectors);
+
+  CCoreProcessingThread core(std::make_unique<CJobStarters>(), DefaultCoreServices());
+  SetTargetThread(PT_CORE, core.Id());
+  core.Create();
+  int error = 0;
+  platform::TcpSocket client = platform::ConnectTcp("127.0.0.1", port, std::chrono::seconds(10), &error);
+  const std::string line = "FLASH " + imageFile + "\n";
+  const auto sent = Clock::now();
+  client.SendAll(line.data(), line.size());
+  Clock::time_point firstProgress{}, done{};
+  bool finished = false;
+  std::string failure;
+  const auto deadline = Clock::now() + std::chrono::minutes(5);
+  while (!finished && failure.empty() && Clock::now() < deadline) {
+    while (auto m = mainWindow.queue().TryGet()) {
+      if (m->number != WM_DEVICE_STATUS) continue;
+      auto status = m->Take<DeviceStatusRecord>();
+      if (!status) continue;
+      if (status->eventCode == EVENT_FLASH_PROGRESS && firstProgress == Clock::time_point{}) firstProgress = Clock::now();
+      if (status->eventCode == EVENT_FLASH_DONE) done = Clock::now();
+    }
+    auto m = userIo.queue().Get(std::chrono::milliseconds(20));
+    if (!m || m->number != WM_LOG_LINE) continue;
+    auto text = m->Take<std::string>();
+    if (!text) continue;
+    if (std::getenv("QUILLON_BENCH_LOG")) std::fprintf(stderr, "log: %s\n", text->c_str());
+    if (text->find("> Item finished") != std::string::npos) finished = true;
+    if (text->find("ERROR") != std::string::npos || text->rfind("Error>", 0) == 0) failure = *text;
+  }
+  while (auto m = mainWindow.queue().TryGet()) {
+    if (m->number != WM_DEVICE_STATUS) continue;
+    auto status = m->Take<DeviceStatusRecord>();
+    if (status && status->eventCode == EVENT_FLASH_DONE && done == Clock::time_point{}) done = Clock::now();
+  }
+  const bool same = radio.GetFlash(0, kImageBytes) == image;
+  core.PostQuit();
+  core.Join();
+  SetTargetThread(PT_CORE, platform::kNoHandle);
+  front.Stop();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  if (!finished || done == Clock::time_point{} || firstProgress == Clock::time_point{}) {
+    std::fprintf(stderr, "the flash did not finish: %s\n", failure.c_str());
+    return 1;
+  }
+  const double seconds = std::chrono::duration<double>(done - firstProgress).count();
+  const double wall = std::chrono::duration<double>(done - sent).count();
+  const double bytesPerSecond = kRate / 10.0;
+  constexpr double kExtendedFrameExtra = 5;  // FF, type, 2-byte length, checksum
+  constexpr double kAck = 1;
+  constexpr double kStatusReplyPayload = 3;
+  const double exchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
+                          (kExtendedFrameExtra + kStatusReplyPayload);
+  const double limit = bytesPerSecond * kMaxProgramBlock / exchange;
+  const double rate = kImageBytes / seconds;
+  std::printf("FLASH over the remote port, %u bytes at %d bit/s%s: programming %.2f s = %.0f payload B/s; wire "
+              "limit %.0f B/s (%.1f%%, target 95%%); line to done %.2f s; radio's flash %s the image\n",
+              kImageBytes, kRate, lineTimedRadio ? ", line-timed radio" : "", seconds, rate, limit, 100.0 * rate / limit, wall, same ? "equals" : "DIFFERS FROM");
+  return same ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double seconds = 5;
+  bool flash = true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[i + 1]);
+    if (std::strcmp(argv[i], "--skip-flash") == 0) flash = false;
+    if (std::strcmp(argv[i], "--line-timed") == 0) lineTimedRadio = true;
+    if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
+      const long wanted = std::atol(argv[i + 1]);
+      for (std::size_t r = 0; r < kDataRateTable.size(); ++r) {
+        if (kDataRateTable[r] == static_cast<std::uint32_t>(wanted)) rateIndex = static_cast<int>(r);
+      }
+    }
+  }
+  GetAppSettings().SetIntParam(OPTION_REMOTE_PORT, 0);
+  GetAppSettings().SetIntParam(OPTION_ENABLE_REMOTE_CONTROL, 1);
+
+  UserIoStandIn userIo;
+  PreprocessingStandIn preprocessing;
+  CRemoteIOThread remote;
+  SetTargetThread(PT_USER_IO, userIo.Id());
+  SetTargetThread(PT_PREPROCESSING, preprocessing.Id());
+  SetTargetThread(PT_REMOTE_IO, remote.Id());
+  userIo.Create();
+  preprocessing.Create();
+  remote.Create(true);
+  remote.Resume();
+  const auto listenDeadline = Clock::now() + std::chrono::seconds(10);
+  while (remote.ListeningPort() == 0 && Clock::now() < listenDeadline) std::this_thread::yield();
+  if (remote.ListeningPort() == 0) {
+    std::fprintf(stderr, "the remote-control server did not listen\n");
+    return 1;
+  }
+  int result = StatusRoundTrips(remote.ListeningPort(), seconds);
+  for (platform::WorkerThread* thread : std::initializer_list<platform::WorkerThread*>{&userIo}) {
     thread->Post(WM_QUIT_THREAD);
     thread->Join();
   }
-  return 0;
+  if (result == 0 && flash) {
+    // The log and the status records of the flash go to recording targets.
+    platform::RegisteredQueue logs(platform::TargetKind::Thread);
+    platform::RegisteredQueue mainWindow(platform::TargetKind::Window);
+    SetTargetThread(PT_USER_IO, logs.handle());
+    SetMainWindow(mainWindow.handle());
+    result = RemoteFlash(remote.ListeningPort(), logs, mainWindow);
+    SetTargetThread(PT_USER_IO, platform::kNoHandle);
+    ClearMainWindow();
+  }
+  for (platform::WorkerThread* thread : std::initializer_list<platform::WorkerThread*>{&remote, &preprocessing}) {
+    thread->Post(WM_QUIT_THREAD);
+    thread->Join();
+  }
+  return result;
 }

@@ -70,47 +70,64 @@ mode_t NewFileMode() {
 
 // A file that exists is replaced only when it is a regular file with a write
 // bit; read-only means no write bit in the mode, whoever the user is.
-bool MayReplace(const std::string& target) {
+// 0 when it may, else the reason why not.
+int ReplaceRefusal(const std::string& target) {
   struct stat info {};
-  if (::stat(target.c_str(), &info) != 0) return errno == ENOENT;
-  return S_ISREG(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+  if (::stat(target.c_str(), &info) != 0) return errno == ENOENT ? 0 : errno;
+  if (!S_ISREG(info.st_mode)) return EISDIR;
+  return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 ? 0 : EACCES;
+}
+
+// Says why, when the caller asked, and fails.
+bool Failed(FileError* why, int err) {
+  if (why) *why = {WindowsErrorOf(err), err};
+  return false;
 }
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& contents) {
+bool ReadWholeFile(const std::string& path, std::string& contents, FileError* why) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(why, errno);
   contents.clear();
   std::vector<char> chunk(1 << 16);
-  bool ok = true;
+  int failure = 0;
   for (;;) {
     const ssize_t n = ::read(fd, chunk.data(), chunk.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      ok = false;
+      failure = errno;
       break;
     }
     if (n == 0) break;
     contents.append(chunk.data(), static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return ok;
+  return failure == 0 ? true : Failed(why, failure);
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path, FileError* why) {
+  return ::unlink(path.c_str()) == 0 ? true : Failed(why, errno);
+}
+
+bool AtomicFileWriter::Fail(int err) {
+  lastError_ = {WindowsErrorOf(err), err};
+  return false;
+}
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 bool AtomicFileWriter::Open(const std::string& target) {
   Discard();
-  if (target.empty() || target.back() == '/' || !MayReplace(target)) return false;
+  lastError_ = {};
+  if (target.empty() || target.back() == '/') return Fail(EISDIR);
+  if (const int refusal = ReplaceRefusal(target)) return Fail(refusal);
   const std::string folder = FolderOf(target);
   std::string pattern = folder + "/." + BaseNameOf(target) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Fail(errno);
   fd_ = fd;
   failed_ = false;
   target_ = target;
@@ -119,19 +136,31 @@ bool AtomicFileWriter::Open(const std::string& target) {
 }
 
 bool AtomicFileWriter::Write(const void* data, std::size_t size) {
-  if (fd_ < 0 || failed_) return false;
-  if (!WriteAll(fd_, static_cast<const char*>(data), size)) failed_ = true;
-  return !failed_;
+  if (fd_ < 0) return Fail(EBADF);
+  if (failed_) return false;
+  if (!WriteAll(fd_, static_cast<const char*>(data), size)) {
+    failed_ = true;
+    return Fail(errno);
+  }
+  return true;
 }
 
 bool AtomicFileWriter::Commit() {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) return Fail(EBADF);
   bool ok = !failed_;
-  ok = ok && ::fchmod(fd_, NewFileMode()) == 0;
-  ok = ok && ::fsync(fd_) == 0;
-  ok = (::close(fd_) == 0) && ok;
+  int failure = 0;
+  const auto step = [&](bool done) {
+    if (ok && !done) {
+      ok = false;
+      failure = errno;
+    }
+  };
+  if (ok) step(::fchmod(fd_, NewFileMode()) == 0);
+  if (ok) step(::fsync(fd_) == 0);
+  step(::close(fd_) == 0);
   fd_ = -1;
-  ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (ok) step(::rename(temporary_.c_str(), target_.c_str()) == 0);
+  if (failure != 0) Fail(failure);
   if (!ok) {
     ::unlink(temporary_.c_str());
   } else {
@@ -153,9 +182,11 @@ void AtomicFileWriter::Discard() {
   failed_ = false;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view contents) {
+bool WriteFileAtomically(const std::string& path, std::string_view contents, FileError* why) {
   AtomicFileWriter writer;
-  return writer.Open(path) && writer.Write(contents.data(), contents.size()) && writer.Commit();
+  if (writer.Open(path) && writer.Write(contents.data(), contents.size()) && writer.Commit()) return true;
+  if (why) *why = writer.Failure();
+  return false;
 }
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "line_settings.h"
@@ -21,23 +22,6 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::uint32_t WindowsError(int err) {
-  switch (err) {
-    case 0: return 0;
-    case ENOENT:
-    case ENOTDIR: return kErrorFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EBUSY:
-    case EWOULDBLOCK: return kErrorAccessDenied;
-    case EBADF: return kErrorInvalidHandle;
-    case ENOTTY:
-    case EINVAL: return kErrorInvalidParameter;
-    case EIO: return kErrorIoDevice;
-    default: return kErrorGenFailure;
-  }
-}
 
 // The device has no such line or control (a pseudo-terminal, say).
 bool IsMissingLine(int err) { return err == ENOTTY || err == EINVAL || err == EOPNOTSUPP; }
@@ -100,6 +84,7 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
     lineAtOpen_ = other.lineAtOpen_;
     pseudoTerminal_ = other.pseudoTerminal_;
     transmit_ = other.transmit_;
+    lineBytesPerSecond_ = other.lineBytesPerSecond_;
     timeouts_ = other.timeouts_;
     dtrControl_ = other.dtrControl_;
     rtsControl_ = other.rtsControl_;
@@ -112,7 +97,7 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
 
 bool SerialPort::Fail(int err) {
   lastErrno_ = err;
-  lastError_ = WindowsError(err);
+  lastError_ = WindowsErrorOf(err);
   return false;
 }
 
@@ -136,6 +121,7 @@ bool SerialPort::Open(const std::string& name) {
   lineAtOpen_ = found;
   pseudoTerminal_ = IsPseudoTerminalSlave(fd);
   transmit_ = TransmitClock{};
+  lineBytesPerSecond_ = 0;
   timeouts_ = {};
   dtrControl_ = DtrControl::Enable;
   rtsControl_ = RtsControl::Enable;
@@ -170,6 +156,7 @@ bool SerialPort::SetState(const CommSettings& settings) {
   dtrControl_ = settings.dtrControl;
   rtsControl_ = settings.rtsControl;
   dsrOutFlow_ = settings.dsrOutFlow;
+  lineBytesPerSecond_ = settings.baudRate / BitsPerByte(settings);
   if (pseudoTerminal_) transmit_.SetLine(settings.baudRate, BitsPerByte(settings));
   return true;
 }
@@ -307,6 +294,54 @@ bool SerialPort::Write(const void* buffer, std::size_t length, std::size_t& writ
   }
   if (pseudoTerminal_) transmit_.Sent(written);
   return true;
+}
+
+bool SerialPort::WaitForInput(std::uint32_t timeoutMs, bool& ready) {
+  ready = false;
+  if (!IsOpen()) return Fail(EBADF);
+  const auto deadline = After(timeoutMs);
+  for (;;) {
+    int queued = 0;
+    if (::ioctl(fd_, FIONREAD, &queued) != 0) return Fail(errno);
+    if (queued > 0) {
+      ready = true;
+      return true;
+    }
+    const long long wait = MillisecondsUntil(deadline);
+    if (wait == 0) return true;
+    if (!WaitReadable(wait)) return false;
+  }
+}
+
+bool SerialPort::WaitForOutputDrained(std::uint32_t timeoutMs, bool& drained) {
+  drained = false;
+  if (!IsOpen()) return Fail(EBADF);
+  const auto deadline = After(timeoutMs);
+  for (;;) {
+    CommStatus status;
+    if (!ClearError(&status)) return false;
+    if (status.outQueue == 0) {
+      drained = true;
+      return true;
+    }
+    const auto now = Clock::now();
+    if (now >= deadline) return true;
+    std::this_thread::sleep_until(std::min(deadline, now + TimeToSend(status.outQueue)));
+  }
+}
+
+// How long the line takes to send the queued bytes; a short pause where the
+// rate is not known, so that a wait still makes progress.
+Clock::duration SerialPort::TimeToSend(std::uint32_t queued) const {
+  using std::chrono::microseconds;
+  constexpr auto kShortest = microseconds(50);
+  constexpr auto kUnknownRate = std::chrono::milliseconds(1);
+  if (pseudoTerminal_ && transmit_.IdleAt() > Clock::now()) {
+    return std::max<Clock::duration>(transmit_.IdleAt() - Clock::now(), kShortest);
+  }
+  if (lineBytesPerSecond_ <= 0) return kUnknownRate;
+  const auto wait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(queued / lineBytesPerSecond_));
+  return std::max<Clock::duration>(wait, kShortest);
 }
 
 bool SerialPort::Purge(std::uint32_t flags) {

@@ -117,7 +117,8 @@ bool UdpSocket::WaitReadable(Milliseconds timeout) {
     r = ::poll(fds, 2, PollMs(timeout));
   } while (r < 0 && errno == EINTR);
   if (r <= 0 || fds[1].revents) return false;
-  return (fds[0].revents & POLLIN) != 0;
+  // A pending socket error counts as ready: the next receive reports it.
+  return fds[0].revents != 0;
 }
 
 void UdpSocket::Interrupt() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/dynamic_library.h"
+#include "platform/event.h"
 
 namespace gantrel {
 
@@ -21,23 +22,23 @@ struct KovrinEntries {
   int (*Start)(std::uint16_t) = nullptr;
   int (*Stop)(std::uint16_t) = nullptr;
   int (*SetAppshWnd)(std::uint16_t, std::uint32_t) = nullptr;
-  int (*SetDeviceNotificationEvent)(std::uint16_t, void*) = nullptr;  // a platform::Event*, or null
+  int (*SetDeviceNotificationEvent)(std::uint16_t, platform::Event*) = nullptr;  // null unsubscribes
   int (*SubscribeThreadMessage)(std::uint16_t, std::uint32_t) = nullptr;
   int (*UnsubscribeThreadMessage)(std::uint16_t) = nullptr;
   int (*GetModemCommPort)(std::uint16_t, int*) = nullptr;
   int (*GetRS232Ports)(std::uint16_t, int*, int*) = nullptr;
-  int (*GetModemCOMPortFromUSBPortID)(std::uint16_t, std::uint16_t, std::int16_t*, std::uint32_t) = nullptr;
-  int (*GetUSBDevInterfaceFromUSBPort)(std::uint16_t, std::uint16_t, const char**, std::uint32_t) = nullptr;
-  int (*GetBulkInEndpointMaxPacketSizeEx)(std::uint16_t, std::uint16_t, const char*, std::int16_t*) = nullptr;
-  int (*GetBulkOutEndpointMaxPacketSizeEx)(std::uint16_t, std::uint16_t, const char*, std::int16_t*) = nullptr;
+  int (*GetModemCOMPortFromUSBPortID)(std::uint16_t, std::int16_t, std::int16_t*, int) = nullptr;
+  int (*GetUSBDevInterfaceFromUSBPort)(std::uint16_t, std::int16_t, const char**, int) = nullptr;
+  int (*GetBulkInEndpointMaxPacketSizeEx)(std::uint16_t, std::int16_t, const char*, std::int16_t*) = nullptr;
+  int (*GetBulkOutEndpointMaxPacketSizeEx)(std::uint16_t, std::int16_t, const char*, std::int16_t*) = nullptr;
   int (*GetSmartphoneList)(std::uint16_t, int*, std::int16_t*) = nullptr;
   int (*GetUSBDeviceConnectedPorts)(std::uint16_t, int*, std::int16_t*) = nullptr;
   int (*GetUSBMdmConnectedUSBPort)(std::uint16_t, std::int16_t*) = nullptr;
-  int (*GetProductName)(std::uint16_t, std::uint16_t, char*) = nullptr;
-  int (*GetDevDesc)(std::uint16_t, std::uint16_t, char*) = nullptr;
+  int (*GetProductName)(std::uint16_t, std::int16_t, char*) = nullptr;
+  int (*GetDevDesc)(std::uint16_t, std::int16_t, char*) = nullptr;
   int (*GetTotalUSBPortsOnPC)(std::uint16_t, std::int16_t*) = nullptr;
-  int (*DeviceIsHub)(std::uint16_t, std::uint16_t, int*) = nullptr;
-  int (*CheckTestCmdEPUsage)(std::uint16_t, std::uint16_t, int*) = nullptr;
+  int (*DeviceIsHub)(std::uint16_t, std::int16_t, int*) = nullptr;
+  int (*CheckTestCmdEPUsage)(std::uint16_t, std::int16_t, int*) = nullptr;
 };
 
 class KovrinBinding {

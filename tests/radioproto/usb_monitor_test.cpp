@@ -189,12 +189,15 @@ TEST_F(UsbMonitorTest, UnpluggingTheWatchedDeviceEndsItsReaderAndClosesTheLink) 
   peer.Send({0x31});
   ASSERT_TRUE(window.NextData());
 
+  // The reader sees the line go and says so; then the monitor reports the
+  // removal and the watcher closes the link. (Were the removal reported
+  // first, the watcher could stop the reader before it saw the hang-up.)
   peer.Hangup();
-  KovrinStub_SignalRemoval();
-  ASSERT_TRUE(Eventually([&] { return gantrel::CheckOpen(id) == GANTREL_RC_NOT_OPEN; }));
   auto status = window.NextData();
   ASSERT_TRUE(status);
   EXPECT_EQ(status->bytes, (Bytes{0xF0, 0xF0, 0x02}));
+  KovrinStub_SignalRemoval();
+  ASSERT_TRUE(Eventually([&] { return gantrel::CheckOpen(id) == GANTREL_RC_NOT_OPEN; }));
   EXPECT_EQ(QuorDisconnect(id), GANTREL_RC_NOT_OPEN);
   ASSERT_TRUE(Eventually([&] { return KovrinStub_HasRemovalEvent(id) == 0; }));
   // The slot reconnects and deregisters as usual.

@@ -139,6 +139,16 @@ TEST_F(ChangesTest, TwoDevicesInOneArrivalGiveTwoRecordsInPortOrder) {
   ExpectNothingElse();
 }
 
+TEST_F(ChangesTest, WindowSharedByTwoApplicationsGetsOneRecordPerChange) {
+  ASSERT_EQ(KovrinSetAppshWnd(kApp + 1, window_.handle()), KOVRIN_SUCCESS);
+  ASSERT_EQ(KovrinSubscribeThreadMessage(kApp + 1, thread_.handle()), KOVRIN_SUCCESS);
+  Plug("1-1", SimpleSpec("1d07", "0021", "Radio"));
+  ExpectRecord(Next(window_), 0, 2, 1, NameOf("vid_1d07&pid_0021", "1-1"));
+  ExpectPresence(Next(window_), 1, MakeEntry(0, 0xFF, true, 2));
+  ExpectRecord(Next(thread_), 0, 2, 1, NameOf("vid_1d07&pid_0021", "1-1"));
+  ExpectNothingElse();
+}
+
 TEST_F(ChangesTest, ModemArrivalAndRemovalCarryTheLinkStatus) {
   const std::string modem = Plug("1-2", ModemSpec(Pty(7)));
   const std::string name = NameOf("vid_1d07&pid_0020", "1-2");

@@ -69,7 +69,7 @@ class MonitorTest : public ::testing::Test {
 
   FakeUsbTree& tree() { return *tree_; }
 
-  static constexpr int kPtyPool = 4;
+  static constexpr int kPtyPool = 6;
   std::size_t nextPty_ = 0;
   std::string comDir_;
   std::unique_ptr<FakeUsbTree> tree_;

@@ -274,6 +274,26 @@ TEST_F(QueriesTest, SerialPortsOfTheMachineAreListedByComNumber) {
       << "the modems' ttys below USB are not serial ports of the machine";
 }
 
+TEST_F(QueriesTest, SerialPortListStopsAtItsCapacity) {
+  // More ports than the list holds: each of three terminals under many
+  // spellings of its device node ("/dev/pts/./././N").
+  int added = 0;
+  for (int com = 1; com <= 3; ++com) {
+    const std::string node = Pty(com);
+    const auto cut = node.rfind('/');
+    std::string spelling = node.substr(0, cut);
+    for (int i = 0; i < 95; ++i, ++added) {
+      tree().AddSerialPort("ttyS" + std::to_string(added), spelling + node.substr(cut), "4");
+      spelling += "/.";
+    }
+  }
+  ASSERT_GT(added, KOVRIN_MAX_RS232_PORTS);
+  int count = -1;
+  std::array<int, KOVRIN_MAX_RS232_PORTS> ports{};  // exactly the room the export promises to respect
+  EXPECT_EQ(KovrinGetRS232Ports(kApp, &count, ports.data()), KOVRIN_SUCCESS);
+  EXPECT_EQ(count, KOVRIN_MAX_RS232_PORTS);
+}
+
 TEST_F(QueriesTest, EnumerationWaitTakesTheFreeLock) {
   EXPECT_EQ(KovrinWaitForDeviceEnum(kApp, 1000), KOVRIN_SUCCESS);
 }

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "kovrin/kovrin.h"
+#include "kovrin_trace.h"
 #include "platform/com_map.h"
 #include "platform/target_registry.h"
 
@@ -120,9 +121,12 @@ int UsbMonitor::Stop(std::uint16_t appId) {
 }
 
 void UsbMonitor::OnDeviceChange(const platform::UsbDeviceChange& change) {
-  if (!registered_) return;
   using Action = platform::UsbDeviceChange::Action;
   using Kind = platform::UsbDeviceChange::Kind;
+  KovrinTrace("change %s %s %s ids %04x:%04x%s", change.action == Action::Add ? "add" : change.action == Action::Remove ? "remove" : "other",
+              change.kind == Kind::UsbDevice ? "usb device" : change.kind == Kind::Tty ? "tty" : "other",
+              change.syspath.c_str(), change.vendorId, change.productId, registered_ ? "" : " (not registered)");
+  if (!registered_) return;
   if (change.action == Action::Add && change.kind != Kind::Other) ProcessArrival(change);
   else if (change.action == Action::Remove && change.kind == Kind::UsbDevice) ProcessRemoval(change);
 }
@@ -132,6 +136,9 @@ std::vector<ChangeNotice> UsbMonitor::RescanDevices() {
   std::lock_guard change(deviceChangeMutex_);
   auto outcome = WalkUsbTree(platform::ReadUsbHostTree(), table_, history_, true, comOf_);
   waits_.Arrived(outcome.connectedPorts);
+  const auto& c = table_.counters;
+  KovrinTrace("rescan: %d controllers, %d hubs, %d ports (%d root, %d connected), %d maker devices",
+              c.hostControllers, c.hubs, c.ports, c.rootPorts, c.connectedPorts, c.makerDevices);
   return TakeArrivalNotices(snapshot_, table_);
 }
 
@@ -142,6 +149,8 @@ void UsbMonitor::ProcessArrival(const platform::UsbDeviceChange& change) {
 void UsbMonitor::PostToSubscribers(const std::vector<ChangeNotice>& notices, bool notModemChange) {
   const auto lists = subscribers_.Take();
   for (const auto& notice : notices) {
+    KovrinTrace("record port %d kind %d present %d length %zu entry %08x%s", notice.port, notice.record.kind,
+                notice.record.present, notice.length, notice.entry, notModemChange ? " (not the modem's)" : "");
     for (int place = 0; place < kSubscriberPlaces; ++place) {
       if (lists.threads[place] != platform::kNoHandle)
         platform::PostThreadMessage(lists.threads[place], RecordMessage(notice));
@@ -173,6 +182,7 @@ void UsbMonitor::ProcessRemoval(const platform::UsbDeviceChange& change) {
       removed = MakeNotice(p, table_.entries[p], EntryKind(before), false, {});
     }
   }
+  KovrinTrace("removal of %s: %s", change.syspath.c_str(), removed ? "port found" : "no port holds it");
   if (removed) {
     const bool notModem = IsNotModemChange(change);
     const auto lists = subscribers_.Take();

@@ -28,10 +28,6 @@
 
 namespace kovrin {
 
-// The OS class the platform layer reports (the Windows XP class), under
-// which device-interface notifications are available.
-inline constexpr int kOsClass = 2;
-
 class UsbMonitor {
  public:
   UsbMonitor();

@@ -8,16 +8,27 @@
 // commits removes its temporary file and leaves the target as it was.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "platform/windows_error.h"
+
 namespace platform {
 
-// Reads the whole file into contents. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& contents);
+// Why a file call failed, in the serial port's style: the Windows error
+// number (kErrorFileNotFound, kErrorAccessDenied, ...) and the Linux one.
+struct FileError {
+  std::uint32_t error = 0;
+  int errnoValue = 0;
+};
+
+// Reads the whole file into contents. False when it cannot be opened or
+// read, with the reason in `why` when given.
+bool ReadWholeFile(const std::string& path, std::string& contents, FileError* why = nullptr);
 
 // Removes a file; false when it did not exist or cannot be removed.
-bool RemoveFile(const std::string& path);
+bool RemoveFile(const std::string& path, FileError* why = nullptr);
 
 class AtomicFileWriter {
  public:
@@ -40,7 +51,15 @@ class AtomicFileWriter {
   // Removes the temporary file; the target stays as it was.
   void Discard();
 
+  // Why the last call that failed did.
+  std::uint32_t LastError() const { return lastError_.error; }
+  int LastErrno() const { return lastError_.errnoValue; }
+  const FileError& Failure() const { return lastError_; }
+
  private:
+  bool Fail(int err);
+
+  FileError lastError_;
   int fd_ = -1;
   bool failed_ = false;
   std::string target_;
@@ -48,6 +67,6 @@ class AtomicFileWriter {
 };
 
 // Writes contents to path through an AtomicFileWriter.
-bool WriteFileAtomically(const std::string& path, std::string_view contents);
+bool WriteFileAtomically(const std::string& path, std::string_view contents, FileError* why = nullptr);
 
 }  // namespace platform

@@ -16,11 +16,13 @@
 // - Failures return false; LastError gives the Windows error number and
 //   LastErrno the Linux one.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "platform/transmit_clock.h"
+#include "platform/windows_error.h"
 
 namespace platform {
 
@@ -110,13 +112,6 @@ inline constexpr std::uint32_t kRlsdOn = 0x0080;
 
 enum class ModemLine { SetDtr, ClearDtr, SetRts, ClearRts, SetBreak, ClearBreak };
 
-// Windows error numbers that LastError gives.
-inline constexpr std::uint32_t kErrorFileNotFound = 2;
-inline constexpr std::uint32_t kErrorAccessDenied = 5;
-inline constexpr std::uint32_t kErrorInvalidHandle = 6;
-inline constexpr std::uint32_t kErrorGenFailure = 31;
-inline constexpr std::uint32_t kErrorInvalidParameter = 87;
-inline constexpr std::uint32_t kErrorIoDevice = 1117;
 
 class SerialPort {
  public:
@@ -144,6 +139,15 @@ class SerialPort {
   bool Read(void* buffer, std::size_t length, std::size_t& read);
   bool Write(const void* buffer, std::size_t length, std::size_t& written);
 
+  // Waits until input is queued (at once when some is) or the time-out
+  // ends; `ready` says which. False on a failure.
+  bool WaitForInput(std::uint32_t timeoutMs, bool& ready);
+  // Waits until the output queue has drained (the line has sent every byte
+  // written) or the time-out ends, sleeping as long as the queued bytes take
+  // on the line rather than spinning; `drained` says which. False on a
+  // failure.
+  bool WaitForOutputDrained(std::uint32_t timeoutMs, bool& drained);
+
   bool Purge(std::uint32_t flags);
   bool ClearError(CommStatus* status);
   bool GetModemStatus(std::uint32_t& bits);
@@ -161,12 +165,14 @@ class SerialPort {
   bool ApplyModemControls(const CommSettings& settings);
   bool ChangeModemBits(unsigned long request, int bits);
   bool WaitReadable(long long timeoutMs);
+  std::chrono::steady_clock::duration TimeToSend(std::uint32_t queued) const;
   bool ReadAvailable(std::uint8_t* out, std::size_t room, std::size_t& got, bool* ended = nullptr);
 
   int fd_ = -1;
   bool pseudoTerminal_ = false;
   TerminalLine lineAtOpen_;
   TransmitClock transmit_;  // a pseudo-terminal's transmitter
+  double lineBytesPerSecond_ = 0;  // what the line carries at the port's settings
   CommTimeouts timeouts_;
   DtrControl dtrControl_ = DtrControl::Enable;
   RtsControl rtsControl_ = RtsControl::Enable;

@@ -31,6 +31,9 @@ class TransmitClock {
                                            std::chrono::duration<double>(static_cast<double>(bytes) / bytesPerSecond_));
   }
 
+  // When the last byte written will have left.
+  Clock::time_point IdleAt() const { return idleAt_; }
+
   // The bytes still waiting to go out.
   std::uint32_t Queued() const {
     const auto left = std::chrono::duration<double>(idleAt_ - Clock::now()).count();

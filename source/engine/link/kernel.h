@@ -167,6 +167,8 @@ class CKernel {
   int OpenKernelLink();
   int ProbeKernel();
   int ProbeKernelIfIdle();
+  // The ping's answer (0 'Z', 3 'l', 2 none); a port that does not open
+  // leaves as its ISP_EXCEPTION.
   int DetectBootLoader();
   int BootAndDownload();
   void OnBootProgress(const BootProgress& progress);
@@ -255,6 +257,8 @@ class CKernel {
 
  private:
   void CopySettings(const KernelSettingsRecord& settings);
+  // Tells the kernel, at its start rate, to move to the working speed.
+  void SwitchToWorkingSpeed(int workingRate);
   DeviceEvent ClosingEvent(const ClosingEvents& events, int result) const;
   // Clears busy and reports the closing event; returns the result.
   int FinishOperation(const ClosingEvents& events, int result);

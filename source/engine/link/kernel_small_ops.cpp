@@ -12,6 +12,7 @@
 #include "engine/core/region_list.h"
 #include "engine/link/kernel.h"
 #include "engine/link/kernel_op_requests.h"
+#include "engine/link/kernel_requests.h"
 #include "engine/link/link_error.h"
 #include "engine/prompt/prompt_service.h"
 #include "ralix/ralix.h"
@@ -22,6 +23,8 @@ constexpr std::uint32_t kNoReplyWanted = 0x1;
 constexpr int kRalixAccepted = 1;
 constexpr std::size_t kCommandEntry = 0;
 constexpr std::size_t kReplyEntry = 1;
+// Byte 3 of a name-query reply that carries a text for the user.
+constexpr std::uint8_t kTextReplyMark = 0x03;
 
 }  // namespace
 
@@ -33,7 +36,8 @@ std::string TerminatedText(const std::uint8_t* reply, std::size_t replyLength, s
 }
 
 bool IsTextReply(const std::uint8_t* reply, std::size_t replyLength) {
-  return reply && replyLength > 3 && reply[0] == 0x03 && reply[1] == 0x84 && reply[3] == 0x03;
+  return reply && replyLength > 3 && reply[0] == kNameReplyGroup && reply[1] == kNameReplyOpcode &&
+         reply[3] == kTextReplyMark;
 }
 
 int CKernel::StartResetTarget(int mode) {

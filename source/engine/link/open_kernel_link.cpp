@@ -41,15 +41,28 @@ BootAnswer AnswerOf(int detected) {
 int CKernel::OpenKernelLink() {
   RestoreBaudRate restore(baudRate_);
   if (ProbeKernel()) return kKernelOk;
+  // A kernel that never took the last speed switch (its acknowledgement
+  // lost, the operation failed) still answers at its start rate, and its
+  // boot loader no longer runs: move it to the working speed from there.
+  if (linkMode_ == kLinkRs232 && restore.saved() != kKernelStartRate) {
+    baudRate_ = kKernelStartRate;
+    if (ProbeKernel()) {
+      SwitchToWorkingSpeed(restore.saved());
+      return kKernelOk;
+    }
+    baudRate_ = restore.saved();
+  }
   if (const int result = BootAndDownload(); result != kKernelOk) return result;
   baudRate_ = kKernelStartRate;
   if (!ProbeKernel()) return kKernelNotResponding;
-  if (linkMode_ == kLinkRs232) {
-    auto channel = OpenKernelChannel(kKernelStartRate);
-    const auto request = SpeedSwitchRequest(restore.saved());
-    channel->Send(request.data(), request.size(), kSpeedSwitchRetries);
-  }
+  if (linkMode_ == kLinkRs232) SwitchToWorkingSpeed(restore.saved());
   return kKernelOk;
+}
+
+void CKernel::SwitchToWorkingSpeed(int workingRate) {
+  auto channel = OpenKernelChannel(kKernelStartRate);
+  const auto request = SpeedSwitchRequest(workingRate);
+  channel->Send(request.data(), request.size(), kSpeedSwitchRetries);
 }
 
 int CKernel::ProbeKernel() {
@@ -72,10 +85,12 @@ int CKernel::ProbeKernelIfIdle() {
   return answer;
 }
 
+// Only a ping that went out and found no answer is "no boot loader"; a
+// port that does not open is a link failure and leaves as such.
 int CKernel::DetectBootLoader() {
+  CBootLink link(linkMode_, GetPortPath(comPort_), static_cast<std::uint32_t>(HostRate(kBootLoaderRate)),
+                 usbDeviceId_, GetUsbInterfaceName(chipFamily_), this, nullptr);
   try {
-    CBootLink link(linkMode_, GetPortPath(comPort_), static_cast<std::uint32_t>(HostRate(kBootLoaderRate)),
-                   usbDeviceId_, GetUsbInterfaceName(chipFamily_), this, nullptr);
     return link.Ping(kPingRetries) == CBootLink::kPingAnswerZ ? kBootAnswerZ : kBootAnswerL;
   } catch (ISP_EXCEPTION) {
     return kBootNoAnswer;

@@ -1,10 +1,6 @@
 #include "engine/link/serial_port.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
-
-#include "platform/tick.h"
 
 namespace {
 
@@ -68,11 +64,12 @@ void CSerialPort::SetHardwareFlowControl(int on) {
   if (!port_.SetState(s)) throw ISP_SET_COMM_STATE_FAILED;
 }
 
+// A poll stands for a millisecond: the wait for the first byte ends after
+// `polls` ms with none, or at once when a byte comes.
 void CSerialPort::ReadWithTimeout(std::uint8_t* buffer, std::size_t length, unsigned polls) {
-  for (unsigned used = 0; !InputPending(); ++used) {
-    if (used >= polls) throw ISP_SERIAL_BUS_TIMEOUT;
-    platform::SleepMs(1);
-  }
+  bool ready = false;
+  if (!port_.WaitForInput(polls * kPollMs, ready)) throw ISP_PORT_STATUS_FAILED;
+  if (!ready) throw ISP_SERIAL_BUS_TIMEOUT;
   if (Read(buffer, length) < length) throw ISP_READ_COUNT_MISMATCH;
 }
 
@@ -91,18 +88,15 @@ int CSerialPort::Write(const std::uint8_t* buffer, std::size_t length) {
   return 1;
 }
 
-// Spins on the output queue so that a following read measures its time-out
-// from the moment the request has left. A queue that does not drain within
-// the port's write time-out (a line held by flow control) means the bytes
-// did not leave: a short write, not a hang.
+// Waits until the output queue has drained, so that a following read
+// measures its time-out from the moment the request has left. A queue that
+// does not drain within the port's write time-out (a line held by flow
+// control) means the bytes did not leave: a short write, not a hang.
 void CSerialPort::WaitUntilOutputDrained(std::size_t length) {
-  const auto limit = std::chrono::milliseconds(kPortTimeouts.WriteTotalTimeoutMultiplier * length +
-                                               kPortTimeouts.WriteTotalTimeoutConstant);
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!OutputQueueEmpty()) {
-    if (std::chrono::steady_clock::now() > end) throw ISP_WRITE_COUNT_MISMATCH;
-    std::this_thread::yield();
-  }
+  const auto limit = kPortTimeouts.WriteTotalTimeoutMultiplier * length + kPortTimeouts.WriteTotalTimeoutConstant;
+  bool drained = false;
+  if (!port_.WaitForOutputDrained(static_cast<std::uint32_t>(limit), drained)) throw ISP_PORT_STATUS_FAILED;
+  if (!drained) throw ISP_WRITE_COUNT_MISMATCH;
 }
 
 std::size_t CSerialPort::WriteRaw(const std::uint8_t* buffer, std::size_t length) {

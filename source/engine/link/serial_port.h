@@ -29,9 +29,9 @@ class CSerialPort {
   // anything else: no flow control, request-to-send off.
   void SetHardwareFlowControl(int on);
 
-  // Waits up to `polls` 1 ms polls for the first byte (none: 0, the reply
-  // time-out), then reads exactly `length` bytes within the port's
-  // time-outs (fewer: 10).
+  // Waits up to `polls` ms for the first byte, taking it the moment it
+  // comes (none: 0, the reply time-out), then reads exactly `length` bytes
+  // within the port's time-outs (fewer: 10).
   void ReadWithTimeout(std::uint8_t* buffer, std::size_t length, unsigned polls);
   // Zero-fills the buffer and reads what comes within the port's time-outs.
   std::size_t Read(std::uint8_t* buffer, std::size_t length);
@@ -47,6 +47,8 @@ class CSerialPort {
   void PurgeTransmit();
 
   static constexpr platform::CommTimeouts kPortTimeouts{1000, 5, 100, 5, 100};
+  // What one poll of a reply wait stands for.
+  static constexpr std::uint32_t kPollMs = 1;
 
  private:
   platform::CommStatus QueueStatus();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/core/app_settings.h"
+#include "engine/core/device_event.h"
 #include "engine/core/device_status_record.h"
 #include "engine/core/file_load_request.h"
 #include "engine/core/file_save_request.h"
@@ -20,20 +21,15 @@
 #include "engine/core/prompt_request.h"
 #include "engine/core/status_report.h"
 #include "engine/processing/smartphone_slot.h"
+#include "engine/prompt/prompt_service.h"
+#include "pellwick/pellwick.h"
 
 namespace {
 
-constexpr std::int32_t kPromptAnswerRetry = 4;
 constexpr std::int32_t kRalixFormatKind = 1;
-constexpr std::int32_t kStatusFormatting = 4;
-constexpr std::int32_t kStatusFileFlashing = 11;
-constexpr std::int32_t kFileOpenFailedEvent = 60;
-constexpr std::int32_t kFlashpackExtractDone = 51;
-constexpr std::int32_t kItemQueuedEvent = 63;
-constexpr std::int32_t kScanningFileEvent = 52;
+constexpr std::int32_t kStatusFormatting = EVENT_PHONE_FORMAT_PROGRESS;
+constexpr std::int32_t kStatusFileFlashing = EVENT_FLASH_PROGRESS;
 constexpr int kUsbAvailable = 1;
-constexpr int kUsbNoDevice = -7;
-constexpr int kUsbSuccess = 1;
 constexpr const char* kUsbFlashInterface = "Corvane_Flash";
 constexpr const char* kUsbBootInterface = "Corvane_Boot";
 
@@ -175,7 +171,7 @@ bool CCoreProcessingThread::LoadKernelImages() {
     prompt->wantReply = 1;
     if (!PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt))) return false;
     std::optional<platform::Message> reply = WaitForMessage(WM_PROMPT_REPLY);
-    if (!reply || static_cast<std::int32_t>(reply->wParam) != kPromptAnswerRetry) return false;
+    if (!reply || static_cast<std::int32_t>(reply->wParam) != kAnswerRetry) return false;
   }
 }
 
@@ -191,14 +187,14 @@ void CCoreProcessingThread::RefreshUsbPresence() {
   const auto app = static_cast<std::uint16_t>(settings.GetAppInt(APP_INT_USB_APP_HANDLE));
   std::vector<std::uint16_t> ids;
   const int flash = services_.listUsbDevices(app, kUsbFlashInterface, ids);
-  if (flash != kUsbSuccess && flash != kUsbNoDevice) {
+  if (flash != PWL_RC_SUCCESS && flash != PWL_RC_NO_DEVICE) {
     clearAll();
     return;
   }
   std::vector<std::uint16_t> bootIds;
   const int boot = services_.listUsbDevices(app, kUsbBootInterface, bootIds);
   ids.insert(ids.end(), bootIds.begin(), bootIds.end());
-  if ((boot != kUsbSuccess && boot != kUsbNoDevice) || (boot == kUsbNoDevice && ids.empty())) {
+  if ((boot != PWL_RC_SUCCESS && boot != PWL_RC_NO_DEVICE) || (boot == PWL_RC_NO_DEVICE && ids.empty())) {
     clearAll();
     return;
   }
@@ -241,7 +237,7 @@ void CCoreProcessingThread::AppendEntries(EntryList entries) {
       ++slot->itemsQueued;
       auto progress = std::make_unique<ProgressRecord>();
       progress->device = device;
-      progress->eventCode = kItemQueuedEvent;
+      progress->eventCode = EVENT_STATUS_ITEM_QUEUED;
       PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::move(progress));
     }
   }
@@ -358,7 +354,7 @@ void CCoreProcessingThread::StartFileReads() {
       auto* payload = entry->payload.Get<FileJobPayload>();
       if (!payload) {
         entry->state = ENTRY_FAILED;
-        entry->error = MakeErrorRecord(entry->device, kFileOpenFailedEvent, 1, nullptr);
+        entry->error = MakeErrorRecord(entry->device, EVENT_STATUS_FILE_OPEN_FAILED, 1, nullptr);
         continue;
       }
       auto request = std::make_unique<FileLoadRequest>();
@@ -423,7 +419,7 @@ void CCoreProcessingThread::StartIdleDevices() {
           case ENTRY_LOADING: {
             auto progress = std::make_unique<ProgressRecord>();
             progress->device = device;
-            progress->eventCode = kScanningFileEvent;
+            progress->eventCode = EVENT_STATUS_SCANNING_FILE;
             PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::move(progress));
             break;
           }
@@ -459,7 +455,7 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
   if (!entry) return;  // no operation of the device runs: a stray record
   if (DeviceSlot* slot = SlotOf(device)) {
     slot->state = SLOT_IDLE;
-    if (record->eventCode == kFlashpackExtractDone) {
+    if (record->eventCode == EVENT_FLASHPACK_EXTRACT_DONE) {
       auto status = std::make_unique<FlashpackStatusRecord>();
       status->share = dispatcher_->SharePackManagerOf(device);
       status->packManager = status->share ? status->share.get() : dispatcher_->PackManagerOf(device);
@@ -562,7 +558,7 @@ void CCoreProcessingThread::OnFileLoaded(std::unique_ptr<FileLoadRequest> reques
     } else {
       Log(Format("Error Opening File %s", request->fileName));
       entry->state = ENTRY_FAILED;
-      entry->error = MakeErrorRecord(entry->device, kFileOpenFailedEvent, request->result, nullptr);
+      entry->error = MakeErrorRecord(entry->device, EVENT_STATUS_FILE_OPEN_FAILED, request->result, nullptr);
       entry->error->details.address = static_cast<std::uint32_t>(request->resultDetail);
     }
   }
@@ -596,7 +592,7 @@ void CCoreProcessingThread::OnSaveReadFile(DeviceNumber device) {
   if (start) {
     start(std::move(request));
   } else {
-    PostToTarget(PT_CORE, WM_JOB_ERROR, MakeErrorRecord(device, 59, 1, nullptr));
+    PostToTarget(PT_CORE, WM_JOB_ERROR, MakeErrorRecord(device, EVENT_STATUS_READ_FILE_SAVE_FAILED, 1, nullptr));
   }
 }
 

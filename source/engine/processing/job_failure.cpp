@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "engine/core/device_event.h"
 #include "engine/core/error_record.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
@@ -15,24 +16,24 @@ struct JobFailedEvent {
 };
 
 constexpr std::array kFailedEvents{
-    JobFailedEvent{WM_FLASH, 12},
-    JobFailedEvent{WM_ERASE, 12},
-    JobFailedEvent{WM_REVERSE_FLASH, 22},
-    JobFailedEvent{WM_RAM_DUMP, 30},
-    JobFailedEvent{WM_COMM_CHECK, 5},
-    JobFailedEvent{WM_PROGRAM_MAGIC_KEY, 33},
-    JobFailedEvent{WM_CUSTOM_COMMAND, 35},
-    JobFailedEvent{WM_RESET_TARGET, 37},
-    JobFailedEvent{WM_ORVIX_REVERSE_FLASH, 40},
-    JobFailedEvent{WM_ORVIX_ERASE, 43},
-    JobFailedEvent{WM_ORVIX_FLASH, 46},
-    JobFailedEvent{WM_FLASHPACK_EXTRACT, 49},
-    JobFailedEvent{WM_FLASHPACK_ADD, 55},
-    JobFailedEvent{WM_FLASHPACK_REMOVE, 57},
-    JobFailedEvent{WM_FLASHPACK_UPDATE_FLASH, 12},
-    JobFailedEvent{WM_FLASHPACK_EXTRACT_ADD_FLASH, 12},
-    JobFailedEvent{WM_RALIX_FORMAT, 1},
-    JobFailedEvent{WM_RALIX_FLASH_FILE, 1},
+    JobFailedEvent{WM_FLASH, EVENT_FLASH_FAILED},
+    JobFailedEvent{WM_ERASE, EVENT_FLASH_FAILED},
+    JobFailedEvent{WM_REVERSE_FLASH, EVENT_REVERSE_FLASH_FAILED},
+    JobFailedEvent{WM_RAM_DUMP, EVENT_RAM_DUMP_FAILED},
+    JobFailedEvent{WM_COMM_CHECK, EVENT_COMM_CHECK_FAILED},
+    JobFailedEvent{WM_PROGRAM_MAGIC_KEY, EVENT_MAGIC_KEY_FAILED},
+    JobFailedEvent{WM_CUSTOM_COMMAND, EVENT_CUSTOM_COMMAND_FAILED},
+    JobFailedEvent{WM_RESET_TARGET, EVENT_RESET_TARGET_FAILED},
+    JobFailedEvent{WM_ORVIX_REVERSE_FLASH, EVENT_ORVIX_READ_FAILED},
+    JobFailedEvent{WM_ORVIX_ERASE, EVENT_ORVIX_ERASE_FAILED},
+    JobFailedEvent{WM_ORVIX_FLASH, EVENT_ORVIX_PROGRAM_FAILED},
+    JobFailedEvent{WM_FLASHPACK_EXTRACT, EVENT_FLASHPACK_EXTRACT_FAILED},
+    JobFailedEvent{WM_FLASHPACK_ADD, EVENT_STATUS_FLASHPACK_ADD_FAILED},
+    JobFailedEvent{WM_FLASHPACK_REMOVE, EVENT_STATUS_FLASHPACK_REMOVE_FAILED},
+    JobFailedEvent{WM_FLASHPACK_UPDATE_FLASH, EVENT_FLASH_FAILED},
+    JobFailedEvent{WM_FLASHPACK_EXTRACT_ADD_FLASH, EVENT_FLASH_FAILED},
+    JobFailedEvent{WM_RALIX_FORMAT, EVENT_PHONE_SEND_FAILED},
+    JobFailedEvent{WM_RALIX_FLASH_FILE, EVENT_PHONE_SEND_FAILED},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/device_event.h"
 #include "engine/core/buffer_registry.h"
 #include "engine/core/file_transfer_request.h"
 #include "engine/core/finish_record.h"
@@ -22,16 +23,16 @@
 
 namespace {
 
-constexpr std::int32_t kFlashpackAddedEvent = 54;
-constexpr std::int32_t kFlashpackAddFailedEvent = 55;
-constexpr std::int32_t kFlashpacksRemovedEvent = 56;
-constexpr std::int32_t kFlashpackRemoveFailedEvent = 57;
-constexpr std::int32_t kFlashFailedEvent = 12;
-constexpr std::int32_t kSmartFlashFailedEvent = 18;
-constexpr std::int32_t kFileDeletedEvent = 61;
-constexpr std::int32_t kRemoteTransferDone = 62;
-constexpr std::int32_t kPhoneSendFailedEvent = 1;
-constexpr std::int32_t kPhoneCancelledEvent = 3;
+constexpr std::int32_t kFlashpackAddedEvent = EVENT_STATUS_FLASHPACK_ADDED;
+constexpr std::int32_t kFlashpackAddFailedEvent = EVENT_STATUS_FLASHPACK_ADD_FAILED;
+constexpr std::int32_t kFlashpacksRemovedEvent = EVENT_STATUS_FLASHPACKS_REMOVED;
+constexpr std::int32_t kFlashpackRemoveFailedEvent = EVENT_STATUS_FLASHPACK_REMOVE_FAILED;
+constexpr std::int32_t kFlashFailedEvent = EVENT_FLASH_FAILED;
+constexpr std::int32_t kSmartFlashFailedEvent = EVENT_SMART_FLASH_FAILED;
+constexpr std::int32_t kFileDeletedEvent = EVENT_STATUS_FILE_DELETED;
+constexpr std::int32_t kRemoteTransferDone = EVENT_STATUS_REMOTE_TRANSFER_DONE;
+constexpr std::int32_t kPhoneSendFailedEvent = EVENT_PHONE_SEND_FAILED;
+constexpr std::int32_t kPhoneCancelledEvent = EVENT_PHONE_CANCELLED;
 constexpr std::int32_t kUnknownErrorCode = 1;
 constexpr std::int32_t kNotExtractedCode = 79;
 constexpr std::int32_t kNoFlashpackFileCode = 88;

@@ -319,8 +319,9 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
   } else if (In(code, kOtherReadBackEvents)) {
     flashReadBackIsOurs_ = false;
   } else if (code == kReadBackSavedEvent && flashReadBackIsOurs_) {
-    // The read-back's file is saved: the update flash starts, once.
-    effects.posts.push_back(ToPreProcessing(WM_FLASH));
+    // The read-back's file is saved: the update flash starts, once, for the
+    // device whose read-back it was.
+    effects.posts.push_back(ToPreProcessing(WM_FLASH, row.device));
     ReleaseFlash(effects);
   } else if (IsErrorState(row.state) || IsCancelEvent(code)) {
     ReleaseFlash(effects);

@@ -12,3 +12,8 @@ struct MenuState {
 };
 
 MenuState ComputeMenuState(const ShellState& state);
+
+// A custom menu item is greyed for a product of a chip family whose flag
+// the item does not carry (Harrow 0x2, Calder 0x4, Bisel 0x8); other
+// families leave it enabled.
+bool CustomItemEnabled(unsigned flags, int chipFamily);

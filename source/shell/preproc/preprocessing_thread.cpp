@@ -1,5 +1,7 @@
 #include "shell/preproc/preprocessing_thread.h"
 
+#include <algorithm>
+
 #include "engine/core/app_settings.h"
 #include "engine/core/flashpack_status_record.h"
 #include "engine/core/job_payloads.h"
@@ -120,6 +122,7 @@ void CPreProcessingThread::BuildMessageMap() {
       .On(WM_DOWNLOAD_PRODUCT_FILES, toUserIo)
       .On(WM_CANCEL_DEVICE, toCore)
       .On(WM_RETRY_DEVICE, toCore)
+      .On(WM_CUSTOM_MENU_ITEM, [this](Message& m) { OnCustomMenuItem(static_cast<std::size_t>(m.wParam)); })
       .On(WM_RALIX_FORMAT, plain(&CPreProcessingThread::OnFormatFileSystemRequest))
       .On(WM_RALIX_FLASH_FILE, guarded(&CPreProcessingThread::OnSmartphoneFlashFile))
       .On(WM_RALIX_DISCONNECT, [this](Message& m) { OnSmartphoneDisconnect(m.wParam); });
@@ -213,6 +216,16 @@ void CPreProcessingThread::OnFlashPackDone(std::unique_ptr<FlashpackStatusRecord
   // this handler.
   if (notInteractive != 0) return;
   PostFlashpackManagerPrompt(*record);
+}
+
+void CPreProcessingThread::OnCustomMenuItem(std::size_t index) {
+  auto payload = std::make_unique<CustomCommandPayload>();
+  // An index that names no item (the menu was reloaded meanwhile) queues nothing.
+  if (!services_.customMenuItem || !services_.customMenuItem(index, *payload)) return;
+  payload->commandLength = std::min<std::uint32_t>(payload->commandLength, CustomCommandPayload::kMaxCommandBytes);
+  payload->options = *SettingsOptions();
+  payload->regions = MakeRegionList();
+  QueueJobRequest(MakeJobRequest(WM_CUSTOM_COMMAND, std::move(payload), DeviceByProtocol()));
 }
 
 void CPreProcessingThread::OnFormatFileSystemRequest() {

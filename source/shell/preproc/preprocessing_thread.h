@@ -14,6 +14,7 @@
 //   WM_REMOTE_COMMAND    payload: std::string, one remote line.
 //   WM_USER_PROMPT       wParam: the prompt kind to show.
 //   WM_RECENT_FILE       wParam: the recent-files entry index.
+//   WM_CUSTOM_MENU_ITEM  wParam: the custom-menu item index.
 //   WM_FLASHPACK_STATUS  payload: FlashpackStatusRecord; lParam 1 when the
 //                        request was not interactive.
 //   WM_SELECT_PRODUCT, WM_DOWNLOAD_PRODUCT_FILES (to the user-I/O thread)
@@ -34,6 +35,7 @@
 #include "shell/preproc/script_runner.h"
 #include "shell/requests/prompt_asker.h"
 
+struct CustomCommandPayload;
 struct FlashpackStatusRecord;
 
 // What the thread uses from the rest of the program; every member may be
@@ -47,6 +49,9 @@ struct PreprocessingServices {
   std::shared_ptr<IPreprocessingDialogs> dialogs;
   // The target of a shortcut (a symbolic link), or the path itself.
   std::function<std::string(const std::string&)> expandShortcut;
+  // Fills the label, command bytes, length and flags of custom-menu item N;
+  // false when there is no such item.
+  std::function<bool(std::size_t index, CustomCommandPayload& item)> customMenuItem;
   // The update flash after a "Flash Software" read-back.
   std::function<void(IPromptAsker& asker)> updateFlash;
 };
@@ -88,6 +93,7 @@ class CPreProcessingThread : public platform::WorkerThread, private IPreprocessi
   void OnRamDump();
   void OnFlashPackDone(std::unique_ptr<FlashpackStatusRecord> record, platform::LParam notInteractive);
   void OnRecentFile(int index);
+  void OnCustomMenuItem(std::size_t index);
   void OnFormatFileSystemRequest();
   void OnSmartphoneFlashFile();
   void OnSmartphoneDisconnect(platform::WParam generation);

@@ -1,7 +1,5 @@
 #include "shell/script/script_runner.h"
 
-#ifdef QUILLON_HAS_SCRIPT_RUNNER
-
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/script/script_interpreter.h"
@@ -51,5 +49,3 @@ ScriptRunnerFactory MakeScriptRunnerFactory(std::function<std::string(const std:
     return std::make_unique<CScriptRunner>(host, expandShortcut);
   };
 }
-
-#endif

@@ -3,9 +3,6 @@
 // and remote lines with: the script interpreter over the thread's host.
 // Hand MakeScriptRunnerFactory(...) to the thread's services.
 
-#if __has_include("shell/preproc/script_runner.h") && __has_include("shell/userio/query_request.h")
-#define QUILLON_HAS_SCRIPT_RUNNER 1
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,5 +12,3 @@
 // expandShortcut gives the target of a shortcut, or the path itself; empty
 // keeps every path as it is.
 ScriptRunnerFactory MakeScriptRunnerFactory(std::function<std::string(const std::string&)> expandShortcut = {});
-
-#endif

@@ -91,22 +91,29 @@ std::string CUserIOThread::LogFilePath() const {
 }
 
 void CUserIOThread::BuildMessageMap() {
-  Map()
-      .On(WM_USER_PROMPT, [this](platform::Message& m) { OnUserPrompt(m); })
-      .On(WM_SET_OPTION, [this](platform::Message& m) { OnSetOption(m); })
-      .On(WM_SAVE_OPTIONS, [this](platform::Message&) { OnSaveOptions(); })
-      .On(WM_RESTORE_OPTIONS, [this](platform::Message&) { OnRestoreOptions(); })
-      .On(WM_STATUS_TEXT, [this](platform::Message& m) { OnStatusText(m); })
-      .On(WM_REFRESH_TITLE, [this](platform::Message&) { OnRefreshTitle(); })
-      .On(WM_LOG_LINE, [this](platform::Message& m) { OnLogLine(m); })
-      .On(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnSelectProductFile(m.Take<ProductSelection>()); })
-      .On(WM_DOWNLOAD_PRODUCT_FILES, [this](platform::Message& m) { OnDownloadProductFiles(m); })
-      .On(WM_QUERY, [this](platform::Message& m) { OnQuery(m); })
-      .On(WM_APPLY_ALWAYS_ON_TOP, [this](platform::Message&) { OnApplyAlwaysOnTop(); })
-      .On(WM_QUIT_THREAD, [this](platform::Message&) { OnQuit(); })
-      .On(WM_SET_STATUS, [this](platform::Message& m) { OnSetStatus(m); })
-      .On(WM_RELOAD_CUSTOM_MENU, [this](platform::Message&) { OnReloadCustomMenu(); })
-      .On(kPromptAnswered, [](platform::Message&) {});  // a late answer of a prompt no longer waited for
+  // Messages held back while a prompt was open are handled right after the
+  // handler that opened it, before anything newer.
+  const auto on = [this](std::uint32_t number, std::function<void(platform::Message&)> handler) {
+    Map().On(number, [this, handler = std::move(handler)](platform::Message& m) {
+      handler(m);
+      if (promptDepth_ == 0) DrainDeferred();
+    });
+  };
+  on(WM_USER_PROMPT, [this](platform::Message& m) { OnUserPrompt(m); });
+  on(WM_SET_OPTION, [this](platform::Message& m) { OnSetOption(m); });
+  on(WM_SAVE_OPTIONS, [this](platform::Message&) { OnSaveOptions(); });
+  on(WM_RESTORE_OPTIONS, [this](platform::Message&) { OnRestoreOptions(); });
+  on(WM_STATUS_TEXT, [this](platform::Message& m) { OnStatusText(m); });
+  on(WM_REFRESH_TITLE, [this](platform::Message&) { OnRefreshTitle(); });
+  on(WM_LOG_LINE, [this](platform::Message& m) { OnLogLine(m); });
+  on(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnSelectProductFile(m.Take<ProductSelection>()); });
+  on(WM_DOWNLOAD_PRODUCT_FILES, [this](platform::Message& m) { OnDownloadProductFiles(m); });
+  on(WM_QUERY, [this](platform::Message& m) { OnQuery(m); });
+  on(WM_APPLY_ALWAYS_ON_TOP, [this](platform::Message&) { OnApplyAlwaysOnTop(); });
+  on(WM_QUIT_THREAD, [this](platform::Message&) { OnQuit(); });
+  on(WM_SET_STATUS, [this](platform::Message& m) { OnSetStatus(m); });
+  on(WM_RELOAD_CUSTOM_MENU, [this](platform::Message&) { OnReloadCustomMenu(); });
+  on(kPromptAnswered, [](platform::Message&) {});  // a late answer of a prompt no longer waited for
 }
 
 void CUserIOThread::Log(std::string text) const { PostLogLine(std::move(text)); }
@@ -319,7 +326,6 @@ void CUserIOThread::OnUserPrompt(platform::Message& message) {
     result = kAnswerAbort;
   }
   if (request->wantReply == 1) PostToTarget(request->replyTarget, WM_PROMPT_REPLY, static_cast<platform::WParam>(result));
-  if (promptDepth_ == 0) DrainDeferred();
 }
 
 int CUserIOThread::ShowBox(const std::string& text, std::uint32_t style, PromptKind kind) {

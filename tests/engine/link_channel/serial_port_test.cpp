@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "link_test_support.h"
@@ -86,13 +87,50 @@ TEST_F(CSerialPortTest, PortInUseCannotBeOpenedTwice) {
   EXPECT_EQ(ThrownBy([&] { CSerialPort second(line_.PortName(), 115200); }), ISP_OPEN_PORT_FAILED);
 }
 
-TEST_F(CSerialPortTest, SilentLineTimesOutAfterThePolls) {
+class SilentLine : public CSerialPortTest, public ::testing::WithParamInterface<unsigned> {};
+
+// However the wait is made, N polls on a silent line last at least N ms
+// and end in the reply time-out.
+TEST_P(SilentLine, TimesOutAfterThePolls) {
   CSerialPort port(line_.PortName(), 115200);
   std::uint8_t buf[4];
   Stopwatch watch;
-  EXPECT_EQ(ThrownBy([&] { port.ReadWithTimeout(buf, sizeof buf, 20); }), ISP_SERIAL_BUS_TIMEOUT);
-  EXPECT_GE(watch.ElapsedMs(), 20);
-  EXPECT_LT(watch.ElapsedMs(), 1000);
+  EXPECT_EQ(ThrownBy([&] { port.ReadWithTimeout(buf, sizeof buf, GetParam()); }), ISP_SERIAL_BUS_TIMEOUT);
+  EXPECT_GE(watch.ElapsedMs(), static_cast<long long>(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Polls, SilentLine, ::testing::Values(0u, 1u, 20u, 250u));
+
+// The reply's first byte ends the wait for it: a wait of a minute returns
+// with the reply as soon as the radio answers the request.
+TEST_F(CSerialPortTest, AByteThatArrivesEndsTheWait) {
+  CSerialPort port(line_.PortName(), 115200);
+  std::thread radio([this] {
+    std::uint8_t request = 0;
+    if (line_.radio().ReadExact(&request, 1, 10s) == 1) RadioSends({0x50, static_cast<std::uint8_t>(request + 1)});
+  });
+  const std::uint8_t request = 0x41;
+  port.Write(&request, 1);
+  std::uint8_t reply[2] = {};
+  Stopwatch watch;
+  port.ReadWithTimeout(reply, 2, 60000);
+  radio.join();
+  EXPECT_LT(watch.ElapsedMs(), 30000);  // the byte, not the polls, ended it
+  EXPECT_EQ(reply[0], 0x50);
+  EXPECT_EQ(reply[1], 0x42);
+}
+
+// The output wait lasts as long as the line takes to send the request, so
+// that a reply's time-out counts from the moment the request has left.
+TEST_F(CSerialPortTest, WriteReturnsWhenTheLineHasSentTheRequest) {
+  CSerialPort port(line_.PortName(), 9600);
+  const std::vector<std::uint8_t> request(96, 0x55);  // 100 ms at 9600 bit/s
+  Stopwatch watch;
+  EXPECT_EQ(port.Write(request.data(), request.size()), 1);
+  EXPECT_GE(watch.ElapsedMs(), 95);
+  EXPECT_TRUE(port.OutputQueueEmpty());
+  std::vector<std::uint8_t> seen(request.size());
+  EXPECT_EQ(line_.radio().ReadExact(seen.data(), seen.size(), 2s), request.size());
 }
 
 TEST_F(CSerialPortTest, ShortReplyIsACountMismatchAfterThePortTimeouts) {

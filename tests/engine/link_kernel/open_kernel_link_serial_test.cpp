@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "com_pointing_nowhere.h"
 #include "kernel_fixture.h"
 
 namespace {
@@ -170,6 +171,49 @@ TEST_F(KernelLinkSerial, ImageTooLongForItsLengthFieldIsRefusedBeforeSending) {
   EXPECT_EQ(com_->transcript().Count("boot download"), 0u);
   EXPECT_EQ(Codes(), std::vector<std::int32_t>{});
 }
+
+// The kernel never takes the speed switch (its acknowledgement is lost):
+// that operation fails, and the next one finds the kernel at its start
+// rate, moves it to the working speed and goes on, without a boot loader.
+TEST_F(KernelLinkSerial, ALostSpeedSwitchAcknowledgementDoesNotStrandTheRadio) {
+  Serve({.bootLoader = BootLoaderType::Harrow, .strictRate = true}, kChipHarrow, 460800);
+  com_->radio().AddFault({FaultKind::NoAck, 1, 0x0500});
+  EXPECT_EQ(kernel_->StartCommCheck(kRunInline), 46);
+  EXPECT_EQ(com_->radio().NominalRate(), 115200u);
+  recorder_.Clear();
+  EXPECT_EQ(kernel_->StartCommCheck(kRunInline), 0);
+  EXPECT_EQ(Codes(), std::vector<std::int32_t>{6});
+  EXPECT_TRUE(Eventually([&] { return com_->radio().NominalRate() == 460800u; }));
+  EXPECT_EQ(com_->radio().Downloads().size(), 1u);
+  EXPECT_EQ(com_->transcript().Count("boot ping"), 1u);
+  EXPECT_EQ(kernel_->ProbeKernel(), 1);
+}
+
+std::string ChipFamilyName(int chipFamily) {
+  static const char* const kNames[] = {"Unknown", "Harrow", "Bisel", "Calder"};
+  return kNames[chipFamily];
+}
+
+class MissingComPort : public ::testing::TestWithParam<int> {};
+
+// A port that does not open is the link failure "Error opening serial
+// port" whatever the chip family; it is never taken for a radio that did
+// not answer.
+TEST_P(MissingComPort, IsErrorOpeningTheSerialPort) {
+  ComPointingNowhere nowhere(RadioOnCom::kComNumber);
+  ASSERT_TRUE(nowhere.ready());
+  KernelImages images;
+  EventRecorder recorder;
+  CKernel kernel(SerialSettings(GetParam(), 230400, 1, images, recorder));
+  EXPECT_EQ(kernel.StartCommCheck(kRunInline), 48);
+  ASSERT_FALSE(recorder.Events().empty());
+  EXPECT_EQ(recorder.Events().back().code, EVENT_COMM_CHECK_FAILED);
+  EXPECT_EQ(recorder.Events().back().argument, 48);
+}
+
+INSTANTIATE_TEST_SUITE_P(ChipFamilies, MissingComPort,
+                         ::testing::Values(kChipUnknown, kChipHarrow, kChipBisel, kChipCalder),
+                         [](const auto& info) { return ChipFamilyName(info.param); });
 
 TEST_F(KernelLinkSerial, StatusQueryDecodesTheKernelsErrorDetails) {
   Serve({.bootLoader = BootLoaderType::Harrow, .powerOn = radiosim::PowerOnState::Kernel}, kChipHarrow, 115200);

@@ -65,7 +65,7 @@ TEST_P(BadKernelTest, IsAnErrorAndTheEarlierKernelsStay) {
   WriteSRecordFile(folder_.File("harrowkrnl.s19"), bad.blocks, 0x20000000u);
   Queue(WM_COMM_CHECK, kCom1, Options());
   ASSERT_TRUE(shell_.WaitLog("Error> ")) << bad.name;
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(shell_.CountLogs("Queueing item with sequence number 1"), 0u) << bad.name;
 
   WriteKernelFiles(folder_, 4096);
@@ -97,7 +97,7 @@ TEST_F(CoreThreadTest, CancelDuringASaveSparesTheEntryUntilTheSaveEnds) {
 
   Post(WM_CANCEL_DEVICE, kCom1);
   ASSERT_TRUE(shell_.WaitLog("COM1> User-initiated Cancel"));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(GetBufferRegistry().ReferenceCount(buffer), 1) << "the save still reads the entry's data";
   {
     std::lock_guard lock(loader_->mutex);
@@ -126,7 +126,7 @@ TEST_F(CoreThreadTest, RetriedSaveKeepsTheDeviceBusyAndItsDataAlive) {
   // next entry start.
   Post(WM_CANCEL_DEVICE, kCom2);
   ASSERT_TRUE(shell_.WaitLogCount("COM2> User-initiated Cancel", 1));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(GetBufferRegistry().ReferenceCount(buffer), 1);
   EXPECT_EQ(dispatch_->Count(kCom2), 1u);
   Finish(kCom2, 58);

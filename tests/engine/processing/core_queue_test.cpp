@@ -17,7 +17,7 @@ TEST_F(CoreThreadTest, TwoJobsForOnePortRunOneAfterTheOther) {
   Queue(WM_RESET_TARGET, kCom3, Options());
   ASSERT_TRUE(shell_.WaitLog("COM3> Queueing item with sequence number 1"));
   ASSERT_TRUE(WaitDispatched(kCom3, 1));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(dispatch_->Count(kCom3), 1u);
   EXPECT_EQ(shell_.CountLogs("COM3> Queueing item with sequence number 0"), 1u);
 
@@ -40,7 +40,7 @@ TEST_F(CoreThreadTest, ARequestQueuedAsThePreviousJobEndsStillStarts) {
   StartCore();
   Queue(WM_COMM_CHECK, kCom3, Options());
   ASSERT_TRUE(WaitDispatched(kCom3, 1));
-  shell_.Drain();
+  Flush();
   Finish(kCom3, 6);
   Queue(WM_RESET_TARGET, kCom3, Options());
   ASSERT_TRUE(WaitDispatched(kCom3, 2)) << shell_.AllLogs();
@@ -64,7 +64,7 @@ TEST_F(CoreThreadTest, DeviceIndependentEntryWaitsForTheHeadAndHoldsBackLaterWor
   Queue(WM_DELETE_FILE, DEVICE_INDEPENDENT, std::make_unique<std::string>(doomed));
   Queue(WM_COMM_CHECK, kCom2, Options());
   ASSERT_TRUE(shell_.WaitLog("COM2> Queueing item with sequence number 2"));
-  shell_.Drain();
+  Flush();
   EXPECT_TRUE(std::filesystem::exists(doomed));
   EXPECT_EQ(dispatch_->Count(kCom2), 0u);
 
@@ -81,7 +81,7 @@ TEST_F(CoreThreadTest, RequestForEveryUsbDeviceLoadsTheImageOnceAndStartsEachDev
   for (DeviceNumber d : {3, 5, 7, 9, 11, 13, 15, 17}) ASSERT_TRUE(WaitDispatched(d, 1)) << d;
   ASSERT_TRUE(shell_.WaitLogCount("> Queueing item", 8));
   ASSERT_TRUE(shell_.WaitLog("successfully loaded into RAM"));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(loader_->Loads(), 1u);
   EXPECT_EQ(shell_.CountLogs("Starting read of file"), 1u);
   EXPECT_EQ(shell_.CountLogs("successfully loaded into RAM"), 1u);
@@ -145,7 +145,7 @@ TEST_F(CoreThreadTest, CancelWhileRunningDropsTheDevicesEntriesAndReportsComplet
   CancelQueued(kCom1, 13);  // the operation reports that it was cancelled
   ASSERT_TRUE(shell_.WaitLog("COM1> Cancelled 2 queued item(s)"));
   EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(dispatch_->Count(kCom1), 1u);
 }
 
@@ -160,7 +160,7 @@ TEST_F(CoreThreadTest, CancelInErrorDropsEntriesResetsTheRowAndReportsCompletion
   Post(WM_CANCEL_DEVICE, kCom2);
   ASSERT_TRUE(shell_.WaitRowReset(kCom2));
   EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(dispatch_->Count(kCom2), 1u);
 }
 
@@ -168,7 +168,7 @@ TEST_F(CoreThreadTest, CancelOnAnIdleDeviceOnlyLogs) {
   StartCore();
   Post(WM_CANCEL_DEVICE, kCom1);
   ASSERT_TRUE(shell_.WaitLog("COM1> User-initiated Cancel"));
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(dispatch_->Aborts(), 0u);
 }
 
@@ -193,7 +193,7 @@ TEST_F(CoreThreadTest, StrayFinishAndErrorRecordsChangeNothing) {
   Fail(kCom2, 5, 46);
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR:"));
   Finish(kCom2, 0);  // a stray finish while the device waits in error
-  shell_.Drain();
+  Flush();
   EXPECT_EQ(shell_.CountLogs("Item finished"), 0u);
   EXPECT_EQ(shell_.CountLogs("COM1> ERROR"), 0u);
   Post(WM_RETRY_DEVICE, kCom2);  // the entry is still there to be retried

@@ -84,11 +84,6 @@ class ShellStandIn {
       return false;
     });
   }
-  // Keeps taking what arrives for a little while, so absences can be checked.
-  void Drain(std::chrono::milliseconds span = std::chrono::milliseconds(150)) {
-    const auto end = std::chrono::steady_clock::now() + span;
-    while (std::chrono::steady_clock::now() < end) PumpOnce(std::chrono::milliseconds(10));
-  }
   bool WaitUntil(const std::function<bool()>& done) {
     const auto end = std::chrono::steady_clock::now() + kDeadline;
     while (!done()) {

@@ -266,6 +266,20 @@ TEST_F(SerialPortTest, HostCanCloseAndReopenWhileTheFarEndStays) {
   EXPECT_EQ(seen, 0x42);
 }
 
+TEST_F(SerialPortTest, WaitsForInputEndOnABytesArrivalOrTheirTimeOut) {
+  bool ready = true;
+  Stopwatch watch;
+  ASSERT_TRUE(port_.WaitForInput(30, ready));
+  EXPECT_FALSE(ready);
+  EXPECT_GE(watch.ElapsedMs(), 30);
+  SendFromFarEnd({0x01});
+  ASSERT_TRUE(port_.WaitForInput(60000, ready));
+  EXPECT_TRUE(ready);
+  bool drained = false;
+  ASSERT_TRUE(port_.WaitForOutputDrained(0, drained));
+  EXPECT_TRUE(drained);  // nothing written
+}
+
 TEST_F(SerialPortTest, TheLineFoundAtOpenCanBePutBackWhole) {
   ASSERT_TRUE(port_.Close());
   ASSERT_TRUE(platform::WriteTerminalModes(pty_.SlavePath(), {9600, true}));

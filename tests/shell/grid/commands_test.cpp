@@ -119,3 +119,25 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UsbChangeRecords, NullRecordGivesNothing) { EXPECT_FALSE(ReadUsbChange(nullptr, 256).has_value()); }
 
 }  // namespace
+
+namespace {
+
+struct CustomCase {
+  unsigned flags;
+  int family;
+  bool enabled;
+};
+
+class CustomItems : public ::testing::TestWithParam<CustomCase> {};
+
+TEST_P(CustomItems, AreGreyedForAFamilyTheyDoNotCarry) {
+  EXPECT_EQ(CustomItemEnabled(GetParam().flags, GetParam().family), GetParam().enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, CustomItems,
+                         ::testing::Values(CustomCase{0x2, 1, true}, CustomCase{0x4, 1, false},
+                                           CustomCase{0x4, 3, true}, CustomCase{0x8, 3, false},
+                                           CustomCase{0x8, 2, true}, CustomCase{0x2, 2, false},
+                                           CustomCase{0x0, 0, true}, CustomCase{0xE, 2, true}));
+
+}  // namespace

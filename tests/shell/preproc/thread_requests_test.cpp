@@ -174,6 +174,40 @@ TEST_F(UpdateGate, AUsbReadBackLetsTheFirstUsbRadioUpdate) {
   EXPECT_EQ(updates, 1);
 }
 
+// ---- custom menu --------------------------------------------------------------------
+
+TEST_F(PreprocFixture, ACustomMenuItemQueuesItsCommandBytes) {
+  PreprocessingServices services;
+  services.customMenuItem = [](std::size_t index, CustomCommandPayload& item) {
+    if (index != 1) return false;
+    item.label = "Read version";
+    item.command[0] = 0x03;
+    item.command[1] = 0x84;
+    item.commandLength = 2;
+    item.flags = 0xF;
+    return true;
+  };
+  thread = std::make_unique<CPreProcessingThread>(std::move(services));
+  SetTargetThread(PT_PREPROCESSING, thread->Id());
+  ASSERT_TRUE(thread->Create());
+  GetAppSettings().SetIntParam(OPTION_COMM_PROTOCOL, 1);
+  Post(WM_CUSTOM_MENU_ITEM, 1);
+  Post(WM_CUSTOM_MENU_ITEM, 7);  // no such item
+  auto jobs = FlushJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0]->jobCode, WM_CUSTOM_COMMAND);
+  EXPECT_EQ(jobs[0]->device, DEVICE_UNASSIGNED);
+  auto* payload = jobs[0]->payload.Get<CustomCommandPayload>();
+  ASSERT_NE(payload, nullptr);
+  EXPECT_EQ(payload->label, "Read version");
+  EXPECT_EQ(payload->commandLength, 2u);
+  EXPECT_EQ(payload->command[1], 0x84);
+  EXPECT_EQ(payload->flags, 0xFu);
+  ASSERT_NE(payload->regions, nullptr);
+  EXPECT_TRUE(payload->regions->Empty());
+  EXPECT_EQ(payload->options.GetSectorList(), ProductSectors());
+}
+
 // ---- flashpacks ---------------------------------------------------------------------
 
 TEST_F(PreprocFixture, AFinishedExtractOpensTheManagerOnlyForAnInteractiveRequest) {

@@ -1,7 +1,7 @@
 // The remote-control protocol as a client sees it, through the program's
 // threads: the remote-I/O thread (resumed by the user-I/O thread at
-// start-up, with the configured port and enable option), the script
-// interpreter on a pre-processing thread, and the real user-I/O thread that
+// start-up, with the configured port and enable option), the pre-processing
+// thread running the script interpreter, and the user-I/O thread that
 // answers the queries, keeps the run status and writes the log.
 
 #include <gtest/gtest.h>
@@ -11,15 +11,16 @@
 
 #include "../support/shell_test_support.h"
 #include "engine/core/app_settings.h"
+#include "engine/core/job_request.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/status_report.h"
-#include "engine/quillon_exception.h"
 #include "platform/tcp_socket.h"
 #include "platform/worker_thread.h"
 #include "shell/prompt/scripted_prompt_service.h"
 #include "shell/remote/remote_io_thread.h"
-#include "shell/script/script_interpreter.h"
+#include "shell/preproc/preprocessing_thread.h"
+#include "shell/script/script_runner.h"
 #include "shell/userio/query_request.h"
 #include "shell/userio/user_io_thread.h"
 
@@ -30,39 +31,6 @@ using namespace shell_test;
 constexpr const char* kProduct =
     "product Vexa_Series\n{\n    processor Harrow;\n    flash main size = 128K type = nor vendor = Intel\n    {\n"
     "        address = 0, sector_size = 64K, num_sectors = 2, type = CODE;\n    }\n}\n";
-
-// Runs remote lines as the pre-processing thread does: the flags off, a
-// failing line reported as the ERROR status.
-class PreprocessingStandIn : public platform::WorkerThread, private IScriptContext {
- public:
-  PreprocessingStandIn() : interpreter_(*this) {
-    Map().On(WM_REMOTE_COMMAND, [this](platform::Message& m) {
-      auto line = m.Take<std::string>();
-      try {
-        interpreter_.RunRemoteLine(line ? *line : std::string());
-      } catch (QUILLON_EXCEPTION) {
-        PostToTarget(PT_USER_IO, WM_SET_STATUS, std::make_unique<StatusReport>(StatusReport{STATUS_ERROR, ""}));
-      }
-    });
-    Map().On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); });
-  }
-
- private:
-  int Interactive() const override { return 0; }
-  int SecondRequest() const override { return 0; }
-  int AskPrompt(std::int32_t) override { return 2; }
-  std::optional<platform::Message> WaitForReply(std::uint32_t number) override {
-    return WaitForMessage(number, std::chrono::seconds(20));
-  }
-  std::shared_ptr<CPackManager> SharePackManager() const override { return nullptr; }
-  bool PostQuery(std::int32_t kind, const std::string& argument, std::int32_t wantReply) override {
-    return PostToTarget(PT_USER_IO, WM_QUERY,
-                        std::make_unique<QueryRequest>(QueryRequest{kind, PT_PREPROCESSING, wantReply, argument})) != 0;
-  }
-  std::string ExpandShortcut(const std::string& path) const override { return path; }
-
-  CScriptInterpreter interpreter_;
-};
 
 class RemoteProtocolTest : public ::testing::Test {
  protected:
@@ -82,7 +50,9 @@ class RemoteProtocolTest : public ::testing::Test {
                                        std::to_string(enableRemote_) +
                                        "\nflash_product_file=Quor_Plover.qlp\nflash_product_tag=Vexa_Series\n"
                                        "current_working_directory=" + dir_.Dir() + "\n");
-    preprocessing_ = std::make_unique<PreprocessingStandIn>();
+    PreprocessingServices services;
+    services.scriptRunner = MakeScriptRunnerFactory();
+    preprocessing_ = std::make_unique<CPreProcessingThread>(std::move(services));
     SetTargetThread(PT_PREPROCESSING, preprocessing_->Id());
     ASSERT_TRUE(preprocessing_->Create());
     remote_ = std::make_unique<CRemoteIOThread>();
@@ -146,7 +116,7 @@ class RemoteProtocolTest : public ::testing::Test {
   CurrentDirectory cwd_{dir_.Dir()};
   RecordingTarget mainWindow_{PT_MAIN_WINDOW};
   RecordingTarget core_{PT_CORE};
-  std::unique_ptr<PreprocessingStandIn> preprocessing_;
+  std::unique_ptr<CPreProcessingThread> preprocessing_;
   std::unique_ptr<CRemoteIOThread> remote_;
   std::unique_ptr<CUserIOThread> userIo_;
   platform::TcpSocket client_;
@@ -156,6 +126,26 @@ class RemoteProtocolTest : public ::testing::Test {
 TEST_F(RemoteProtocolTest, StatusAnswersTheStartupStateAndTheConnectionIsLogged) {
   EXPECT_EQ(Ask("STATUS\n"), "IDLE \"Startup\"\n");
   EXPECT_TRUE(LogHas("Remote connection established with 127.0.0.1 on port " + std::to_string(client_.LocalPort())));
+  EXPECT_TRUE(LogHas("Remote command: STATUS"));
+  client_.Close();
+  EXPECT_TRUE(LogHas("Connection closed with 127.0.0.1"));
+}
+
+TEST_F(RemoteProtocolTest, RemoteLinesQueueJobsWithoutAsking) {
+  dir_.Write("run.qls", "# two jobs\nFLASH a.s19\nERASE ALL\n");
+  Send("RUN_SCRIPT run.qls\n");
+  EXPECT_EQ(Ask("STATUS\n"), "IDLE \"Startup\"\n");
+  std::vector<std::uint32_t> codes;
+  for (auto& m : core_.TakeAll()) {
+    if (m.number != WM_QUEUE_JOB) continue;
+    auto job = m.Take<CJobRequest>();
+    codes.push_back(job->jobCode);
+    EXPECT_EQ(job->interactive, 0);
+    EXPECT_EQ(job->senderFlagA, 0);
+    EXPECT_EQ(job->senderFlagB, 1);
+  }
+  EXPECT_EQ(codes, (std::vector<std::uint32_t>{WM_FLASH, WM_ERASE}));
+  EXPECT_TRUE(LogHas("Script command: FLASH a.s19"));
 }
 
 TEST_F(RemoteProtocolTest, AnErrorStaysUntilStatusReset) {

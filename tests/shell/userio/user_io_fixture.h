@@ -83,9 +83,6 @@ class UserIoFixture : public ::testing::Test {
     thread = std::make_unique<CUserIOThread>(settings, seams);
     SetTargetThread(PT_USER_IO, thread->Id());
     ASSERT_TRUE(thread->Create());
-    // The first reply comes once the start-up has run (the loop starts after
-    // it); the second once everything the start-up posted has been handled.
-    Flush();
     Flush();
   }
   void Stop() {
@@ -128,7 +125,13 @@ class UserIoFixture : public ::testing::Test {
     }
     return true;
   }
-  void Flush() { Status(); }
+  // Everything posted before has been handled, and so has what its handlers
+  // posted to the thread itself: the first answer comes after the handler
+  // that was running (or the start-up), the second after what it posted.
+  void Flush() {
+    Status();
+    Status();
+  }
 
   void Log(const std::string& line) { PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line)); }
   void Report(std::int32_t state, const std::string& text) {

@@ -147,6 +147,7 @@ TEST_F(FlashSoftwareEndToEnd, ReadsBackThenFlashesAndTheRowFollows) {
     flash = pre.queue().TakeMatching(WM_FLASH, WM_FLASH, 0ms);
     return flash.has_value();
   }, 60s)) << "no WM_FLASH; rows showed " << ::testing::PrintToString(texts) << "\n" << ::testing::PrintToString(LogLines());
+  EXPECT_EQ(flash->wParam, static_cast<platform::WParam>(kDevice));
   EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
                           [](const std::string& t) { return t.rfind("Rev Flashing", 0) == 0; }));
   EXPECT_TRUE(std::filesystem::exists(folder.File("rev_flash.s19")));

@@ -2,6 +2,7 @@
 // devices, and Flash Software waiting for its read-back.
 #include <QAction>
 #include <QTimer>
+#include <csignal>
 #include <QToolBar>
 
 #include "engine/core/prompt_request.h"
@@ -97,6 +98,13 @@ TEST_F(MainWindowTest, StartsWithoutAnErrorAndWithTheSpecifiedMenus) {
   EXPECT_EQ(window->CommandAction(ID_ERROR_REPORT), nullptr);
   EXPECT_EQ(window->CommandAction(ID_FLASH_SOFTWARE)->text(), "&Flash Software...");
   EXPECT_EQ(window->CommandAction(ID_TOOL_FLASH_SOFTWARE)->toolTip(), "Flash Software");
+}
+
+TEST_F(MainWindowTest, ATerminationRequestClosesTheWindowInOrder) {
+  Open();
+  window->CloseOnTerminationSignal();
+  QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+  EXPECT_EQ(window->Exec(), 2);
 }
 
 TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {

@@ -174,3 +174,44 @@ TEST_F(MainWindowTest, StatusForTheFlashpackManagerGoesThereWhileItIsOpen) {
 
 }  // namespace
 }  // namespace maintest
+
+#include <QMenuBar>
+#include "shell/custom_menu/custom_menu_store.h"
+
+namespace maintest {
+namespace {
+
+std::vector<std::string> MenuTitles(CFlashDlg& w) {
+  std::vector<std::string> titles;
+  for (QAction* a : w.menuBar()->actions()) titles.push_back(a->text().toStdString());
+  return titles;
+}
+
+TEST_F(MainWindowTest, TheCustomMenuComesBeforeHelpAndGoesWithItsItems) {
+  Open();
+  CustomMenu items(2);
+  items[0].label = "Read serial";
+  items[0].flags = 0xE;
+  items[1].label = "Calder only";
+  items[1].flags = 0x4;
+  PublishCustomMenu(items);
+  PostToWindow(WM_REBUILD_CUSTOM_MENU);
+  FlushWindow();
+  EXPECT_EQ(MenuTitles(*window), (std::vector<std::string>{"&File", "&Custom", "&Help"}));
+  ASSERT_NE(window->CommandAction(32854), nullptr);
+  EXPECT_EQ(window->CommandAction(32854)->text(), "Calder only");
+  Drain(pre);
+  window->CommandAction(32853)->trigger();
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_CUSTOM_MENU_ITEM);
+  EXPECT_EQ(posted[0].wParam, 0u);
+  PublishCustomMenu({});
+  PostToWindow(WM_REBUILD_CUSTOM_MENU);
+  FlushWindow();
+  EXPECT_EQ(MenuTitles(*window), (std::vector<std::string>{"&File", "&Help"}));
+  EXPECT_EQ(window->CommandAction(32853), nullptr);
+}
+
+}  // namespace
+}  // namespace maintest

@@ -11,6 +11,10 @@
 // (platform/target_registry.h); the notification event is a platform::Event
 // that the caller keeps alive until it hands the monitor a null event again.
 //
+// A debug trace of the announcements handled, the rescans and the records
+// posted goes to the sink that the environment variable QUILLON_KOVRIN_TRACE
+// names ("stderr" or a file); it is off otherwise.
+//
 // Text outputs hold KOVRIN_TEXT_SIZE bytes with the terminating NUL; the
 // serial-port list holds at most KOVRIN_MAX_RS232_PORTS numbers; port lists
 // and the device list hold at most KOVRIN_PORT_COUNT values.

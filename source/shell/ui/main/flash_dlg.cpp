@@ -1,6 +1,7 @@
 #include "shell/ui/main/flash_dlg.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -8,9 +9,11 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QAbstractItemView>
 #include <QMimeData>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -27,6 +30,7 @@
 #include "engine/core/prompt_request.h"
 #include "engine/prompt/prompt_service.h"
 #include "pellwick/pellwick.h"
+#include "platform/termination_signal.h"
 #include "shell/grid/main_commands.h"
 #include "shell/grid/menu_state.h"
 #include "shell/grid/usb_change_event.h"
@@ -34,6 +38,7 @@
 #include "shell/ui/main/smartphone_ports.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/userio/product_selection.h"
+#include "shell/custom_menu/custom_menu_store.h"
 #include "shell/ui/main/window_target.h"
 
 namespace {
@@ -126,10 +131,42 @@ void CFlashDlg::SetupMenus() {
   add(file, ID_FLASH_SOFTWARE, "&Flash Software...");
   file->addSeparator();
   add(file, ID_EXIT, "E&xit");
-  QMenu* help = menuBar()->addMenu("&Help");
-  add(help, ID_ABOUT, "&About Vexa Flash");
+  helpMenu_ = menuBar()->addMenu("&Help");
+  add(helpMenu_, ID_ABOUT, "&About Vexa Flash");
   // The error report page has no menu entry of its own.
   RemoveMenuCommand(ID_ERROR_REPORT);
+}
+
+void CFlashDlg::BuildCustomMenu() {
+  const CustomMenuSnapshot items = GetCustomMenu();
+  if (items->empty()) {
+    if (customMenu_) {
+      for (const QAction* a : customMenu_->actions()) actions_.erase(a->data().toInt());
+      menuBar()->removeAction(customMenu_->menuAction());
+      customMenu_->deleteLater();
+      customMenu_ = nullptr;
+    }
+    return;
+  }
+  if (!customMenu_) {
+    customMenu_ = new QMenu("&Custom", this);
+    customMenu_->setObjectName("customMenu");
+    menuBar()->insertMenu(helpMenu_->menuAction(), customMenu_);
+  }
+  for (const QAction* a : customMenu_->actions()) actions_.erase(a->data().toInt());
+  customMenu_->clear();
+  const int family = GetAppSettings().ChipFamilyFromName();
+  const std::size_t count = std::min<std::size_t>(items->size(), ID_LAST_CUSTOM_ITEM - ID_FIRST_CUSTOM_ITEM + 1);
+  for (std::size_t i = 0; i < count; ++i) {
+    const CustomMenuItem& item = (*items)[i];
+    const int id = ID_FIRST_CUSTOM_ITEM + static_cast<int>(i);
+    QAction* action = customMenu_->addAction(QString::fromStdString(item.label));
+    action->setData(id);
+    action->setObjectName(QString("command%1").arg(id));
+    action->setEnabled(CustomItemEnabled(item.flags, family));
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    actions_[id] = action;
+  }
 }
 
 void CFlashDlg::RemoveMenuCommand(int commandId) {
@@ -201,7 +238,11 @@ int CFlashDlg::Exec() {
 void CFlashDlg::EndDialog(int result) {
   result_ = result;
   hide();
-  if (loop_) loop_->exit(result);
+  if (loop_) {
+    loop_->exit(result);
+  } else if (endsApplication_) {
+    QCoreApplication::quit();
+  }
 }
 
 void CFlashDlg::Shutdown() {
@@ -215,6 +256,16 @@ void CFlashDlg::Shutdown() {
   if (target_) target_->Close();
   ClearMainWindow();
   SetControlledMainWindow(nullptr);
+}
+
+void CFlashDlg::CloseOnTerminationSignal() {
+  const int descriptor = platform::WatchTerminationSignals();
+  if (descriptor < 0 || terminationNotifier_) return;
+  terminationNotifier_ = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+  connect(terminationNotifier_, &QSocketNotifier::activated, this, [this] {
+    platform::DrainTerminationSignals();
+    close();
+  });
 }
 
 void CFlashDlg::closeEvent(QCloseEvent* event) {
@@ -256,6 +307,7 @@ void CFlashDlg::BuildMessageMap() {
   map_.On(WM_QUIT_THREAD, [this](platform::Message&) { EndDialog(1); })
       .On(WM_STARTUP_CONTINUE, [this](platform::Message&) { OnStartupContinue(); })
       .On(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnProductSelected(m); })
+      .On(WM_REBUILD_CUSTOM_MENU, [this](platform::Message&) { BuildCustomMenu(); })
       .On(WM_SHOW_PRODUCT_LIST,
           [this](platform::Message&) {
             productSelector_->setFocus();

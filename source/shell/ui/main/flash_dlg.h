@@ -25,6 +25,8 @@ class QAction;
 class QUrl;
 class QComboBox;
 class QEventLoop;
+class QMenu;
+class QSocketNotifier;
 class QTimer;
 class QToolBar;
 class CDeviceGridView;
@@ -42,6 +44,12 @@ class CFlashDlg : public QMainWindow {
   // (0 Exit, 1 ended by the core thread, 2 closed).
   int Exec();
   void EndDialog(int result);
+  // Run by the application's own event loop instead of Exec(): ending the
+  // window ends that loop.
+  void SetEndsApplication(bool ends) { endsApplication_ = ends; }
+  // A termination request (SIGTERM, SIGINT) closes the window as its close
+  // button does, so that the program shuts down in order.
+  void CloseOnTerminationSignal();
   // Stops USB, the worker threads and the grid (once).
   void Shutdown();
 
@@ -75,6 +83,7 @@ class CFlashDlg : public QMainWindow {
   void SetupMenus();
   void SetupToolbar();
   void RemoveMenuCommand(int commandId);
+  void BuildCustomMenu();
   void ApplyMenuState();
   void FitWindowToRows();
 
@@ -114,12 +123,16 @@ class CFlashDlg : public QMainWindow {
   DeviceGrid grid_;
   CDeviceGridView* gridView_ = nullptr;
   QToolBar* toolBar_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QMenu* customMenu_ = nullptr;
   QComboBox* productSelector_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<ProductEntry> products_;
   bool fillingProducts_ = false;
   bool flashEnabled_ = true;
   bool shutDown_ = false;
+  bool endsApplication_ = false;
+  QSocketNotifier* terminationNotifier_ = nullptr;
   int result_ = 2;
   QPointer<QEventLoop> loop_;
   QTimer* repaintTimer_ = nullptr;

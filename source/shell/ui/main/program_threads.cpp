@@ -1,11 +1,13 @@
-// The program's worker threads as the main window starts them. Threads of
-// the shell that are not part of the program yet are left out.
+// The program's worker threads as the main window starts them.
 #include "shell/ui/main/worker_threads.h"
 
 #include "engine/core/app_settings.h"
 #include "engine/core/post_target.h"
 #include "engine/core/thread_table.h"
 #include "engine/processing/core_processing_thread.h"
+#include "shell/preproc/preprocessing_thread.h"
+#include "shell/remote/remote_io_thread.h"
+#include "shell/script/script_runner.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/userio/user_io_thread.h"
 
@@ -22,6 +24,12 @@ int ResumeRemoteIo() {
 
 WorkerThreadFactory ProgramWorkerThreads() {
   WorkerThreadFactory factory;
+  factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
+  factory.preProcessing = [] {
+    PreprocessingServices services;
+    services.scriptRunner = MakeScriptRunnerFactory();
+    return std::make_unique<CPreProcessingThread>(std::move(services));
+  };
   factory.userIo = [] {
     UserIoSeams seams;
     seams.resumeRemoteIo = ResumeRemoteIo;

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include "engine/prompt/prompt_service.h"
+#include "shell/prompt/prompt_call.h"
+#include "shell/userio/product_selection.h"
+#include "user_io_fixture.h"
+
+namespace shell_test {
+namespace {
+
+class SelectProductTest : public UserIoFixture {
+ protected:
+  void SetUp() override {
+    WriteDefaultProduct();
+    dir.Write("second.qlp", "product SECOND_TAG { processor Calder; }\n");
+    Start();
+    mainWindow.TakeAll();
+  }
+  void ChooseFile(const std::string& path) {
+    prompts->SetDialogFiller([path](PromptCall& call) {
+      if (auto* data = std::get_if<FileOpenDialogData>(&call.dialog)) data->chosenPath = path;
+    });
+  }
+  void SelectByUser() { PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT); }
+  std::unique_ptr<ProductSelection> NextSelection() {
+    auto m = mainWindow.Wait(WM_SELECT_PRODUCT);
+    return m ? m->Take<ProductSelection>() : nullptr;
+  }
+  TempFolder elsewhere;
+};
+
+TEST_F(SelectProductTest, ARecordSelectsTheTagAndWritesTheConfiguration) {
+  PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{"second.qlp", "SECOND_TAG"}));
+  Flush();
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "second.qlp");
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), "SECOND_TAG");
+  EXPECT_NE(dir.Read("Vexa20 Flash.cfg").find("flash_product_tag=SECOND_TAG\n"), std::string::npos);
+  EXPECT_NE(LogText().find("Selecting new product tag 'SECOND_TAG'"), std::string::npos);
+  EXPECT_EQ(WindowMessages(), std::vector<std::uint32_t>{WM_REBUILD_CUSTOM_MENU});
+}
+
+TEST_F(SelectProductTest, AnEmptyTagEmptiesTheSectorList) {
+  ASSERT_FALSE(settings.GetSectorList().sectors.empty());
+  PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{"second.qlp", ""}));
+  Flush();
+  EXPECT_TRUE(settings.GetSectorList().sectors.empty());
+}
+
+TEST_F(SelectProductTest, AFileOfAnotherFolderIsCopiedInAsQlp) {
+  elsewhere.Write("prod.txt", "product NEW_ONE { processor Harrow; }\n");
+  ChooseFile(elsewhere.File("prod.txt"));
+  prompts->Script(kAnswerOk);
+  SelectByUser();
+  auto selection = NextSelection();
+  ASSERT_TRUE(selection);
+  EXPECT_EQ(selection->productFile, "prod.qlp");
+  EXPECT_EQ(selection->productTag, "NEW_ONE");
+  Flush();
+  EXPECT_EQ(dir.Read("prod.qlp"), elsewhere.Read("prod.txt"));
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "prod.qlp");
+  EXPECT_NE(LogText().find("Copying " + elsewhere.File("prod.txt") + " to the Quillon directory as prod.qlp."),
+            std::string::npos);
+  const auto shown = prompts->Prompts();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back().kind, kFileOpenPrompt);
+  EXPECT_EQ(shown.back().text, "Choose a product file");
+}
+
+struct OverwriteCase {
+  const char* name;
+  int answer;
+  const char* expectedFile;  // the file's contents afterwards
+  const char* expectedTag;
+  const char* expectedLog;
+};
+
+class OverwriteTable : public SelectProductTest, public ::testing::WithParamInterface<OverwriteCase> {};
+
+TEST_P(OverwriteTable, AnsweringTheOverwriteBox) {
+  elsewhere.Write("second.qlp", "product FROM_ELSEWHERE { }\n");
+  ChooseFile(elsewhere.File("second.qlp"));
+  prompts->Script(kAnswerOk);
+  prompts->Script(GetParam().answer);
+  SelectByUser();
+  Flush();
+  const auto shown = prompts->Prompts();
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(shown.back().text, "File already exists. Overwrite it?");
+  EXPECT_EQ(shown.back().style, 3u);
+  EXPECT_EQ(dir.Read("second.qlp"), GetParam().expectedFile);
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), GetParam().expectedTag);
+  if (*GetParam().expectedLog) {
+    EXPECT_NE(LogText().find(GetParam().expectedLog), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, OverwriteTable,
+    ::testing::Values(
+        OverwriteCase{"YesCopies", kAnswerYes, "product FROM_ELSEWHERE { }\n", "FROM_ELSEWHERE", ""},
+        OverwriteCase{"NoUsesTheExistingFile", kAnswerNo, "product SECOND_TAG { processor Calder; }\n", "SECOND_TAG",
+                      "File 'second.qlp' already exists in the Quillon directory. Using the existing file."},
+        OverwriteCase{"CancelChangesNothing", kAnswerCancel, "product SECOND_TAG { processor Calder; }\n", "Vexa_Series",
+                      ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SelectProductTest, ChoosingTheFileItselfUsesIt) {
+  ChooseFile(dir.File("second.qlp"));
+  prompts->Script(kAnswerOk);
+  SelectByUser();
+  Flush();
+  EXPECT_EQ(prompts->Prompts().size(), 1u);  // no overwrite box
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), "SECOND_TAG");
+  EXPECT_NE(LogText().find("File 'second.qlp' already exists in the Quillon directory. Using the existing file."),
+            std::string::npos);
+}
+
+TEST_F(SelectProductTest, CancellingTheFileDialogKeepsTheProduct) {
+  prompts->Script(kAnswerCancel);
+  SelectByUser();
+  auto selection = NextSelection();
+  ASSERT_TRUE(selection);
+  EXPECT_EQ(selection->productFile, "Quor_Plover.qlp");
+  EXPECT_EQ(selection->productTag, "Vexa_Series");
+  Flush();
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "Quor_Plover.qlp");
+}
+
+TEST_F(SelectProductTest, AnUnreadableSourceIsReportedAndNothingChanges) {
+  ChooseFile(elsewhere.File("missing.txt"));
+  prompts->Script(kAnswerOk);
+  SelectByUser();
+  Flush();
+  const std::string log = LogText();
+  EXPECT_NE(log.find("Error> Unable to copy " + elsewhere.File("missing.txt") + " to " + dir.File("missing.qlp") + "."),
+            std::string::npos);
+  EXPECT_NE(log.find("Error> An error occurred while selecting the new product file"), std::string::npos);
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "Quor_Plover.qlp");
+  ASSERT_TRUE(prompts->WaitForPrompts(2, std::chrono::seconds(20)));
+  EXPECT_EQ(prompts->Prompts()[1].text, "Error> An error occurred while selecting the new product file");
+}
+
+}  // namespace
+}  // namespace shell_test

@@ -1,0 +1,222 @@
+#include "shell/ui/prompt/qt_prompt_service.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/core/app_settings.h"
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
+#include "engine/core/prompt_request.h"
+#include "engine/prompt/prompt_service.h"
+#include "shell/userio/query_request.h"
+#include "shell/userio/user_io_thread.h"
+#include "../../shell/support/shell_test_support.h"
+
+namespace {
+
+constexpr int kDeadlineMs = 20000;
+
+std::shared_ptr<PromptCall> Box(std::uint32_t style, const std::string& text) {
+  auto call = std::make_shared<PromptCall>();
+  call->caption = "Vexa20 Flash";
+  call->text = text;
+  call->style = style;
+  return call;
+}
+
+// Runs the GUI thread's events until the condition holds or the deadline passes.
+bool ProcessUntil(const std::function<bool()>& condition) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!condition()) {
+    if (timer.elapsed() > kDeadlineMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+QMessageBox* OpenBox() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+  }
+  return nullptr;
+}
+
+// Asks on a worker thread and keeps its answer.
+class Asker {
+ public:
+  Asker(std::shared_ptr<IShellPromptService> service, std::shared_ptr<PromptCall> call)
+      : thread_([this, service, call] {
+          result_ = ShowPromptAndWait(service, call);
+          done_ = true;
+        }) {}
+  ~Asker() { thread_.join(); }
+  bool Done() const { return done_; }
+  int Result() const { return result_; }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::atomic<int> result_{-1};
+  std::thread thread_;
+};
+
+class QtPromptServiceTest : public ::testing::Test {
+ protected:
+  ~QtPromptServiceTest() override {
+    service->Shutdown(kAnswerAbort);
+    ProcessUntil([] { return OpenBox() == nullptr; });
+  }
+  std::shared_ptr<CQtPromptService> service = std::make_shared<CQtPromptService>();
+};
+
+struct ButtonCase {
+  std::uint32_t style;
+  QMessageBox::StandardButton click;
+  int expected;
+};
+
+class BoxAnswers : public QtPromptServiceTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(BoxAnswers, AWorkerGetsTheAnswerOfARealBox) {
+  Asker asker(service, Box(GetParam().style, "Auto erase flash memory is not enabled\r\nContinue?"));
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  QMessageBox* box = OpenBox();
+  EXPECT_EQ(box->windowTitle(), "Vexa20 Flash");
+  EXPECT_EQ(box->text(), "Auto erase flash memory is not enabled\nContinue?");
+  QAbstractButton* button = box->button(GetParam().click);
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, BoxAnswers,
+                         ::testing::Values(ButtonCase{0x24, QMessageBox::Yes, kAnswerYes},
+                                           ButtonCase{0x24, QMessageBox::No, kAnswerNo},
+                                           ButtonCase{0x15, QMessageBox::Retry, kAnswerRetry},
+                                           ButtonCase{0x15, QMessageBox::Cancel, kAnswerCancel},
+                                           ButtonCase{0x10, QMessageBox::Ok, kAnswerOk},
+                                           ButtonCase{0x03, QMessageBox::Cancel, kAnswerCancel}));
+
+TEST_F(QtPromptServiceTest, AnEscapedBoxIsCancel) {
+  Asker asker(service, Box(0x15, "Error> x"));
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  QTest::keyClick(OpenBox(), Qt::Key_Escape);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), kAnswerCancel);
+}
+
+TEST_F(QtPromptServiceTest, QuitWhileABoxIsOpenAnswersAbortAndClosesIt) {
+  Asker asker(service, Box(0x24, "Open until the end"));
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  service->Shutdown(kAnswerAbort);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), kAnswerAbort);
+  EXPECT_TRUE(ProcessUntil([] { return OpenBox() == nullptr; }));
+  // Later prompts are answered at once.
+  EXPECT_EQ(ShowPromptAndWait(service, Box(0x24, "after")), kAnswerAbort);
+}
+
+TEST_F(QtPromptServiceTest, APromptNotYetShownWhenTheProgramEndsIsAnswered) {
+  // No events run between the ask and the shutdown: the box never opens, and
+  // the worker is answered all the same.
+  std::atomic<int> workerAnswer{-1};
+  std::thread asker([&] { workerAnswer = ShowPromptAndWait(service, Box(0x24, "from a worker")); });
+  service->Shutdown(kAnswerAbort);
+  asker.join();
+  EXPECT_EQ(workerAnswer, kAnswerAbort);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(OpenBox(), nullptr);
+}
+
+TEST_F(QtPromptServiceTest, ADialogKindWithoutADialogIsCancelled) {
+  auto call = std::make_shared<PromptCall>();
+  call->kind = PROMPT_OPTIONS;
+  call->dialog = OptionsDialogData{};
+  Asker asker(service, call);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), kAnswerCancel);
+}
+
+TEST_F(QtPromptServiceTest, ARegisteredDialogRejectedIsCancelAcceptedIsOk) {
+  QPointer<QDialog> shown;
+  service->RegisterDialog(PROMPT_ORVIX_OPTIONS, [&shown](QWidget* parent, PromptCall& call) {
+    auto* dialog = new QDialog(parent);
+    QObject::connect(dialog, &QDialog::accepted, dialog,
+                     [&call] { std::get<OrvixOptionsDialogData>(call.dialog).chipSelect = 6; });
+    shown = dialog;
+    return dialog;
+  });
+  for (const bool accept : {false, true}) {
+    auto call = std::make_shared<PromptCall>();
+    call->kind = PROMPT_ORVIX_OPTIONS;
+    call->dialog = OrvixOptionsDialogData{};
+    Asker asker(service, call);
+    ASSERT_TRUE(ProcessUntil([&] { return shown && shown->isVisible(); }));
+    if (accept) shown->accept();
+    else shown->reject();
+    ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+    EXPECT_EQ(asker.Result(), accept ? kAnswerOk : kAnswerCancel);
+    EXPECT_EQ(std::get<OrvixOptionsDialogData>(call->dialog).chipSelect, accept ? 6 : 0);
+  }
+}
+
+TEST_F(QtPromptServiceTest, AnActionRunsOnTheGuiThread) {
+  std::atomic<bool> onGui{false};
+  service->RegisterAction(PROMPT_ERROR_REPORT, [&onGui](PromptCall&) {
+    onGui = QThread::currentThread() == QCoreApplication::instance()->thread();
+    return 0;
+  });
+  auto call = std::make_shared<PromptCall>();
+  call->kind = PROMPT_ERROR_REPORT;
+  call->dialog = ErrorReportData{};
+  Asker asker(service, call);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), 0);
+  EXPECT_TRUE(onGui);
+}
+
+// The user-I/O thread behind the real bridge: log lines go on while its box
+// is open, and the box's answer is the prompt's reply.
+TEST_F(QtPromptServiceTest, TheUserIoThreadKeepsLoggingWhileItsBoxIsOpen) {
+  shell_test::TempFolder dir;
+  shell_test::CurrentDirectory cwd(dir.Dir());
+  dir.Write("Quor_Plover.qlp", "product Vexa_Series { processor Harrow; }\n");
+  shell_test::RecordingTarget mainWindow{PT_MAIN_WINDOW};
+  shell_test::RecordingTarget asker{PT_REMOTE_IO};
+  CAppSettings settings;
+  UserIoSeams seams;
+  seams.prompts = service;
+  CUserIOThread thread(settings, seams);
+  SetTargetThread(PT_USER_IO, thread.Id());
+  ASSERT_TRUE(thread.Create());
+
+  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::make_unique<PromptRequest>(PromptRequest{11, PT_REMOTE_IO, 1}));
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  EXPECT_EQ(OpenBox()->text(), "Processing complete");
+  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>("logged while the box is open"));
+  EXPECT_TRUE(ProcessUntil(
+      [&] { return dir.Read("Vexa20 Flash.log").find("logged while the box is open") != std::string::npos; }));
+  QTest::mouseClick(OpenBox()->button(QMessageBox::Ok), Qt::LeftButton);
+  std::optional<platform::Message> reply;
+  ASSERT_TRUE(ProcessUntil([&] {
+    reply = asker.Queue().TakeMatching(WM_PROMPT_REPLY, WM_PROMPT_REPLY, platform::Milliseconds(0));
+    return reply.has_value();
+  }));
+  EXPECT_EQ(reply->wParam, static_cast<platform::WParam>(kAnswerOk));
+
+  PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+  thread.Join();
+  SetTargetThread(PT_USER_IO, platform::kNoHandle);
+}
+
+}  // namespace
