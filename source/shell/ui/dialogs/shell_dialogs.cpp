@@ -2,13 +2,13 @@
 
 #include "engine/core/app_settings.h"
 #include "shell/ui/dialogs/about_dlg.h"
-#include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/dialogs/erase_flash_dlg.h"
 #include "shell/ui/dialogs/flashpack_manager_dlg.h"
 #include "shell/ui/dialogs/options_dlg.h"
 #include "shell/ui/dialogs/orvix_options_dlg.h"
 #include "shell/ui/dialogs/orvix_reverse_flash_dlg.h"
 #include "shell/ui/dialogs/reverse_flash_dlg.h"
+#include "shell/ui/prompt/qt_prompt_service.h"
 
 namespace {
 
@@ -72,16 +72,6 @@ QDialog* MakeFlashpackManager(QWidget* parent, PromptCall& call, CAppSettings& s
 
 QDialog* MakeAbout(QWidget* parent, PromptCall&) { return new CAboutDlg(parent); }
 
-QDialog* MakeFileOpen(QWidget* parent, PromptCall& call) {
-  auto* data = DataOf<FileOpenDialogData>(call);
-  if (data == nullptr) return nullptr;
-  auto* dialog = new CAppFileDialog(CAppFileDialog::Mode::Open, {}, {}, QString::fromStdString(data->filter), parent);
-  if (!call.text.empty()) dialog->setWindowTitle(QString::fromStdString(call.text));
-  QObject::connect(dialog, &QDialog::accepted, dialog,
-                   [dialog, data] { data->chosenPath = dialog->GetPathName().toStdString(); });
-  return dialog;
-}
-
 }  // namespace
 
 std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings) {
@@ -96,7 +86,6 @@ std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings) {
       {PROMPT_ABOUT, MakeAbout},
       {PROMPT_FLASHPACK_MANAGER,
        [store](QWidget* p, PromptCall& c) { return MakeFlashpackManager(p, c, *store); }},
-      {kFileOpenPrompt, MakeFileOpen},
   };
 }
 
@@ -105,4 +94,8 @@ ShellDialogFactory ShellDialogFor(PromptKind kind, CAppSettings& settings) {
     if (entry.kind == kind) return std::move(entry.make);
   }
   return {};
+}
+
+void RegisterShellDialogs(CQtPromptService& service, CAppSettings& settings) {
+  for (ShellDialogEntry& entry : ShellDialogFactories(settings)) service.RegisterDialog(entry.kind, std::move(entry.make));
 }

@@ -12,6 +12,7 @@
 #include "shell/prompt/prompt_call.h"
 
 class CAppSettings;
+class CQtPromptService;
 
 using ShellDialogFactory = std::function<QDialog*(QWidget* parent, PromptCall& call)>;
 
@@ -21,11 +22,13 @@ struct ShellDialogEntry {
 };
 
 // The erase and reverse-flash sector dialogs, the GPS-chip options and
-// read-back dialogs, Options, About, the FlashPack Manager and the file-open
-// dialog. `settings` is the program's settings store, which the dialogs
+// read-back dialogs, Options, About and the FlashPack Manager. `settings` is the program's settings store, which the dialogs
 // read their fixed values from (record lengths, USB availability); it
 // outlives every dialog.
 std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings);
 
 // The factory of one kind; empty for a kind without a dialog here.
 ShellDialogFactory ShellDialogFor(PromptKind kind, CAppSettings& settings);
+
+// Registers every factory above with the program's prompt service.
+void RegisterShellDialogs(CQtPromptService& service, CAppSettings& settings);
