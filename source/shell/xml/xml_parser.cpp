@@ -47,17 +47,19 @@ class XmlParser {
   // The content of element up to its end tag (consumed), an end tag for an
   // enclosing element (returned), or the end of the data.
   Pending ParseContent(CXmlNode& element, int depth) {
-    std::optional<std::size_t> textStart;
+    // Where the text before the next markup starts; kNoText while none.
+    constexpr std::size_t kNoText = static_cast<std::size_t>(-1);
+    std::size_t textStart = kNoText;
     for (;;) {
       const XmlToken token = tokens_.Next();
       if (token.kind == XmlTokenKind::Text || token.kind == XmlTokenKind::QuotedText ||
           token.kind == XmlTokenKind::Equals) {
-        if (!textStart) textStart = token.start;
+        if (textStart == kNoText) textStart = token.start;
         continue;
       }
       if (token.kind == XmlTokenKind::End) return std::nullopt;  // a trailing text is dropped
-      if (textStart) AddText(element, *textStart, token.start);
-      textStart.reset();
+      if (textStart != kNoText) AddText(element, textStart, token.start);
+      textStart = kNoText;
       switch (token.kind) {
         case XmlTokenKind::StartTagOpen:
         case XmlTokenKind::DeclarationOpen:

@@ -13,6 +13,7 @@
 #include "shell/prompt/scripted_prompt_service.h"
 #include "shell/ui/app/main_dialog.h"
 #include "shell/ui/app/startup_only_dialog.h"
+#include "shell/ui/dialogs/shell_dialogs.h"
 #include "shell/ui/help/error_report_action.h"
 #include "shell/ui/help/online_help_window.h"
 #include "shell/ui/prompt/qt_prompt_service.h"
@@ -33,6 +34,7 @@ int CFlashApp::Run(int argc, char** argv) {
   if (!prompts) {
     qtPrompts = std::make_shared<CQtPromptService>();
     RegisterErrorReportAction(*qtPrompts, helpWindow);
+    RegisterShellDialogs(*qtPrompts, settings);
     prompts = qtPrompts;
   }
   SetShellPromptService(prompts);

@@ -20,8 +20,11 @@ struct WorkerThreadFactory {
   Make core;
 };
 
-// The program's own threads.
-WorkerThreadFactory ProgramWorkerThreads();
+class IShellPromptService;
+
+// The program's own threads; the user-I/O thread asks through the given
+// prompt service (the installed one when null).
+WorkerThreadFactory ProgramWorkerThreads(std::shared_ptr<IShellPromptService> prompts = nullptr);
 
 class WorkerThreadSet {
  public:

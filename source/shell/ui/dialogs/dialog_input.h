@@ -1,0 +1,30 @@
+#pragma once
+// Shared pieces of the shell's dialogs: the OK / Cancel button row and the
+// checked reading of number fields. A field that holds no acceptable
+// number gets the dialog's own message ("Please enter an integer.") in a
+// box that does not block, and the dialog stays open with the field
+// selected.
+
+#include <optional>
+
+class QBoxLayout;
+class QDialog;
+class QLineEdit;
+class QPushButton;
+#include <QString>
+
+inline constexpr const char* kEnterIntegerText = "Please enter an integer.";
+
+// "Please enter an integer between <low> and <high>."
+QString IntegerRangeText(long long low, long long high);
+
+// "0x%.8X" of the address.
+QString HexAddress(unsigned int address);
+
+// Adds the right-aligned "OK" (object name "1", the default button) and
+// "Cancel" ("2") buttons to the layout, wired to accept and reject.
+void AddOkCancelRow(QDialog& dialog, QBoxLayout& layout, const QString& okText = "OK");
+
+// The field's value as a decimal integer within [low, high]; nullopt after
+// telling the user and selecting the field.
+std::optional<long long> TakeInteger(QDialog& dialog, QLineEdit& field, long long low, long long high);

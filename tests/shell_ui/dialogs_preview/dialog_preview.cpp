@@ -1,0 +1,109 @@
+// Opens each of the shell's dialogs as a user sees it, with sample values,
+// and saves one PNG per dialog into the folder given on the command line.
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QWidget>
+
+#include <cstdio>
+#include <memory>
+
+#include "engine/core/app_settings.h"
+#include "lumbrapack/pack_manager.h"
+#include "shell/ui/dialogs/app_file_dialog.h"
+#include "shell/ui/dialogs/flashpack_manager_dlg.h"
+#include "shell/ui/dialogs/shell_dialogs.h"
+
+namespace {
+
+SectorList SampleSectors() {
+  SectorList list;
+  const char* types[] = {"BOOT", "CODE", "CODE", "CODE", "CODE", "CODEPLUG", "CODEPLUG", "FLASHPACK"};
+  std::uint32_t address = 0x00000000;
+  for (const char* type : types) {
+    list.sectors.push_back({address, 0x20000, type, 0});
+    address += 0x20000;
+  }
+  return list;
+}
+
+bool Save(QWidget& widget, const QString& folder, const char* name) {
+  widget.show();
+  QApplication::processEvents();
+  const QString path = QDir(folder).filePath(name);
+  if (!widget.grab().save(path)) {
+    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+bool SaveKind(CAppSettings& settings, PromptCall call, const QString& folder, const char* name) {
+  std::unique_ptr<QDialog> dialog(ShellDialogFor(call.kind, settings)(nullptr, call));
+  return dialog && Save(*dialog, folder, name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("screenshots");
+  QDir().mkpath(folder);
+
+  CAppSettings settings;
+  settings.SetAppInt(APP_INT_USB_AVAILABLE, 1);
+  settings.SetIntParam(OPTION_SERIAL_PORT, 2);
+  settings.SetIntParam(OPTION_REMOTE_PORT, 5000);
+  settings.SetIntParam(OPTION_ENABLE_SMART_FLASHING, 1);
+  settings.SetIntParam(OPTION_AUTO_ERASE_FLASH, 1);
+
+  bool ok = true;
+  PromptCall call;
+  call.kind = PROMPT_OPTIONS;
+  call.dialog = OptionsDialogData{&settings};
+  ok = SaveKind(settings, call, folder, "dialog_options.png") && ok;
+
+  call.kind = PROMPT_ERASE_SECTORS;
+  call.dialog = EraseSectorsDialogData{SampleSectors(), SampleSectors()};
+  ok = SaveKind(settings, call, folder, "dialog_erase_flash.png") && ok;
+
+  call.kind = PROMPT_REVERSE_FLASH_SECTORS;
+  call.dialog = ReverseFlashDialogData{SampleSectors(), "", 21, SampleSectors()};
+  ok = SaveKind(settings, call, folder, "dialog_reverse_flash.png") && ok;
+
+  call.kind = PROMPT_ORVIX_OPTIONS;
+  call.dialog = OrvixOptionsDialogData{1, 2, 65536, 0};
+  ok = SaveKind(settings, call, folder, "dialog_orvix_options.png") && ok;
+
+  call.kind = PROMPT_ORVIX_REVERSE_FLASH;
+  call.dialog = OrvixReverseFlashDialogData{};
+  ok = SaveKind(settings, call, folder, "dialog_orvix_reverse_flash.png") && ok;
+
+  call.kind = PROMPT_ABOUT;
+  call.dialog = AboutDialogData{};
+  ok = SaveKind(settings, call, folder, "dialog_about.png") && ok;
+
+  const std::vector<unsigned char> erased(256 * 1024, 0xFF);
+  auto packs = std::make_shared<CPackManager>(erased.data(), static_cast<unsigned long>(erased.size()));
+  const lumbrapack::PackFileFields samples[] = {
+      {lumbrapack::kLanguagePack, u"English", {0x1A, 2, 3, 4}, 'R', {0x5E, 6, 0}},
+      {lumbrapack::kLanguagePack, u"Fran\u00e7ais", {0x1A, 2, 3, 4}, 'R', {0x5E, 6, 0}},
+      {lumbrapack::kFontPack, u"Latin Extended", {1, 0, 0, 0}, 'A', {0, 0, 1}},
+      {lumbrapack::kThemePack, u"Night", {2, 10, 0, 0}, 'B', {1, 2, 3}}};
+  for (const auto& fields : samples) {
+    const auto pack = lumbrapack::BuildPackFile(fields, std::vector<unsigned char>(20000, 0x33));
+    packs->AddPack(pack.data(), static_cast<unsigned long>(pack.size()));
+  }
+  {
+    CFlashPackManagerDlg manager(packs, 0, settings);
+    ok = Save(manager, folder, "dialog_flashpack_manager.png") && ok;
+  }
+
+  CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {},
+                       "Data files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||");
+  files.setDirectory(QDir::homePath());
+  ok = Save(files, folder, "dialog_file_open.png") && ok;
+  return ok ? 0 : 1;
+}
