@@ -32,14 +32,13 @@ class WakerScope {
 Event::Event(Reset reset, bool initiallySet) : reset_(reset), set_(initiallySet) {}
 
 void Event::Set() {
-  std::vector<Waker*> wakers;
-  {
-    std::lock_guard lock(mutex_);
-    set_ = true;
-    wakers = wakers_;
-  }
+  std::lock_guard lock(mutex_);
+  set_ = true;
   cv_.notify_all();
-  for (auto* w : wakers) w->Fire();
+  // The wakers are fired under the lock: a waiter takes its waker off the
+  // list under the same lock before it destroys it, so none is fired after
+  // its waiter has gone.
+  for (auto* w : wakers_) w->Fire();
 }
 
 void Event::ResetEvent() {

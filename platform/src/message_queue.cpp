@@ -12,15 +12,13 @@ std::chrono::steady_clock::time_point DeadlineAfter(Milliseconds timeout) {
 }  // namespace
 
 bool MessageQueue::Post(Message& message) {
-  std::vector<Waker*> wakers;
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) return false;
-    messages_.push_back(std::move(message));
-    wakers = wakers_;
-  }
+  std::lock_guard lock(mutex_);
+  if (closed_) return false;
+  messages_.push_back(std::move(message));
   posted_.notify_all();
-  for (auto* w : wakers) w->Fire();
+  // Fired under the lock, as an event fires its wakers: a waiter leaves the
+  // list under this lock before its waker goes.
+  for (auto* w : wakers_) w->Fire();
   return true;
 }
 

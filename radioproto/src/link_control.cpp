@@ -11,6 +11,7 @@
 #include "port_watcher.h"
 #include "serial_link.h"
 #include "udp_link.h"
+#include "platform/timed_lock.h"
 
 namespace gantrel {
 namespace {
@@ -131,7 +132,7 @@ int CloseLink(std::uint16_t id) {
   int result = 0;
   if (serial) {
     auto& closeLock = lib.closePortLocks[id];
-    const bool locked = watched && closeLock.try_lock_for(std::chrono::milliseconds(5000));
+    const bool locked = watched && platform::TryLockFor(closeLock, std::chrono::milliseconds(5000));
     result = serial->Close();
     if (locked) closeLock.unlock();
   }

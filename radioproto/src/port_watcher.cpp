@@ -6,6 +6,7 @@
 #include "bisync_session.h"
 #include "library_state.h"
 #include "platform/serial_events.h"
+#include "platform/timed_lock.h"
 
 namespace gantrel {
 
@@ -67,7 +68,7 @@ void CloseRemovedLink(std::uint16_t id) {
   if (bisync) bisync->Stop();
   if (serial) {
     auto& closeLock = lib.closePortLocks[id];
-    const bool locked = closeLock.try_lock_for(std::chrono::milliseconds(5000));
+    const bool locked = platform::TryLockFor(closeLock, std::chrono::milliseconds(5000));
     serial->Close();
     if (locked) closeLock.unlock();
   }

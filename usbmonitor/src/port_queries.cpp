@@ -9,6 +9,7 @@
 #include "kovrin/kovrin.h"
 #include "platform/com_map.h"
 #include "usb_monitor.h"
+#include "platform/timed_lock.h"
 
 namespace kovrin {
 namespace {
@@ -197,7 +198,7 @@ int UsbMonitor::GetUsbDeviceConnectedPorts(int& count, std::int16_t* ports) {
 int UsbMonitor::WaitForDeviceEnum(int timeoutMs) {
   Lock lock(enumerateMutex_, std::defer_lock);
   const bool taken = timeoutMs < 0 ? (lock.lock(), true)
-                                   : lock.try_lock_for(std::chrono::milliseconds(timeoutMs));
+                                   : platform::TryLockFor(lock, std::chrono::milliseconds(timeoutMs));
   return taken ? KOVRIN_SUCCESS : KOVRIN_ENUM_TIMEOUT;
 }
 
