@@ -96,26 +96,13 @@ int COrvix::StartRead(CRegionList* regions, int mode) {
 // ---- the three operations -------------------------------------------------------
 
 int COrvix::RunErase() {
-  if (const int result = OpenKernelLink(); result != kKernelOk) return result;
-  radioHostRate_ = BaudRate();
-  ReportProgress(EVENT_ORVIX_ERASING, 0, 0);
-  return RunSession([] { return Ambrel_EraseFlash(); });
+  // An erase reports no percentage: only its start and its end.
+  return RunOperation(EVENT_ORVIX_ERASING, 0, [] { return Ambrel_EraseFlash(); });
 }
 
 int COrvix::RunProgram() {
-  std::thread progress([this] { PollProgress(Watch::Program); });
-  struct StopProgress {
-    COrvix& self;
-    std::thread& thread;
-    ~StopProgress() {
-      self.stopEvent_.Set();
-      thread.join();
-    }
-  } stop{*this, progress};
-  if (const int result = OpenKernelLink(); result != kKernelOk) return result;
-  radioHostRate_ = BaudRate();
-  ReportProgress(EVENT_ORVIX_PROGRAM_PROGRESS, 0, 100);
-  return RunSession([this] {
+  ProgressThread progress(*this, Watch::Program);
+  return RunOperation(EVENT_ORVIX_PROGRAM_PROGRESS, 100, [this] {
     std::vector<char> path(imageFile_.begin(), imageFile_.end());
     path.push_back('\0');
     unsigned start = 0;
@@ -125,19 +112,24 @@ int COrvix::RunProgram() {
 }
 
 int COrvix::RunRead() {
-  std::thread progress([this] { PollProgress(Watch::Read); });
-  struct StopProgress {
-    COrvix& self;
-    std::thread& thread;
-    ~StopProgress() {
-      self.stopEvent_.Set();
-      thread.join();
-    }
-  } stop{*this, progress};
+  ProgressThread progress(*this, Watch::Read);
+  return RunOperation(EVENT_ORVIX_READ_PROGRESS, 100, [this] { return ReadChip(); });
+}
+
+template <class Step>
+int COrvix::RunOperation(DeviceEventCode firstEvent, std::int64_t total, Step step) {
   if (const int result = OpenKernelLink(); result != kKernelOk) return result;
   radioHostRate_ = BaudRate();
-  ReportProgress(EVENT_ORVIX_READ_PROGRESS, 0, 100);
-  return RunSession([this] { return ReadChip(); });
+  ReportProgress(firstEvent, 0, total);
+  return RunSession(step);
+}
+
+COrvix::ProgressThread::ProgressThread(COrvix& owner, Watch watch)
+    : owner_(owner), thread_([this, watch] { owner_.PollProgress(watch); }) {}
+
+COrvix::ProgressThread::~ProgressThread() {
+  owner_.stopEvent_.Set();
+  thread_.join();
 }
 
 template <class Step>

@@ -75,9 +75,26 @@ class COrvix : public CKernel {
   // Which library call the progress thread follows.
   enum class Watch { Program, Read };
 
+  // Polls the library's progress while it lives; joined at its end.
+  class ProgressThread {
+   public:
+    ProgressThread(COrvix& owner, Watch watch);
+    ~ProgressThread();
+    ProgressThread(const ProgressThread&) = delete;
+    ProgressThread& operator=(const ProgressThread&) = delete;
+
+   private:
+    COrvix& owner_;
+    std::thread thread_;
+  };
+
   int RunErase();
   int RunProgram();
   int RunRead();
+  // Opens the kernel link, reports the operation's first event and runs
+  // the library step in its session.
+  template <class Step>
+  int RunOperation(DeviceEventCode firstEvent, std::int64_t total, Step step);
   // Opens the session, runs the library step and closes the session; on a
   // failure after the probe the session is ended and both rates restored
   // as far as the radio lets us, and the first error is kept.
