@@ -1,5 +1,5 @@
 #pragma once
-// Sector specifications of ERASE and REVERSE_FLASH: a sector number N, a
+// Sector arguments of ERASE and REVERSE_FLASH: a sector number N, a
 // range N-M, ALL, or a sector type name ("CODE", "CODEPLUG", ...). Sector
 // numbers index the sector list of the options, counted from 0.
 
@@ -15,13 +15,13 @@ enum SectorSpecKind : int {
   SECTOR_SPEC_NAME = 3,    // the name
 };
 
-// Classifies one specification and splits it into its parts. A character
+// Classifies one sector argument and splits it into its parts. A character
 // outside printable ASCII, a misplaced "-" or a letter after "-" logs its
 // error line and raises the script error.
 void ClassifySectorToken(const std::string& spec, std::vector<std::string>& parts, int& kind);
 
 // Clears every selected flag of the list, then selects the sectors that the
-// specifications name (their selections add up). A number or range end
+// arguments name (their selections add up). A number or range end
 // beyond the last entry (every number, for an empty list), a range without
 // an end or a descending range logs its error line and raises the script
 // error. A name that no sector bears selects nothing.

@@ -1,6 +1,6 @@
-// Fuzzes the script tokenizer and the sector specifications with any line:
+// Fuzzes the script tokenizer and the sector arguments with any line:
 // the tokens never carry white space at their ends, the only failure is the
-// script error, and the arguments as sector specifications either select
+// script error, and the arguments as sector arguments either select
 // sectors inside the list or fail the same way, on a list of five sectors
 // and on an empty one.
 

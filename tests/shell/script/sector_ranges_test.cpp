@@ -1,4 +1,4 @@
-// Sector specifications: their kinds and parts, and the selections they make
+// Sector arguments: their kinds and parts, and the selections they make
 // on a list of five sectors and on an empty list.
 
 #include <gtest/gtest.h>
