@@ -18,7 +18,8 @@ TEST_F(CoreThreadTest, ADeleteRunsWithoutTheKernelFilesWhileDeviceJobsAreRefused
   std::ofstream(doomed) << "x";
   Queue(WM_DELETE_FILE, DEVICE_INDEPENDENT, std::make_unique<std::string>(doomed));
   ASSERT_TRUE(shell_.WaitLog("Deleting " + doomed));
-  EXPECT_FALSE(std::filesystem::exists(doomed));
+  // The log line comes before the removal: wait for the file to go.
+  EXPECT_TRUE(shell_.WaitUntil([&] { return !std::filesystem::exists(doomed); }));
   Queue(WM_COMM_CHECK, kCom1, Options());
   ASSERT_TRUE(shell_.WaitLog("Error> "));
   EXPECT_EQ(dispatch_->Count(kCom1), 0u);
