@@ -40,6 +40,7 @@ struct PromptSeen {
   std::int32_t wantReply = 0;
   platform::LParam record = 0;  // the flashpack manager for the FlashPack Manager prompt
   DeviceNumber device = 0;       // the FlashPack Manager prompt's
+  std::shared_ptr<CPackManager> packs;  // the FlashPack Manager prompt's share of the pack set
 };
 
 // Takes messages from a registered queue on a thread of its own.
@@ -156,8 +157,9 @@ class UserIoStandIn {
         seen = {request->kind, request->replyTarget, request->wantReply, m.lParam};
       } else if (auto manager = m.Take<FlashpackManagerPrompt>()) {
         seen = {manager->request.kind, manager->request.replyTarget, manager->request.wantReply,
-                reinterpret_cast<platform::LParam>(manager->manager)};
+                reinterpret_cast<platform::LParam>(manager->packs.get())};
         seen.device = manager->device;
+        seen.packs = manager->packs;
       }
       Answerer answerer;
       {
