@@ -154,12 +154,10 @@ class UserIoStandIn {
       auto request = m.Take<PromptRequest>();
       PromptSeen seen;
       if (request) {
-        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam};
+        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam, 0, nullptr};
       } else if (auto manager = m.Take<FlashpackManagerPrompt>()) {
         seen = {manager->request.kind, manager->request.replyTarget, manager->request.wantReply,
-                reinterpret_cast<platform::LParam>(manager->packs.get())};
-        seen.device = manager->device;
-        seen.packs = manager->packs;
+                reinterpret_cast<platform::LParam>(manager->packs.get()), manager->device, manager->packs};
       }
       Answerer answerer;
       {
