@@ -8,10 +8,6 @@
 #include "shell/preproc/preprocessing_dialogs.h"
 #include "shell/prompt/shell_prompt_service.h"
 
-// The save-file dialog: as the file-open dialog (title in the call's text,
-// the filter and, on OK, the chosen path), for a file to be written.
-inline constexpr PromptKind kFileSavePrompt = -3;
-
 class CShellPromptDialogs : public IPreprocessingDialogs {
  public:
   // Without a service, the one installed when a dialog is shown.

@@ -20,6 +20,10 @@ class CPackManager;
 // Prompts that have no prompt kind of their own.
 inline constexpr PromptKind kMessageBoxPrompt = -1;  // a plain box asked through the engine's bridge
 inline constexpr PromptKind kFileOpenPrompt = -2;    // the file-open dialog of a product selection
+// The save-file dialog: as the file-open dialog (title in the call's text,
+// the filter and, on OK, the chosen path), for a file to be written; the
+// asker asks about overwriting itself.
+inline constexpr PromptKind kFileSavePrompt = -3;
 
 // Message-box styles: buttons in the low four bits, the icon above them.
 inline constexpr std::uint32_t kStyleOk = 0x0;

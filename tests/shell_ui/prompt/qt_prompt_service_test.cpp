@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest/QTest>
@@ -167,6 +168,33 @@ TEST_F(QtPromptServiceTest, ARegisteredDialogRejectedIsCancelAcceptedIsOk) {
     ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
     EXPECT_EQ(asker.Result(), accept ? kAnswerOk : kAnswerCancel);
     EXPECT_EQ(std::get<OrvixOptionsDialogData>(call->dialog).chipSelect, accept ? 6 : 0);
+  }
+}
+
+// The save dialog takes a name that does not exist yet (a read-back's new
+// output file) and leaves the overwrite question to the asker; the open
+// dialog takes only an existing file.
+TEST_F(QtPromptServiceTest, TheSaveDialogTakesANewFileNameAndTheOpenDialogAnExistingOne) {
+  for (const PromptKind kind : {kFileSavePrompt, kFileOpenPrompt}) {
+    auto call = std::make_shared<PromptCall>();
+    call->kind = kind;
+    call->text = "Save As";
+    call->dialog = FileOpenDialogData{"S-record files (*.s)|*.s||", {}};
+    Asker asker(service, call);
+    QPointer<QFileDialog> dialog;
+    ASSERT_TRUE(ProcessUntil([&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+      }
+      return dialog != nullptr;
+    }));
+    const bool save = kind == kFileSavePrompt;
+    EXPECT_EQ(dialog->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog->fileMode(), save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    EXPECT_EQ(dialog->testOption(QFileDialog::DontConfirmOverwrite), save);
+    dialog->reject();
+    ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+    EXPECT_EQ(asker.Result(), kAnswerCancel);
   }
 }
 

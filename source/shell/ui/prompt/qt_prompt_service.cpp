@@ -197,8 +197,15 @@ QMessageBox* CQtPromptService::MakeBox(const PromptCall& call) {
 QDialog* CQtPromptService::MakeFileDialog(PromptCall& call) {
   auto* dialog = new QFileDialog(parentWindow_.data(), QString::fromStdString(call.text));
   dialog->setObjectName(QStringLiteral("promptFileDialog"));
-  dialog->setFileMode(QFileDialog::ExistingFile);
-  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  if (call.kind == kFileSavePrompt) {
+    // A new name may be typed; the asker puts its own overwrite question.
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  } else {
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  }
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setNameFilter(FilterOf(std::get<FileOpenDialogData>(call.dialog).filter));
   auto* data = &std::get<FileOpenDialogData>(call.dialog);
