@@ -3,7 +3,8 @@
 // heap payload carried by pointer in wParam.
 //
 // A sender hands a payload over as std::unique_ptr; from then on the message
-// owns it. The receiver takes it back with Take<T>(). A message that is never
+// owns it. The receiver takes it back with Take<M>(), typed by the message
+// number's entry in the payload table (platform/message_payload.h). A message that is never
 // delivered (the target is unknown or has ended) or whose handler does not
 // take the payload frees it when the message is destroyed, so a failed post
 // never leaks and never frees twice.
@@ -12,6 +13,8 @@
 #include <memory>
 #include <typeinfo>
 #include <utility>
+
+#include "platform/message_payload.h"
 
 namespace platform {
 
@@ -54,6 +57,19 @@ struct Message {
   Message(std::uint32_t n, std::unique_ptr<T> p, LParam l)
       : number(n), wParam(reinterpret_cast<WParam>(p.get())), lParam(l), payload(std::move(p)) {}
 
+  // A message built from the payload table: number M with its record, or
+  // number M with plain integers when it carries none.
+  template <MessageId M>
+    requires RecordMessage<M>
+  static Message Make(std::unique_ptr<PayloadOf<M>> record, LParam l = 0) {
+    return Message(M, std::move(record), l);
+  }
+  template <MessageId M>
+    requires PlainMessage<M>
+  static Message Make(WParam w = 0, LParam l = 0) {
+    return Message(M, w, l);
+  }
+
   Message(Message&&) noexcept = default;
   Message& operator=(Message&&) noexcept = default;
   Message(const Message&) = delete;
@@ -64,10 +80,20 @@ struct Message {
   std::unique_ptr<T> Take() {
     return payload.Take<T>();
   }
+  // The record of message M: null when this message is another number or
+  // was posted without its record.
+  template <MessageId M>
+    requires RecordMessage<M>
+  std::unique_ptr<PayloadOf<M>> Take() {
+    if (number != M) return nullptr;
+    return payload.Take<PayloadOf<M>>();
+  }
   bool HasPayload() const { return static_cast<bool>(payload); }
 };
 
 // The quit message of a thread's message loop (the framework's WM_QUIT).
 inline constexpr std::uint32_t kQuitMessage = 0x0012;
+template <>
+struct MessagePayload<kQuitMessage> : CarriesNoRecord {};
 
 }  // namespace platform

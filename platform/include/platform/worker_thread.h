@@ -47,6 +47,18 @@ class WorkerThread {
     Message m(number, std::move(payload), l);
     return queue_->Post(m);
   }
+  template <MessageId M>
+    requires RecordMessage<M>
+  bool Post(std::unique_ptr<PayloadOf<M>> record, LParam l = 0) {
+    Message m = Message::Make<M>(std::move(record), l);
+    return queue_->Post(m);
+  }
+  template <MessageId M>
+    requires PlainMessage<M>
+  bool Post(WParam w = 0, LParam l = 0) {
+    Message m = Message::Make<M>(w, l);
+    return queue_->Post(m);
+  }
   // Posts the quit message behind everything already queued.
   bool PostQuit(int exitCode = 0);
   // Waits for the thread to end (it must have been told to quit).
