@@ -4,6 +4,11 @@
 // WM_PROMPT_REPLY to the reply target.
 
 #include <cstdint>
+#include <optional>
+
+#include "engine/core/device_number.h"
+
+class CPackManager;
 
 // The two prompt kinds that the engine builds: an error box (reply target 1,
 // no reply) and a retry/cancel box (reply target 1, with a reply).
@@ -14,4 +19,12 @@ struct PromptRequest {
   std::int32_t kind = 0;
   std::int32_t replyTarget = 0;  // PostTarget that receives WM_PROMPT_REPLY
   std::int32_t wantReply = 0;    // 1: post the result back
+
+  // Set for the FlashPack Manager prompt of one device (kind 2): that
+  // device's pack manager, borrowed for as long as the dialog is open.
+  struct FlashpackManagerTarget {
+    CPackManager* manager = nullptr;
+    DeviceNumber device{};
+  };
+  std::optional<FlashpackManagerTarget> flashpackManager;
 };

@@ -7,9 +7,10 @@
 #include "shell/userio/prompt_kind.h"
 
 void PostFlashpackManagerPrompt(const FlashpackStatusRecord& record) {
-  auto prompt = std::make_unique<FlashpackManagerPrompt>();
-  prompt->request = PromptRequest{PROMPT_FLASHPACK_MANAGER, PT_PREPROCESSING, 0};
-  prompt->manager = record.packManager;
-  prompt->device = record.device;
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+  auto prompt = std::make_unique<PromptRequest>();
+  prompt->kind = PROMPT_FLASHPACK_MANAGER;
+  prompt->replyTarget = PT_PREPROCESSING;
+  prompt->wantReply = 0;
+  prompt->flashpackManager = PromptRequest::FlashpackManagerTarget{record.packManager, record.device};
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
 }

@@ -96,7 +96,7 @@ TEST_F(OnDeviceEventTest, ProgressCarriesDoneAndTotal) {
   auto m = Next();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->number, WM_JOB_PROGRESS);
-  auto record = m->Take<ProgressRecord>();
+  auto record = m->Take<WM_JOB_PROGRESS>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->device, 3);
   EXPECT_EQ(record->eventCode, 11);
@@ -109,7 +109,7 @@ TEST_F(OnDeviceEventTest, SmartFlashErasingIsProgressZero) {
   OnDeviceEvent(DeviceEvent{.device = 130, .eventCode = EVENT_SMART_FLASH_ERASING, .argument = 7, .total = 9});
   auto m = Next();
   ASSERT_TRUE(m);
-  auto record = m->Take<ProgressRecord>();
+  auto record = m->Take<WM_JOB_PROGRESS>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->eventCode, 15);
   EXPECT_EQ(record->done, 0);
@@ -124,7 +124,7 @@ TEST_F(OnDeviceEventTest, FailureCopiesTheDetails) {
   auto m = Next();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->number, WM_JOB_ERROR);
-  auto record = m->Take<ErrorRecord>();
+  auto record = m->Take<WM_JOB_ERROR>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->device, 127);
   EXPECT_EQ(record->eventCode, 12);
@@ -136,7 +136,7 @@ TEST_F(OnDeviceEventTest, FailureWithoutDetailsCarriesZeros) {
   OnDeviceEvent(DeviceEvent{.device = 1, .eventCode = EVENT_COMM_CHECK_FAILED, .argument = 46});
   auto m = Next();
   ASSERT_TRUE(m);
-  auto record = m->Take<ErrorRecord>();
+  auto record = m->Take<WM_JOB_ERROR>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->errorCode, 46);
   EXPECT_EQ(record->details, ErrorDetails{});
@@ -156,7 +156,7 @@ TEST_F(OnDeviceEventTest, CancelFinishAndSave) {
     auto m = Next();
     ASSERT_TRUE(m) << c.code;
     EXPECT_EQ(m->number, c.message) << c.code;
-    auto record = m->Take<FinishRecord>();
+    auto record = c.message == WM_JOB_FINISHED ? m->Take<WM_JOB_FINISHED>() : m->Take<WM_CANCEL_QUEUED>();
     ASSERT_TRUE(record) << c.code;
     EXPECT_EQ(record->device, 42);
     EXPECT_EQ(record->eventCode, c.code);
@@ -304,12 +304,12 @@ TEST_F(OnDeviceEventTest, EventsFromSeveralDeviceThreadsAllArriveInOrderPerDevic
   int finished = 0;
   while (auto m = Next()) {
     if (m->number == WM_JOB_FINISHED) {
-      auto f = m->Take<FinishRecord>();
+      auto f = m->Take<WM_JOB_FINISHED>();
       EXPECT_EQ(next[f->device], kSteps);
       ++finished;
       continue;
     }
-    auto p = m->Take<ProgressRecord>();
+    auto p = m->Take<WM_JOB_PROGRESS>();
     ASSERT_TRUE(p);
     EXPECT_EQ(p->done, next[p->device]++);
   }

@@ -59,7 +59,7 @@ TEST_P(RefusedWithTwoDevices, LogsTheErrorAndShowsTheErrorPrompt) {
   EXPECT_EQ(LogLines(), std::vector<std::string>{GetParam().line});
   auto prompt = userIo.queue().TakeMatching(WM_USER_PROMPT, WM_USER_PROMPT, 0ms);
   ASSERT_TRUE(prompt);
-  auto request = prompt->Take<PromptRequest>();
+  auto request = prompt->Take<WM_USER_PROMPT>();
   ASSERT_TRUE(request);
   EXPECT_EQ(request->kind, 9);
   EXPECT_EQ(request->replyTarget, 0);
@@ -127,7 +127,7 @@ class FlashSoftware : public MainWindowTest {
   void Status(int event, int device, int percent = 0, int errorCode = 0) {
     std::unique_ptr<ErrorRecord> error;
     if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
-    ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS,
+    ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(),
                                             MakeDeviceStatusRecord(event, device, 1, 1, percent, error.get())));
   }
   bool FlashSoftwareUsable() const {
@@ -194,7 +194,7 @@ TEST_F(FlashSoftware, TheTopRowReportsTheRunStatus) {
   FlushWindow();
   auto m = userIo.queue().TakeMatching(WM_SET_STATUS, WM_SET_STATUS, 0ms);
   ASSERT_TRUE(m);
-  auto report = m->Take<StatusReport>();
+  auto report = m->Take<WM_SET_STATUS>();
   ASSERT_TRUE(report);
   EXPECT_EQ(report->state, STATUS_BUSY);
   EXPECT_EQ(report->text, "Flashing 30%");

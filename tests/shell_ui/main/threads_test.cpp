@@ -16,7 +16,7 @@ class NotingThread : public platform::WorkerThread {
  public:
   NotingThread(std::string name, std::vector<std::string>& notes, std::mutex& lock)
       : name_(std::move(name)), notes_(notes), lock_(lock) {
-    Map().On(WM_QUIT_THREAD, [this](platform::Message&) {
+    Map().On<WM_QUIT_THREAD>([this](platform::Message&) {
       Note("quit " + name_);
       PostQuitMessage(0);
     });
@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, AThreadThatDoesNotEndIsLeftBehindWithinTheBound) {
   class StuckThread : public platform::WorkerThread {
    public:
     explicit StuckThread(std::atomic<bool>& release) : release_(release) {
-      Map().On(WM_QUIT_THREAD, [this](platform::Message&) {
+      Map().On<WM_QUIT_THREAD>([this](platform::Message&) {
         while (!release_) QThread::msleep(1);
         PostQuitMessage(0);
       });
