@@ -4,6 +4,7 @@
 // WM_PROMPT_REPLY to the reply target.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "engine/core/device_number.h"
@@ -20,10 +21,11 @@ struct PromptRequest {
   std::int32_t replyTarget = 0;  // PostTarget that receives WM_PROMPT_REPLY
   std::int32_t wantReply = 0;    // 1: post the result back
 
-  // Set for the FlashPack Manager prompt of one device (kind 2): that
-  // device's pack manager, borrowed for as long as the dialog is open.
+  // Set for the FlashPack Manager prompt of one device (kind 2): a share of
+  // that device's pack set, held so that a later extract on the core thread
+  // cannot free it under the dialog.
   struct FlashpackManagerTarget {
-    CPackManager* manager = nullptr;
+    std::shared_ptr<CPackManager> packs;
     DeviceNumber device{};
   };
   std::optional<FlashpackManagerTarget> flashpackManager;

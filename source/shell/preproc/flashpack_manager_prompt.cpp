@@ -11,6 +11,9 @@ void PostFlashpackManagerPrompt(const FlashpackStatusRecord& record) {
   prompt->kind = PROMPT_FLASHPACK_MANAGER;
   prompt->replyTarget = PT_PREPROCESSING;
   prompt->wantReply = 0;
-  prompt->flashpackManager = PromptRequest::FlashpackManagerTarget{record.packManager, record.device};
+  // A device object that cannot share its set lends it: the handle then
+  // does not own it.
+  auto packs = record.share ? record.share : std::shared_ptr<CPackManager>(std::shared_ptr<CPackManager>(), record.packManager);
+  prompt->flashpackManager = PromptRequest::FlashpackManagerTarget{std::move(packs), record.device};
   PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
 }

@@ -8,6 +8,7 @@
 // device's pack manager in the request's flashpackManager.
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/core/device_number.h"
 #include "engine/core/prompt_request.h"

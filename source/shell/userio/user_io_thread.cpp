@@ -316,7 +316,9 @@ void CUserIOThread::OnUserPrompt(std::unique_ptr<PromptRequest> request, platfor
       auto call = std::make_shared<PromptCall>();
       call->kind = PROMPT_FLASHPACK_MANAGER;
       call->caption = title_;
-      call->dialog = FlashpackManagerDialogData{request->flashpackManager->manager, request->flashpackManager->device};
+      // The dialog holds the share; the request keeps none while it is open.
+      call->dialog = FlashpackManagerDialogData{std::move(request->flashpackManager->packs),
+                                                request->flashpackManager->device};
       result = RunPrompt(std::move(call));
     } else {
       result = ShowPrompt(*request, message);

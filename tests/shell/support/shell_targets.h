@@ -40,6 +40,7 @@ struct PromptSeen {
   std::int32_t wantReply = 0;
   platform::LParam record = 0;  // the flashpack manager for the FlashPack Manager prompt
   DeviceNumber device = 0;       // the FlashPack Manager prompt's
+  std::shared_ptr<CPackManager> packs;  // the FlashPack Manager prompt's share of the pack set
 };
 
 // Takes messages from a registered queue on a thread of its own.
@@ -153,11 +154,11 @@ class UserIoStandIn {
       auto request = m.Take<WM_USER_PROMPT>();
       PromptSeen seen;
       if (request && request->flashpackManager) {
+        const auto& target = *request->flashpackManager;
         seen = {request->kind, request->replyTarget, request->wantReply,
-                reinterpret_cast<platform::LParam>(request->flashpackManager->manager)};
-        seen.device = request->flashpackManager->device;
+                reinterpret_cast<platform::LParam>(target.packs.get()), target.device, target.packs};
       } else if (request) {
-        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam};
+        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam, 0, nullptr};
       }
       Answerer answerer;
       {
