@@ -53,16 +53,13 @@ struct Message {
 
   Message() = default;
   Message(std::uint32_t n, WParam w, LParam l) : number(n), wParam(w), lParam(l) {}
-  template <class T>
-  Message(std::uint32_t n, std::unique_ptr<T> p, LParam l)
-      : number(n), wParam(reinterpret_cast<WParam>(p.get())), lParam(l), payload(std::move(p)) {}
 
   // A message built from the payload table: number M with its record, or
   // number M with plain integers when it carries none.
   template <MessageId M>
     requires RecordMessage<M>
   static Message Make(std::unique_ptr<PayloadOf<M>> record, LParam l = 0) {
-    return Message(M, std::move(record), l);
+    return WithRecord(M, std::move(record), l);
   }
   template <MessageId M>
     requires PlainMessage<M>
@@ -75,11 +72,6 @@ struct Message {
   Message(const Message&) = delete;
   Message& operator=(const Message&) = delete;
 
-  // The owned payload as T (null when the message carries none, or another type).
-  template <class T>
-  std::unique_ptr<T> Take() {
-    return payload.Take<T>();
-  }
   // The record of message M: null when this message is another number or
   // was posted without its record.
   template <MessageId M>
@@ -89,6 +81,17 @@ struct Message {
     return payload.Take<PayloadOf<M>>();
   }
   bool HasPayload() const { return static_cast<bool>(payload); }
+
+  // A record message whose number is chosen at run time: a library posting
+  // to the number its caller registered, or a test of the queue itself. The
+  // receiver takes the record with payload.Take<T>(), which gives null for
+  // any other type. Everything else builds its messages with Make<M>.
+  template <class T>
+  static Message WithRecord(std::uint32_t n, std::unique_ptr<T> record, LParam l = 0) {
+    Message m(n, reinterpret_cast<WParam>(record.get()), l);
+    m.payload = OwnedPayload(std::move(record));
+    return m;
+  }
 };
 
 // The quit message of a thread's message loop (the framework's WM_QUIT).

@@ -31,6 +31,9 @@ class MessageMap {
   MessageMap& On(F handler) {
     return OnRange(M, M, Adapt<M>(std::move(handler)));
   }
+  // By number alone, without the table: for a library's own messages,
+  // whose numbers may overlap the program's table (the USB library's driver
+  // notices share numbers with the program's user operations).
   MessageMap& On(std::uint32_t number, Handler handler) { return OnRange(number, number, std::move(handler)); }
   MessageMap& OnRange(std::uint32_t first, std::uint32_t last, Handler handler) {
     entries_.push_back({first, last, std::move(handler)});

@@ -30,10 +30,6 @@ bool IsRegisteredWindow(WindowHandle handle);
 // target; the message's payload is then freed.
 bool PostThreadMessage(ThreadId id, Message message);
 bool PostThreadMessage(ThreadId id, std::uint32_t number, WParam w = 0, LParam l = 0);
-template <class T>
-bool PostThreadMessage(ThreadId id, std::uint32_t number, std::unique_ptr<T> payload, LParam l = 0) {
-  return PostThreadMessage(id, Message(number, std::move(payload), l));
-}
 
 // Typed posts: message M with its record, or with plain integers when it
 // carries none (the payload table decides which form compiles).
@@ -50,11 +46,6 @@ bool PostThreadMessage(ThreadId id, WParam w = 0, LParam l = 0) {
 
 bool PostWindowMessage(WindowHandle window, Message message);
 bool PostWindowMessage(WindowHandle window, std::uint32_t number, WParam w = 0, LParam l = 0);
-template <class T>
-bool PostWindowMessage(WindowHandle window, std::uint32_t number, std::unique_ptr<T> payload,
-                       LParam l = 0) {
-  return PostWindowMessage(window, Message(number, std::move(payload), l));
-}
 
 template <MessageId M>
   requires RecordMessage<M>

@@ -30,13 +30,6 @@ inline constexpr int kWorkerThreadTargetCount = 4;
 // dialog's commands and grid effects). Everything else posts through the
 // typed forms below.
 int PostToTarget(std::int32_t target, platform::Message message);
-int PostToTarget(std::int32_t target, std::uint32_t message, platform::WParam wParam = 0,
-                 platform::LParam lParam = 0);
-template <class T>
-int PostToTarget(std::int32_t target, std::uint32_t message, std::unique_ptr<T> payload,
-                 platform::LParam lParam = 0) {
-  return PostToTarget(target, platform::Message(message, std::move(payload), lParam));
-}
 
 // Posts message M to the target; nonzero on success. What M carries is its
 // entry in the message table (engine/core/messages.h): a record message

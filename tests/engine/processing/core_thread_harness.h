@@ -191,7 +191,9 @@ class CoreThreadTest : public ::testing::Test {
     PostToTarget<WM_JOB_ERROR>(PT_CORE, MakeErrorRecord(device, code, error, nullptr));
   }
   void Post(std::uint32_t message, DeviceNumber device) {
-    PostToTarget(PT_CORE, message, static_cast<platform::WParam>(static_cast<std::intptr_t>(device)));
+    // The tests name the plain device messages by number.
+    const auto wParam = static_cast<platform::WParam>(static_cast<std::intptr_t>(device));
+    PostToTarget(PT_CORE, platform::Message(message, wParam, 0));
   }
   // Proves an absence without waiting on the clock. A cancel for a device
   // that no test uses only logs, so its log line is a sentinel: the queue

@@ -166,7 +166,7 @@ class PreprocFixture : public ::testing::Test {
     answers.insert(answers.end(), values.begin(), values.end());
   }
   void Post(std::uint32_t number, platform::WParam w = 0, platform::LParam l = 0) {
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, number, w, l));
+    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, platform::Message(number, w, l)));
   }
 
   // Everything the thread sent to the core thread up to now: a cancel

@@ -62,7 +62,7 @@ class FileTransferTest : public RemoteFixture {
   // Sends TRANSFER_FILE's four arguments to the thread; the client gets OK.
   void Request(platform::TcpSocket& client, const std::string& file, const std::string& port,
                const std::string& direction, const std::string& queue) {
-    thread_->Post(WM_FILE_TRANSFER, std::make_unique<std::vector<std::string>>(
+    thread_->Post<WM_FILE_TRANSFER>(std::make_unique<std::vector<std::string>>(
                                         std::vector<std::string>{file, port, direction, queue}));
     EXPECT_EQ(ReadLine(client), "OK\n");
   }

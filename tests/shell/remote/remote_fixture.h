@@ -136,7 +136,7 @@ class RemoteFixture : public ::testing::Test {
   // empty line posted behind it comes back as an empty command (use it only
   // while no partial line is pending).
   void Flush() {
-    thread_->Post(WM_REMOTE_RECEIVE, std::make_unique<std::string>("\n"));
+    thread_->Post<WM_REMOTE_RECEIVE>(std::make_unique<std::string>("\n"));
     EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "");
   }
 

@@ -47,9 +47,9 @@ TEST_F(RemoteIOThreadTest, RepliesReachTheClientWholeAndInOrder) {
   auto client = Connect();
   std::string big(200 * 1024, 'x');
   for (std::size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>('a' + i % 26);
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("IDLE \"Startup\""));
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>(big));
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>(""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(big));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(""));
   EXPECT_EQ(ReadLine(client), "IDLE \"Startup\"\n");
   EXPECT_EQ(ReadLine(client), big + "\n");
   EXPECT_EQ(ReadLine(client), "\n");
@@ -62,7 +62,7 @@ TEST_F(RemoteIOThreadTest, ASecondClientIsRefusedWhileTheFirstKeepsWorking) {
   EXPECT_TRUE(SeesClose(second));
   Send(first, "STATUS\n");
   EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("IDLE \"Startup\""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
   EXPECT_EQ(ReadLine(first), "IDLE \"Startup\"\n");
   EXPECT_EQ(GetAppSettings().GetAppInt(APP_INT_REMOTE_PEER_CONNECTED), 1);
 }
@@ -70,7 +70,7 @@ TEST_F(RemoteIOThreadTest, ASecondClientIsRefusedWhileTheFirstKeepsWorking) {
 TEST_F(RemoteIOThreadTest, ACloseFreesTheSlotAndDropsThePartialLine) {
   auto first = Connect();
   Send(first, "PARTIAL");
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("sync"));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("sync"));
   EXPECT_EQ(ReadLine(first), "sync\n");
   first.Close();
   EXPECT_TRUE(log_.WaitLine("Connection closed with 127.0.0.1"));
@@ -94,7 +94,7 @@ TEST_F(RemoteIOThreadTest, AResetIsLoggedAndFreesTheSlotWithoutAnErrorBox) {
 }
 
 TEST_F(RemoteIOThreadTest, AReplyWithoutAClientIsDroppedSilently) {
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("IDLE \"Startup\""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
   Flush();
   EXPECT_TRUE(log_.Lines().empty());
 }

@@ -153,9 +153,9 @@ TEST(GuiWindowTarget, DeliversOnTheGuiThreadInOrderAndFreesPendingPayloadsOnce) 
   EXPECT_EQ(receiver->thread, QThread::currentThreadId());
 
   // Pending when the receiver goes: freed with it, once.
-  ASSERT_TRUE(platform::PostWindowMessage(target.Handle(), 0x8002, std::make_unique<Counted>(freed)));
+  ASSERT_TRUE(platform::PostWindowMessage(target.Handle(), platform::Message::WithRecord(0x8002, std::make_unique<Counted>(freed))));
   target.Close();
-  EXPECT_FALSE(platform::PostWindowMessage(target.Handle(), 0x8003, std::make_unique<Counted>(freed)));
+  EXPECT_FALSE(platform::PostWindowMessage(target.Handle(), platform::Message::WithRecord(0x8003, std::make_unique<Counted>(freed))));
   EXPECT_EQ(freed.load(), 1);  // the refused one
   receiver.reset();
   EXPECT_EQ(freed.load(), 2);
