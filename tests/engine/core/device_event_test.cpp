@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/device_event.h"
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,7 +101,7 @@ TEST_F(OnDeviceEventTest, ProgressCarriesDoneAndTotal) {
   auto record = m->Take<WM_JOB_PROGRESS>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->device, 3);
-  EXPECT_EQ(record->eventCode, 11);
+  EXPECT_EQ(record->eventCode, EVENT_FLASH_PROGRESS);
   EXPECT_EQ(record->done, 4096);
   EXPECT_EQ(record->total, 65536);
   EXPECT_FALSE(Next());
@@ -111,7 +113,7 @@ TEST_F(OnDeviceEventTest, SmartFlashErasingIsProgressZero) {
   ASSERT_TRUE(m);
   auto record = m->Take<WM_JOB_PROGRESS>();
   ASSERT_TRUE(record);
-  EXPECT_EQ(record->eventCode, 15);
+  EXPECT_EQ(record->eventCode, EVENT_SMART_FLASH_ERASING);
   EXPECT_EQ(record->done, 0);
   EXPECT_EQ(record->total, 0);
 }
@@ -127,7 +129,7 @@ TEST_F(OnDeviceEventTest, FailureCopiesTheDetails) {
   auto record = m->Take<WM_JOB_ERROR>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->device, 127);
-  EXPECT_EQ(record->eventCode, 12);
+  EXPECT_EQ(record->eventCode, EVENT_FLASH_FAILED);
   EXPECT_EQ(record->errorCode, 26);
   EXPECT_EQ(record->details, (ErrorDetails{0x00123456, 7, 8, 0x9A, 12, 0x89, 0x8817, 0x11, 0x22}));
 }

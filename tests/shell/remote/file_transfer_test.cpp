@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/core/device_event.h"
 #include "engine/core/finish_record.h"
 #include "engine/core/job_request.h"
 #include "engine/core/status_report.h"
@@ -116,7 +117,7 @@ class FileTransferTest : public RemoteFixture {
     auto record = finished->Take<WM_JOB_FINISHED>();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->device, DEVICE_INDEPENDENT);
-    EXPECT_EQ(record->eventCode, 62);
+    EXPECT_EQ(record->eventCode, EVENT_STATUS_REMOTE_TRANSFER_DONE);
   }
   // The BUSY percentages posted with the prefix, up to 100.
   std::vector<int> BusyPercents(const std::string& prefix) {

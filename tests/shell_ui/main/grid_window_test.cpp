@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "engine/core/device_event.h"
 #include "kovrin/usb_change_record.h"
 #include "main_window_fixture.h"
 #include "shell/ui/grid/device_grid_view.h"
@@ -91,20 +92,20 @@ TEST_F(MainWindowTest, TheRowShowsProgressThenCompleteAndErrorsWithRetry) {
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->Text(), "Ready");
   EXPECT_EQ(window->GridView()->Counts(row)->text(), "(0/0)");
-  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(11, 3, 1, 2, 40)));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(EVENT_FLASH_PROGRESS, 3, 1, 2, 40)));
   FlushWindow();
   // Progress may wait for the repaint tick.
   EXPECT_TRUE(PumpUntil([&] { return bar->Text() == "Flashing 40%"; }));
   EXPECT_EQ(bar->GetPos(), 40);
   EXPECT_EQ(window->GridView()->Counts(row)->text(), "(1/2)");
   EXPECT_TRUE(window->GridView()->CancelButton(row)->isEnabled());
-  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(14, 3, 2, 2, 100)));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(EVENT_FLASH_DONE, 3, 2, 2, 100)));
   FlushWindow();
   EXPECT_EQ(bar->Text(), "Complete");
   EXPECT_FALSE(window->GridView()->CancelButton(row)->isEnabled());
   auto error = MakeErrorRecord(3, 12, 60, nullptr);
   ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(),
-                                          MakeDeviceStatusRecord(12, 3, 2, 2, 0, error.get())));
+                                          MakeDeviceStatusRecord(EVENT_FLASH_FAILED, 3, 2, 2, 0, error.get())));
   FlushWindow();
   EXPECT_EQ(bar->Text(), "Error");
   EXPECT_TRUE(window->GridView()->RetryButton(row)->isVisible());
@@ -160,7 +161,7 @@ TEST_F(MainWindowTest, StatusForTheFlashpackManagerGoesThereWhileItIsOpen) {
   Attach(3);
   platform::RegisteredQueue second(platform::TargetKind::Window);
   SetSecondWindow(second.handle());
-  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(11, 3, 1, 1, 40)));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(EVENT_FLASH_PROGRESS, 3, 1, 1, 40)));
   FlushWindow();
   ClearSecondWindow();
   auto m = second.queue().TryGet();
