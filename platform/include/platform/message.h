@@ -4,7 +4,10 @@
 //
 // A sender hands a payload over as std::unique_ptr; from then on the message
 // owns it. The receiver takes it back with Take<M>(), typed by the message
-// number's entry in the payload table (platform/message_payload.h). A message that is never
+// number's entry in the payload table (platform/message_payload.h). Messages
+// whose numbers are chosen at run time (a library posting to the number its
+// caller registered) set the payload themselves and are read with
+// payload.Take<T>(), which gives null for another type. A message that is never
 // delivered (the target is unknown or has ended) or whose handler does not
 // take the payload frees it when the message is destroyed, so a failed post
 // never leaks and never frees twice.
