@@ -237,14 +237,14 @@ Run RunOnce(int count, const std::string& imageFile) {
     const platform::ProcessUsage before = platform::GetProcessUsage();
     run.peakBeforeBytes = before.peakResidentBytes;
     const auto start = std::chrono::steady_clock::now();
-    PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+    PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
     const auto end = start + kDeadline;
     while (run.finished + run.failed < count && std::chrono::steady_clock::now() < end) {
       // The status records nobody shows are not the host's memory.
       mainWindow.queue().Clear();
       auto message = userIo.queue().Get(std::chrono::milliseconds(50));
       if (!message || message->number != WM_LOG_LINE) continue;
-      auto line = message->Take<std::string>();
+      auto line = message->Take<WM_LOG_LINE>();
       if (!line) continue;
       if (line->find("> Item finished") != std::string::npos) ++run.finished;
       if (line->find("> ERROR:") != std::string::npos) {

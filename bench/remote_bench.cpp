@@ -48,30 +48,25 @@
 #include "platform/worker_thread.h"
 #include "shell/remote/remote_io_thread.h"
 #include "shell/script/script_interpreter.h"
+#include "shell/userio/query_request.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Query {
-  std::int32_t kind;
-  std::string argument;
-  std::int32_t wantReply;
-};
-
 // Answers every query with the start-up status, as the user-I/O thread does.
 class UserIoStandIn : public platform::WorkerThread {
  public:
   UserIoStandIn() {
-    Map().On(WM_QUERY, [](platform::Message& m) {
-      auto query = m.Take<Query>();
+    Map().On<WM_QUERY>([](platform::Message& m) {
+      auto query = m.Take<WM_QUERY>();
       if (query && query->wantReply) {
-        PostToTarget(PT_PREPROCESSING, WM_QUERY_REPLY, std::make_unique<std::string>("IDLE \"Startup\""));
+        PostToTarget<WM_QUERY_REPLY>(PT_PREPROCESSING, std::make_unique<std::string>("IDLE \"Startup\""));
       } else {
-        PostToTarget(PT_PREPROCESSING, WM_QUERY_REPLY);
+        PostToTarget<WM_QUERY_REPLY>(PT_PREPROCESSING, nullptr);
       }
     });
-    Map().On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); });
+    Map().On<WM_QUIT_THREAD>([this](platform::Message&) { PostQuitMessage(0); });
   }
 };
 
@@ -79,14 +74,14 @@ class UserIoStandIn : public platform::WorkerThread {
 class PreprocessingStandIn : public platform::WorkerThread, private IScriptContext {
  public:
   PreprocessingStandIn() : interpreter_(*this) {
-    Map().On(WM_REMOTE_COMMAND, [this](platform::Message& m) {
-      auto line = m.Take<std::string>();
+    Map().On<WM_REMOTE_COMMAND>([this](platform::Message& m) {
+      auto line = m.Take<WM_REMOTE_COMMAND>();
       try {
         interpreter_.RunRemoteLine(line ? *line : std::string());
       } catch (QUILLON_EXCEPTION) {
       }
     });
-    Map().On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); });
+    Map().On<WM_QUIT_THREAD>([this](platform::Message&) { PostQuitMessage(0); });
   }
 
  private:
@@ -96,7 +91,12 @@ class PreprocessingStandIn : public platform::WorkerThread, private IScriptConte
   std::optional<platform::Message> WaitForReply(std::uint32_t number) override { return WaitForMessage(number); }
   std::shared_ptr<CPackManager> SharePackManager() const override { return nullptr; }
   bool PostQuery(std::int32_t kind, const std::string& argument, std::int32_t wantReply) override {
-    return PostToTarget(PT_USER_IO, WM_QUERY, std::make_unique<Query>(Query{kind, argument, wantReply})) != 0;
+    auto query = std::make_unique<QueryRequest>();
+    query->kind = kind;
+    query->replyTarget = PT_PREPROCESSING;
+    query->wantReply = wantReply;
+    query->argument = argument;
+    return PostToTarget<WM_QUERY>(PT_USER_IO, std::move(query)) != 0;
   }
   std::string ExpandShortcut(const std::string& path) const override { return path; }
 
@@ -227,14 +227,14 @@ int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform:
   while (!finished && failure.empty() && Clock::now() < deadline) {
     while (auto m = mainWindow.queue().TryGet()) {
       if (m->number != WM_DEVICE_STATUS) continue;
-      auto status = m->Take<DeviceStatusRecord>();
+      auto status = m->Take<WM_DEVICE_STATUS>();
       if (!status) continue;
       if (status->eventCode == EVENT_FLASH_PROGRESS && firstProgress == Clock::time_point{}) firstProgress = Clock::now();
       if (status->eventCode == EVENT_FLASH_DONE) done = Clock::now();
     }
     auto m = userIo.queue().Get(std::chrono::milliseconds(20));
     if (!m || m->number != WM_LOG_LINE) continue;
-    auto text = m->Take<std::string>();
+    auto text = m->Take<WM_LOG_LINE>();
     if (!text) continue;
     if (std::getenv("QUILLON_BENCH_LOG")) std::fprintf(stderr, "log: %s\n", text->c_str());
     if (text->find("> Item finished") != std::string::npos) finished = true;
@@ -242,7 +242,7 @@ int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform:
   }
   while (auto m = mainWindow.queue().TryGet()) {
     if (m->number != WM_DEVICE_STATUS) continue;
-    auto status = m->Take<DeviceStatusRecord>();
+    auto status = m->Take<WM_DEVICE_STATUS>();
     if (status && status->eventCode == EVENT_FLASH_DONE && done == Clock::time_point{}) done = Clock::now();
   }
   const bool same = radio.GetFlash(0, kImageBytes) == image;

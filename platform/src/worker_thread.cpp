@@ -66,7 +66,7 @@ bool WorkerThread::Post(std::uint32_t number, WParam w, LParam l) {
   return queue_->Post(m);
 }
 
-bool WorkerThread::PostQuit(int exitCode) { return Post(kQuitMessage, static_cast<WParam>(exitCode)); }
+bool WorkerThread::PostQuit(int exitCode) { return Post<kQuitMessage>(static_cast<WParam>(exitCode)); }
 
 void WorkerThread::Join() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();

@@ -16,11 +16,19 @@ using testing::WaitUntil;
 
 constexpr std::uint32_t kStatus = 0x809B;
 
+}  // namespace
+}  // namespace platform
+
+template <>
+struct platform::MessagePayload<platform::kStatus> : platform::Carries<platform::testing::CountedPayload> {};
+
+namespace platform {
+namespace {
+
 class RecordingWindow : public HeadlessWindow {
  public:
   RecordingWindow() {
-    Map().On(kStatus, [this](Message& m) {
-      auto p = m.Take<CountedPayload>();
+    Map().On<kStatus>([this](std::unique_ptr<CountedPayload> p) {
       std::lock_guard lock(mutex);
       values.push_back(p ? p->value : -1);
     });
@@ -37,7 +45,7 @@ TEST(HeadlessWindow, DeliversWindowMessagesInOrderOnItsOwnLoop) {
   EXPECT_TRUE(IsRegisteredWindow(h));
   EXPECT_FALSE(IsRegisteredThread(h));
   std::thread poster([&] {
-    for (int i = 0; i < 100; ++i) ASSERT_TRUE(PostWindowMessage(h, kStatus, std::make_unique<CountedPayload>(i)));
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(PostWindowMessage<kStatus>(h, std::make_unique<CountedPayload>(i)));
   });
   poster.join();
   ASSERT_TRUE(WaitUntil([&] { std::lock_guard l(w.mutex); return w.values.size() == 100; }));
@@ -54,7 +62,7 @@ TEST(HeadlessWindow, AClosedWindowRefusesPostsAndFreesThePayload) {
     ASSERT_TRUE(w.Open());
     h = w.Handle();
     w.Close();
-    EXPECT_FALSE(PostWindowMessage(h, kStatus, std::make_unique<CountedPayload>(1)));
+    EXPECT_FALSE(PostWindowMessage<kStatus>(h, std::make_unique<CountedPayload>(1)));
     EXPECT_EQ(CountedPayload::alive, 0);
   }
   EXPECT_FALSE(IsRegisteredWindow(h));

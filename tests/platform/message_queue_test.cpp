@@ -56,7 +56,7 @@ TEST(MessageQueue, ClosedQueueRefusesPostsAndTheCallerFreesThePayload) {
   MessageQueue q;
   q.Close();
   {
-    Message m(5, std::make_unique<CountedPayload>(1), 0);
+    Message m = Message::WithRecord(5, std::make_unique<CountedPayload>(1));
     EXPECT_EQ(CountedPayload::alive, 1);
     EXPECT_FALSE(q.Post(m));
   }
@@ -67,22 +67,22 @@ TEST(MessageQueue, ClosedQueueRefusesPostsAndTheCallerFreesThePayload) {
 TEST(MessageQueue, QueuedPayloadsAreFreedWhenTheQueueGoes) {
   {
     MessageQueue q;
-    for (int i = 0; i < 3; ++i) q.Post(Message(5, std::make_unique<CountedPayload>(i), 0));
+    for (int i = 0; i < 3; ++i) q.Post(Message::WithRecord(5, std::make_unique<CountedPayload>(i)));
     EXPECT_EQ(CountedPayload::alive, 3);
   }
   EXPECT_EQ(CountedPayload::alive, 0);
 }
 
 TEST(Message, TakeGivesThePayloadBackOnlyAsItsOwnType) {
-  Message m(5, std::make_unique<CountedPayload>(7), 0);
+  Message m = Message::WithRecord(5, std::make_unique<CountedPayload>(7));
   EXPECT_EQ(m.wParam, reinterpret_cast<WParam>(m.payload.get()));
-  EXPECT_EQ(m.Take<std::string>(), nullptr);
+  EXPECT_EQ(m.payload.Take<std::string>(), nullptr);
   EXPECT_TRUE(m.HasPayload());
-  auto p = m.Take<CountedPayload>();
+  auto p = m.payload.Take<CountedPayload>();
   ASSERT_TRUE(p);
   EXPECT_EQ(p->value, 7);
   EXPECT_FALSE(m.HasPayload());
-  EXPECT_EQ(m.Take<CountedPayload>(), nullptr);
+  EXPECT_EQ(m.payload.Take<CountedPayload>(), nullptr);
 }
 
 }  // namespace

@@ -21,18 +21,34 @@ constexpr std::uint32_t kWork = 0x8100;
 constexpr std::uint32_t kBlock = 0x8101;
 constexpr std::uint32_t kReply = 0x8102;
 constexpr std::uint32_t kAsk = 0x8103;
+constexpr std::uint32_t kCounted = 0x8104;  // carries a CountedPayload
+
+}  // namespace
+}  // namespace platform
+
+template <>
+struct platform::MessagePayload<platform::kCounted> : platform::Carries<platform::testing::CountedPayload> {};
+template <>
+struct platform::MessagePayload<platform::kWork> : platform::CarriesNoRecord {};
+template <>
+struct platform::MessagePayload<platform::kBlock> : platform::CarriesNoRecord {};
+template <>
+struct platform::MessagePayload<platform::kAsk> : platform::CarriesNoRecord {};
+
+namespace platform {
+namespace {
 
 // A worker that writes down what its loop does.
 class RecordingThread : public WorkerThread {
  public:
   explicit RecordingThread(long idleRepeats = 0) : idleRepeats_(idleRepeats) {
-    Map().On(kWork, [this](Message& m) { Record("msg" + std::to_string(m.wParam)); });
-    Map().On(kBlock, [this](Message&) {
+    Map().On<kWork>([this](Message& m) { Record("msg" + std::to_string(m.wParam)); });
+    Map().On<kBlock>([this] {
       Record("block");
       blocked.Set();
       release.Wait();
     });
-    Map().On(kAsk, [this](Message&) {
+    Map().On<kAsk>([this] {
       Record("ask");
       asked.Set();
       auto reply = WaitForMessage(kReply, std::chrono::seconds(10));
@@ -88,7 +104,7 @@ TEST(WorkerThread, MessagesFromEachOfSeveralSendersArriveInTheirOrder) {
     ~Receiver() override { PostQuit(); Join(); }
     using WorkerThread::Map;
   } receiver;
-  receiver.Map().On(kWork, [&](Message& msg) {
+  receiver.Map().On<kWork>([&](Message& msg) {
     std::lock_guard lock(m);
     seen[msg.wParam].push_back(static_cast<int>(msg.lParam));
     ++received;
@@ -170,7 +186,7 @@ TEST(WorkerThread, QuitRunsEverythingQueuedBeforeItAndRefusesLaterPosts) {
   for (int i = 1; i <= 5; ++i) ASSERT_TRUE(t->Post(kWork, i));
   ASSERT_TRUE(t->PostQuit());
   ASSERT_TRUE(t->Post(kWork, 6));                                     // queued behind the quit
-  ASSERT_TRUE(t->Post(kWork, std::make_unique<CountedPayload>(7)));  // likewise, with a payload
+  ASSERT_TRUE(t->Post<kCounted>(std::make_unique<CountedPayload>(7)));  // likewise, with a payload
   ASSERT_TRUE(t->Create());
   t->Join();
   EXPECT_FALSE(t->Running());
@@ -182,11 +198,11 @@ TEST(WorkerThread, QuitRunsEverythingQueuedBeforeItAndRefusesLaterPosts) {
 
   // The ended thread refuses posts and the payload is freed, not lost.
   const ThreadId id = t->Id();
-  EXPECT_FALSE(PostThreadMessage(id, kWork, std::make_unique<CountedPayload>(8)));
+  EXPECT_FALSE(PostThreadMessage<kCounted>(id, std::make_unique<CountedPayload>(8)));
   EXPECT_EQ(CountedPayload::alive, 0);
   t.reset();
   EXPECT_FALSE(IsRegisteredThread(id));
-  EXPECT_FALSE(PostThreadMessage(id, kWork, std::make_unique<CountedPayload>(9)));
+  EXPECT_FALSE(PostThreadMessage<kCounted>(id, std::make_unique<CountedPayload>(9)));
   EXPECT_EQ(CountedPayload::alive, 0);
 }
 
@@ -206,7 +222,7 @@ TEST(WorkerThread, ResumeReturnsThePreviousSuspendCount) {
 
 TEST(TargetRegistry, PostsToUnknownStaleOrWrongKindHandlesDoNothing) {
   EXPECT_FALSE(PostThreadMessage(kNoHandle, kWork));
-  EXPECT_FALSE(PostThreadMessage(0xFFFFFFF0u, kWork, std::make_unique<CountedPayload>(1)));
+  EXPECT_FALSE(PostThreadMessage<kCounted>(0xFFFFFFF0u, std::make_unique<CountedPayload>(1)));
   EXPECT_EQ(CountedPayload::alive, 0);
 
   std::uint32_t stale;
@@ -217,7 +233,7 @@ TEST(TargetRegistry, PostsToUnknownStaleOrWrongKindHandlesDoNothing) {
     EXPECT_FALSE(PostWindowMessage(stale, kWork, 5));  // a thread id is no window handle
     EXPECT_EQ(q.queue().Size(), 1u);
   }
-  EXPECT_FALSE(PostThreadMessage(stale, kWork, std::make_unique<CountedPayload>(2)));
+  EXPECT_FALSE(PostThreadMessage<kCounted>(stale, std::make_unique<CountedPayload>(2)));
   EXPECT_EQ(CountedPayload::alive, 0);
 
   RegisteredQueue later;

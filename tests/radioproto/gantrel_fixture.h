@@ -49,7 +49,7 @@ class AppWindow {
     d.length = m->wParam >> 16;
     const auto* p = reinterpret_cast<const std::uint8_t*>(m->lParam);
     if (p) d.bytes.assign(p, p + d.length);
-    auto owned = m->Take<std::vector<std::uint8_t>>();
+    auto owned = m->payload.Take<std::vector<std::uint8_t>>();
     d.ownsCopy = owned && owned->data() == p;
     return d;
   }

@@ -41,7 +41,7 @@ class NotificationsTest : public PellwickTest {
 
 void ExpectConnectionChange(platform::Message& m, uint16_t device, bool arrived) {
   EXPECT_EQ(m.wParam, 0x30000u + device);
-  auto record = m.Take<PWL_DEVICE_EVENT>();
+  auto record = m.payload.Take<PWL_DEVICE_EVENT>();
   ASSERT_TRUE(record);
   EXPECT_EQ(reinterpret_cast<platform::LParam>(record.get()), m.lParam);
   EXPECT_EQ(record->tag, 0xF0F0);

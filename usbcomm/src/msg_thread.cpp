@@ -55,7 +55,7 @@ bool WaitForDriverMessages(platform::Milliseconds timeout) {
   auto handled = std::make_shared<platform::Event>(platform::Event::Reset::Manual);
   auto request = std::make_unique<DrainRequest>();
   request->handled = handled;
-  if (!platform::PostThreadMessage(thread, kDrainMessage, std::move(request))) return true;  // the thread has ended
+  if (!platform::PostThreadMessage<kDrainMessage>(thread, std::move(request))) return true;  // the thread has ended
   return handled->Wait(timeout);
 }
 
@@ -78,8 +78,8 @@ CPWLMsgThread::CPWLMsgThread() : window_(Id()) {
   Map().On(WM_PST_DEVICE_REMOVAL, [](platform::Message& m) {
     OnDeviceRemoval(static_cast<unsigned>(m.wParam), static_cast<int>(m.lParam));
   });
-  Map().On(kDrainMessage, [](platform::Message& m) {
-    if (auto done = m.Take<DrainRequest>()) done->handled->Set();
+  Map().On<kDrainMessage>([](std::unique_ptr<DrainRequest> done) {
+    if (done) done->handled->Set();
   });
 }
 

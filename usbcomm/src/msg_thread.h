@@ -21,6 +21,13 @@ struct DrainRequest {
   std::shared_ptr<platform::Event> handled;
 };
 
+}  // namespace pellwick
+
+template <>
+struct platform::MessagePayload<pellwick::kDrainMessage> : platform::Carries<pellwick::DrainRequest> {};
+
+namespace pellwick {
+
 // The hidden window: a window handle whose messages the message thread
 // handles.
 class CPWLThreadWnd {

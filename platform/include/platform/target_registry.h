@@ -30,17 +30,32 @@ bool IsRegisteredWindow(WindowHandle handle);
 // target; the message's payload is then freed.
 bool PostThreadMessage(ThreadId id, Message message);
 bool PostThreadMessage(ThreadId id, std::uint32_t number, WParam w = 0, LParam l = 0);
-template <class T>
-bool PostThreadMessage(ThreadId id, std::uint32_t number, std::unique_ptr<T> payload, LParam l = 0) {
-  return PostThreadMessage(id, Message(number, std::move(payload), l));
+
+// Typed posts: message M with its record, or with plain integers when it
+// carries none (the payload table decides which form compiles).
+template <MessageId M>
+  requires RecordMessage<M>
+bool PostThreadMessage(ThreadId id, std::unique_ptr<PayloadOf<M>> record, LParam l = 0) {
+  return PostThreadMessage(id, Message::Make<M>(std::move(record), l));
+}
+template <MessageId M>
+  requires PlainMessage<M>
+bool PostThreadMessage(ThreadId id, WParam w = 0, LParam l = 0) {
+  return PostThreadMessage(id, Message::Make<M>(w, l));
 }
 
 bool PostWindowMessage(WindowHandle window, Message message);
 bool PostWindowMessage(WindowHandle window, std::uint32_t number, WParam w = 0, LParam l = 0);
-template <class T>
-bool PostWindowMessage(WindowHandle window, std::uint32_t number, std::unique_ptr<T> payload,
-                       LParam l = 0) {
-  return PostWindowMessage(window, Message(number, std::move(payload), l));
+
+template <MessageId M>
+  requires RecordMessage<M>
+bool PostWindowMessage(WindowHandle window, std::unique_ptr<PayloadOf<M>> record, LParam l = 0) {
+  return PostWindowMessage(window, Message::Make<M>(std::move(record), l));
+}
+template <MessageId M>
+  requires PlainMessage<M>
+bool PostWindowMessage(WindowHandle window, WParam w = 0, LParam l = 0) {
+  return PostWindowMessage(window, Message::Make<M>(w, l));
 }
 
 // Keeps a target registered for as long as it lives.

@@ -42,9 +42,16 @@ class WorkerThread {
 
   ThreadId Id() const { return registration_.handle(); }
   bool Post(std::uint32_t number, WParam w = 0, LParam l = 0);
-  template <class T>
-  bool Post(std::uint32_t number, std::unique_ptr<T> payload, LParam l = 0) {
-    Message m(number, std::move(payload), l);
+  template <MessageId M>
+    requires RecordMessage<M>
+  bool Post(std::unique_ptr<PayloadOf<M>> record, LParam l = 0) {
+    Message m = Message::Make<M>(std::move(record), l);
+    return queue_->Post(m);
+  }
+  template <MessageId M>
+    requires PlainMessage<M>
+  bool Post(WParam w = 0, LParam l = 0) {
+    Message m = Message::Make<M>(w, l);
     return queue_->Post(m);
   }
   // Posts the quit message behind everything already queued.

@@ -18,7 +18,7 @@
 // (length << 16) | application id, lParam the address of the bytes. The bytes
 // belong to the message (a copy per message, freed with it): a receiver that
 // keeps them beyond its handler takes them with
-// Message::Take<std::vector<std::uint8_t>>().
+// message.payload.Take<std::vector<std::uint8_t>>().
 
 #include <stdint.h>
 

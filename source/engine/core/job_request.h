@@ -1,7 +1,7 @@
 #pragma once
 // The job item that any thread posts to the core processing thread with
 // WM_QUEUE_JOB. Post it as std::unique_ptr<CJobRequest>; the core thread
-// takes it with Message::Take<CJobRequest>(), queues its payload and
+// takes it with Message::Take<WM_QUEUE_JOB>(), queues its payload and
 // deletes the request.
 
 #include <cstdint>

@@ -4,14 +4,21 @@
 //
 // Ownership: a record or string passed by pointer in wParam belongs to the
 // receiver from the moment of the post; it travels as the message's owned
-// payload (a std::unique_ptr handed to PostToTarget) and the handler takes it
-// with Message::Take<T>(). A sender keeps no reference to it. A payload that
-// is never delivered or never taken is freed with the message.
+// payload (a std::unique_ptr handed to PostToTarget<M>) and the handler takes
+// it with Message::Take<M>() or receives it from its MessageMap::On<M> entry.
+// A sender keeps no reference to it. A payload that is never delivered or
+// never taken is freed with the message. The table at the end of this file
+// says which record each number carries; the numbers that are job codes only
+// have no entry and cannot be posted.
 //
 // "Job code" marks the numbers that are also the operation codes of queued
 // jobs: a job item carries the number of the user operation it performs.
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/message_payload.h"
 
 inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uint32_t WM_APP = 0x8000;
@@ -147,6 +154,109 @@ inline constexpr std::uint32_t WM_USB_DEVICE_EVENT = 0x800B;
 // The smartphone terminal library's progress to the main dialog (WM_USER+100),
 // forwarded as WM_RALIX_PROGRESS with lParam 0.
 inline constexpr std::uint32_t WM_RALIX_PERCENT = WM_USER + 100;
+
+// ---- what each message carries ---------------------------------------------
+class CJobRequest;
+struct DeviceStatusRecord;
+struct ErrorRecord;
+struct FileLoadRequest;
+struct FileTransferRequest;
+struct FinishRecord;
+struct FlashpackStatusRecord;
+struct ProductSelection;
+struct ProgressRecord;
+struct PromptRequest;
+struct QueryRequest;
+struct StatusReport;
+
+#define QUILLON_MESSAGE_CARRIES(number, record) \
+  template <>                                    \
+  struct platform::MessagePayload<number> : platform::Carries<record> {}
+#define QUILLON_MESSAGE_PLAIN(number) \
+  template <>                          \
+  struct platform::MessagePayload<number> : platform::CarriesNoRecord {}
+
+// User operations: wParam a device number (WM_FLASH from the grid) or 0.
+QUILLON_MESSAGE_PLAIN(WM_FLASH);
+QUILLON_MESSAGE_PLAIN(WM_ORVIX_FLASH);
+QUILLON_MESSAGE_PLAIN(WM_ERASE);
+QUILLON_MESSAGE_PLAIN(WM_ORVIX_ERASE);
+QUILLON_MESSAGE_PLAIN(WM_REVERSE_FLASH);
+QUILLON_MESSAGE_PLAIN(WM_ORVIX_REVERSE_FLASH);
+QUILLON_MESSAGE_PLAIN(WM_FLASHPACK_MANAGER);
+QUILLON_MESSAGE_PLAIN(WM_PROGRAM_MAGIC_KEY);
+QUILLON_MESSAGE_PLAIN(WM_RUN_SCRIPT_FILE);
+QUILLON_MESSAGE_PLAIN(WM_RERUN_SCRIPT);
+QUILLON_MESSAGE_PLAIN(WM_COMM_CHECK);
+QUILLON_MESSAGE_PLAIN(WM_RESET_TARGET);
+// Jobs, prompts and files.
+QUILLON_MESSAGE_CARRIES(WM_QUEUE_JOB, CJobRequest);
+QUILLON_MESSAGE_CARRIES(WM_USER_PROMPT, PromptRequest);
+QUILLON_MESSAGE_PLAIN(WM_PROMPT_REPLY);
+QUILLON_MESSAGE_CARRIES(WM_FILES_DROPPED, std::vector<std::string>);
+// Remote control.
+QUILLON_MESSAGE_PLAIN(WM_REMOTE_ACCEPT);
+QUILLON_MESSAGE_CARRIES(WM_REMOTE_SEND, std::string);
+QUILLON_MESSAGE_CARRIES(WM_REMOTE_RECEIVE, std::string);
+QUILLON_MESSAGE_PLAIN(WM_REMOTE_CLOSED);
+QUILLON_MESSAGE_CARRIES(WM_REMOTE_COMMAND, std::string);
+// User-I/O thread.
+QUILLON_MESSAGE_PLAIN(WM_APPLY_ALWAYS_ON_TOP);
+QUILLON_MESSAGE_CARRIES(WM_STATUS_TEXT, std::string);
+QUILLON_MESSAGE_PLAIN(WM_REFRESH_TITLE);
+QUILLON_MESSAGE_PLAIN(WM_QUIT_THREAD);
+QUILLON_MESSAGE_CARRIES(WM_LOG_LINE, std::string);
+// Absent: the user-I/O thread asks the user for a file; the main window
+// reports that the choice failed.
+QUILLON_MESSAGE_CARRIES(WM_SELECT_PRODUCT, ProductSelection);
+QUILLON_MESSAGE_CARRIES(WM_QUERY, QueryRequest);
+QUILLON_MESSAGE_CARRIES(WM_QUERY_REPLY, std::string);  // absent when no answer is wanted
+QUILLON_MESSAGE_CARRIES(WM_SET_OPTION, std::vector<std::string>);
+QUILLON_MESSAGE_PLAIN(WM_SET_OPTION_REPLY);
+QUILLON_MESSAGE_PLAIN(WM_SAVE_OPTIONS);
+QUILLON_MESSAGE_PLAIN(WM_SAVE_OPTIONS_REPLY);
+QUILLON_MESSAGE_PLAIN(WM_RESTORE_OPTIONS);
+QUILLON_MESSAGE_PLAIN(WM_RESTORE_OPTIONS_REPLY);
+QUILLON_MESSAGE_PLAIN(WM_RAM_DUMP);
+QUILLON_MESSAGE_CARRIES(WM_FILE_TRANSFER, std::vector<std::string>);
+QUILLON_MESSAGE_PLAIN(WM_FLASHPACK_REFRESH);
+QUILLON_MESSAGE_CARRIES(WM_FLASHPACK_STATUS, FlashpackStatusRecord);
+QUILLON_MESSAGE_CARRIES(WM_SET_STATUS, StatusReport);
+QUILLON_MESSAGE_PLAIN(WM_RECENT_FILE);
+QUILLON_MESSAGE_PLAIN(WM_STARTUP_CONTINUE);
+QUILLON_MESSAGE_PLAIN(WM_DOWNLOAD_PRODUCT_FILES);
+QUILLON_MESSAGE_PLAIN(WM_SHOW_PRODUCT_LIST);
+// Results of device operations.
+QUILLON_MESSAGE_CARRIES(WM_JOB_PROGRESS, ProgressRecord);
+QUILLON_MESSAGE_CARRIES(WM_JOB_FINISHED, FinishRecord);
+QUILLON_MESSAGE_CARRIES(WM_JOB_ERROR, ErrorRecord);
+// Main dialog and core thread.
+QUILLON_MESSAGE_PLAIN(WM_DEVICE_ATTACHED);
+QUILLON_MESSAGE_PLAIN(WM_DEVICE_REMOVED);
+QUILLON_MESSAGE_CARRIES(WM_DEVICE_STATUS, DeviceStatusRecord);
+QUILLON_MESSAGE_CARRIES(WM_GRID_STATUS, DeviceStatusRecord);
+QUILLON_MESSAGE_CARRIES(WM_FILE_LOADED, FileLoadRequest);
+QUILLON_MESSAGE_PLAIN(WM_CANCEL_DEVICE);
+QUILLON_MESSAGE_PLAIN(WM_RETRY_DEVICE);
+QUILLON_MESSAGE_CARRIES(WM_CANCEL_QUEUED, FinishRecord);
+QUILLON_MESSAGE_PLAIN(WM_RESET_DEVICE_ROW);
+QUILLON_MESSAGE_PLAIN(WM_SAVE_READ_FILE);
+QUILLON_MESSAGE_CARRIES(WM_REMOTE_FILE_TRANSFER, FileTransferRequest);
+QUILLON_MESSAGE_PLAIN(WM_RESET_ALL_ROWS);
+QUILLON_MESSAGE_PLAIN(WM_REBUILD_CUSTOM_MENU);
+QUILLON_MESSAGE_PLAIN(WM_CUSTOM_MENU_ITEM);
+QUILLON_MESSAGE_PLAIN(WM_RELOAD_CUSTOM_MENU);
+QUILLON_MESSAGE_PLAIN(WM_RALIX_FORMAT);
+QUILLON_MESSAGE_PLAIN(WM_RALIX_FLASH_FILE);
+QUILLON_MESSAGE_PLAIN(WM_RALIX_DISCONNECT);
+QUILLON_MESSAGE_PLAIN(WM_RALIX_PROGRESS);
+// Outside the block: the device-change record travels by length (wParam)
+// and address (lParam) and stays the sender's.
+QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
+QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
+
+#undef QUILLON_MESSAGE_CARRIES
+#undef QUILLON_MESSAGE_PLAIN
 
 // The name of a message number of the block or of the two outside it; empty
 // for a number without a name.

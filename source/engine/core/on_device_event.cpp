@@ -42,17 +42,17 @@ void PostForAction(const DeviceEvent& event, CoreEventAction action) {
     case CoreEventAction::None: return;
     case CoreEventAction::Progress:
     case CoreEventAction::ProgressZero:
-      PostToTarget(PT_CORE, WM_JOB_PROGRESS,
+      PostToTarget<WM_JOB_PROGRESS>(PT_CORE,
                    MakeProgress(event, action == CoreEventAction::ProgressZero));
       return;
     case CoreEventAction::Error:
-      PostToTarget(PT_CORE, WM_JOB_ERROR,
+      PostToTarget<WM_JOB_ERROR>(PT_CORE,
                    MakeErrorRecord(event.device, event.eventCode, event.argument, event.errorDetails));
       return;
-    case CoreEventAction::Cancel: PostToTarget(PT_CORE, WM_CANCEL_QUEUED, MakeFinish(event)); return;
-    case CoreEventAction::Finish: PostToTarget(PT_CORE, WM_JOB_FINISHED, MakeFinish(event)); return;
+    case CoreEventAction::Cancel: PostToTarget<WM_CANCEL_QUEUED>(PT_CORE, MakeFinish(event)); return;
+    case CoreEventAction::Finish: PostToTarget<WM_JOB_FINISHED>(PT_CORE, MakeFinish(event)); return;
     case CoreEventAction::Save:
-      PostToTarget(PT_CORE, WM_SAVE_READ_FILE, static_cast<platform::WParam>(event.device));
+      PostToTarget<WM_SAVE_READ_FILE>(PT_CORE, static_cast<platform::WParam>(event.device));
       return;
   }
 }

@@ -37,11 +37,6 @@ int PostToTarget(std::int32_t target, platform::Message message) {
   return platform::PostWindowMessage(window, std::move(message)) ? 1 : 0;
 }
 
-int PostToTarget(std::int32_t target, std::uint32_t message, platform::WParam wParam,
-                 platform::LParam lParam) {
-  return PostToTarget(target, platform::Message(message, wParam, lParam));
-}
-
 platform::ThreadId GetTargetThreadId(std::int32_t target) {
   if (!IsWorkerThreadTarget(target)) return platform::kNoHandle;
   return Table().threads[static_cast<std::size_t>(target)].load();

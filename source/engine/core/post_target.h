@@ -25,18 +25,29 @@ enum PostTarget : std::int32_t {
 
 inline constexpr int kWorkerThreadTargetCount = 4;
 
-// Posts the message to the target; nonzero on success. An out-of-range
-// target, a worker thread that does not exist (yet) or has ended, and the
-// second window while it is not open receive nothing and give 0. A payload
-// that the message owns is freed when the post fails.
+// Posts a message as it is: one forwarded unopened, or one whose number is
+// chosen at run time from a table of plain-integer messages (the main
+// dialog's commands and grid effects). Everything else posts through the
+// typed forms below.
 int PostToTarget(std::int32_t target, platform::Message message);
-int PostToTarget(std::int32_t target, std::uint32_t message, platform::WParam wParam = 0,
-                 platform::LParam lParam = 0);
-// Hands a record over to the receiver, which takes it with Message::Take<T>().
-template <class T>
-int PostToTarget(std::int32_t target, std::uint32_t message, std::unique_ptr<T> payload,
+
+// Posts message M to the target; nonzero on success. What M carries is its
+// entry in the message table (engine/core/messages.h): a record message
+// hands its record over (the receiver takes it with Message::Take<M>() or
+// through its map entry), a message without one carries plain integers.
+// An out-of-range target, a worker thread that does not exist (yet) or has
+// ended, and the second window while it is not open receive nothing and give
+// 0. A record is freed when the post fails.
+template <platform::MessageId M>
+  requires platform::RecordMessage<M>
+int PostToTarget(std::int32_t target, std::unique_ptr<platform::PayloadOf<M>> record,
                  platform::LParam lParam = 0) {
-  return PostToTarget(target, platform::Message(message, std::move(payload), lParam));
+  return PostToTarget(target, platform::Message::Make<M>(std::move(record), lParam));
+}
+template <platform::MessageId M>
+  requires platform::PlainMessage<M>
+int PostToTarget(std::int32_t target, platform::WParam wParam = 0, platform::LParam lParam = 0) {
+  return PostToTarget(target, platform::Message::Make<M>(wParam, lParam));
 }
 
 // The thread id of worker thread 0 to 3; 0 (no thread) for any other target

@@ -4,6 +4,12 @@
 // WM_PROMPT_REPLY to the reply target.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "engine/core/device_number.h"
+
+class CPackManager;
 
 // The two prompt kinds that the engine builds: an error box (reply target 1,
 // no reply) and a retry/cancel box (reply target 1, with a reply).
@@ -14,4 +20,13 @@ struct PromptRequest {
   std::int32_t kind = 0;
   std::int32_t replyTarget = 0;  // PostTarget that receives WM_PROMPT_REPLY
   std::int32_t wantReply = 0;    // 1: post the result back
+
+  // Set for the FlashPack Manager prompt of one device (kind 2): a share of
+  // that device's pack set, held so that a later extract on the core thread
+  // cannot free it under the dialog.
+  struct FlashpackManagerTarget {
+    std::shared_ptr<CPackManager> packs;
+    DeviceNumber device{};
+  };
+  std::optional<FlashpackManagerTarget> flashpackManager;
 };

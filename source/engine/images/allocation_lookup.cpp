@@ -11,7 +11,7 @@
 namespace {
 
 void LogLine(std::string text) {
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(std::move(text)));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(std::move(text)));
 }
 
 std::uint64_t EndOf(const SectorEntry& sector) { return std::uint64_t{sector.address} + sector.size; }

@@ -178,7 +178,7 @@ int FileLoadWorker(std::unique_ptr<FileLoadRequest> request) {
   } catch (...) {
     request->result = kOtherFailure;
   }
-  PostToTarget(PT_CORE, WM_FILE_LOADED, std::move(request));
+  PostToTarget<WM_FILE_LOADED>(PT_CORE, std::move(request));
   return 1;
 }
 

@@ -20,12 +20,12 @@ constexpr std::uint32_t kDataRecordType = 3;
 constexpr std::uint32_t kEndRecordType = 7;
 
 void PostSaved(DeviceNumber device) {
-  PostToTarget(PT_CORE, WM_JOB_FINISHED,
+  PostToTarget<WM_JOB_FINISHED>(PT_CORE,
                std::make_unique<FinishRecord>(FinishRecord{device, EVENT_STATUS_READ_FILE_SAVED}));
 }
 
 void PostSaveFailed(DeviceNumber device, int errorCode) {
-  PostToTarget(PT_CORE, WM_JOB_ERROR,
+  PostToTarget<WM_JOB_ERROR>(PT_CORE,
                MakeErrorRecord(device, EVENT_STATUS_READ_FILE_SAVE_FAILED, errorCode, nullptr));
 }
 

@@ -263,7 +263,7 @@ int COrvix::CheckAmbrelResult(int code) {
     lastLibraryErrorText_.pop_back();
   // The engine's own text for this failure says only "Orvix failure": the
   // library's reason goes into the log beside it.
-  PostToTarget(PT_USER_IO, WM_LOG_LINE,
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO,
                std::make_unique<std::string>(GetDeviceName(Device()) + "> ERROR: " + lastLibraryErrorText_));
   return kOrvixLibraryFailure;
 }

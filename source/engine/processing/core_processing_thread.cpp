@@ -80,17 +80,17 @@ CCoreProcessingThread::~CCoreProcessingThread() {
 
 void CCoreProcessingThread::BuildMessageMap() {
   Map()
-      .On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); })
-      .On(WM_QUEUE_JOB, [this](platform::Message& m) { OnQueueJob(m.Take<CJobRequest>()); })
-      .On(WM_JOB_PROGRESS, [this](platform::Message& m) { OnJobProgress(m.Take<ProgressRecord>()); })
-      .On(WM_JOB_FINISHED, [this](platform::Message& m) { OnJobFinished(m.Take<FinishRecord>()); })
-      .On(WM_JOB_ERROR, [this](platform::Message& m) { OnJobError(m.Take<ErrorRecord>()); })
-      .On(WM_FILE_LOADED, [this](platform::Message& m) { OnFileLoaded(m.Take<FileLoadRequest>()); })
-      .On(WM_CANCEL_DEVICE, [this](platform::Message& m) { OnCancelDevice(DeviceOf(m.wParam)); })
-      .On(WM_RETRY_DEVICE, [this](platform::Message& m) { OnRetryDevice(DeviceOf(m.wParam)); })
-      .On(WM_CANCEL_QUEUED, [this](platform::Message& m) { OnCancelQueued(m.Take<FinishRecord>()); })
-      .On(WM_SAVE_READ_FILE, [this](platform::Message& m) { OnSaveReadFile(DeviceOf(m.wParam)); })
-      .On(WM_RALIX_PROGRESS, [this](platform::Message& m) {
+      .On<WM_QUIT_THREAD>([this] { PostQuitMessage(0); })
+      .On<WM_QUEUE_JOB>([this](std::unique_ptr<CJobRequest> record) { OnQueueJob(std::move(record)); })
+      .On<WM_JOB_PROGRESS>([this](std::unique_ptr<ProgressRecord> record) { OnJobProgress(std::move(record)); })
+      .On<WM_JOB_FINISHED>([this](std::unique_ptr<FinishRecord> record) { OnJobFinished(std::move(record)); })
+      .On<WM_JOB_ERROR>([this](std::unique_ptr<ErrorRecord> record) { OnJobError(std::move(record)); })
+      .On<WM_FILE_LOADED>([this](std::unique_ptr<FileLoadRequest> record) { OnFileLoaded(std::move(record)); })
+      .On<WM_CANCEL_DEVICE>([this](platform::Message& m) { OnCancelDevice(DeviceOf(m.wParam)); })
+      .On<WM_RETRY_DEVICE>([this](platform::Message& m) { OnRetryDevice(DeviceOf(m.wParam)); })
+      .On<WM_CANCEL_QUEUED>([this](std::unique_ptr<FinishRecord> record) { OnCancelQueued(std::move(record)); })
+      .On<WM_SAVE_READ_FILE>([this](platform::Message& m) { OnSaveReadFile(DeviceOf(m.wParam)); })
+      .On<WM_RALIX_PROGRESS>([this](platform::Message& m) {
         OnRalixProgress(static_cast<std::uint32_t>(m.wParam), m.lParam);
       });
 }
@@ -119,7 +119,7 @@ bool CCoreProcessingThread::OnIdle(long count) {
     auto report = std::make_unique<StatusReport>();
     report->state = STATUS_DONE;
     report->text = "Processing Complete";
-    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
     return false;
   }
   const bool changed = queue_.size() != lastIdleQueueLength_ || scheduleWanted_;
@@ -162,14 +162,14 @@ bool CCoreProcessingThread::LoadKernelImages() {
     if (!interactive_) {
       auto report = std::make_unique<StatusReport>();
       report->state = STATUS_ERROR;
-      PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+      PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
       return false;
     }
     auto prompt = std::make_unique<PromptRequest>();
     prompt->kind = PROMPT_RETRY_CANCEL;
     prompt->replyTarget = PT_CORE;
     prompt->wantReply = 1;
-    if (!PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt))) return false;
+    if (!PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt))) return false;
     std::optional<platform::Message> reply = WaitForMessage(WM_PROMPT_REPLY);
     if (!reply || static_cast<std::int32_t>(reply->wParam) != kAnswerRetry) return false;
   }
@@ -210,11 +210,11 @@ void CCoreProcessingThread::ReportUnqueued() {
     prompt->kind = PROMPT_ERROR;
     prompt->replyTarget = PT_CORE;
     prompt->wantReply = 0;
-    PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+    PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
   } else {
     auto report = std::make_unique<StatusReport>();
     report->state = STATUS_ERROR;
-    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
   }
 }
 
@@ -238,7 +238,7 @@ void CCoreProcessingThread::AppendEntries(EntryList entries) {
       auto progress = std::make_unique<ProgressRecord>();
       progress->device = device;
       progress->eventCode = EVENT_STATUS_ITEM_QUEUED;
-      PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::move(progress));
+      PostToTarget<WM_JOB_PROGRESS>(PT_CORE, std::move(progress));
     }
   }
 }
@@ -373,7 +373,7 @@ void CCoreProcessingThread::StartFileReads() {
         services_.startFileLoad(std::move(request));
       } else {
         request->result = 1;
-        PostToTarget(PT_CORE, WM_FILE_LOADED, std::move(request));
+        PostToTarget<WM_FILE_LOADED>(PT_CORE, std::move(request));
       }
     }
   }
@@ -420,13 +420,13 @@ void CCoreProcessingThread::StartIdleDevices() {
             auto progress = std::make_unique<ProgressRecord>();
             progress->device = device;
             progress->eventCode = EVENT_STATUS_SCANNING_FILE;
-            PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::move(progress));
+            PostToTarget<WM_JOB_PROGRESS>(PT_CORE, std::move(progress));
             break;
           }
           case ENTRY_FAILED:
             ++slot.itemsStarted;
             slot.state = SLOT_BUSY;
-            PostToTarget(PT_CORE, WM_JOB_ERROR, CloneErrorRecord(entry->error.get()));
+            PostToTarget<WM_JOB_ERROR>(PT_CORE, CloneErrorRecord(entry->error.get()));
             break;
           default: break;
         }
@@ -460,7 +460,7 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
       status->share = dispatcher_->SharePackManagerOf(device);
       status->packManager = status->share ? status->share.get() : dispatcher_->PackManagerOf(device);
       status->device = device;
-      PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, std::move(status), interactive_ ? 0 : 1);
+      PostToTarget<WM_FLASHPACK_STATUS>(PT_PREPROCESSING, std::move(status), interactive_ ? 0 : 1);
     }
     PostStatus(record->eventCode, device, 100);
   }
@@ -508,7 +508,7 @@ void CCoreProcessingThread::OnCancelDevice(DeviceNumber device) {
     slot->itemsStarted = 0;
     slot->itemsQueued = 0;
     slot->state = SLOT_IDLE;
-    PostToTarget(PT_MAIN_WINDOW, WM_RESET_DEVICE_ROW, static_cast<platform::WParam>(device));
+    PostToTarget<WM_RESET_DEVICE_ROW>(PT_MAIN_WINDOW, static_cast<platform::WParam>(device));
   }
 }
 
@@ -523,7 +523,7 @@ void CCoreProcessingThread::OnRetryDevice(DeviceNumber device) {
   if (entry->state == ENTRY_SAVING) {
     ++slot->itemsStarted;
     slot->state = SLOT_BUSY;  // the save runs again; the entry is in use until it ends
-    PostToTarget(PT_CORE, WM_SAVE_READ_FILE, static_cast<platform::WParam>(device));
+    PostToTarget<WM_SAVE_READ_FILE>(PT_CORE, static_cast<platform::WParam>(device));
     return;
   }
   slot->state = SLOT_IDLE;
@@ -592,7 +592,7 @@ void CCoreProcessingThread::OnSaveReadFile(DeviceNumber device) {
   if (start) {
     start(std::move(request));
   } else {
-    PostToTarget(PT_CORE, WM_JOB_ERROR, MakeErrorRecord(device, EVENT_STATUS_READ_FILE_SAVE_FAILED, 1, nullptr));
+    PostToTarget<WM_JOB_ERROR>(PT_CORE, MakeErrorRecord(device, EVENT_STATUS_READ_FILE_SAVE_FAILED, 1, nullptr));
   }
 }
 
@@ -611,11 +611,11 @@ CCoreProcessingThread::DeviceSlot* CCoreProcessingThread::SlotOf(DeviceNumber de
 void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                                        const ErrorRecord* error) {
   const DeviceSlot* slot = SlotOf(device);
-  PostToTarget(PT_MAIN_WINDOW, WM_DEVICE_STATUS,
+  PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW,
                MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0,
                                       slot ? slot->itemsQueued : 0, percent, error));
 }
 
 void CCoreProcessingThread::Log(const std::string& line) {
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
 }

@@ -37,12 +37,12 @@ KernelImageSlot SlotOf(const CKernelImageSlots& kernels, KernelSlotIndex index) 
 void ReportSetUpFailure(const char* objectName, DeviceNumber device) {
   char line[96];
   std::snprintf(line, sizeof line, "Error> Fatal error setting up %s object for device %d", objectName, device);
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
   auto prompt = std::make_unique<PromptRequest>();
   prompt->kind = PROMPT_ERROR;
   prompt->replyTarget = PT_CORE;
   prompt->wantReply = 0;
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
 }
 
 }  // namespace

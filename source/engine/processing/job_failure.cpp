@@ -39,7 +39,7 @@ constexpr std::array kFailedEvents{
 }  // namespace
 
 void PostStarterFailure(DeviceNumber device, std::int32_t eventCode, std::int32_t errorCode) {
-  PostToTarget(PT_CORE, WM_JOB_ERROR, MakeErrorRecord(device, eventCode, errorCode, nullptr));
+  PostToTarget<WM_JOB_ERROR>(PT_CORE, MakeErrorRecord(device, eventCode, errorCode, nullptr));
 }
 
 std::int32_t FailedEventOfJob(std::uint32_t jobCode) {

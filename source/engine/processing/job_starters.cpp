@@ -44,7 +44,7 @@ constexpr const char kFlashpackAllocation[] = "FLASHPACK";
 constexpr const char kThemepackAllocation[] = "THEMEPACK";
 constexpr const char kCodeplugAllocation[] = "CODEPLUG";
 
-void Log(const std::string& line) { PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line)); }
+void Log(const std::string& line) { PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line)); }
 
 std::string DevicePrefix(DeviceNumber device) { return GetDeviceName(device) + "> "; }
 
@@ -52,7 +52,7 @@ void PostFinished(DeviceNumber device, std::int32_t eventCode) {
   auto record = std::make_unique<FinishRecord>();
   record->device = device;
   record->eventCode = eventCode;
-  PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(record));
+  PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(record));
 }
 
 bool IsOn(const CJobOptions& options, int id) { return options.GetIntParam(id) == 1; }
@@ -148,7 +148,7 @@ void CJobStarters::AbortDevice(DeviceNumber device) {
     auto record = std::make_unique<FinishRecord>();
     record->device = DEVICE_SMARTPHONE;
     record->eventCode = kPhoneCancelledEvent;
-    PostToTarget(PT_CORE, WM_CANCEL_QUEUED, std::move(record));
+    PostToTarget<WM_CANCEL_QUEUED>(PT_CORE, std::move(record));
     RalixRequestDisconnect();
     return;
   }
@@ -438,7 +438,7 @@ void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext&
   CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
   Log(DevicePrefix(entry.device) + "Starting Ralix Command - format file system");
   RalixConnect();
-  PostToTarget(PT_CORE, WM_RALIX_PROGRESS, 0, kRalixFormatKind);
+  PostToTarget<WM_RALIX_PROGRESS>(PT_CORE, 0, kRalixFormatKind);
   ResetRalixOutputState();
   // The format reports no event of its own, so it runs here (it only hands
   // one line to the library) and a refused line ends the job at once
@@ -464,7 +464,7 @@ void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchConte
 
 void CJobStarters::StartShutdown(JobQueueEntry&, const DispatchContext&) {
   Log("Shutting Down Quillon");
-  PostToTarget(PT_MAIN_WINDOW, WM_QUIT_THREAD);
+  PostToTarget<WM_QUIT_THREAD>(PT_MAIN_WINDOW);
 }
 
 void CJobStarters::StartRemoteTransfer(JobQueueEntry& entry, const DispatchContext&) {
@@ -474,9 +474,9 @@ void CJobStarters::StartRemoteTransfer(JobQueueEntry& entry, const DispatchConte
     return;
   }
   Log("Starting remote transfer of file " + transfer->fileName);
-  // The transfer stays the entry's; the remote-I/O thread borrows it until
-  // it reports the job finished.
-  PostToTarget(PT_REMOTE_IO, WM_REMOTE_FILE_TRANSFER, reinterpret_cast<platform::WParam>(transfer));
+  // The transfer stays the entry's until the remote-I/O thread reports the
+  // job finished; that thread works on a copy of its own.
+  PostToTarget<WM_REMOTE_FILE_TRANSFER>(PT_REMOTE_IO, std::make_unique<FileTransferRequest>(*transfer));
 }
 
 void CJobStarters::StartDeleteFile(JobQueueEntry& entry, const DispatchContext&) {

@@ -49,7 +49,7 @@ OutputState& GetOutputState() {
   return state;
 }
 
-void Log(const std::string& line) { PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line)); }
+void Log(const std::string& line) { PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line)); }
 
 // Advances the match of word by one character; a mismatch starts over
 // without trying the character as the word's first one.
@@ -81,9 +81,9 @@ void ReportCommandEnd(bool failed) {
     auto record = std::make_unique<FinishRecord>();
     record->device = DEVICE_SMARTPHONE;
     record->eventCode = 0;
-    PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(record));
+    PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(record));
   } else {
-    PostToTarget(PT_CORE, WM_JOB_ERROR,
+    PostToTarget<WM_JOB_ERROR>(PT_CORE,
                  MakeErrorRecord(DEVICE_SMARTPHONE, kRalixErrorCode, kRalixErrorCode, nullptr));
   }
 }
@@ -140,7 +140,7 @@ void RalixRequestDisconnect() {
     connection.connected.store(false);
     generation = connection.generation.load();
   }
-  PostToTarget(PT_PREPROCESSING, WM_RALIX_DISCONNECT, static_cast<platform::WParam>(generation));
+  PostToTarget<WM_RALIX_DISCONNECT>(PT_PREPROCESSING, static_cast<platform::WParam>(generation));
 }
 
 bool RalixDisconnect(std::uintptr_t generation) {

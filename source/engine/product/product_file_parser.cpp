@@ -165,7 +165,7 @@ void ProductFileParser::Report(const std::string& message, int line, int column)
   } else {
     text += ". " + message;
   }
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(std::move(text)));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(std::move(text)));
 }
 
 void ProductFileParser::Warn(const std::string& message) const { Report(message, line_, column_); }

@@ -93,7 +93,7 @@ bool SelectProductMap(const std::string& tag, SetOptionContext& context) {
         context.settings.SetStringParam(OPTION_PRODUCT_FILE, file.name);
         context.settings.SetStringParam(OPTION_PRODUCT_TAG, tag);
         if (context.readProductFile) context.readProductFile();
-        PostToTarget(PT_MAIN_WINDOW, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{file.name, tag}));
+        PostToTarget<WM_SELECT_PRODUCT>(PT_MAIN_WINDOW, std::make_unique<ProductSelection>(ProductSelection{file.name, tag}));
         return true;
       }
       more = parser.ReadNextProductName(name, ampersand);

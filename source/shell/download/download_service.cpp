@@ -16,7 +16,7 @@ std::function<void(bool fromScript)> MakeProductDownload(const CAppSettings& set
       auto selection = std::make_unique<ProductSelection>();
       selection->productFile = settings.GetStringParam(OPTION_PRODUCT_FILE);
       selection->productTag = settings.GetStringParam(OPTION_PRODUCT_TAG);
-      PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT, std::move(selection));
+      PostToTarget<WM_SELECT_PRODUCT>(PT_USER_IO, std::move(selection));
     });
   };
 }

@@ -63,7 +63,7 @@ void PostStatus(StatusReportState state, const char* text) {
   auto report = std::make_unique<StatusReport>();
   report->state = state;
   report->text = text;
-  PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ void OnDownloadProductFiles(const DownloadSettings& settings, bool fromScript,
     if (fromScript) {
       PostStatus(STATUS_DONE, "Processing Complete");
     } else {
-      PostToTarget(PT_MAIN_WINDOW, WM_SHOW_PRODUCT_LIST);
+      PostToTarget<WM_SHOW_PRODUCT_LIST>(PT_MAIN_WINDOW);
     }
     return;
   }

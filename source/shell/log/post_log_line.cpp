@@ -7,7 +7,7 @@
 #include "engine/core/prompt_request.h"
 
 void PostLogLine(std::string text) {
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(std::move(text)));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(std::move(text)));
 }
 
 void PostErrorPrompt() {
@@ -15,5 +15,5 @@ void PostErrorPrompt() {
   prompt->kind = PROMPT_ERROR;
   prompt->replyTarget = PT_USER_IO;
   prompt->wantReply = 0;
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
 }

@@ -96,7 +96,7 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
     PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");
     throw QUILLON_ERROR;
   }
-  PostToTarget(PT_USER_IO, WM_RELOAD_CUSTOM_MENU);
+  PostToTarget<WM_RELOAD_CUSTOM_MENU>(PT_USER_IO);
   PostLogLine("Copying " + source + " to the Quillon directory as " + destination + ".");
 }
 

@@ -84,48 +84,43 @@ void CPreProcessingThread::BuildMessageMap() {
   auto toUserIo = [](Message& m) { PostToTarget(PT_USER_IO, std::move(m)); };
   auto toCore = [](Message& m) { PostToTarget(PT_CORE, std::move(m)); };
   Map()
-      .On(WM_FLASH, [this](Message& m) { OnUpdateFlash(static_cast<DeviceNumber>(static_cast<std::intptr_t>(m.wParam))); })
-      .On(WM_ORVIX_FLASH, guarded(&CPreProcessingThread::OnOrvixChipFlash))
-      .On(WM_ERASE, guarded(&CPreProcessingThread::OnErase))
-      .On(WM_ORVIX_ERASE, guarded(&CPreProcessingThread::OnOrvixChipErase))
-      .On(WM_REVERSE_FLASH, guarded(&CPreProcessingThread::OnReverseFlash))
-      .On(WM_ORVIX_REVERSE_FLASH, guarded(&CPreProcessingThread::OnOrvixChipReverseFlash))
-      .On(WM_FLASHPACK_MANAGER, guarded(&CPreProcessingThread::OnFlashPackExtract))
-      .On(WM_PROGRAM_MAGIC_KEY, [this](Message&) { QueueOptionsJob(WM_PROGRAM_MAGIC_KEY); })
-      .On(WM_RUN_SCRIPT_FILE, guarded(&CPreProcessingThread::OnRunScriptFile))
-      .On(WM_RERUN_SCRIPT, guarded(&CPreProcessingThread::OnRerunScript))
-      .On(WM_COMM_CHECK, [this](Message&) { QueueOptionsJob(WM_COMM_CHECK); })
-      .On(WM_RESET_TARGET, [this](Message&) { QueueOptionsJob(WM_RESET_TARGET); })
-      .On(WM_USER_PROMPT,
-          [this](Message& m) { WithErrorPrompt([&] { OnAskUser(static_cast<std::int32_t>(m.wParam)); }); })
-      .On(WM_FILES_DROPPED,
-          [this](Message& m) {
-            auto paths = m.Take<std::vector<std::string>>();
-            OnDropFiles(paths ? std::move(*paths) : std::vector<std::string>{});
-          })
-      .On(WM_REMOTE_COMMAND,
-          [this](Message& m) {
-            auto line = m.Take<std::string>();
-            OnRemoteCommand(line ? *line : std::string());
-          })
-      .On(WM_QUIT_THREAD, [this](Message&) { PostQuitMessage(0); })
-      .On(WM_SELECT_PRODUCT, toUserIo)
-      .On(WM_RAM_DUMP, plain(&CPreProcessingThread::OnRamDump))
-      .On(WM_FLASHPACK_STATUS,
-          [this](Message& m) {
-            auto record = m.Take<FlashpackStatusRecord>();
-            const platform::LParam notInteractive = m.lParam;
-            WithErrorPrompt([&] { OnFlashPackDone(std::move(record), notInteractive); });
-          })
-      .On(WM_RECENT_FILE,
-          [this](Message& m) { WithErrorPrompt([&] { OnRecentFile(static_cast<int>(m.wParam)); }); })
-      .On(WM_DOWNLOAD_PRODUCT_FILES, toUserIo)
-      .On(WM_CANCEL_DEVICE, toCore)
-      .On(WM_RETRY_DEVICE, toCore)
-      .On(WM_CUSTOM_MENU_ITEM, [this](Message& m) { OnCustomMenuItem(static_cast<std::size_t>(m.wParam)); })
-      .On(WM_RALIX_FORMAT, plain(&CPreProcessingThread::OnFormatFileSystemRequest))
-      .On(WM_RALIX_FLASH_FILE, guarded(&CPreProcessingThread::OnSmartphoneFlashFile))
-      .On(WM_RALIX_DISCONNECT, [this](Message& m) { OnSmartphoneDisconnect(m.wParam); });
+      .On<WM_FLASH>([this](Message& m) { OnUpdateFlash(static_cast<DeviceNumber>(static_cast<std::intptr_t>(m.wParam))); })
+      .On<WM_ORVIX_FLASH>(guarded(&CPreProcessingThread::OnOrvixChipFlash))
+      .On<WM_ERASE>(guarded(&CPreProcessingThread::OnErase))
+      .On<WM_ORVIX_ERASE>(guarded(&CPreProcessingThread::OnOrvixChipErase))
+      .On<WM_REVERSE_FLASH>(guarded(&CPreProcessingThread::OnReverseFlash))
+      .On<WM_ORVIX_REVERSE_FLASH>(guarded(&CPreProcessingThread::OnOrvixChipReverseFlash))
+      .On<WM_FLASHPACK_MANAGER>(guarded(&CPreProcessingThread::OnFlashPackExtract))
+      .On<WM_PROGRAM_MAGIC_KEY>([this](Message&) { QueueOptionsJob(WM_PROGRAM_MAGIC_KEY); })
+      .On<WM_RUN_SCRIPT_FILE>(guarded(&CPreProcessingThread::OnRunScriptFile))
+      .On<WM_RERUN_SCRIPT>(guarded(&CPreProcessingThread::OnRerunScript))
+      .On<WM_COMM_CHECK>([this](Message&) { QueueOptionsJob(WM_COMM_CHECK); })
+      .On<WM_RESET_TARGET>([this](Message&) { QueueOptionsJob(WM_RESET_TARGET); })
+      // The main dialog's menu commands come from its command table with the
+      // kind in wParam and no record; other senders hand a PromptRequest.
+      .On<WM_USER_PROMPT>([this](std::unique_ptr<PromptRequest> request, Message& m) {
+        const auto kind = request ? request->kind : static_cast<std::int32_t>(m.wParam);
+        WithErrorPrompt([&] { OnAskUser(kind); });
+      })
+      .On<WM_FILES_DROPPED>([this](std::unique_ptr<std::vector<std::string>> paths) {
+        OnDropFiles(paths ? std::move(*paths) : std::vector<std::string>{});
+      })
+      .On<WM_REMOTE_COMMAND>([this](std::unique_ptr<std::string> line) { OnRemoteCommand(line ? *line : std::string()); })
+      .On<WM_QUIT_THREAD>([this] { PostQuitMessage(0); })
+      .On<WM_SELECT_PRODUCT>(toUserIo)
+      .On<WM_RAM_DUMP>(plain(&CPreProcessingThread::OnRamDump))
+      .On<WM_FLASHPACK_STATUS>([this](std::unique_ptr<FlashpackStatusRecord> record, Message& m) {
+        const platform::LParam notInteractive = m.lParam;
+        WithErrorPrompt([&] { OnFlashPackDone(std::move(record), notInteractive); });
+      })
+      .On<WM_RECENT_FILE>([this](Message& m) { WithErrorPrompt([&] { OnRecentFile(static_cast<int>(m.wParam)); }); })
+      .On<WM_DOWNLOAD_PRODUCT_FILES>(toUserIo)
+      .On<WM_CANCEL_DEVICE>(toCore)
+      .On<WM_RETRY_DEVICE>(toCore)
+      .On<WM_CUSTOM_MENU_ITEM>([this](Message& m) { OnCustomMenuItem(static_cast<std::size_t>(m.wParam)); })
+      .On<WM_RALIX_FORMAT>(plain(&CPreProcessingThread::OnFormatFileSystemRequest))
+      .On<WM_RALIX_FLASH_FILE>(guarded(&CPreProcessingThread::OnSmartphoneFlashFile))
+      .On<WM_RALIX_DISCONNECT>([this](Message& m) { OnSmartphoneDisconnect(m.wParam); });
 }
 
 void CPreProcessingThread::WithErrorPrompt(const std::function<void()>& handler) {
@@ -273,7 +268,7 @@ void CPreProcessingThread::OnRemoteCommand(const std::string& line) {
     }
     runner_->RunRemoteLine(line);
   } catch (...) {
-    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::make_unique<StatusReport>(StatusReport{STATUS_ERROR, ""}));
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(StatusReport{STATUS_ERROR, ""}));
   }
 }
 

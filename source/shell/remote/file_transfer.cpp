@@ -66,7 +66,7 @@ class ProgressReport {
     auto report = std::make_unique<StatusReport>();
     report->state = STATUS_BUSY;
     report->text = text;
-    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
   }
 
  private:
@@ -232,7 +232,7 @@ int FileTransferProc(const FileTransferRequest& request) {
     auto finished = std::make_unique<FinishRecord>();
     finished->device = DEVICE_INDEPENDENT;
     finished->eventCode = kRemoteTransferDoneEvent;
-    PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(finished));
+    PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(finished));
   }
   return code;
 }

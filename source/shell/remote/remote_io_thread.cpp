@@ -31,6 +31,11 @@ void Log(const std::string& line) { PostScriptLogLine(line); }
 
 }  // namespace
 
+// The notifier posts it with the number it was given (platform::SocketNotifier
+// serves any thread), so only the receiving side reads the table.
+template <>
+struct platform::MessagePayload<kSocketReadyMessage> : platform::CarriesNoRecord {};
+
 struct CRemoteIOThread::Transfer {
   std::thread thread;
   std::atomic<bool> finished{false};
@@ -44,15 +49,16 @@ CRemoteIOThread::~CRemoteIOThread() {
 
 void CRemoteIOThread::BuildMessageMap() {
   Map()
-      .On(kSocketReadyMessage, [this](platform::Message& m) { OnSocketReady(m.wParam); })
-      .On(WM_REMOTE_ACCEPT, [this](platform::Message&) { OnRemoteAccept(); })
-      .On(WM_REMOTE_SEND, [this](platform::Message& m) { OnRemoteSend(m.Take<std::string>()); })
-      .On(WM_REMOTE_RECEIVE, [this](platform::Message& m) { OnRemoteReceive(m.Take<std::string>()); })
-      .On(WM_REMOTE_CLOSED, [this](platform::Message& m) { OnRemoteClosed(m.wParam); })
-      .On(WM_FILE_TRANSFER,
-          [this](platform::Message& m) { OnFileTransfer(m.Take<std::vector<std::string>>()); })
-      .On(WM_REMOTE_FILE_TRANSFER, [this](platform::Message& m) { OnStartFileTransfer(m); })
-      .On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); });
+      .On<kSocketReadyMessage>([this](platform::Message& m) { OnSocketReady(m.wParam); })
+      .On<WM_REMOTE_ACCEPT>([this] { OnRemoteAccept(); })
+      .On<WM_REMOTE_SEND>([this](std::unique_ptr<std::string> line) { OnRemoteSend(std::move(line)); })
+      .On<WM_REMOTE_RECEIVE>([this](std::unique_ptr<std::string> text) { OnRemoteReceive(std::move(text)); })
+      .On<WM_REMOTE_CLOSED>([this](platform::Message& m) { OnRemoteClosed(m.wParam); })
+      .On<WM_FILE_TRANSFER>(
+          [this](std::unique_ptr<std::vector<std::string>> arguments) { OnFileTransfer(std::move(arguments)); })
+      .On<WM_REMOTE_FILE_TRANSFER>(
+          [this](std::unique_ptr<FileTransferRequest> request) { OnStartFileTransfer(std::move(request)); })
+      .On<WM_QUIT_THREAD>([this] { PostQuitMessage(0); });
 }
 
 bool CRemoteIOThread::InitInstance() {
@@ -107,7 +113,7 @@ void CRemoteIOThread::OnSocketReady(std::uintptr_t tag) {
   }
 }
 
-void CRemoteIOThread::OnListenerReady() { Post(WM_REMOTE_ACCEPT); }
+void CRemoteIOThread::OnListenerReady() { Post<WM_REMOTE_ACCEPT>(); }
 
 void CRemoteIOThread::OnPeerReady(std::uintptr_t tag) {
   char buffer[kReceiveSize];
@@ -115,20 +121,20 @@ void CRemoteIOThread::OnPeerReady(std::uintptr_t tag) {
   const auto result = peer_->ReceiveNow(buffer, sizeof buffer, &error);
   switch (result.status) {
     case platform::IoResult::Ok:
-      Post(WM_REMOTE_RECEIVE, std::make_unique<std::string>(RemoteTextOfBytes(buffer, result.count)));
+      Post<WM_REMOTE_RECEIVE>(std::make_unique<std::string>(RemoteTextOfBytes(buffer, result.count)));
       notifier_->Rearm(tag);
       break;
     case platform::IoResult::Timeout:  // the readiness had gone
       notifier_->Rearm(tag);
       break;
     case platform::IoResult::Closed:
-      Post(WM_REMOTE_CLOSED, tag);
+      Post<WM_REMOTE_CLOSED>(tag);
       break;
     case platform::IoResult::Error:
       // A close that carries an error (a reset): logged, and the client's
       // slot is freed all the same so later clients are served.
       Log(SocketErrorText(error));
-      Post(WM_REMOTE_CLOSED, tag);
+      Post<WM_REMOTE_CLOSED>(tag);
       break;
   }
 }
@@ -182,7 +188,7 @@ void CRemoteIOThread::OnRemoteReceive(std::unique_ptr<std::string> text) {
   if (!text) return;
   RemoteLineBuffer::Result result = receiveBuffer_.Append(*text);
   for (auto& line : result.lines) {
-    PostToTarget(PT_PREPROCESSING, WM_REMOTE_COMMAND, std::make_unique<std::string>(std::move(line)));
+    PostToTarget<WM_REMOTE_COMMAND>(PT_PREPROCESSING, std::make_unique<std::string>(std::move(line)));
   }
   if (result.overflowed) Log("Warning> socket read error");
 }
@@ -205,20 +211,17 @@ void CRemoteIOThread::OnFileTransfer(std::unique_ptr<std::vector<std::string>> a
   if (request->queued) {
     auto job = std::make_unique<CJobRequest>(WM_REMOTE_FILE_TRANSFER, JobPayload(std::move(request)), 0, 0, 0);
     job->device = DEVICE_INDEPENDENT;
-    PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(job));
+    PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(job));
   } else {
-    Post(WM_REMOTE_FILE_TRANSFER, std::move(request));
+    Post<WM_REMOTE_FILE_TRANSFER>(std::move(request));
   }
-  Post(WM_REMOTE_SEND, std::make_unique<std::string>("OK"));
+  Post<WM_REMOTE_SEND>(std::make_unique<std::string>("OK"));
 }
 
-void CRemoteIOThread::OnStartFileTransfer(platform::Message& message) {
-  // A transfer that runs at once is this thread's own; a queued one is
-  // borrowed from the core thread's queue entry, which stays until the
-  // worker reports the end. The worker works on its own copy either way.
-  std::unique_ptr<FileTransferRequest> owned = message.Take<FileTransferRequest>();
-  const FileTransferRequest* request =
-      owned ? owned.get() : reinterpret_cast<const FileTransferRequest*>(message.wParam);
+void CRemoteIOThread::OnStartFileTransfer(std::unique_ptr<FileTransferRequest> request) {
+  // The request is this thread's own (a queued transfer's is a copy of the
+  // core thread's queue entry, which stays until the worker reports the
+  // end). The worker works on its own copy.
   if (!request) return;
   JoinFinishedTransfers(false);
   if (!PeerConnected()) {
@@ -226,7 +229,7 @@ void CRemoteIOThread::OnStartFileTransfer(platform::Message& message) {
       auto finished = std::make_unique<FinishRecord>();
       finished->device = DEVICE_INDEPENDENT;
       finished->eventCode = kRemoteTransferDoneEvent;
-      PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(finished));
+      PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(finished));
     }
     return;
   }

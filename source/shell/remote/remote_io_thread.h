@@ -52,7 +52,7 @@ class CRemoteIOThread : public platform::WorkerThread {
   void OnRemoteReceive(std::unique_ptr<std::string> text);
   void OnRemoteClosed(std::uintptr_t tag);
   void OnFileTransfer(std::unique_ptr<std::vector<std::string>> arguments);
-  void OnStartFileTransfer(platform::Message& message);
+  void OnStartFileTransfer(std::unique_ptr<FileTransferRequest> request);
 
   bool PeerConnected() const;
   void SetPeerConnected(bool connected);

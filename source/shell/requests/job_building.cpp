@@ -34,7 +34,7 @@ std::unique_ptr<CJobRequest> MakeJobRequest(std::uint32_t jobCode, JobPayload pa
 }
 
 bool QueueJobRequest(std::unique_ptr<CJobRequest> request) {
-  return PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request)) != 0;
+  return PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request)) != 0;
 }
 
 void RememberRecentFile(const std::string& path) {

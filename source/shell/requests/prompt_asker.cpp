@@ -12,7 +12,7 @@ int CQueuePromptAsker::AskAndWait(std::int32_t kind, void* record) {
   request->kind = kind;
   request->replyTarget = replyTarget_;
   request->wantReply = 1;
-  if (!PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(request),
+  if (!PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request),
                     reinterpret_cast<platform::LParam>(record))) {
     return kPromptAbort;
   }

@@ -31,12 +31,10 @@ void CScriptInterpreter::AskQuery(std::int32_t kind, const std::string& argument
   if (!context_.PostQuery(kind, argument, wantReply)) throw QUILLON_ERROR;
   std::optional<platform::Message> reply = context_.WaitForReply(WM_QUERY_REPLY);
   if (!reply) throw QUILLON_ERROR;
-  if (auto answer = reply->Take<std::string>()) SendRemoteReply(*answer);
+  if (auto answer = reply->Take<WM_QUERY_REPLY>()) SendRemoteReply(*answer);
 }
 
-void CScriptInterpreter::AskOptionsChange(std::uint32_t request, std::uint32_t reply,
-                                          std::unique_ptr<std::vector<std::string>> tokens) {
-  const int posted = tokens ? PostToTarget(PT_USER_IO, request, std::move(tokens)) : PostToTarget(PT_USER_IO, request);
+void CScriptInterpreter::AwaitOptionsReply(int posted, std::uint32_t reply) {
   if (!posted) throw QUILLON_ERROR;
   std::optional<platform::Message> answer = context_.WaitForReply(reply);
   // The user-I/O thread has logged why it refused.
@@ -45,15 +43,15 @@ void CScriptInterpreter::AskOptionsChange(std::uint32_t request, std::uint32_t r
 
 void CScriptInterpreter::OnSet(const ScriptTokens& tokens) {
   auto pairs = std::make_unique<std::vector<std::string>>(tokens.begin() + 1, tokens.end());
-  AskOptionsChange(WM_SET_OPTION, WM_SET_OPTION_REPLY, std::move(pairs));
+  AwaitOptionsReply(PostToTarget<WM_SET_OPTION>(PT_USER_IO, std::move(pairs)), WM_SET_OPTION_REPLY);
 }
 
 void CScriptInterpreter::OnSaveOptions(const ScriptTokens&) {
-  AskOptionsChange(WM_SAVE_OPTIONS, WM_SAVE_OPTIONS_REPLY, nullptr);
+  AwaitOptionsReply(PostToTarget<WM_SAVE_OPTIONS>(PT_USER_IO), WM_SAVE_OPTIONS_REPLY);
 }
 
 void CScriptInterpreter::OnRestoreOptions(const ScriptTokens&) {
-  AskOptionsChange(WM_RESTORE_OPTIONS, WM_RESTORE_OPTIONS_REPLY, nullptr);
+  AwaitOptionsReply(PostToTarget<WM_RESTORE_OPTIONS>(PT_USER_IO), WM_RESTORE_OPTIONS_REPLY);
 }
 
 void CScriptInterpreter::OnDirectory(const ScriptTokens& tokens) {
@@ -75,7 +73,7 @@ void CScriptInterpreter::OnDelete(const ScriptTokens& tokens) {
 }
 
 void CScriptInterpreter::OnDownloadLatestProducts(const ScriptTokens&) {
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, /*fromScript=*/1);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, /*fromScript=*/1);
 }
 
 void CScriptInterpreter::OnRunScript(const ScriptTokens& tokens) {
@@ -86,5 +84,5 @@ void CScriptInterpreter::OnRunScript(const ScriptTokens& tokens) {
 void CScriptInterpreter::OnTransferFile(const ScriptTokens& tokens) {
   if (tokens.size() < 5) FailScript("Error> TRANSFER_FILE command incomplete");
   auto arguments = std::make_unique<std::vector<std::string>>(tokens.begin() + 1, tokens.begin() + 5);
-  PostToTarget(PT_REMOTE_IO, WM_FILE_TRANSFER, std::move(arguments));
+  PostToTarget<WM_FILE_TRANSFER>(PT_REMOTE_IO, std::move(arguments));
 }

@@ -7,7 +7,7 @@
 #include "engine/quillon_exception.h"
 
 void PostScriptLogLine(const std::string& line) {
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
 }
 
 void FailScript(const std::string& line) {

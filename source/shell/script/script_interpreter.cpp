@@ -31,7 +31,7 @@ class DepthGuard {
 }  // namespace
 
 void SendRemoteReply(const std::string& line) {
-  PostToTarget(PT_REMOTE_IO, WM_REMOTE_SEND, std::make_unique<std::string>(line));
+  PostToTarget<WM_REMOTE_SEND>(PT_REMOTE_IO, std::make_unique<std::string>(line));
 }
 
 const std::vector<CScriptInterpreter::Command>& CScriptInterpreter::Commands() {

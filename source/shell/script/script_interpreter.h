@@ -86,8 +86,9 @@ class CScriptInterpreter {
   // Asks the user-I/O thread and waits; the answer text is sent to the
   // client when one comes back.
   void AskQuery(std::int32_t kind, const std::string& argument, std::int32_t wantReply);
-  // Posts the request and waits for its reply; an answer of 0 is the script error.
-  void AskOptionsChange(std::uint32_t request, std::uint32_t reply, std::unique_ptr<std::vector<std::string>> tokens);
+  // Waits for the reply to a request that was posted (posted nonzero); a
+  // failed post or an answer of 0 is the script error.
+  void AwaitOptionsReply(int posted, std::uint32_t reply);
   // The pack set of the last extract, or the "not extracted" reply and error.
   std::shared_ptr<CPackManager> RequirePackManager();
 

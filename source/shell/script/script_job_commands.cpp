@@ -59,7 +59,7 @@ void CScriptInterpreter::QueueScriptJob(std::uint32_t jobCode, JobPayload payloa
   auto request = std::make_unique<CJobRequest>(jobCode, std::move(payload), 1, context_.SecondRequest(),
                                                context_.Interactive());
   request->device = device;
-  PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
 }
 
 void CScriptInterpreter::QueueQuietJob(std::uint32_t jobCode, JobPayload payload, DeviceNumber device) {
@@ -67,7 +67,7 @@ void CScriptInterpreter::QueueQuietJob(std::uint32_t jobCode, JobPayload payload
   request->senderFlagA = 0;
   request->interactive = 0;
   request->device = device;
-  PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
 }
 
 void CScriptInterpreter::RequireAutoErase() {
@@ -169,7 +169,7 @@ void CScriptInterpreter::OnResetTarget(const ScriptTokens&) {
 void CScriptInterpreter::OnTerminateApp(const ScriptTokens&) {
   auto request = std::make_unique<CJobRequest>(WM_SHUTDOWN, JobPayload(), 0, 1, 1);
   request->device = DEVICE_INDEPENDENT;
-  PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
 }
 
 void CScriptInterpreter::OnDumpRam(const ScriptTokens& tokens) {
@@ -191,7 +191,7 @@ void CScriptInterpreter::OnFlashpackExtract(const ScriptTokens&) {
   } catch (...) {
     auto report = std::make_unique<StatusReport>();
     report->state = STATUS_ERROR;
-    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::move(report));
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
   }
 }
 

@@ -31,7 +31,7 @@ class CScriptRunner : public IScriptRunner, private IScriptContext {
     query->replyTarget = PT_PREPROCESSING;
     query->wantReply = wantReply;
     query->argument = argument;
-    return PostToTarget(PT_USER_IO, WM_QUERY, std::move(query)) != 0;
+    return PostToTarget<WM_QUERY>(PT_USER_IO, std::move(query)) != 0;
   }
   std::string ExpandShortcut(const std::string& path) const override {
     return expandShortcut_ ? expandShortcut_(path) : path;

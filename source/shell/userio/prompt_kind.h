@@ -4,8 +4,8 @@
 //
 // The message carries the PromptRequest as its payload. Kinds 0, 1 and 3
 // fill a record of the asker: its address travels in lParam, the asker keeps
-// it and reads it after WM_PROMPT_REPLY. Kind 2 is posted with a
-// FlashpackManagerPrompt as payload instead, which the prompt frees.
+// it and reads it after WM_PROMPT_REPLY. Kind 2 for a device names that
+// device's pack manager in the request's flashpackManager.
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +17,7 @@ using PromptKind = std::int32_t;
 
 inline constexpr PromptKind PROMPT_ERASE_SECTORS = 0;          // lParam: SectorList* of the asker
 inline constexpr PromptKind PROMPT_REVERSE_FLASH_SECTORS = 1;  // lParam: ReadBackPayload* of the asker
-inline constexpr PromptKind PROMPT_FLASHPACK_MANAGER = 2;      // payload: FlashpackManagerPrompt
+inline constexpr PromptKind PROMPT_FLASHPACK_MANAGER = 2;      // request's flashpackManager set for a device
 inline constexpr PromptKind PROMPT_ORVIX_REVERSE_FLASH = 3;    // lParam: OrvixReadBackRange* of the asker
 inline constexpr PromptKind PROMPT_OPTIONS = 4;
 inline constexpr PromptKind PROMPT_ORVIX_OPTIONS = 5;
@@ -32,8 +32,6 @@ inline constexpr PromptKind kPromptKindCount = 13;
 
 static_assert(PROMPT_ERROR == 9 && PROMPT_RETRY_CANCEL == 10);
 
-class CPackManager;
-
 // Kind 3's record: the GPS-chip read-back range that the dialog fills
 // (the read base stays as the asker set it).
 struct OrvixReadBackRange {
@@ -43,10 +41,3 @@ struct OrvixReadBackRange {
   std::uint8_t recordLength = 0;
 };
 
-// Kind 2's payload: the request with the device's pack set, held so that a
-// later extract on the core thread cannot free it under the dialog.
-struct FlashpackManagerPrompt {
-  PromptRequest request;
-  std::shared_ptr<CPackManager> packs;
-  DeviceNumber device{};
-};

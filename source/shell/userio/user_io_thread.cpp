@@ -71,6 +71,9 @@ Data& DialogOf(PromptCall& call) {
 
 }  // namespace
 
+template <>
+struct platform::MessagePayload<kPromptAnswered> : platform::CarriesNoRecord {};
+
 CUserIOThread::CUserIOThread(CAppSettings& settings, UserIoSeams seams)
     : settings_(settings), seams_(std::move(seams)) {
   if (!seams_.loadCustomMenu) seams_.loadCustomMenu = MakeCustomMenuLoader(settings_);
@@ -90,30 +93,34 @@ std::string CUserIOThread::LogFilePath() const {
   return logPath_;
 }
 
+template <platform::MessageId M, class F>
+void CUserIOThread::OnThenDrainDeferred(F handler) {
+  Map().On<M>([this, handler = std::move(handler)](platform::Message& m) mutable {
+    handler(m);
+    if (promptDepth_ == 0) DrainDeferred();
+  });
+}
+
 void CUserIOThread::BuildMessageMap() {
   // Messages held back while a prompt was open are handled right after the
   // handler that opened it, before anything newer.
-  const auto on = [this](std::uint32_t number, std::function<void(platform::Message&)> handler) {
-    Map().On(number, [this, handler = std::move(handler)](platform::Message& m) {
-      handler(m);
-      if (promptDepth_ == 0) DrainDeferred();
-    });
-  };
-  on(WM_USER_PROMPT, [this](platform::Message& m) { OnUserPrompt(m); });
-  on(WM_SET_OPTION, [this](platform::Message& m) { OnSetOption(m); });
-  on(WM_SAVE_OPTIONS, [this](platform::Message&) { OnSaveOptions(); });
-  on(WM_RESTORE_OPTIONS, [this](platform::Message&) { OnRestoreOptions(); });
-  on(WM_STATUS_TEXT, [this](platform::Message& m) { OnStatusText(m); });
-  on(WM_REFRESH_TITLE, [this](platform::Message&) { OnRefreshTitle(); });
-  on(WM_LOG_LINE, [this](platform::Message& m) { OnLogLine(m); });
-  on(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnSelectProductFile(m.Take<ProductSelection>()); });
-  on(WM_DOWNLOAD_PRODUCT_FILES, [this](platform::Message& m) { OnDownloadProductFiles(m); });
-  on(WM_QUERY, [this](platform::Message& m) { OnQuery(m); });
-  on(WM_APPLY_ALWAYS_ON_TOP, [this](platform::Message&) { OnApplyAlwaysOnTop(); });
-  on(WM_QUIT_THREAD, [this](platform::Message&) { OnQuit(); });
-  on(WM_SET_STATUS, [this](platform::Message& m) { OnSetStatus(m); });
-  on(WM_RELOAD_CUSTOM_MENU, [this](platform::Message&) { OnReloadCustomMenu(); });
-  on(kPromptAnswered, [](platform::Message&) {});  // a late answer of a prompt no longer waited for
+  using platform::Message;
+  OnThenDrainDeferred<WM_USER_PROMPT>([this](Message& m) { OnUserPrompt(m.Take<WM_USER_PROMPT>(), m); });
+  OnThenDrainDeferred<WM_SET_OPTION>([this](Message& m) { OnSetOption(m.Take<WM_SET_OPTION>()); });
+  OnThenDrainDeferred<WM_SAVE_OPTIONS>([this](Message&) { OnSaveOptions(); });
+  OnThenDrainDeferred<WM_RESTORE_OPTIONS>([this](Message&) { OnRestoreOptions(); });
+  OnThenDrainDeferred<WM_STATUS_TEXT>([this](Message& m) { OnStatusText(m.Take<WM_STATUS_TEXT>(), m.lParam); });
+  OnThenDrainDeferred<WM_REFRESH_TITLE>([this](Message&) { OnRefreshTitle(); });
+  OnThenDrainDeferred<WM_LOG_LINE>([this](Message& m) { OnLogLine(m.Take<WM_LOG_LINE>()); });
+  OnThenDrainDeferred<WM_SELECT_PRODUCT>([this](Message& m) { OnSelectProductFile(m.Take<WM_SELECT_PRODUCT>()); });
+  OnThenDrainDeferred<WM_DOWNLOAD_PRODUCT_FILES>([this](Message& m) { OnDownloadProductFiles(m.wParam != 0); });
+  OnThenDrainDeferred<WM_QUERY>([this](Message& m) { OnQuery(m.Take<WM_QUERY>()); });
+  OnThenDrainDeferred<WM_APPLY_ALWAYS_ON_TOP>([this](Message&) { OnApplyAlwaysOnTop(); });
+  OnThenDrainDeferred<WM_QUIT_THREAD>([this](Message&) { OnQuit(); });
+  OnThenDrainDeferred<WM_SET_STATUS>([this](Message& m) { OnSetStatus(m.Take<WM_SET_STATUS>()); });
+  OnThenDrainDeferred<WM_RELOAD_CUSTOM_MENU>([this](Message&) { OnReloadCustomMenu(); });
+  // A late answer of a prompt no longer waited for.
+  OnThenDrainDeferred<kPromptAnswered>([](Message&) {});
 }
 
 void CUserIOThread::Log(std::string text) const { PostLogLine(std::move(text)); }
@@ -142,8 +149,8 @@ bool CUserIOThread::InitInstance() {
     if (seams_.loadCustomMenu) seams_.loadCustomMenu();
   } catch (...) {
   }
-  PostToTarget(PT_MAIN_WINDOW, WM_REBUILD_CUSTOM_MENU);
-  platform::PostThreadMessage(Id(), WM_REFRESH_TITLE);
+  PostToTarget<WM_REBUILD_CUSTOM_MENU>(PT_MAIN_WINDOW);
+  platform::PostThreadMessage<WM_REFRESH_TITLE>(Id());
 
   SetConfigDefaults(settings_);
   SyncConfigFile(0, configPath_, settings_);
@@ -160,11 +167,11 @@ bool CUserIOThread::InitInstance() {
 
   const std::string productFile = settings_.GetStringParam(OPTION_PRODUCT_FILE);
   if (FileExists(workingDirectory_ + productFile)) {
-    PostToTarget(PT_MAIN_WINDOW, WM_SELECT_PRODUCT,
+    PostToTarget<WM_SELECT_PRODUCT>(PT_MAIN_WINDOW,
                  std::make_unique<ProductSelection>(
                      ProductSelection{productFile, settings_.GetStringParam(OPTION_PRODUCT_TAG)}));
   }
-  PostToTarget(PT_MAIN_WINDOW, WM_STARTUP_CONTINUE);
+  PostToTarget<WM_STARTUP_CONTINUE>(PT_MAIN_WINDOW);
 
   const int previousSuspendCount = seams_.resumeRemoteIo ? seams_.resumeRemoteIo() : 1;
   if (previousSuspendCount != 1) {
@@ -211,9 +218,9 @@ void CUserIOThread::OnRefreshTitle() {
   SetMainWindowTitle(shownTitle_);
 }
 
-void CUserIOThread::OnStatusText(platform::Message& message) {
-  const auto count = static_cast<long>(message.lParam);
-  if (auto text = message.Take<std::string>()) shownTitle_ = *text;
+void CUserIOThread::OnStatusText(std::unique_ptr<std::string> text, platform::LParam lParam) {
+  const auto count = static_cast<long>(lParam);
+  if (text) shownTitle_ = *text;
   if (shownTitle_.find("s19") != std::string::npos || shownTitle_.find("Bootloading 0") != std::string::npos ||
       shownTitle_.find("Bootloading 100") != std::string::npos) {
     SetMainWindowTitle(titlePrefix_ + shownTitle_);
@@ -222,8 +229,7 @@ void CUserIOThread::OnStatusText(platform::Message& message) {
   else if (count == 1) titlePrefix_.clear();
 }
 
-void CUserIOThread::OnSetStatus(platform::Message& message) {
-  auto report = message.Take<StatusReport>();
+void CUserIOThread::OnSetStatus(std::unique_ptr<StatusReport> report) {
   if (!report || status_.state == RUN_ERROR) return;
   status_.state = static_cast<RunState>(report->state);
   status_.text = report->text;
@@ -241,8 +247,8 @@ void CUserIOThread::OnApplyAlwaysOnTop() {
   if (seams_.mainWindow) seams_.mainWindow->SetAlwaysOnTop(settings_.GetIntParam(OPTION_ALWAYS_ON_TOP) != 0);
 }
 
-void CUserIOThread::OnLogLine(platform::Message& message) {
-  if (auto text = message.Take<std::string>()) {
+void CUserIOThread::OnLogLine(std::unique_ptr<std::string> text) {
+  if (text) {
     if (log_) log_->WriteLogLine(*text);
   }
 }
@@ -252,22 +258,22 @@ void CUserIOThread::OnReloadCustomMenu() {
     if (seams_.loadCustomMenu) seams_.loadCustomMenu();
   } catch (...) {
   }
-  PostToTarget(PT_MAIN_WINDOW, WM_REBUILD_CUSTOM_MENU);
+  PostToTarget<WM_REBUILD_CUSTOM_MENU>(PT_MAIN_WINDOW);
 }
 
-void CUserIOThread::OnDownloadProductFiles(platform::Message& message) {
+void CUserIOThread::OnDownloadProductFiles(bool fromScript) {
   try {
-    if (seams_.downloadProductFiles) seams_.downloadProductFiles(message.wParam != 0);
+    if (seams_.downloadProductFiles) seams_.downloadProductFiles(fromScript);
   } catch (...) {
   }
 }
 
 // ---- SET, SAVE_OPTIONS, RESTORE_OPTIONS ------------------------------------
 
-void CUserIOThread::OnSetOption(platform::Message& message) {
+void CUserIOThread::OnSetOption(std::unique_ptr<SetOptionTokens> tokens) {
   bool done = false;
   try {
-    if (auto tokens = message.Take<SetOptionTokens>()) {
+    if (tokens) {
       SetOptionContext context{settings_, workingDirectory_, [this] { ReadProductFile(); },
                                [this] { WriteConfiguration(); }};
       done = ApplySetOption(*tokens, context);
@@ -275,7 +281,7 @@ void CUserIOThread::OnSetOption(platform::Message& message) {
   } catch (...) {
     done = false;
   }
-  PostToTarget(PT_PREPROCESSING, WM_SET_OPTION_REPLY, done ? 1 : 0);
+  PostToTarget<WM_SET_OPTION_REPLY>(PT_PREPROCESSING, done ? 1 : 0);
 }
 
 void CUserIOThread::OnSaveOptions() {
@@ -285,7 +291,7 @@ void CUserIOThread::OnSaveOptions() {
   } catch (...) {
     done = false;
   }
-  PostToTarget(PT_PREPROCESSING, WM_SAVE_OPTIONS_REPLY, done ? 1 : 0);
+  PostToTarget<WM_SAVE_OPTIONS_REPLY>(PT_PREPROCESSING, done ? 1 : 0);
 }
 
 void CUserIOThread::OnRestoreOptions() {
@@ -296,28 +302,23 @@ void CUserIOThread::OnRestoreOptions() {
   } catch (...) {
     done = false;
   }
-  PostToTarget(PT_PREPROCESSING, WM_RESTORE_OPTIONS_REPLY, done ? 1 : 0);
+  PostToTarget<WM_RESTORE_OPTIONS_REPLY>(PT_PREPROCESSING, done ? 1 : 0);
 }
 
 // ---- prompts ---------------------------------------------------------------
 
-void CUserIOThread::OnUserPrompt(platform::Message& message) {
-  std::unique_ptr<PromptRequest> request = message.Take<PromptRequest>();
-  std::unique_ptr<FlashpackManagerPrompt> manager;
-  if (!request) {
-    manager = message.Take<FlashpackManagerPrompt>();
-    if (!manager) return;
-    request = std::make_unique<PromptRequest>(manager->request);
-  }
+void CUserIOThread::OnUserPrompt(std::unique_ptr<PromptRequest> request, platform::Message& message) {
+  if (!request) return;
   if (seams_.mainWindow) seams_.mainWindow->BringToForeground();
   int result = 0;
   try {
-    if (manager) {
+    if (request->flashpackManager) {
       auto call = std::make_shared<PromptCall>();
       call->kind = PROMPT_FLASHPACK_MANAGER;
       call->caption = title_;
-      call->dialog = FlashpackManagerDialogData{std::move(manager->packs), manager->device};
-      manager.reset();  // the pair is freed before the dialog opens
+      // The dialog holds the share; the request keeps none while it is open.
+      call->dialog = FlashpackManagerDialogData{std::move(request->flashpackManager->packs),
+                                                request->flashpackManager->device};
       result = RunPrompt(std::move(call));
     } else {
       result = ShowPrompt(*request, message);
@@ -325,7 +326,7 @@ void CUserIOThread::OnUserPrompt(platform::Message& message) {
   } catch (...) {
     result = kAnswerAbort;
   }
-  if (request->wantReply == 1) PostToTarget(request->replyTarget, WM_PROMPT_REPLY, static_cast<platform::WParam>(result));
+  if (request->wantReply == 1) PostToTarget<WM_PROMPT_REPLY>(request->replyTarget, static_cast<platform::WParam>(result));
 }
 
 int CUserIOThread::ShowBox(const std::string& text, std::uint32_t style, PromptKind kind) {
@@ -445,7 +446,7 @@ int CUserIOThread::RunPrompt(std::shared_ptr<PromptCall> call) {
     ~DepthGuard() { --depth; }
   } guard{promptDepth_};
   service->Begin(std::move(call), [self, serial](int result) {
-    platform::PostThreadMessage(self, kPromptAnswered, static_cast<platform::WParam>(serial),
+    platform::PostThreadMessage<kPromptAnswered>(self, static_cast<platform::WParam>(serial),
                                 static_cast<platform::LParam>(result));
   });
   for (;;) {
@@ -485,8 +486,7 @@ void CUserIOThread::DrainDeferred() {
 
 // ---- queries ---------------------------------------------------------------
 
-void CUserIOThread::OnQuery(platform::Message& message) {
-  auto request = message.Take<QueryRequest>();
+void CUserIOThread::OnQuery(std::unique_ptr<QueryRequest> request) {
   if (!request) return;
   std::string answer;
   try {
@@ -503,9 +503,9 @@ void CUserIOThread::OnQuery(platform::Message& message) {
     answer.clear();
   }
   if (request->wantReply == 1) {
-    PostToTarget(request->replyTarget, WM_QUERY_REPLY, std::make_unique<std::string>(answer));
+    PostToTarget<WM_QUERY_REPLY>(request->replyTarget, std::make_unique<std::string>(answer));
   } else {
-    PostToTarget(request->replyTarget, WM_QUERY_REPLY);
+    PostToTarget<WM_QUERY_REPLY>(request->replyTarget, nullptr);
   }
 }
 
@@ -558,14 +558,14 @@ std::string CUserIOThread::GetFlashDetails() const {
 std::string CUserIOThread::QueueDeleteFile(const std::string& fileName) const {
   auto request = std::make_unique<CJobRequest>(WM_DELETE_FILE, JobPayload(std::make_unique<std::string>(fileName)));
   request->device = DEVICE_INDEPENDENT;
-  PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
   return "";
 }
 
 std::string CUserIOThread::QueryStatus(const std::string& argument) {
   if (UpperCase(argument) == "RESET") {
     status_ = RunStatus{RUN_IDLE, "Status reset to idle"};
-    PostToTarget(PT_MAIN_WINDOW, WM_RESET_ALL_ROWS);
+    PostToTarget<WM_RESET_ALL_ROWS>(PT_MAIN_WINDOW);
   }
   return std::string(RunStateWord(status_.state)) + " \"" + status_.text + "\"";
 }
@@ -603,7 +603,7 @@ void CUserIOThread::OnSelectProductFile(std::unique_ptr<ProductSelection> select
     } else {
       newSelection = ChooseProductFile(file, tag);
       if (FileExists(workingDirectory_ + file)) {
-        PostToTarget(PT_MAIN_WINDOW, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{file, tag}));
+        PostToTarget<WM_SELECT_PRODUCT>(PT_MAIN_WINDOW, std::make_unique<ProductSelection>(ProductSelection{file, tag}));
       }
     }
     if (newSelection) {
@@ -622,7 +622,7 @@ void CUserIOThread::OnSelectProductFile(std::unique_ptr<ProductSelection> select
     PostErrorPrompt();
   }
   selection.reset();
-  PostToTarget(PT_MAIN_WINDOW, WM_REBUILD_CUSTOM_MENU);
+  PostToTarget<WM_REBUILD_CUSTOM_MENU>(PT_MAIN_WINDOW);
 }
 
 // The user's "Select a new product file": false when nothing changes (file

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/product/product_record.h"
 #include "platform/worker_thread.h"
@@ -29,6 +30,7 @@
 
 class CAppSettings;
 struct PromptRequest;
+struct StatusReport;
 
 // What the thread calls in other parts of the program. The custom-menu
 // loader and the download default to the shell's own (custom_menu/ and
@@ -70,19 +72,23 @@ class CUserIOThread : public platform::WorkerThread {
   void BuildMessageMap();
 
   // Handlers.
-  void OnUserPrompt(platform::Message& message);
-  void OnSetOption(platform::Message& message);
+  // Binds message M; messages held back while a prompt was open are handled
+  // right after the handler.
+  template <platform::MessageId M, class F>
+  void OnThenDrainDeferred(F handler);
+  void OnUserPrompt(std::unique_ptr<PromptRequest> request, platform::Message& message);
+  void OnSetOption(std::unique_ptr<std::vector<std::string>> tokens);
   void OnSaveOptions();
   void OnRestoreOptions();
-  void OnStatusText(platform::Message& message);
+  void OnStatusText(std::unique_ptr<std::string> text, platform::LParam count);
   void OnRefreshTitle();
-  void OnLogLine(platform::Message& message);
+  void OnLogLine(std::unique_ptr<std::string> text);
   void OnSelectProductFile(std::unique_ptr<ProductSelection> selection);
-  void OnDownloadProductFiles(platform::Message& message);
-  void OnQuery(platform::Message& message);
+  void OnDownloadProductFiles(bool fromScript);
+  void OnQuery(std::unique_ptr<QueryRequest> request);
   void OnApplyAlwaysOnTop();
   void OnQuit();
-  void OnSetStatus(platform::Message& message);
+  void OnSetStatus(std::unique_ptr<StatusReport> report);
   void OnReloadCustomMenu();
 
   // Prompts.

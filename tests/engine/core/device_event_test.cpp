@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/device_event.h"
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,10 +98,10 @@ TEST_F(OnDeviceEventTest, ProgressCarriesDoneAndTotal) {
   auto m = Next();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->number, WM_JOB_PROGRESS);
-  auto record = m->Take<ProgressRecord>();
+  auto record = m->Take<WM_JOB_PROGRESS>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->device, 3);
-  EXPECT_EQ(record->eventCode, 11);
+  EXPECT_EQ(record->eventCode, EVENT_FLASH_PROGRESS);
   EXPECT_EQ(record->done, 4096);
   EXPECT_EQ(record->total, 65536);
   EXPECT_FALSE(Next());
@@ -109,9 +111,9 @@ TEST_F(OnDeviceEventTest, SmartFlashErasingIsProgressZero) {
   OnDeviceEvent(DeviceEvent{.device = 130, .eventCode = EVENT_SMART_FLASH_ERASING, .argument = 7, .total = 9});
   auto m = Next();
   ASSERT_TRUE(m);
-  auto record = m->Take<ProgressRecord>();
+  auto record = m->Take<WM_JOB_PROGRESS>();
   ASSERT_TRUE(record);
-  EXPECT_EQ(record->eventCode, 15);
+  EXPECT_EQ(record->eventCode, EVENT_SMART_FLASH_ERASING);
   EXPECT_EQ(record->done, 0);
   EXPECT_EQ(record->total, 0);
 }
@@ -124,10 +126,10 @@ TEST_F(OnDeviceEventTest, FailureCopiesTheDetails) {
   auto m = Next();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->number, WM_JOB_ERROR);
-  auto record = m->Take<ErrorRecord>();
+  auto record = m->Take<WM_JOB_ERROR>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->device, 127);
-  EXPECT_EQ(record->eventCode, 12);
+  EXPECT_EQ(record->eventCode, EVENT_FLASH_FAILED);
   EXPECT_EQ(record->errorCode, 26);
   EXPECT_EQ(record->details, (ErrorDetails{0x00123456, 7, 8, 0x9A, 12, 0x89, 0x8817, 0x11, 0x22}));
 }
@@ -136,7 +138,7 @@ TEST_F(OnDeviceEventTest, FailureWithoutDetailsCarriesZeros) {
   OnDeviceEvent(DeviceEvent{.device = 1, .eventCode = EVENT_COMM_CHECK_FAILED, .argument = 46});
   auto m = Next();
   ASSERT_TRUE(m);
-  auto record = m->Take<ErrorRecord>();
+  auto record = m->Take<WM_JOB_ERROR>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->errorCode, 46);
   EXPECT_EQ(record->details, ErrorDetails{});
@@ -156,7 +158,7 @@ TEST_F(OnDeviceEventTest, CancelFinishAndSave) {
     auto m = Next();
     ASSERT_TRUE(m) << c.code;
     EXPECT_EQ(m->number, c.message) << c.code;
-    auto record = m->Take<FinishRecord>();
+    auto record = c.message == WM_JOB_FINISHED ? m->Take<WM_JOB_FINISHED>() : m->Take<WM_CANCEL_QUEUED>();
     ASSERT_TRUE(record) << c.code;
     EXPECT_EQ(record->device, 42);
     EXPECT_EQ(record->eventCode, c.code);
@@ -304,12 +306,12 @@ TEST_F(OnDeviceEventTest, EventsFromSeveralDeviceThreadsAllArriveInOrderPerDevic
   int finished = 0;
   while (auto m = Next()) {
     if (m->number == WM_JOB_FINISHED) {
-      auto f = m->Take<FinishRecord>();
+      auto f = m->Take<WM_JOB_FINISHED>();
       EXPECT_EQ(next[f->device], kSteps);
       ++finished;
       continue;
     }
-    auto p = m->Take<ProgressRecord>();
+    auto p = m->Take<WM_JOB_PROGRESS>();
     ASSERT_TRUE(p);
     EXPECT_EQ(p->done, next[p->device]++);
   }

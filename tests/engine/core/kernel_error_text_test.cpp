@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/device_event.h"
+
 #include "engine/core/error_record.h"
 
 namespace {
@@ -9,7 +11,7 @@ namespace {
 ErrorRecord WithCode(std::int32_t code) {
   ErrorRecord record;
   record.device = 130;
-  record.eventCode = 12;
+  record.eventCode = EVENT_FLASH_FAILED;
   record.errorCode = code;
   record.details = ErrorDetails{0x0001F000, 5, 6, 0x8C, 17, 0x89, 0x8817, 0x2201, 0x0F};
   return record;

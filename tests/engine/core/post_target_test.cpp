@@ -22,6 +22,16 @@ struct Counted {
   ~Counted() { --alive; }
 };
 
+// A record message of this test's own, outside the program's block.
+constexpr platform::MessageId kCountedMessage = WM_APP + 0x3F0;
+
+}  // namespace
+
+template <>
+struct platform::MessagePayload<kCountedMessage> : platform::Carries<Counted> {};
+
+namespace {
+
 // Every test starts and ends with an empty target table.
 class PostToTargetTest : public ::testing::Test {
  protected:
@@ -39,12 +49,12 @@ TEST_F(PostToTargetTest, WorkerThreadsReceiveThroughTheirTableEntries) {
   for (int t = 0; t < kWorkerThreadTargetCount; ++t) SetTargetThread(t, queues[t].handle());
   for (int t = 0; t < kWorkerThreadTargetCount; ++t) {
     EXPECT_EQ(GetTargetThreadId(t), queues[t].handle());
-    EXPECT_NE(PostToTarget(t, WM_LOG_LINE, 10 + t, 20 + t), 0);
+    EXPECT_NE(PostToTarget<WM_RECENT_FILE>(t, 10 + t, 20 + t), 0);
   }
   for (int t = 0; t < kWorkerThreadTargetCount; ++t) {
     auto m = queues[t].queue().TryGet();
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->number, WM_LOG_LINE);
+    EXPECT_EQ(m->number, WM_RECENT_FILE);
     EXPECT_EQ(m->wParam, static_cast<platform::WParam>(10 + t));
     EXPECT_EQ(m->lParam, 20 + t);
     EXPECT_TRUE(queues[t].queue().Empty());
@@ -56,8 +66,8 @@ TEST_F(PostToTargetTest, WindowsReceiveWindowMessages) {
   platform::RegisteredQueue second(platform::TargetKind::Window);
   SetMainWindow(main.handle());
   SetSecondWindow(second.handle());
-  EXPECT_NE(PostToTarget(PT_MAIN_WINDOW, WM_DEVICE_ATTACHED, 5), 0);
-  EXPECT_NE(PostToTarget(PT_SECOND_WINDOW, WM_DEVICE_STATUS, 6), 0);
+  EXPECT_NE(PostToTarget<WM_DEVICE_ATTACHED>(PT_MAIN_WINDOW, 5), 0);
+  EXPECT_NE(PostToTarget<WM_FLASHPACK_REFRESH>(PT_SECOND_WINDOW, 6), 0);
   auto m = main.queue().TryGet();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->number, WM_DEVICE_ATTACHED);
@@ -70,7 +80,7 @@ TEST_F(PostToTargetTest, OutOfRangeTargetsPostNothingAndGiveZero) {
   platform::RegisteredQueue core;
   SetTargetThread(PT_CORE, core.handle());
   for (int target : {-1, 6, 7, -100, 1000}) {
-    EXPECT_EQ(PostToTarget(target, WM_LOG_LINE, 1), 0) << target;
+    EXPECT_EQ(PostToTarget<WM_RECENT_FILE>(target, 1), 0) << target;
     EXPECT_EQ(GetTargetThreadId(target), platform::kNoHandle);
   }
   EXPECT_EQ(GetTargetThreadId(PT_MAIN_WINDOW), platform::kNoHandle);
@@ -78,28 +88,28 @@ TEST_F(PostToTargetTest, OutOfRangeTargetsPostNothingAndGiveZero) {
 }
 
 TEST_F(PostToTargetTest, SecondWindowWhileClosedPostsNothing) {
-  EXPECT_EQ(PostToTarget(PT_SECOND_WINDOW, WM_DEVICE_STATUS, 1), 0);
+  EXPECT_EQ(PostToTarget<WM_FLASHPACK_REFRESH>(PT_SECOND_WINDOW, 1), 0);
   platform::RegisteredQueue second(platform::TargetKind::Window);
   SetSecondWindow(second.handle());
   ClearSecondWindow();
-  EXPECT_EQ(PostToTarget(PT_SECOND_WINDOW, WM_DEVICE_STATUS, 1), 0);
+  EXPECT_EQ(PostToTarget<WM_FLASHPACK_REFRESH>(PT_SECOND_WINDOW, 1), 0);
   EXPECT_TRUE(second.queue().Empty());
 }
 
 TEST_F(PostToTargetTest, ThreadHandleIsNotTakenAsWindow) {
   platform::RegisteredQueue thread;
   SetMainWindow(thread.handle());
-  EXPECT_EQ(PostToTarget(PT_MAIN_WINDOW, WM_DEVICE_ATTACHED, 1), 0);
+  EXPECT_EQ(PostToTarget<WM_DEVICE_ATTACHED>(PT_MAIN_WINDOW, 1), 0);
   EXPECT_TRUE(thread.queue().Empty());
 }
 
 TEST_F(PostToTargetTest, OwnedPayloadArrivesAndIsTakenBack) {
   platform::RegisteredQueue core;
   SetTargetThread(PT_CORE, core.handle());
-  ASSERT_NE(PostToTarget(PT_CORE, WM_JOB_PROGRESS, std::make_unique<Counted>(42)), 0);
+  ASSERT_NE(PostToTarget<kCountedMessage>(PT_CORE, std::make_unique<Counted>(42)), 0);
   auto m = core.queue().TryGet();
   ASSERT_TRUE(m);
-  auto payload = m->Take<Counted>();
+  auto payload = m->Take<kCountedMessage>();
   ASSERT_TRUE(payload);
   EXPECT_EQ(payload->value, 42);
   EXPECT_EQ(reinterpret_cast<Counted*>(m->wParam), payload.get());
@@ -129,7 +139,7 @@ TEST_F(PostToTargetTest, FailedPostsFreeTheirPayload) {
       {6, "above range"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PostToTarget(c.target, WM_LOG_LINE, std::make_unique<Counted>(1)), 0) << c.what;
+    EXPECT_EQ(PostToTarget<kCountedMessage>(c.target, std::make_unique<Counted>(1)), 0) << c.what;
     EXPECT_EQ(Counted::alive.load(), 0) << c.what;
   }
 }
@@ -149,7 +159,7 @@ TEST_F(PostToTargetTest, EndedWorkerThreadFreesThePayload) {
   SetTargetThread(PT_CORE, worker.Id());
   worker.PostQuit();
   worker.Join();
-  EXPECT_EQ(PostToTarget(PT_CORE, WM_JOB_FINISHED, std::make_unique<Counted>(3)), 0);
+  EXPECT_EQ(PostToTarget<kCountedMessage>(PT_CORE, std::make_unique<Counted>(3)), 0);
   EXPECT_EQ(Counted::alive.load(), 0);
 }
 

@@ -103,7 +103,7 @@ class AllocationFailures : public ::testing::Test {
   std::string NextLogLine() {
     auto message = log_.queue().TakeMatching(WM_LOG_LINE, WM_LOG_LINE, std::chrono::seconds(5));
     if (!message) return "(none)";
-    auto text = message->Take<std::string>();
+    auto text = message->Take<WM_LOG_LINE>();
     return text ? *text : "(no text)";
   }
   platform::RegisteredQueue log_;

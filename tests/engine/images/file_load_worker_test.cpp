@@ -84,7 +84,7 @@ class FileLoadWorkerTest : public ::testing::Test {
       ADD_FAILURE() << "no WM_FILE_LOADED";
       return nullptr;
     }
-    auto back = message->Take<FileLoadRequest>();
+    auto back = message->Take<WM_FILE_LOADED>();
     EXPECT_NE(back, nullptr);
     if (back) {
       EXPECT_EQ(back->sequenceNumber, 17);
@@ -104,7 +104,7 @@ class FileLoadWorkerTest : public ::testing::Test {
   std::vector<std::string> LogLines() {
     std::vector<std::string> lines;
     while (auto message = log_.queue().TryGet()) {
-      if (auto text = message->Take<std::string>()) lines.push_back(*text);
+      if (auto text = message->Take<WM_LOG_LINE>()) lines.push_back(*text);
     }
     return lines;
   }
@@ -286,7 +286,7 @@ TEST_F(FileLoadWorkerTest, StartedWorkerPostsTheRequestBackFromItsOwnThread) {
   StartFileLoadWorker(std::move(request));
   auto message = core_.queue().TakeMatching(WM_FILE_LOADED, WM_FILE_LOADED, std::chrono::seconds(10));
   ASSERT_TRUE(message);
-  auto back = message->Take<FileLoadRequest>();
+  auto back = message->Take<WM_FILE_LOADED>();
   ASSERT_TRUE(back);
   EXPECT_EQ(back->sequenceNumber, 5);
   EXPECT_EQ(back->result, 0);

@@ -58,11 +58,11 @@ class FileSaveWorkerTest : public ::testing::Test {
     auto message = core_.queue().TakeMatching(WM_JOB_FINISHED, WM_JOB_ERROR, std::chrono::seconds(5));
     if (!message) return "(none)";
     if (message->number == WM_JOB_FINISHED) {
-      auto record = message->Take<FinishRecord>();
+      auto record = message->Take<WM_JOB_FINISHED>();
       if (!record || record->device != kDevice) return "(bad finish record)";
       return "finished " + std::to_string(record->eventCode);
     }
-    auto record = message->Take<ErrorRecord>();
+    auto record = message->Take<WM_JOB_ERROR>();
     if (!record || record->device != kDevice) return "(bad error record)";
     return "error " + std::to_string(record->eventCode) + " " + std::to_string(record->errorCode);
   }

@@ -143,7 +143,7 @@ class CoreThreadTest : public ::testing::Test {
           request->image->Add(0x1000, 256, buffer);
         }
       }
-      PostToTarget(PT_CORE, WM_FILE_LOADED, std::move(request));
+      PostToTarget<WM_FILE_LOADED>(PT_CORE, std::move(request));
     };
     auto holdSave = [script = loader_](std::unique_ptr<FileSaveRequest> request) {
       std::lock_guard lock(script->mutex);
@@ -173,25 +173,27 @@ class CoreThreadTest : public ::testing::Test {
   void Queue(std::uint32_t jobCode, DeviceNumber device, JobPayload payload, int interactive = 0) {
     auto request = std::make_unique<CJobRequest>(jobCode, std::move(payload), 0, 0, interactive);
     request->device = device;
-    ASSERT_TRUE(PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request)));
+    ASSERT_TRUE(PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request)));
   }
   void Finish(DeviceNumber device, std::int32_t code) {
     auto record = std::make_unique<FinishRecord>();
     record->device = device;
     record->eventCode = code;
-    PostToTarget(PT_CORE, WM_JOB_FINISHED, std::move(record));
+    PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(record));
   }
   void CancelQueued(DeviceNumber device, std::int32_t code) {
     auto record = std::make_unique<FinishRecord>();
     record->device = device;
     record->eventCode = code;
-    PostToTarget(PT_CORE, WM_CANCEL_QUEUED, std::move(record));
+    PostToTarget<WM_CANCEL_QUEUED>(PT_CORE, std::move(record));
   }
   void Fail(DeviceNumber device, std::int32_t code, std::int32_t error) {
-    PostToTarget(PT_CORE, WM_JOB_ERROR, MakeErrorRecord(device, code, error, nullptr));
+    PostToTarget<WM_JOB_ERROR>(PT_CORE, MakeErrorRecord(device, code, error, nullptr));
   }
   void Post(std::uint32_t message, DeviceNumber device) {
-    PostToTarget(PT_CORE, message, static_cast<platform::WParam>(static_cast<std::intptr_t>(device)));
+    // The tests name the plain device messages by number.
+    const auto wParam = static_cast<platform::WParam>(static_cast<std::intptr_t>(device));
+    PostToTarget(PT_CORE, platform::Message(message, wParam, 0));
   }
   // Proves an absence without waiting on the clock. A cancel for a device
   // that no test uses only logs, so its log line is a sentinel: the queue

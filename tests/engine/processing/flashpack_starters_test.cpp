@@ -55,8 +55,8 @@ class FlashpackStarters : public ::testing::Test {
     auto m = core_.queue().TakeMatching(WM_JOB_FINISHED, WM_JOB_ERROR, std::chrono::seconds(5));
     if (!m) return outcome;
     outcome.message = m->number;
-    if (auto finish = m->Take<FinishRecord>()) outcome.code = finish->eventCode;
-    if (auto error = m->Take<ErrorRecord>()) {
+    if (auto finish = m->Take<WM_JOB_FINISHED>()) outcome.code = finish->eventCode;
+    if (auto error = m->Take<WM_JOB_ERROR>()) {
       outcome.code = error->eventCode;
       outcome.error = error->errorCode;
     }

@@ -138,7 +138,7 @@ class ShellStandIn {
         ++disconnects_;
         lastDisconnect_ = m->wParam;
       } else if (m->number == WM_FLASHPACK_STATUS) {
-        if (auto status = m->Take<FlashpackStatusRecord>()) flashpackStatuses_.push_back(std::move(*status));
+        if (auto status = m->Take<WM_FLASHPACK_STATUS>()) flashpackStatuses_.push_back(std::move(*status));
       }
     }
     if (!any) {
@@ -147,24 +147,24 @@ class ShellStandIn {
   }
   void OnUserIo(platform::Message& m) {
     if (m.number == WM_LOG_LINE) {
-      if (auto line = m.Take<std::string>()) logs_.push_back(*line);
+      if (auto line = m.Take<WM_LOG_LINE>()) logs_.push_back(*line);
     } else if (m.number == WM_SET_STATUS) {
-      if (auto report = m.Take<StatusReport>()) {
+      if (auto report = m.Take<WM_SET_STATUS>()) {
         if (report->state == STATUS_DONE && report->text == "Processing Complete") ++completeReports_;
         reports_.push_back(*report);
       }
     } else if (m.number == WM_USER_PROMPT) {
-      if (auto prompt = m.Take<PromptRequest>()) {
+      if (auto prompt = m.Take<WM_USER_PROMPT>()) {
         prompts_.push_back(*prompt);
         if (prompt->wantReply) {
-          PostToTarget(prompt->replyTarget, WM_PROMPT_REPLY, static_cast<platform::WParam>(promptAnswer()));
+          PostToTarget<WM_PROMPT_REPLY>(prompt->replyTarget, static_cast<platform::WParam>(promptAnswer()));
         }
       }
     }
   }
   void OnMainWindow(platform::Message& m) {
     if (m.number == WM_DEVICE_STATUS) {
-      if (auto s = m.Take<DeviceStatusRecord>()) {
+      if (auto s = m.Take<WM_DEVICE_STATUS>()) {
         statuses_.push_back(StatusSeen{s->eventCode, s->device, s->itemsStarted, s->itemsQueued, s->percent,
                                        s->error ? s->error->errorCode : -1});
       }

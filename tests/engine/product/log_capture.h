@@ -22,7 +22,7 @@ class LogCapture {
   std::vector<std::string> Take() {
     std::vector<std::string> lines;
     while (std::optional<platform::Message> message = queue_.queue().TryGet()) {
-      std::unique_ptr<std::string> line = message->Take<std::string>();
+      std::unique_ptr<std::string> line = message->Take<WM_LOG_LINE>();
       if (message->number == WM_LOG_LINE && line) {
         lines.push_back(*line);
       } else {

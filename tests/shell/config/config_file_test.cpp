@@ -157,10 +157,10 @@ TEST_F(ConfigFileTest, AReadOnlyFileIsReadButNeverWritten) {
   EXPECT_EQ(dir.Read("ro.cfg"), "remote_port=4555\n");
   auto messages = userIo.TakeAll();
   ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(*messages[1].Take<std::string>(),
+  EXPECT_EQ(*messages[1].Take<WM_LOG_LINE>(),
             "Error> Configuration file is read only. Settings changes will not be saved.");
   ASSERT_EQ(messages[2].number, WM_USER_PROMPT);
-  auto prompt = messages[2].Take<PromptRequest>();
+  auto prompt = messages[2].Take<WM_USER_PROMPT>();
   ASSERT_TRUE(prompt);
   EXPECT_EQ(prompt->kind, PROMPT_ERROR);
   EXPECT_EQ(prompt->replyTarget, PT_USER_IO);

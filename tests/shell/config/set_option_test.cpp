@@ -124,7 +124,7 @@ TEST_F(ProductMapTest, TheFirstFileDeclaringTheTagIsSelected) {
   EXPECT_EQ(writes, 1);
   auto selection = mainWindow.Wait(WM_SELECT_PRODUCT);
   ASSERT_TRUE(selection);
-  auto record = selection->Take<ProductSelection>();
+  auto record = selection->Take<WM_SELECT_PRODUCT>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->productFile, "a_radios.qlp");
   EXPECT_EQ(record->productTag, "RADIO_B");

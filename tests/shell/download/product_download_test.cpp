@@ -23,7 +23,7 @@ class ProductDownloadTest : public DownloadTest {
     auto message = userIo_.queue().TryGet();
     ASSERT_TRUE(message.has_value());
     EXPECT_EQ(message->number, WM_SET_STATUS);
-    auto report = message->Take<StatusReport>();
+    auto report = message->Take<WM_SET_STATUS>();
     ASSERT_NE(report, nullptr);
     EXPECT_EQ(report->state, state);
     EXPECT_EQ(report->text, text);
@@ -99,7 +99,7 @@ TEST_F(ProductDownloadTest, FailureFromTheUserReselectsTheProductThenShowsTheErr
   auto message = userIo_.queue().TryGet();
   ASSERT_TRUE(message.has_value());
   EXPECT_EQ(message->number, WM_USER_PROMPT);
-  auto prompt = message->Take<PromptRequest>();
+  auto prompt = message->Take<WM_USER_PROMPT>();
   ASSERT_NE(prompt, nullptr);
   EXPECT_EQ(prompt->kind, PROMPT_ERROR);
   EXPECT_EQ(prompt->replyTarget, PT_USER_IO);
@@ -246,7 +246,7 @@ TEST_F(ProductDownloadTest, SettingsComeFromTheSharedSettingsAndLinesGoToTheUser
   Lines lines;
   std::optional<platform::Message> message;
   while ((message = userIo_.queue().TryGet()) && message->number == WM_LOG_LINE) {
-    lines.push_back(*message->Take<std::string>());
+    lines.push_back(*message->Take<WM_LOG_LINE>());
   }
   EXPECT_EQ(lines, (Lines{"Downloading the latest QLP files from " + server_.Url("/"),
                           "Saving remote file " + server_.Url("/p.qlp") + " as p.qlp"}));

@@ -43,7 +43,7 @@ TEST_F(UserIoServicesTest, CustomMenuLoadsAtStartUpAndOnReload) {
                           "<command>01</command></menuitem></content>");
   dir.Write("broken.xml", "<content>&bogus;</content>");
   mainWindow.TakeAll();
-  PostToTarget(PT_USER_IO, WM_RELOAD_CUSTOM_MENU);
+  PostToTarget<WM_RELOAD_CUSTOM_MENU>(PT_USER_IO);
   Flush();
   Flush();  // the log lines the reload posted to its own queue are written by now
   EXPECT_EQ(MenuLabels(), (std::vector<std::string>{"Status", "Ping"}));
@@ -57,7 +57,7 @@ TEST_F(UserIoServicesTest, ScriptDownloadEndsDone) {
   UseServer();
   server.Serve("/qlp/qlp_list.txt", {200, server.Url("/new.qlp") + "\r\n"});
   server.Serve("/new.qlp", {200, "product New {}\r\n"});
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, 1);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, 1);
   EXPECT_TRUE(WaitForStatus("DONE \"Processing Complete\""));
   EXPECT_EQ(dir.Read("new.qlp"), "product New {}\n");
   EXPECT_NE(LogText().find("] Saving remote file " + server.Url("/new.qlp") + " as new.qlp\n"), std::string::npos);
@@ -66,7 +66,7 @@ TEST_F(UserIoServicesTest, ScriptDownloadEndsDone) {
 TEST_F(UserIoServicesTest, ScriptDownloadFailureEndsErrorWithTheLine) {
   Start();
   UseServer();
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, 1);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, 1);
   EXPECT_TRUE(WaitForStatus("ERROR \"Error> Unable to download the latest QLPs from server\r\n" + server.Url("/") + "\""));
 }
 
@@ -74,7 +74,7 @@ TEST_F(UserIoServicesTest, UserDownloadFailureSelectsTheProductAgainAndShowsTheL
   Start();
   UseServer();
   mainWindow.TakeAll();
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, 0);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, 0);
   ASSERT_TRUE(prompts->WaitForPrompts(1, kDeadline));
   EXPECT_EQ(prompts->Prompts()[0].text, "Error> Unable to download the latest QLPs from server\r\n" + server.Url("/"));
   Flush();
@@ -88,7 +88,7 @@ TEST_F(UserIoServicesTest, UserDownloadSuccessOpensTheProductList) {
   UseServer();
   server.Serve("/qlp/qlp_list.txt", {200, ""});
   mainWindow.TakeAll();
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, 0);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, 0);
   ASSERT_TRUE(mainWindow.Wait(WM_SHOW_PRODUCT_LIST).has_value());
   EXPECT_TRUE(prompts->Prompts().empty());
 }

@@ -3,6 +3,8 @@
 // buttons, and the read-back that Flash Software waits for.
 #include <gtest/gtest.h>
 
+#include "engine/core/device_event.h"
+
 #include <string>
 #include <vector>
 
@@ -59,13 +61,13 @@ class DeviceGridTest : public ::testing::Test {
   void DriveTo(DeviceNumber device, GridRowStateCode state) {
     switch (state) {
       case GRID_ROW_READY: break;
-      case GRID_ROW_BUSY: Status(11, device, 1, 1, 10); break;
-      case GRID_ROW_FINISHED: Status(14, device); break;
-      case GRID_ROW_ERROR: Status(12, device, 1, 1, 0, 60); break;
-      case GRID_ROW_ERROR_REMOVED: Status(11, device); grid.OnDeviceRemoved(device); Status(12, device, 1, 1, 0, 60); break;
-      case GRID_ROW_SCANNING: Status(52, device); break;
-      case GRID_ROW_WAITING: Status(7, device); break;
-      case GRID_ROW_REMOVED_BUSY: Status(11, device); grid.OnDeviceRemoved(device); break;
+      case GRID_ROW_BUSY: Status(EVENT_FLASH_PROGRESS, device, 1, 1, 10); break;
+      case GRID_ROW_FINISHED: Status(EVENT_FLASH_DONE, device); break;
+      case GRID_ROW_ERROR: Status(EVENT_FLASH_FAILED, device, 1, 1, 0, 60); break;
+      case GRID_ROW_ERROR_REMOVED: Status(EVENT_FLASH_PROGRESS, device); grid.OnDeviceRemoved(device); Status(EVENT_FLASH_FAILED, device, 1, 1, 0, 60); break;
+      case GRID_ROW_SCANNING: Status(EVENT_STATUS_SCANNING_FILE, device); break;
+      case GRID_ROW_WAITING: Status(EVENT_BOOTLOAD_PROGRESS, device); break;
+      case GRID_ROW_REMOVED_BUSY: Status(EVENT_FLASH_PROGRESS, device); grid.OnDeviceRemoved(device); break;
       case GRID_ROW_UNSUPPORTED: break;
     }
     ASSERT_EQ(RowOf(device).state, state);
@@ -136,7 +138,7 @@ TEST_F(DeviceGridTest, NewRowsAreReadyOrUnsupported) {
 TEST_F(DeviceGridTest, AStatusForAnUnknownDeviceChangesNothing) {
   Attach(3);
   const DeviceRow before = RowOf(3);
-  GridEffects e = Status(11, 4, 1, 1, 50);
+  GridEffects e = Status(EVENT_FLASH_PROGRESS, 4, 1, 1, 50);
   EXPECT_TRUE(e.dirtyRows.empty());
   EXPECT_FALSE(e.report.has_value());
   EXPECT_EQ(RowOf(3).progressText, before.progressText);
@@ -145,7 +147,7 @@ TEST_F(DeviceGridTest, AStatusForAnUnknownDeviceChangesNothing) {
 
 TEST_F(DeviceGridTest, AStatusForARowNotYetCreatedTouchesNoControl) {
   ASSERT_TRUE(grid.ReserveGridRow(3));
-  GridEffects e = Status(11, 3, 1, 1, 50);
+  GridEffects e = Status(EVENT_FLASH_PROGRESS, 3, 1, 1, 50);
   EXPECT_TRUE(e.dirtyRows.empty());
   EXPECT_FALSE(e.report.has_value());
   grid.ApplyGridRowChanges();
@@ -154,8 +156,8 @@ TEST_F(DeviceGridTest, AStatusForARowNotYetCreatedTouchesNoControl) {
 
 TEST_F(DeviceGridTest, Event63OnlyUpdatesTheCounts) {
   Attach(3);
-  Status(11, 3, 1, 1, 40);
-  GridEffects e = Status(63, 3, 1, 2, 0);
+  Status(EVENT_FLASH_PROGRESS, 3, 1, 1, 40);
+  GridEffects e = Status(EVENT_STATUS_ITEM_QUEUED, 3, 1, 2, 0);
   EXPECT_EQ(RowOf(3).counts, "(1/2)");
   EXPECT_EQ(RowOf(3).state, GRID_ROW_BUSY);
   EXPECT_EQ(RowOf(3).progressText, "Flashing 40%");
@@ -215,11 +217,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DeviceGridTest, ErrorRowsCarryTheErrorTextAsTooltipUntilTheyLeaveTheErrorState) {
   Attach(5);
-  Status(12, 5, 1, 1, 0, 60);
+  Status(EVENT_FLASH_FAILED, 5, 1, 1, 0, 60);
   EXPECT_TRUE(RowOf(5).tooltipsSet);
   EXPECT_FALSE(RowOf(5).tooltip.empty());
   EXPECT_TRUE(RowOf(5).retryEnabled);
-  Status(11, 5, 1, 1, 10);
+  Status(EVENT_FLASH_PROGRESS, 5, 1, 1, 10);
   EXPECT_FALSE(RowOf(5).tooltipsSet);
   EXPECT_TRUE(RowOf(5).tooltip.empty());
 }
@@ -265,9 +267,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DeviceGridTest, OnlyTheTopRowReports) {
   Attach(5);
   Attach(2);
-  EXPECT_FALSE(Status(11, 5).report.has_value());
-  EXPECT_TRUE(Status(11, 2).report.has_value());
-  EXPECT_FALSE(Status(11, 149).report.has_value());
+  EXPECT_FALSE(Status(EVENT_FLASH_PROGRESS, 5).report.has_value());
+  EXPECT_TRUE(Status(EVENT_FLASH_PROGRESS, 2).report.has_value());
+  EXPECT_FALSE(Status(EVENT_FLASH_PROGRESS, 149).report.has_value());
 }
 
 TEST_F(DeviceGridTest, RemovalOfAnIdleRowRemovesItAndOfABusyOneMarksIt) {
@@ -301,7 +303,7 @@ TEST_F(DeviceGridTest, RemovalOfAnIdleRowRemovesItAndOfABusyOneMarksIt) {
 TEST_F(DeviceGridTest, AnIdleDeviceAttachedAgainGetsAFreshRowInItsPlace) {
   Attach(1);
   Attach(2);
-  Status(14, 2, 3, 3);
+  Status(EVENT_FLASH_DONE, 2, 3, 3);
   Attach(2);
   EXPECT_EQ(grid.CountGridDevices(), 2);
   EXPECT_EQ(RowOf(2).counts, "(0/0)");
@@ -349,7 +351,7 @@ TEST_F(DeviceGridTest, RowButtons) {
   e = grid.OnRowButton(cancel);
   EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 5}}));
 
-  Status(14, 5);
+  Status(EVENT_FLASH_DONE, 5);
   EXPECT_TRUE(grid.OnRowButton(cancel).posts.empty());  // finished: nothing more
   EXPECT_TRUE(grid.OnRowButton(32847).posts.empty());   // no row has it
 }
@@ -402,16 +404,16 @@ class FlashSoftwareTest : public DeviceGridTest {
 TEST_F(FlashSoftwareTest, ItsSavedReadBackStartsTheUpdateFlashOnce) {
   Attach(5);
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  Status(21, 5, 1, 1, 50);
-  Status(24, 5);
-  Status(53, 5);
-  GridEffects e = Status(58, 5, 1, 1, 100);
+  Status(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 50);
+  Status(EVENT_REVERSE_FLASH_DONE, 5);
+  Status(EVENT_STATUS_SAVING_FILE, 5);
+  GridEffects e = Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100);
   EXPECT_TRUE(PostsFlash(e));
   EXPECT_TRUE(e.flashReleased);
   EXPECT_FALSE(grid.PendingFlashDevice().has_value());
   // A later saved read-back starts nothing.
-  Status(24, 5);
-  e = Status(58, 5, 1, 1, 100);
+  Status(EVENT_REVERSE_FLASH_DONE, 5);
+  e = Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100);
   EXPECT_TRUE(e.posts.empty());
   EXPECT_FALSE(e.flashReleased);
 }
@@ -420,26 +422,26 @@ TEST_F(FlashSoftwareTest, OtherSavedReadBacksStartNothing) {
   Attach(5);
   for (int done : {28, 32, 41}) {
     Status(done, 5);
-    EXPECT_TRUE(Status(58, 5).posts.empty()) << "without Flash Software, after " << done;
+    EXPECT_TRUE(Status(EVENT_STATUS_READ_FILE_SAVED, 5).posts.empty()) << "without Flash Software, after " << done;
   }
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
   for (int other : {25, 28, 29, 32, 39, 41}) {
     Status(other, 5);
-    Status(53, 5);
-    GridEffects e = Status(58, 5);
+    Status(EVENT_STATUS_SAVING_FILE, 5);
+    GridEffects e = Status(EVENT_STATUS_READ_FILE_SAVED, 5);
     EXPECT_TRUE(e.posts.empty()) << "while Flash Software waits, after " << other;
     EXPECT_FALSE(e.flashReleased);
   }
-  Status(21, 5, 1, 1, 30);
-  Status(53, 5);
-  EXPECT_TRUE(PostsFlash(Status(58, 5)));
+  Status(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 30);
+  Status(EVENT_STATUS_SAVING_FILE, 5);
+  EXPECT_TRUE(PostsFlash(Status(EVENT_STATUS_READ_FILE_SAVED, 5)));
 }
 
 TEST_F(FlashSoftwareTest, AReadBackTooSmallToReportProgressStillCounts) {
   Attach(5);
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  Status(53, 5);
-  EXPECT_TRUE(PostsFlash(Status(58, 5, 1, 1, 100)));
+  Status(EVENT_STATUS_SAVING_FILE, 5);
+  EXPECT_TRUE(PostsFlash(Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100)));
 }
 
 TEST_F(FlashSoftwareTest, AFailedOrCancelledReadBackGivesFlashSoftwareBack) {
@@ -449,8 +451,8 @@ TEST_F(FlashSoftwareTest, AFailedOrCancelledReadBackGivesFlashSoftwareBack) {
     GridEffects e = Status(closing, 5, 1, 1, 0, 60);
     EXPECT_TRUE(e.flashReleased) << closing;
     EXPECT_TRUE(e.posts.empty());
-    Status(24, 5);
-    EXPECT_TRUE(Status(58, 5).posts.empty()) << closing;
+    Status(EVENT_REVERSE_FLASH_DONE, 5);
+    EXPECT_TRUE(Status(EVENT_STATUS_READ_FILE_SAVED, 5).posts.empty()) << closing;
   }
 }
 

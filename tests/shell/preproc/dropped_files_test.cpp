@@ -25,7 +25,7 @@ class DroppedFiles : public PreprocFixture {
   }
   std::filesystem::path outside() const { return folder.Path() / "elsewhere"; }
   void Drop(std::vector<std::string> paths) {
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FILES_DROPPED,
+    ASSERT_TRUE(PostToTarget<WM_FILES_DROPPED>(PT_PREPROCESSING,
                              std::make_unique<std::vector<std::string>>(std::move(paths))));
   }
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "preproc_fixture.h"
+#include "shell/userio/product_selection.h"
 
 namespace preproc_test {
 namespace {
@@ -198,12 +199,14 @@ TEST_F(PreprocFixture, UserPromptFromTheMainWindowAbortedShowsTheError) {
 
 TEST_F(PreprocFixture, ForwardedMessagesKeepTheirParametersAndPayload) {
   StartThread();
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_RETRY_DEVICE, 131));
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_SELECT_PRODUCT, 5, 6));
+  ASSERT_TRUE(PostToTarget<WM_RETRY_DEVICE>(PT_PREPROCESSING, 131));
+  auto selection = std::make_unique<ProductSelection>(ProductSelection{"p.ini", "TAG"});
+  const auto record = reinterpret_cast<platform::WParam>(selection.get());
+  ASSERT_TRUE(PostToTarget<WM_SELECT_PRODUCT>(PT_PREPROCESSING, std::move(selection), 6));
   auto jobs = FlushJobs();
   EXPECT_TRUE(jobs.empty());
   EXPECT_EQ(forwarded, std::vector<std::uint32_t>{WM_RETRY_DEVICE});
-  ASSERT_TRUE(userIo.WaitMessageWith(WM_SELECT_PRODUCT, 5));
+  ASSERT_TRUE(userIo.WaitMessageWith(WM_SELECT_PRODUCT, record));
 }
 
 TEST_F(PreprocFixture, AMessagePostedWhileWaitingForAnAnswerIsHandledAfterwardsInOrder) {
@@ -211,8 +214,8 @@ TEST_F(PreprocFixture, AMessagePostedWhileWaitingForAnAnswerIsHandledAfterwardsI
   // two more requests; they wait behind the answer and run in order.
   userIo.SetAnswerer([](const PromptSeen& p) {
     if (p.kind == 0) {
-      PostToTarget(PT_PREPROCESSING, WM_COMM_CHECK);
-      PostToTarget(PT_PREPROCESSING, WM_RESET_TARGET);
+      PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING);
+      PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING);
       *reinterpret_cast<SectorList*>(p.record) = DialogSectors();
     }
     return 1;
@@ -233,7 +236,7 @@ TEST_F(PreprocFixture, QuitEndsTheThread) {
   Post(WM_QUIT_THREAD);
   thread->Join();
   EXPECT_FALSE(thread->Running());
-  EXPECT_FALSE(PostToTarget(PT_PREPROCESSING, WM_COMM_CHECK));
+  EXPECT_FALSE(PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING));
 }
 
 }  // namespace

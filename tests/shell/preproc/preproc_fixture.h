@@ -166,7 +166,7 @@ class PreprocFixture : public ::testing::Test {
     answers.insert(answers.end(), values.begin(), values.end());
   }
   void Post(std::uint32_t number, platform::WParam w = 0, platform::LParam l = 0) {
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, number, w, l));
+    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, platform::Message(number, w, l)));
   }
 
   // Everything the thread sent to the core thread up to now: a cancel
@@ -175,7 +175,7 @@ class PreprocFixture : public ::testing::Test {
   std::vector<std::unique_ptr<CJobRequest>> FlushJobs() {
     constexpr platform::WParam kSentinel = 0x5E17;
     std::vector<std::unique_ptr<CJobRequest>> jobs;
-    EXPECT_TRUE(PostToTarget(PT_PREPROCESSING, WM_CANCEL_DEVICE, kSentinel));
+    EXPECT_TRUE(PostToTarget<WM_CANCEL_DEVICE>(PT_PREPROCESSING, kSentinel));
     for (;;) {
       auto m = core.Next();
       if (!m) {
@@ -184,7 +184,7 @@ class PreprocFixture : public ::testing::Test {
       }
       if (m->number == WM_CANCEL_DEVICE && m->wParam == kSentinel) return jobs;
       if (m->number == WM_QUEUE_JOB) {
-        jobs.push_back(m->Take<CJobRequest>());
+        jobs.push_back(m->Take<WM_QUEUE_JOB>());
       } else {
         forwarded.push_back(m->number);
       }
@@ -197,7 +197,7 @@ class PreprocFixture : public ::testing::Test {
   void FlushUserIo() {
     static platform::WParam counter = 0x7000;
     const platform::WParam mark = ++counter;
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_DOWNLOAD_PRODUCT_FILES, mark));
+    ASSERT_TRUE(PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_PREPROCESSING, mark));
     ASSERT_TRUE(userIo.WaitMessageWith(WM_DOWNLOAD_PRODUCT_FILES, mark));
   }
 

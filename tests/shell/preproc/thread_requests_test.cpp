@@ -69,7 +69,7 @@ TEST_F(PreprocFixture, ARecentImageWhoseSectorDialogIsAbortedShowsTheError) {
 TEST_F(PreprocFixture, RemoteLinesRunWithBothFlagsClearedAndRestoredOnEveryPath) {
   StartThread();
   auto remote = [](const char* line) {
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_REMOTE_COMMAND, std::make_unique<std::string>(line)));
+    ASSERT_TRUE(PostToTarget<WM_REMOTE_COMMAND>(PT_PREPROCESSING, std::make_unique<std::string>(line)));
   };
   remote("COMM_CHECK");
   FlushJobs();
@@ -126,7 +126,7 @@ TEST_F(PreprocFixture, WithoutAnInterpreterScriptsAndRemoteLinesFailCleanly) {
   thread = std::make_unique<CPreProcessingThread>(std::move(services));
   SetTargetThread(PT_PREPROCESSING, thread->Id());
   ASSERT_TRUE(thread->Create());
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_REMOTE_COMMAND, std::make_unique<std::string>("STATUS")));
+  ASSERT_TRUE(PostToTarget<WM_REMOTE_COMMAND>(PT_PREPROCESSING, std::make_unique<std::string>("STATUS")));
   Post(WM_RERUN_SCRIPT);
   ASSERT_TRUE(userIo.WaitPrompts(1));
   EXPECT_EQ(userIo.CountLogs("Error> script commands are not available"), 2u);
@@ -218,10 +218,10 @@ TEST_F(PreprocFixture, AFinishedExtractOpensTheManagerOnlyForAnInteractiveReques
     r->device = 4;
     return r;
   };
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, record(0x1000), 1));
+  ASSERT_TRUE(PostToTarget<WM_FLASHPACK_STATUS>(PT_PREPROCESSING, record(0x1000), 1));
   FlushUserIo();
   EXPECT_TRUE(userIo.Prompts().empty());
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, record(0x2000), 0));
+  ASSERT_TRUE(PostToTarget<WM_FLASHPACK_STATUS>(PT_PREPROCESSING, record(0x2000), 0));
   ASSERT_TRUE(userIo.WaitPrompts(1));
   EXPECT_EQ(userIo.Prompts()[0].kind, PROMPT_FLASHPACK_MANAGER);
   EXPECT_EQ(userIo.Prompts()[0].wantReply, 0);
@@ -237,7 +237,7 @@ TEST_F(PreprocFixture, TheManagerPromptHoldsTheDevicesShareOfThePackSet) {
   record->packManager = share.get();
   record->share = share;
   record->device = 6;
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, std::move(record), 0));
+  ASSERT_TRUE(PostToTarget<WM_FLASHPACK_STATUS>(PT_PREPROCESSING, std::move(record), 0));
   ASSERT_TRUE(userIo.WaitPrompts(1));
   // The device object may replace its set now: the prompt still holds this one.
   EXPECT_EQ(userIo.Prompts()[0].packs, share);

@@ -42,10 +42,10 @@ class WithRealUserIo : public ShellThreads {
   std::vector<std::unique_ptr<CJobRequest>> Jobs() {
     constexpr platform::WParam kSentinel = 0x5E17;
     std::vector<std::unique_ptr<CJobRequest>> jobs;
-    EXPECT_TRUE(PostToTarget(PT_PREPROCESSING, WM_CANCEL_DEVICE, kSentinel));
+    EXPECT_TRUE(PostToTarget<WM_CANCEL_DEVICE>(PT_PREPROCESSING, kSentinel));
     while (auto m = core->Next()) {
       if (m->number == WM_CANCEL_DEVICE && m->wParam == kSentinel) break;
-      if (m->number == WM_QUEUE_JOB) jobs.push_back(m->Take<CJobRequest>());
+      if (m->number == WM_QUEUE_JOB) jobs.push_back(m->Take<WM_QUEUE_JOB>());
     }
     Status();  // and what the thread posted to the user-I/O thread is handled
     return jobs;
@@ -74,9 +74,9 @@ TEST_F(WithRealUserIo, EraseAnsweredOkCancelAndAbort) {
   prompts->Script(1);
   prompts->Script(2);
   prompts->Script(3);
-  PostToTarget(PT_PREPROCESSING, WM_ERASE);
-  PostToTarget(PT_PREPROCESSING, WM_ERASE);
-  PostToTarget(PT_PREPROCESSING, WM_ERASE);
+  PostToTarget<WM_ERASE>(PT_PREPROCESSING);
+  PostToTarget<WM_ERASE>(PT_PREPROCESSING);
+  PostToTarget<WM_ERASE>(PT_PREPROCESSING);
   auto jobs = Jobs();
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0]->jobCode, WM_ERASE);
@@ -94,7 +94,7 @@ TEST_F(WithRealUserIo, EraseAnsweredOkCancelAndAbort) {
 
 TEST_F(WithRealUserIo, AGpsChipRequestInUsbModeQueuesNothingAndShowsWhy) {
   GetAppSettings().SetIntParam(OPTION_COMM_PROTOCOL, 1);
-  PostToTarget(PT_PREPROCESSING, WM_ORVIX_ERASE);
+  PostToTarget<WM_ORVIX_ERASE>(PT_PREPROCESSING);
   EXPECT_TRUE(Jobs().empty());
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error> Orvix Erase is only available in RS232 mode"});
 }
@@ -109,10 +109,10 @@ TEST_F(WithRealUserIo, DroppedFiles) {
   prompts->Script(7);  // overwrite? No
   prompts->Script(1);  // the sector dialog
   prompts->Script(6);  // enable auto erase? Yes
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FILES_DROPPED,
+  ASSERT_TRUE(PostToTarget<WM_FILES_DROPPED>(PT_PREPROCESSING,
                            std::make_unique<std::vector<std::string>>(std::vector<std::string>{
                                (folder.Path() / "in" / "menu.xml").string(), "/images/one.s19"})));
-  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FILES_DROPPED,
+  ASSERT_TRUE(PostToTarget<WM_FILES_DROPPED>(PT_PREPROCESSING,
                            std::make_unique<std::vector<std::string>>(
                                std::vector<std::string>{"/images/two.s19", "/images/three.s19"})));
   auto jobs = Jobs();
@@ -135,12 +135,12 @@ TEST_F(WithRealUserIo, DroppedFiles) {
 TEST_F(WithRealUserIo, AMessagePostedWhileWaitingForAPromptIsHandledAfterwardsInOrder) {
   prompts->SetDialogFiller([](PromptCall& call) {
     if (std::holds_alternative<EraseSectorsDialogData>(call.dialog)) {
-      PostToTarget(PT_PREPROCESSING, WM_COMM_CHECK);
-      PostToTarget(PT_PREPROCESSING, WM_RESET_TARGET);
+      PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING);
+      PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING);
     }
   });
   prompts->Script(1);
-  PostToTarget(PT_PREPROCESSING, WM_ERASE);
+  PostToTarget<WM_ERASE>(PT_PREPROCESSING);
   std::vector<std::uint32_t> codes;
   for (int i = 0; i < 3; ++i) {
     auto job = core->NextJob();

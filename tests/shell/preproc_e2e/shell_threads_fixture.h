@@ -36,7 +36,7 @@ class ShellThreads : public ::testing::Test {
     Stop(preproc);
     Stop(core);
     if (userIo) {
-      PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+      PostToTarget<WM_QUIT_THREAD>(PT_USER_IO);
       userIo->Join();
       SetTargetThread(PT_USER_IO, platform::kNoHandle);
       userIo.reset();
@@ -78,10 +78,10 @@ class ShellThreads : public ::testing::Test {
   // been handled once it answers.
   std::string Status() {
     auto request = std::make_unique<QueryRequest>(QueryRequest{QUERY_STATUS, PT_REMOTE_IO, 1, ""});
-    EXPECT_TRUE(PostToTarget(PT_USER_IO, WM_QUERY, std::move(request)));
+    EXPECT_TRUE(PostToTarget<WM_QUERY>(PT_USER_IO, std::move(request)));
     auto reply = remote.queue().TakeMatching(WM_QUERY_REPLY, WM_QUERY_REPLY, kDeadline);
     if (!reply) return "<none>";
-    auto text = reply->Take<std::string>();
+    auto text = reply->Take<WM_QUERY_REPLY>();
     return text ? *text : "<null>";
   }
 
@@ -92,7 +92,7 @@ class ShellThreads : public ::testing::Test {
     while (std::chrono::steady_clock::now() < end) {
       auto m = mainWindow.queue().Get(std::chrono::milliseconds(50));
       if (!m || m->number != WM_DEVICE_STATUS) continue;
-      if (auto record = m->Take<DeviceStatusRecord>()) {
+      if (auto record = m->Take<WM_DEVICE_STATUS>()) {
         events.push_back(record->eventCode);
         if (record->device == device && record->eventCode == code) return true;
       }

@@ -86,9 +86,9 @@ class UpdateFlashRadio : public ShellThreads {
   // Flash Software as the main window runs it: the read-back, and once its
   // file is saved, the update flash.
   void FlashSoftware() {
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_REVERSE_FLASH));
+    ASSERT_TRUE(PostToTarget<WM_REVERSE_FLASH>(PT_PREPROCESSING));
     ASSERT_TRUE(WaitDeviceEvent(kDevice, 58, std::chrono::seconds(120))) << LogText();
-    ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FLASH, static_cast<platform::WParam>(kDevice)));
+    ASSERT_TRUE(PostToTarget<WM_FLASH>(PT_PREPROCESSING, static_cast<platform::WParam>(kDevice)));
   }
   bool FlashHolds(const MemoryBlocks& blocks) {
     for (const auto& [address, bytes] : blocks) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/core/device_event.h"
 #include "engine/core/finish_record.h"
 #include "engine/core/job_request.h"
 #include "engine/core/status_report.h"
@@ -62,7 +63,7 @@ class FileTransferTest : public RemoteFixture {
   // Sends TRANSFER_FILE's four arguments to the thread; the client gets OK.
   void Request(platform::TcpSocket& client, const std::string& file, const std::string& port,
                const std::string& direction, const std::string& queue) {
-    thread_->Post(WM_FILE_TRANSFER, std::make_unique<std::vector<std::string>>(
+    thread_->Post<WM_FILE_TRANSFER>(std::make_unique<std::vector<std::string>>(
                                         std::vector<std::string>{file, port, direction, queue}));
     EXPECT_EQ(ReadLine(client), "OK\n");
   }
@@ -99,7 +100,7 @@ class FileTransferTest : public RemoteFixture {
     auto message = core_.Next(WM_QUEUE_JOB);
     EXPECT_TRUE(message);
     if (!message) return nullptr;
-    auto job = message->Take<CJobRequest>();
+    auto job = message->Take<WM_QUEUE_JOB>();
     EXPECT_EQ(job->jobCode, WM_REMOTE_FILE_TRANSFER);
     EXPECT_EQ(job->device, DEVICE_INDEPENDENT);
     EXPECT_EQ(std::tie(job->senderFlagB, job->senderFlagA, job->interactive), std::make_tuple(0, 0, 0));
@@ -107,16 +108,16 @@ class FileTransferTest : public RemoteFixture {
     EXPECT_TRUE(request);
     if (!request) return job;
     EXPECT_EQ(*request, (FileTransferRequest{file, "127.0.0.1", listener_.Port(), direction, 1}));
-    thread_->Post(WM_REMOTE_FILE_TRANSFER, reinterpret_cast<platform::WParam>(request));
+    thread_->Post<WM_REMOTE_FILE_TRANSFER>(std::make_unique<FileTransferRequest>(*request));
     return job;
   }
   void ExpectQueuedEnd() {
     auto finished = core_.Next(WM_JOB_FINISHED);
     ASSERT_TRUE(finished);
-    auto record = finished->Take<FinishRecord>();
+    auto record = finished->Take<WM_JOB_FINISHED>();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->device, DEVICE_INDEPENDENT);
-    EXPECT_EQ(record->eventCode, 62);
+    EXPECT_EQ(record->eventCode, EVENT_STATUS_REMOTE_TRANSFER_DONE);
   }
   // The BUSY percentages posted with the prefix, up to 100.
   std::vector<int> BusyPercents(const std::string& prefix) {
@@ -124,7 +125,7 @@ class FileTransferTest : public RemoteFixture {
     while (percents.empty() || percents.back() < 100) {
       auto message = log_.Next(WM_SET_STATUS);
       if (!message) break;
-      auto report = message->Take<StatusReport>();
+      auto report = message->Take<WM_SET_STATUS>();
       EXPECT_EQ(report->state, STATUS_BUSY);
       EXPECT_EQ(report->text.rfind(prefix, 0), 0u) << report->text;
       percents.push_back(std::atoi(report->text.c_str() + prefix.size()));
@@ -276,12 +277,11 @@ TEST_F(FileTransferTest, AQueuedDownloadThatFailsStillLetsTheQueueGoOn) {
 
 TEST_F(FileTransferTest, AQueuedTransferWithNobodyConnectedStillReportsItsEnd) {
   // A transfer that a script queued while no client was connected.
-  auto job = std::make_unique<FileTransferRequest>(FileTransferRequest{Path("x.s19"), "", 5001, 1, 1});
-  thread_->Post(WM_REMOTE_FILE_TRANSFER, reinterpret_cast<platform::WParam>(job.get()));
+  thread_->Post<WM_REMOTE_FILE_TRANSFER>(
+      std::make_unique<FileTransferRequest>(FileTransferRequest{Path("x.s19"), "", 5001, 1, 1}));
   ExpectQueuedEnd();
   // One that was to run at once is dropped without a word.
-  thread_->Post(WM_REMOTE_FILE_TRANSFER,
-                std::make_unique<FileTransferRequest>(FileTransferRequest{Path("x.s19"), "", 5001, 1, 0}));
+  thread_->Post<WM_REMOTE_FILE_TRANSFER>(std::make_unique<FileTransferRequest>(FileTransferRequest{Path("x.s19"), "", 5001, 1, 0}));
   Flush();
   EXPECT_TRUE(log_.Lines().empty());
 }

@@ -32,11 +32,12 @@ class Recorder {
   std::optional<platform::Message> Next(std::uint32_t number, std::chrono::milliseconds timeout = kDeadline) {
     return queue_.queue().TakeMatching(number, number, timeout);
   }
-  // The next string payload of that number ("<none>" after the deadline).
-  std::string NextText(std::uint32_t number) {
-    auto message = Next(number);
+  // The next text of message M ("<none>" after the deadline).
+  template <platform::MessageId M>
+  std::string NextText() {
+    auto message = Next(M);
     if (!message) return "<none>";
-    auto text = message->Take<std::string>();
+    auto text = message->Take<M>();
     return text ? *text : "<null>";
   }
 
@@ -58,7 +59,7 @@ class LogRecorder : public Recorder {
           return true;
         }
       }
-      std::string next = NextText(WM_LOG_LINE);
+      std::string next = NextText<WM_LOG_LINE>();
       if (next == "<none>") return false;
       lines_.push_back(next);
     }
@@ -66,8 +67,7 @@ class LogRecorder : public Recorder {
   // Every line logged so far (those still queued included).
   const std::vector<std::string>& Lines() {
     while (auto m = queue().TryGet()) {
-      if (m->number != WM_LOG_LINE) continue;
-      if (auto t = m->Take<std::string>()) lines_.push_back(*t);
+      if (auto t = m->Take<WM_LOG_LINE>()) lines_.push_back(*t);
     }
     return lines_;
   }
@@ -136,8 +136,8 @@ class RemoteFixture : public ::testing::Test {
   // empty line posted behind it comes back as an empty command (use it only
   // while no partial line is pending).
   void Flush() {
-    thread_->Post(WM_REMOTE_RECEIVE, std::make_unique<std::string>("\n"));
-    EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), "");
+    thread_->Post<WM_REMOTE_RECEIVE>(std::make_unique<std::string>("\n"));
+    EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "");
   }
 
   int enableRemote_ = 1;

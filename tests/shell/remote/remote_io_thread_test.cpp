@@ -23,7 +23,7 @@ TEST_P(RemoteLineCutting, PostsEachLineOnceInOrder) {
   auto client = Connect();
   Send(client, GetParam().sent);
   Send(client, "END\n");
-  for (const auto& expected : GetParam().commands) EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), expected);
+  for (const auto& expected : GetParam().commands) EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), expected);
   EXPECT_FALSE(commands_.queue().TryGet());
 }
 
@@ -39,7 +39,7 @@ TEST_F(RemoteIOThreadTest, ALineSplitAcrossReceivesIsPostedOnceWhenItsLineFeedAr
   auto client = Connect();
   Send(client, "LIST_");
   Send(client, "FILES\n");
-  EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), "LIST_FILES");
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "LIST_FILES");
   Flush();
 }
 
@@ -47,9 +47,9 @@ TEST_F(RemoteIOThreadTest, RepliesReachTheClientWholeAndInOrder) {
   auto client = Connect();
   std::string big(200 * 1024, 'x');
   for (std::size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>('a' + i % 26);
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("IDLE \"Startup\""));
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>(big));
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>(""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(big));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(""));
   EXPECT_EQ(ReadLine(client), "IDLE \"Startup\"\n");
   EXPECT_EQ(ReadLine(client), big + "\n");
   EXPECT_EQ(ReadLine(client), "\n");
@@ -61,8 +61,8 @@ TEST_F(RemoteIOThreadTest, ASecondClientIsRefusedWhileTheFirstKeepsWorking) {
   EXPECT_TRUE(log_.WaitLine("Warning> Multiple connections attempted. Remote connection with 127.0.0.1 terminated"));
   EXPECT_TRUE(SeesClose(second));
   Send(first, "STATUS\n");
-  EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), "STATUS");
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("IDLE \"Startup\""));
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
   EXPECT_EQ(ReadLine(first), "IDLE \"Startup\"\n");
   EXPECT_EQ(GetAppSettings().GetAppInt(APP_INT_REMOTE_PEER_CONNECTED), 1);
 }
@@ -70,14 +70,14 @@ TEST_F(RemoteIOThreadTest, ASecondClientIsRefusedWhileTheFirstKeepsWorking) {
 TEST_F(RemoteIOThreadTest, ACloseFreesTheSlotAndDropsThePartialLine) {
   auto first = Connect();
   Send(first, "PARTIAL");
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("sync"));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("sync"));
   EXPECT_EQ(ReadLine(first), "sync\n");
   first.Close();
   EXPECT_TRUE(log_.WaitLine("Connection closed with 127.0.0.1"));
   EXPECT_EQ(GetAppSettings().GetAppInt(APP_INT_REMOTE_PEER_CONNECTED), 0);
   auto second = Connect();
   Send(second, "STATUS\n");
-  EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), "STATUS");
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
 }
 
 TEST_F(RemoteIOThreadTest, AResetIsLoggedAndFreesTheSlotWithoutAnErrorBox) {
@@ -87,14 +87,14 @@ TEST_F(RemoteIOThreadTest, AResetIsLoggedAndFreesTheSlotWithoutAnErrorBox) {
   EXPECT_TRUE(log_.WaitLine("Connection closed with 127.0.0.1"));
   auto second = Connect();
   Send(second, "STATUS\n");
-  EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), "STATUS");
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
   for (const auto& line : log_.Lines()) EXPECT_EQ(line.find("Multiple"), std::string::npos) << line;
   // No error box was asked for.
   EXPECT_FALSE(log_.Next(WM_USER_PROMPT, std::chrono::milliseconds(0)));
 }
 
 TEST_F(RemoteIOThreadTest, AReplyWithoutAClientIsDroppedSilently) {
-  thread_->Post(WM_REMOTE_SEND, std::make_unique<std::string>("IDLE \"Startup\""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
   Flush();
   EXPECT_TRUE(log_.Lines().empty());
 }
@@ -105,7 +105,7 @@ TEST_F(RemoteIOThreadTest, AnOverlongLineIsDroppedWithAWarningAndNeverRuns) {
   Send(client, flood);
   EXPECT_TRUE(log_.WaitLine("Warning> socket read error"));
   Send(client, "TAIL OF IT\nSTATUS\n");
-  EXPECT_EQ(commands_.NextText(WM_REMOTE_COMMAND), "STATUS");
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
   Flush();
 }
 

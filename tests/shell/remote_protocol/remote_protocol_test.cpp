@@ -138,7 +138,7 @@ TEST_F(RemoteProtocolTest, RemoteLinesQueueJobsWithoutAsking) {
   std::vector<std::uint32_t> codes;
   for (auto& m : core_.TakeAll()) {
     if (m.number != WM_QUEUE_JOB) continue;
-    auto job = m.Take<CJobRequest>();
+    auto job = m.Take<WM_QUEUE_JOB>();
     codes.push_back(job->jobCode);
     EXPECT_EQ(job->interactive, 0);
     EXPECT_EQ(job->senderFlagA, 0);

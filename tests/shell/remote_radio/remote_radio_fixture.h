@@ -23,15 +23,15 @@ namespace remote_radio {
 class PreprocessingStandIn : public platform::WorkerThread, private IScriptContext {
  public:
   PreprocessingStandIn() : interpreter_(*this) {
-    Map().On(WM_REMOTE_COMMAND, [this](platform::Message& m) {
-      auto line = m.Take<std::string>();
+    Map().On<WM_REMOTE_COMMAND>([this](platform::Message& m) {
+      auto line = m.Take<WM_REMOTE_COMMAND>();
       try {
         interpreter_.RunRemoteLine(line ? *line : std::string());
       } catch (QUILLON_EXCEPTION) {
-        PostToTarget(PT_USER_IO, WM_SET_STATUS, std::make_unique<StatusReport>(StatusReport{STATUS_ERROR, ""}));
+        PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(StatusReport{STATUS_ERROR, ""}));
       }
     });
-    Map().On(WM_QUIT_THREAD, [this](platform::Message&) { PostQuitMessage(0); });
+    Map().On<WM_QUIT_THREAD>([this](platform::Message&) { PostQuitMessage(0); });
   }
 
  private:

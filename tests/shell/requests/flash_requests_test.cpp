@@ -132,8 +132,8 @@ TEST_F(FlashRequests, WithoutAutoEraseTheAnswerDecides) {
 TEST_F(FlashRequests, MessagesPostedWhileWaitingForTheAnswerStayQueuedInOrder) {
   GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
   userIo.SetAnswerer([this](const PromptSeen&) {
-    PostToTarget(PT_PREPROCESSING, WM_COMM_CHECK, 1);
-    PostToTarget(PT_PREPROCESSING, WM_RESET_TARGET, 2);
+    PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING, 1);
+    PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING, 2);
     return kPromptOk;
   });
   FlashImageFile(asker, "image.s19");

@@ -25,7 +25,7 @@ TEST_P(QueryCommands, AskAndPassTheAnswerOnUnchanged) {
   }
   EXPECT_FALSE(Run(c.line));
   EXPECT_EQ(context_.queries, std::vector<QuerySeen>{c.query});
-  EXPECT_EQ(remote_.Texts(WM_REMOTE_SEND), c.replies);
+  EXPECT_EQ(remote_.Texts<WM_REMOTE_SEND>(), c.replies);
   EXPECT_TRUE(context_.own.Empty());  // the reply was taken
   EXPECT_TRUE(Jobs().empty());
 }
@@ -50,10 +50,10 @@ TEST_F(ScriptFixture, DeleteWithoutAFileFails) {
 }
 
 TEST_F(ScriptFixture, AQueryReplyIsTakenAheadOfOtherQueuedMessages) {
-  context_.own.Post(platform::Message(WM_REMOTE_COMMAND, std::make_unique<std::string>("later"), 0));
+  context_.own.Post(platform::Message::Make<WM_REMOTE_COMMAND>(std::make_unique<std::string>("later")));
   context_.ReplyText("BUSY \"Flashing\"");
   EXPECT_FALSE(Run("STATUS"));
-  EXPECT_EQ(remote_.Texts(WM_REMOTE_SEND), std::vector<std::string>{"BUSY \"Flashing\""});
+  EXPECT_EQ(remote_.Texts<WM_REMOTE_SEND>(), std::vector<std::string>{"BUSY \"Flashing\""});
   auto left = context_.own.TryGet();
   ASSERT_TRUE(left);
   EXPECT_EQ(left->number, WM_REMOTE_COMMAND);
@@ -78,7 +78,7 @@ TEST_P(OptionsCommands, WaitForTheAnswerAndFailOnZero) {
   ASSERT_EQ(messages.size(), 1u);  // nothing logged here: the user-I/O thread logs why
   EXPECT_EQ(messages[0].number, c.request);
   if (c.request == WM_SET_OPTION) {
-    auto tokens = messages[0].Take<std::vector<std::string>>();
+    auto tokens = messages[0].Take<WM_SET_OPTION>();
     ASSERT_TRUE(tokens);
     EXPECT_EQ(*tokens, c.tokens);
   }
@@ -101,7 +101,7 @@ TEST_F(ScriptFixture, TransferFileHandsItsFourArgumentsToTheRemoteThread) {
   auto messages = remote_.Drain();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].number, WM_FILE_TRANSFER);
-  auto arguments = messages[0].Take<std::vector<std::string>>();
+  auto arguments = messages[0].Take<WM_FILE_TRANSFER>();
   ASSERT_TRUE(arguments);
   EXPECT_EQ(*arguments, (std::vector<std::string>{"image.s19", "5001", "UPLOAD", "NOW"}));
   EXPECT_TRUE(Run("TRANSFER_FILE image.s19 5001 UPLOAD"));
@@ -146,7 +146,7 @@ std::shared_ptr<CPackManager> TwoPacks() {
 TEST_F(ScriptFixture, FlashpackQueriesBeforeAnyExtractReplyTheErrorAndFail) {
   for (const char* line : {"FLASHPACK_GET_DETAILS", "FLASHPACK_GET_STATS"}) {
     EXPECT_TRUE(Run(line));
-    EXPECT_EQ(remote_.Texts(WM_REMOTE_SEND), std::vector<std::string>{"\"Error> Flashpacks not extracted\""});
+    EXPECT_EQ(remote_.Texts<WM_REMOTE_SEND>(), std::vector<std::string>{"\"Error> Flashpacks not extracted\""});
     EXPECT_EQ(Log(), std::vector<std::string>{"Error> Flashpacks not extracted"});
   }
 }
@@ -160,11 +160,11 @@ TEST_F(ScriptFixture, FlashpackDetailsAndStatsDescribeThePackSet) {
   const std::string expected = "\"Deutsch \xc3\xa9,Language,1A.02.03.04,R0B.07.12," +
                                std::to_string((first.size + 512) / 1024) + ",Dark,7,01.00.00.00,A00.00.00," +
                                std::to_string((second.size + 512) / 1024) + "\"";
-  EXPECT_EQ(remote_.Texts(WM_REMOTE_SEND), std::vector<std::string>{expected});
+  EXPECT_EQ(remote_.Texts<WM_REMOTE_SEND>(), std::vector<std::string>{expected});
   EXPECT_FALSE(Run("FLASHPACK_GET_STATS"));
   const unsigned long total = context_.packs->m_totalMemory.load();
   const unsigned long free = context_.packs->FreeMemory();
-  EXPECT_EQ(remote_.Texts(WM_REMOTE_SEND),
+  EXPECT_EQ(remote_.Texts<WM_REMOTE_SEND>(),
             std::vector<std::string>{"\"" + std::to_string(total) + "," + std::to_string(total - free) + "," +
                                      std::to_string(free) + "\""});
   EXPECT_TRUE(Log().empty());

@@ -219,9 +219,9 @@ TEST_F(ScriptFixture, FlashpackExtractWithAutoEraseOffSetsTheErrorStatusAndTheRu
   EXPECT_TRUE(Jobs().empty());
   auto messages = userIo_.Drain();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(*messages[0].Take<std::string>(), "Error> Auto erase must be enabled to perform this operation");
+  EXPECT_EQ(*messages[0].Take<WM_LOG_LINE>(), "Error> Auto erase must be enabled to perform this operation");
   ASSERT_EQ(messages[1].number, WM_SET_STATUS);
-  auto status = messages[1].Take<StatusReport>();
+  auto status = messages[1].Take<WM_SET_STATUS>();
   EXPECT_EQ(status->state, STATUS_ERROR);
   EXPECT_EQ(status->text, "");
   EXPECT_TRUE(context_.prompts.empty());  // a remote line never asks

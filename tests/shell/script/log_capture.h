@@ -27,7 +27,7 @@ class LogCapture {
     std::vector<std::string> lines;
     while (auto message = queue_.queue().TryGet()) {
       if (message->number != WM_LOG_LINE) continue;
-      if (auto text = message->Take<std::string>()) lines.push_back(*text);
+      if (auto text = message->Take<WM_LOG_LINE>()) lines.push_back(*text);
     }
     return lines;
   }

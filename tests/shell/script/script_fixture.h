@@ -37,12 +37,13 @@ class Recorder {
     while (auto m = queue_.queue().TryGet()) messages.push_back(std::move(*m));
     return messages;
   }
-  // The string payloads of the messages of that number queued now.
-  std::vector<std::string> Texts(std::uint32_t number) {
+  // The texts of the messages M queued now.
+  template <platform::MessageId M>
+  std::vector<std::string> Texts() {
     std::vector<std::string> texts;
     for (auto& m : Drain()) {
-      if (m.number != number) continue;
-      auto text = m.Take<std::string>();
+      if (m.number != M) continue;
+      auto text = m.Take<M>();
       texts.push_back(text ? *text : "<null>");
     }
     return texts;
@@ -81,7 +82,7 @@ class TestContext : public IScriptContext {
   // Queues the reply that the next wait takes.
   void Reply(std::uint32_t number, platform::WParam answer) { own.Post(platform::Message(number, answer, 0)); }
   void ReplyText(const std::string& text) {
-    own.Post(platform::Message(WM_QUERY_REPLY, std::make_unique<std::string>(text), 0));
+    own.Post(platform::Message::Make<WM_QUERY_REPLY>(std::make_unique<std::string>(text)));
   }
 
   int interactive = 0;
@@ -146,11 +147,11 @@ class ScriptFixture : public ::testing::Test {
   std::vector<std::unique_ptr<CJobRequest>> Jobs() {
     std::vector<std::unique_ptr<CJobRequest>> jobs;
     for (auto& m : core_.Drain()) {
-      if (m.number == WM_QUEUE_JOB) jobs.push_back(m.Take<CJobRequest>());
+      if (m.number == WM_QUEUE_JOB) jobs.push_back(m.Take<WM_QUEUE_JOB>());
     }
     return jobs;
   }
-  std::vector<std::string> Log() { return userIo_.Texts(WM_LOG_LINE); }
+  std::vector<std::string> Log() { return userIo_.Texts<WM_LOG_LINE>(); }
 
   Recorder core_{PT_CORE};
   Recorder userIo_{PT_USER_IO};

@@ -151,13 +151,14 @@ class UserIoStandIn {
   }
   void Handle(platform::Message& m) {
     if (m.number == WM_USER_PROMPT) {
-      auto request = m.Take<PromptRequest>();
+      auto request = m.Take<WM_USER_PROMPT>();
       PromptSeen seen;
-      if (request) {
+      if (request && request->flashpackManager) {
+        const auto& target = *request->flashpackManager;
+        seen = {request->kind, request->replyTarget, request->wantReply,
+                reinterpret_cast<platform::LParam>(target.packs.get()), target.device, target.packs};
+      } else if (request) {
         seen = {request->kind, request->replyTarget, request->wantReply, m.lParam, 0, nullptr};
-      } else if (auto manager = m.Take<FlashpackManagerPrompt>()) {
-        seen = {manager->request.kind, manager->request.replyTarget, manager->request.wantReply,
-                reinterpret_cast<platform::LParam>(manager->packs.get()), manager->device, manager->packs};
       }
       Answerer answerer;
       {
@@ -171,15 +172,15 @@ class UserIoStandIn {
       }
       changed_.notify_all();
       if (seen.wantReply) {
-        PostToTarget(seen.replyTarget, WM_PROMPT_REPLY, static_cast<platform::WParam>(answer));
+        PostToTarget<WM_PROMPT_REPLY>(seen.replyTarget, static_cast<platform::WParam>(answer));
       }
       return;
     }
     std::lock_guard lock(mutex_);
     if (m.number == WM_LOG_LINE) {
-      if (auto line = m.Take<std::string>()) logs_.push_back(*line);
+      if (auto line = m.Take<WM_LOG_LINE>()) logs_.push_back(*line);
     } else if (m.number == WM_SET_STATUS) {
-      if (auto report = m.Take<StatusReport>()) statuses_.push_back(*report);
+      if (auto report = m.Take<WM_SET_STATUS>()) statuses_.push_back(*report);
     } else {
       others_.push_back(m.number);
       otherParams_.emplace_back(m.wParam, m.lParam);
@@ -220,7 +221,7 @@ class CoreRecorder {
   std::unique_ptr<CJobRequest> NextJob(std::chrono::milliseconds wait = kDeadline) {
     auto m = queue_.queue().TakeMatching(WM_QUEUE_JOB, WM_QUEUE_JOB, wait);
     if (!m) return nullptr;
-    return m->Take<CJobRequest>();
+    return m->Take<WM_QUEUE_JOB>();
   }
   // The next message of any number.
   std::optional<platform::Message> Next(std::chrono::milliseconds wait = kDeadline) {

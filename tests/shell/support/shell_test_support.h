@@ -112,7 +112,7 @@ class RecordingTarget {
     std::vector<std::string> lines;
     for (auto& m : TakeAll()) {
       if (m.number != WM_LOG_LINE) continue;
-      if (auto text = m.Take<std::string>()) lines.push_back(*text);
+      if (auto text = m.Take<WM_LOG_LINE>()) lines.push_back(*text);
     }
     return lines;
   }

@@ -197,14 +197,16 @@ TEST_F(PromptsTest, OptionsOkAppliesAlwaysOnTopAndWritesTheFile) {
 }
 
 TEST_F(PromptsTest, TheFlashpackManagerPairReachesTheDialog) {
-  auto request = std::make_unique<FlashpackManagerPrompt>();
-  request->request = PromptRequest{PROMPT_FLASHPACK_MANAGER, PT_REMOTE_IO, 1};
-  request->device = 131;
+  auto request = std::make_unique<PromptRequest>();
+  request->kind = PROMPT_FLASHPACK_MANAGER;
+  request->replyTarget = PT_REMOTE_IO;
+  request->wantReply = 1;
+  request->flashpackManager = PromptRequest::FlashpackManagerTarget{nullptr, 131};
   DeviceNumber seen = -1;
   prompts->SetDialogFiller(
       [&seen](PromptCall& call) { seen = std::get<FlashpackManagerDialogData>(call.dialog).device; });
   prompts->Script(kAnswerOk);
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(request));
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request));
   EXPECT_EQ(PromptReply(), kAnswerOk);
   EXPECT_EQ(seen, 131);
 }
@@ -287,7 +289,7 @@ TEST_F(OpenPromptTest, ASecondPromptWaitsAndShowsTheLineLoggedJustBeforeIt) {
 TEST_F(OpenPromptTest, QuitWhileABoxIsOpenEndsOnceItIsAnswered) {
   Prompt(PROMPT_COMPLETE);
   ASSERT_TRUE(held->WaitOpen(1));
-  PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+  PostToTarget<WM_QUIT_THREAD>(PT_USER_IO);
   held->Answer(0, kAnswerAbort);
   EXPECT_EQ(PromptReply(), kAnswerAbort);
   thread->Join();

@@ -69,7 +69,7 @@ TEST_F(QueriesTest, DeleteQueuesADeviceIndependentJob) {
   EXPECT_EQ(Query(QUERY_DELETE, "old.s19"), "");
   auto job = core.Wait(WM_QUEUE_JOB);
   ASSERT_TRUE(job);
-  auto request = job->Take<CJobRequest>();
+  auto request = job->Take<WM_QUEUE_JOB>();
   ASSERT_TRUE(request);
   EXPECT_EQ(request->jobCode, WM_DELETE_FILE);
   EXPECT_EQ(request->device, DEVICE_INDEPENDENT);
@@ -79,7 +79,7 @@ TEST_F(QueriesTest, DeleteQueuesADeviceIndependentJob) {
 }
 
 TEST_F(QueriesTest, AQueryWithoutWantedReplyStillRepliesWithNothing) {
-  PostToTarget(PT_USER_IO, WM_QUERY, std::make_unique<QueryRequest>(QueryRequest{QUERY_STATUS, PT_REMOTE_IO, 0, ""}));
+  PostToTarget<WM_QUERY>(PT_USER_IO, std::make_unique<QueryRequest>(QueryRequest{QUERY_STATUS, PT_REMOTE_IO, 0, ""}));
   auto reply = asker.Wait(WM_QUERY_REPLY);
   ASSERT_TRUE(reply);
   EXPECT_FALSE(reply->HasPayload());
@@ -87,10 +87,10 @@ TEST_F(QueriesTest, AQueryWithoutWantedReplyStillRepliesWithNothing) {
 }
 
 TEST_F(QueriesTest, SetRepliesToThePreprocessingThreadAndWritesTheFile) {
-  PostToTarget(PT_USER_IO, WM_SET_OPTION, std::make_unique<SetOptionTokens>(SetOptionTokens{"data_rate", "230400"}));
+  PostToTarget<WM_SET_OPTION>(PT_USER_IO, std::make_unique<SetOptionTokens>(SetOptionTokens{"data_rate", "230400"}));
   EXPECT_EQ(Reply(WM_SET_OPTION_REPLY), 1);
   EXPECT_NE(dir.Read("Vexa20 Flash.cfg").find("data_rate=1\n"), std::string::npos);
-  PostToTarget(PT_USER_IO, WM_SET_OPTION, std::make_unique<SetOptionTokens>(SetOptionTokens{"serial_port", "com4", "x"}));
+  PostToTarget<WM_SET_OPTION>(PT_USER_IO, std::make_unique<SetOptionTokens>(SetOptionTokens{"serial_port", "com4", "x"}));
   EXPECT_EQ(Reply(WM_SET_OPTION_REPLY), 0);
   EXPECT_EQ(settings.GetIntParam(OPTION_SERIAL_PORT), 3);
   EXPECT_NE(dir.Read("Vexa20 Flash.cfg").find("serial_port=0\n"), std::string::npos);
@@ -98,7 +98,7 @@ TEST_F(QueriesTest, SetRepliesToThePreprocessingThreadAndWritesTheFile) {
 
 TEST_F(QueriesTest, SetProductMapLoadsTheProductAndTellsTheWindow) {
   mainWindow.TakeAll();
-  PostToTarget(PT_USER_IO, WM_SET_OPTION, std::make_unique<SetOptionTokens>(SetOptionTokens{"flash_product_map", "RADIO_Z"}));
+  PostToTarget<WM_SET_OPTION>(PT_USER_IO, std::make_unique<SetOptionTokens>(SetOptionTokens{"flash_product_map", "RADIO_Z"}));
   EXPECT_EQ(Reply(WM_SET_OPTION_REPLY), 1);
   EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "other.qlp");
   EXPECT_EQ(Query(QUERY_FLASH_DETAILS), "");  // RADIO_Z has no flash part
@@ -107,7 +107,7 @@ TEST_F(QueriesTest, SetProductMapLoadsTheProductAndTellsTheWindow) {
 
 TEST_F(QueriesTest, RestoreBeforeAnySaveGivesBackTheStartUpOptions) {
   settings.SetIntParam(OPTION_REMOTE_PORT, 5001);
-  PostToTarget(PT_USER_IO, WM_RESTORE_OPTIONS);
+  PostToTarget<WM_RESTORE_OPTIONS>(PT_USER_IO);
   EXPECT_EQ(Reply(WM_RESTORE_OPTIONS_REPLY), 1);
   EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), 4000);
   EXPECT_NE(dir.Read("Vexa20 Flash.cfg").find("remote_port=4000\n"), std::string::npos);
@@ -115,10 +115,10 @@ TEST_F(QueriesTest, RestoreBeforeAnySaveGivesBackTheStartUpOptions) {
 
 TEST_F(QueriesTest, SaveThenRestore) {
   settings.SetIntParam(OPTION_REMOTE_PORT, 5001);
-  PostToTarget(PT_USER_IO, WM_SAVE_OPTIONS);
+  PostToTarget<WM_SAVE_OPTIONS>(PT_USER_IO);
   EXPECT_EQ(Reply(WM_SAVE_OPTIONS_REPLY), 1);
   settings.SetIntParam(OPTION_REMOTE_PORT, 5002);
-  PostToTarget(PT_USER_IO, WM_RESTORE_OPTIONS);
+  PostToTarget<WM_RESTORE_OPTIONS>(PT_USER_IO);
   EXPECT_EQ(Reply(WM_RESTORE_OPTIONS_REPLY), 1);
   EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), 5001);
 }
@@ -126,7 +126,7 @@ TEST_F(QueriesTest, SaveThenRestore) {
 TEST_F(QueriesTest, ARestoreWhoseWriteFailsRepliesZero) {
   std::filesystem::remove(dir.File("Vexa20 Flash.cfg"));
   std::filesystem::create_directory(dir.File("Vexa20 Flash.cfg"));
-  PostToTarget(PT_USER_IO, WM_RESTORE_OPTIONS);
+  PostToTarget<WM_RESTORE_OPTIONS>(PT_USER_IO);
   EXPECT_EQ(Reply(WM_RESTORE_OPTIONS_REPLY), 0);
 }
 

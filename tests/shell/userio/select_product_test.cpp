@@ -21,16 +21,16 @@ class SelectProductTest : public UserIoFixture {
       if (auto* data = std::get_if<FileOpenDialogData>(&call.dialog)) data->chosenPath = path;
     });
   }
-  void SelectByUser() { PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT); }
+  void SelectByUser() { PostToTarget<WM_SELECT_PRODUCT>(PT_USER_IO, nullptr); }
   std::unique_ptr<ProductSelection> NextSelection() {
     auto m = mainWindow.Wait(WM_SELECT_PRODUCT);
-    return m ? m->Take<ProductSelection>() : nullptr;
+    return m ? m->Take<WM_SELECT_PRODUCT>() : nullptr;
   }
   TempFolder elsewhere;
 };
 
 TEST_F(SelectProductTest, ARecordSelectsTheTagAndWritesTheConfiguration) {
-  PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{"second.qlp", "SECOND_TAG"}));
+  PostToTarget<WM_SELECT_PRODUCT>(PT_USER_IO, std::make_unique<ProductSelection>(ProductSelection{"second.qlp", "SECOND_TAG"}));
   Flush();
   EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "second.qlp");
   EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), "SECOND_TAG");
@@ -41,7 +41,7 @@ TEST_F(SelectProductTest, ARecordSelectsTheTagAndWritesTheConfiguration) {
 
 TEST_F(SelectProductTest, AnEmptyTagEmptiesTheSectorList) {
   ASSERT_FALSE(settings.GetSectorList().sectors.empty());
-  PostToTarget(PT_USER_IO, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{"second.qlp", ""}));
+  PostToTarget<WM_SELECT_PRODUCT>(PT_USER_IO, std::make_unique<ProductSelection>(ProductSelection{"second.qlp", ""}));
   Flush();
   EXPECT_TRUE(settings.GetSectorList().sectors.empty());
 }

@@ -36,7 +36,7 @@ TEST_F(StartupTest, TheMainWindowLearnsTheMenuTheProductAndToContinue) {
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[0].number, WM_REBUILD_CUSTOM_MENU);
   ASSERT_EQ(messages[1].number, WM_SELECT_PRODUCT);
-  auto selection = messages[1].Take<ProductSelection>();
+  auto selection = messages[1].Take<WM_SELECT_PRODUCT>();
   ASSERT_TRUE(selection);
   EXPECT_EQ(selection->productFile, "Quor_Plover.qlp");
   EXPECT_EQ(selection->productTag, "Vexa_Series");
@@ -93,7 +93,7 @@ TEST_F(StartupTest, TheCustomMenuIsLoadedBeforeTheWindowRebuildsIt) {
   Start();
   EXPECT_EQ(loads, 1);
   mainWindow.TakeAll();
-  PostToTarget(PT_USER_IO, WM_RELOAD_CUSTOM_MENU);
+  PostToTarget<WM_RELOAD_CUSTOM_MENU>(PT_USER_IO);
   Flush();
   EXPECT_EQ(loads, 2);
   EXPECT_EQ(WindowMessages(), std::vector<std::uint32_t>{WM_REBUILD_CUSTOM_MENU});
@@ -104,8 +104,8 @@ TEST_F(StartupTest, TheDownloadSeamGetsTheScriptFlag) {
   std::vector<bool> calls;
   seams.downloadProductFiles = [&](bool fromScript) { calls.push_back(fromScript); };
   Start();
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, 1);
-  PostToTarget(PT_USER_IO, WM_DOWNLOAD_PRODUCT_FILES, 0);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, 1);
+  PostToTarget<WM_DOWNLOAD_PRODUCT_FILES>(PT_USER_IO, 0);
   Flush();
   EXPECT_EQ(calls, (std::vector<bool>{true, false}));
 }
@@ -124,7 +124,7 @@ TEST_F(StartupTest, AConfigurationThatCannotBeWrittenAtQuitIsLoggedAndTheQuitGoe
   // A folder in the file's place: the new file cannot be renamed over it.
   std::filesystem::remove(dir.File("Vexa20 Flash.cfg"));
   std::filesystem::create_directory(dir.File("Vexa20 Flash.cfg"));
-  PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+  PostToTarget<WM_QUIT_THREAD>(PT_USER_IO);
   thread->Join();
   EXPECT_FALSE(thread->Running());
   SetTargetThread(PT_USER_IO, platform::kNoHandle);

@@ -70,7 +70,7 @@ TEST_F(StatusTest, AnErrorWithoutTextAndWithoutALogIsUndefined) {
 }
 
 TEST_F(StatusTest, ATitleTextMakesTheStatusBusyWhenIdle) {
-  PostToTarget(PT_USER_IO, WM_STATUS_TEXT, std::make_unique<std::string>("Flashing radio.s19"), 3);
+  PostToTarget<WM_STATUS_TEXT>(PT_USER_IO, std::make_unique<std::string>("Flashing radio.s19"), 3);
   EXPECT_TRUE(WaitForStatus("BUSY \"3 Flashing radio.s19\""));
   const auto titles = window->Titles();
   // Shown at once without the new prefix, then with it by the idle pass.
@@ -81,9 +81,9 @@ TEST_F(StatusTest, ATitleTextMakesTheStatusBusyWhenIdle) {
 }
 
 TEST_F(StatusTest, RefreshTitleEndsTheBusyTitle) {
-  PostToTarget(PT_USER_IO, WM_STATUS_TEXT, std::make_unique<std::string>("Working"), 1);
+  PostToTarget<WM_STATUS_TEXT>(PT_USER_IO, std::make_unique<std::string>("Working"), 1);
   Flush();
-  PostToTarget(PT_USER_IO, WM_REFRESH_TITLE);
+  PostToTarget<WM_REFRESH_TITLE>(PT_USER_IO);
   Report(STATUS_DONE, "Processing Complete");
   EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
   EXPECT_EQ(window->Titles().back(), "Vexa20 Flash");
@@ -91,17 +91,17 @@ TEST_F(StatusTest, RefreshTitleEndsTheBusyTitle) {
 
 TEST_F(StatusTest, ATitleTextDoesNotEndAnError) {
   Report(STATUS_ERROR, "bad");
-  PostToTarget(PT_USER_IO, WM_STATUS_TEXT, std::make_unique<std::string>("Working"), 0);
+  PostToTarget<WM_STATUS_TEXT>(PT_USER_IO, std::make_unique<std::string>("Working"), 0);
   Flush();
   EXPECT_EQ(Status(), "ERROR \"bad\"");
 }
 
 TEST_F(StatusTest, AlwaysOnTopFollowsTheOption) {
   settings.SetIntParam(OPTION_ALWAYS_ON_TOP, 0);
-  PostToTarget(PT_USER_IO, WM_APPLY_ALWAYS_ON_TOP);
+  PostToTarget<WM_APPLY_ALWAYS_ON_TOP>(PT_USER_IO);
   Flush();
   settings.SetIntParam(OPTION_ALWAYS_ON_TOP, 1);
-  PostToTarget(PT_USER_IO, WM_APPLY_ALWAYS_ON_TOP);
+  PostToTarget<WM_APPLY_ALWAYS_ON_TOP>(PT_USER_IO);
   Flush();
   EXPECT_EQ(window->OnTop(), (std::vector<bool>{false, true}));
 }

@@ -87,7 +87,7 @@ class UserIoFixture : public ::testing::Test {
   }
   void Stop() {
     if (!thread) return;
-    PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+    PostToTarget<WM_QUIT_THREAD>(PT_USER_IO);
     thread->Join();
     SetTargetThread(PT_USER_IO, platform::kNoHandle);
     thread.reset();
@@ -97,13 +97,13 @@ class UserIoFixture : public ::testing::Test {
   // been handled by then.
   std::string Query(std::int32_t kind, const std::string& argument = "") {
     auto request = std::make_unique<QueryRequest>(QueryRequest{kind, PT_REMOTE_IO, 1, argument});
-    EXPECT_TRUE(PostToTarget(PT_USER_IO, WM_QUERY, std::move(request)));
+    EXPECT_TRUE(PostToTarget<WM_QUERY>(PT_USER_IO, std::move(request)));
     auto reply = asker.Wait(WM_QUERY_REPLY);
     if (!reply) {
       ADD_FAILURE() << "no query reply";
       return "<none>";
     }
-    auto answer = reply->Take<std::string>();
+    auto answer = reply->Take<WM_QUERY_REPLY>();
     return answer ? *answer : "<null>";
   }
   std::string Status() { return Query(QUERY_STATUS); }
@@ -133,15 +133,15 @@ class UserIoFixture : public ::testing::Test {
     Status();
   }
 
-  void Log(const std::string& line) { PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line)); }
+  void Log(const std::string& line) { PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line)); }
   void Report(std::int32_t state, const std::string& text) {
-    PostToTarget(PT_USER_IO, WM_SET_STATUS, std::make_unique<StatusReport>(StatusReport{state, text}));
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(StatusReport{state, text}));
   }
   // Posts a prompt with the reply going to the asker target; lParam carries
   // the asker's record for kinds 0, 1 and 3.
   void Prompt(std::int32_t kind, std::int32_t wantReply = 1, void* record = nullptr) {
-    auto request = std::make_unique<PromptRequest>(PromptRequest{kind, PT_REMOTE_IO, wantReply});
-    PostToTarget(PT_USER_IO, platform::Message(WM_USER_PROMPT, std::move(request), reinterpret_cast<platform::LParam>(record)));
+    auto request = std::make_unique<PromptRequest>(PromptRequest{kind, PT_REMOTE_IO, wantReply, std::nullopt});
+    PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request), reinterpret_cast<platform::LParam>(record));
   }
   // The result of the next prompt reply.
   int PromptReply() {

@@ -62,7 +62,7 @@ class MainWindowQueue {
   // after all of them.
   std::vector<Posted> Taken() {
     constexpr std::uint32_t kSentinel = WM_APP + 0x3FF;
-    PostToTarget(PT_MAIN_WINDOW, kSentinel);
+    PostToTarget(PT_MAIN_WINDOW, platform::Message(kSentinel, 0, 0));
     std::vector<Posted> all;
     while (auto m = queue_.queue().TryGet()) {
       if (m->number == kSentinel) break;

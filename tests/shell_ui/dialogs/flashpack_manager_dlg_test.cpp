@@ -78,12 +78,12 @@ class FlashpackManagerTest : public ::testing::Test {
     auto all = core.Taken();
     EXPECT_EQ(all.size(), 1u);
     if (all.size() != 1 || all[0].number != WM_QUEUE_JOB) return nullptr;
-    return all[0].Take<CJobRequest>();
+    return all[0].Take<WM_QUEUE_JOB>();
   }
   void PostStatus(DeviceNumber device, std::int32_t event, bool withError) {
     ErrorRecord error{device, 14, 79, {}};
     auto status = MakeDeviceStatusRecord(event, device, 1, 1, 100, withError ? &error : nullptr);
-    ASSERT_TRUE(PostToTarget(PT_SECOND_WINDOW, WM_DEVICE_STATUS, std::move(status)));
+    ASSERT_TRUE(PostToTarget<WM_DEVICE_STATUS>(PT_SECOND_WINDOW, std::move(status)));
   }
   // Lets the dialog handle what was posted to it (a sentinel refresh comes
   // back through the same queue).
@@ -121,9 +121,9 @@ TEST_F(FlashpackManagerTest, DeleteWithNothingSelectedLogsAndQueuesNothing) {
   auto toUser = userIo.Taken();
   ASSERT_EQ(toUser.size(), 2u);
   EXPECT_EQ(toUser[0].number, WM_LOG_LINE);
-  EXPECT_EQ(*toUser[0].Take<std::string>(), "Error> No flashpacks selected");
+  EXPECT_EQ(*toUser[0].Take<WM_LOG_LINE>(), "Error> No flashpacks selected");
   EXPECT_EQ(toUser[1].number, WM_USER_PROMPT);
-  EXPECT_EQ(toUser[1].Take<PromptRequest>()->kind, PROMPT_ERROR);
+  EXPECT_EQ(toUser[1].Take<WM_USER_PROMPT>()->kind, PROMPT_ERROR);
   EXPECT_TRUE(core.Taken().empty());
 }
 
@@ -189,7 +189,7 @@ TEST_F(FlashpackManagerTest, AnErrorOfItsDeviceStopsTheDeviceAndShowsTheErrorBox
   EXPECT_EQ(mainWindow.Taken(), (std::vector<Posted>{{WM_RESET_DEVICE_ROW, kDevice, 0}}));
   auto toUser = userIo.Taken();
   ASSERT_EQ(toUser.size(), 2u);
-  EXPECT_EQ(toUser[0].Take<std::string>()->rfind("Error> ", 0), 0u);
+  EXPECT_EQ(toUser[0].Take<WM_LOG_LINE>()->rfind("Error> ", 0), 0u);
   EXPECT_EQ(toUser[1].number, WM_USER_PROMPT);
 }
 
@@ -210,14 +210,14 @@ TEST_F(FlashpackManagerTest, OtherRecordsGoOnToTheGridAndAddedPacksRefreshTheLis
 
 TEST_F(FlashpackManagerTest, MessagesQueuedAtClosingGoOnToTheMainWindow) {
   PostStatus(kOtherDevice, 9, false);
-  ASSERT_TRUE(PostToTarget(PT_SECOND_WINDOW, WM_FLASHPACK_REFRESH));
+  ASSERT_TRUE(PostToTarget<WM_FLASHPACK_REFRESH>(PT_SECOND_WINDOW));
   Click(*dialog, 2);
   EXPECT_EQ(dialog->result(), QDialog::Rejected);
   const auto posted = mainWindow.Taken();
   ASSERT_EQ(posted.size(), 2u);
   EXPECT_EQ(posted[0].id, WM_DEVICE_STATUS);
   EXPECT_EQ(posted[1].id, WM_FLASHPACK_REFRESH);
-  EXPECT_EQ(PostToTarget(PT_SECOND_WINDOW, WM_FLASHPACK_REFRESH), 0);
+  EXPECT_EQ(PostToTarget<WM_FLASHPACK_REFRESH>(PT_SECOND_WINDOW), 0);
 }
 
 TEST(FlashpackSizeTest, RoundsToTheNearestKilobyte) {

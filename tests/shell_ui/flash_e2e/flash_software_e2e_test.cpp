@@ -94,7 +94,7 @@ class FlashSoftwareEndToEnd : public MainWindowTest {
   void QueueJob(std::uint32_t jobCode, JobPayload payload) {
     auto request = std::make_unique<CJobRequest>(jobCode, std::move(payload), 0, 0, 0);
     request->device = kDevice;
-    ASSERT_TRUE(PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request)));
+    ASSERT_TRUE(PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request)));
   }
 
   // Waits for the message at the pre-processing thread's queue, keeping

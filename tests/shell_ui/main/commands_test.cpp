@@ -5,6 +5,7 @@
 #include <csignal>
 #include <QToolBar>
 
+#include "engine/core/device_event.h"
 #include "engine/core/prompt_request.h"
 #include "engine/core/status_report.h"
 #include "main_window_fixture.h"
@@ -59,7 +60,7 @@ TEST_P(RefusedWithTwoDevices, LogsTheErrorAndShowsTheErrorPrompt) {
   EXPECT_EQ(LogLines(), std::vector<std::string>{GetParam().line});
   auto prompt = userIo.queue().TakeMatching(WM_USER_PROMPT, WM_USER_PROMPT, 0ms);
   ASSERT_TRUE(prompt);
-  auto request = prompt->Take<PromptRequest>();
+  auto request = prompt->Take<WM_USER_PROMPT>();
   ASSERT_TRUE(request);
   EXPECT_EQ(request->kind, 9);
   EXPECT_EQ(request->replyTarget, 0);
@@ -127,7 +128,7 @@ class FlashSoftware : public MainWindowTest {
   void Status(int event, int device, int percent = 0, int errorCode = 0) {
     std::unique_ptr<ErrorRecord> error;
     if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
-    ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS,
+    ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(),
                                             MakeDeviceStatusRecord(event, device, 1, 1, percent, error.get())));
   }
   bool FlashSoftwareUsable() const {
@@ -150,16 +151,16 @@ TEST_F(FlashSoftware, ItsSavedReadBackStartsTheUpdateFlashAndGivesTheToolbarBack
   EXPECT_FALSE(window->FlashEnabled());
   EXPECT_FALSE(window->CommandAction(ID_FLASH_SOFTWARE)->isEnabled());
   EXPECT_FALSE(window->ToolBar()->isEnabled());
-  Status(21, 4, 50);
-  Status(24, 4, 100);
-  Status(53, 4);
-  Status(58, 4, 100);
+  Status(EVENT_REVERSE_FLASH_PROGRESS, 4, 50);
+  Status(EVENT_REVERSE_FLASH_DONE, 4, 100);
+  Status(EVENT_STATUS_SAVING_FILE, 4);
+  Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_FLASH});
   EXPECT_TRUE(FlashSoftwareUsable());
   // A script's read-back later saved starts nothing.
-  Status(24, 4, 100);
-  Status(58, 4, 100);
+  Status(EVENT_REVERSE_FLASH_DONE, 4, 100);
+  Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_TRUE(PreMessages().empty());
 }
@@ -169,11 +170,11 @@ TEST_F(FlashSoftware, AFailedReadBackGivesTheToolbarBack) {
   Attach(4);
   window->OnCommand(ID_FLASH_SOFTWARE);
   ASSERT_FALSE(window->FlashEnabled());
-  Status(22, 4, 0, 60);
+  Status(EVENT_REVERSE_FLASH_FAILED, 4, 0, 60);
   FlushWindow();
   EXPECT_TRUE(FlashSoftwareUsable());
   Drain(pre);
-  Status(58, 4, 100);
+  Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_TRUE(PreMessages().empty());
 }
@@ -190,11 +191,11 @@ TEST_F(FlashSoftware, TheTopRowReportsTheRunStatus) {
   Attach(4);
   while (userIo.queue().TryGet()) {
   }
-  Status(11, 4, 30);
+  Status(EVENT_FLASH_PROGRESS, 4, 30);
   FlushWindow();
   auto m = userIo.queue().TakeMatching(WM_SET_STATUS, WM_SET_STATUS, 0ms);
   ASSERT_TRUE(m);
-  auto report = m->Take<StatusReport>();
+  auto report = m->Take<WM_SET_STATUS>();
   ASSERT_TRUE(report);
   EXPECT_EQ(report->state, STATUS_BUSY);
   EXPECT_EQ(report->text, "Flashing 30%");

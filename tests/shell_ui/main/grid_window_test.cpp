@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "engine/core/device_event.h"
 #include "kovrin/usb_change_record.h"
 #include "main_window_fixture.h"
 #include "shell/ui/grid/device_grid_view.h"
@@ -91,20 +92,20 @@ TEST_F(MainWindowTest, TheRowShowsProgressThenCompleteAndErrorsWithRetry) {
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->Text(), "Ready");
   EXPECT_EQ(window->GridView()->Counts(row)->text(), "(0/0)");
-  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS, MakeDeviceStatusRecord(11, 3, 1, 2, 40)));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(EVENT_FLASH_PROGRESS, 3, 1, 2, 40)));
   FlushWindow();
   // Progress may wait for the repaint tick.
   EXPECT_TRUE(PumpUntil([&] { return bar->Text() == "Flashing 40%"; }));
   EXPECT_EQ(bar->GetPos(), 40);
   EXPECT_EQ(window->GridView()->Counts(row)->text(), "(1/2)");
   EXPECT_TRUE(window->GridView()->CancelButton(row)->isEnabled());
-  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS, MakeDeviceStatusRecord(14, 3, 2, 2, 100)));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(EVENT_FLASH_DONE, 3, 2, 2, 100)));
   FlushWindow();
   EXPECT_EQ(bar->Text(), "Complete");
   EXPECT_FALSE(window->GridView()->CancelButton(row)->isEnabled());
   auto error = MakeErrorRecord(3, 12, 60, nullptr);
-  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS,
-                                          MakeDeviceStatusRecord(12, 3, 2, 2, 0, error.get())));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(),
+                                          MakeDeviceStatusRecord(EVENT_FLASH_FAILED, 3, 2, 2, 0, error.get())));
   FlushWindow();
   EXPECT_EQ(bar->Text(), "Error");
   EXPECT_TRUE(window->GridView()->RetryButton(row)->isVisible());
@@ -150,7 +151,7 @@ TEST_F(MainWindowTest, DroppedFilesGoToThePreProcessingThread) {
   auto posted = Drain(pre);
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].number, WM_FILES_DROPPED);
-  auto paths = posted[0].Take<std::vector<std::string>>();
+  auto paths = posted[0].Take<WM_FILES_DROPPED>();
   ASSERT_TRUE(paths);
   EXPECT_EQ(*paths, (std::vector<std::string>{"/tmp/a.s19", "/tmp/b.bin"}));
 }
@@ -160,13 +161,13 @@ TEST_F(MainWindowTest, StatusForTheFlashpackManagerGoesThereWhileItIsOpen) {
   Attach(3);
   platform::RegisteredQueue second(platform::TargetKind::Window);
   SetSecondWindow(second.handle());
-  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_DEVICE_STATUS, MakeDeviceStatusRecord(11, 3, 1, 1, 40)));
+  ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), MakeDeviceStatusRecord(EVENT_FLASH_PROGRESS, 3, 1, 1, 40)));
   FlushWindow();
   ClearSecondWindow();
   auto m = second.queue().TryGet();
   ASSERT_TRUE(m);
   EXPECT_EQ(m->number, WM_DEVICE_STATUS);
-  auto record = m->Take<DeviceStatusRecord>();
+  auto record = m->Take<WM_DEVICE_STATUS>();
   ASSERT_TRUE(record);
   EXPECT_EQ(record->percent, 40);
   EXPECT_EQ(window->Grid().Row(window->Grid().FindGridRow(3)).progressText, "Ready");

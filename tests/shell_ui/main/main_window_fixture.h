@@ -95,7 +95,7 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> LogLines() {
     std::vector<std::string> lines;
     while (auto m = userIo.queue().TakeMatching(WM_LOG_LINE, WM_LOG_LINE, 0ms)) {
-      if (auto text = m->Take<std::string>()) lines.push_back(*text);
+      if (auto text = m->Take<WM_LOG_LINE>()) lines.push_back(*text);
     }
     return lines;
   }

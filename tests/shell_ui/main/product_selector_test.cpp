@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "main_window_fixture.h"
+#include "engine/core/prompt_request.h"
 #include "platform/temp_folder.h"
 #include "shell/userio/product_selection.h"
 #include <fstream>
@@ -62,17 +63,18 @@ TEST_F(ProductSelector, ADuplicateTagIsLoggedAndShownAsAnError) {
   EXPECT_EQ(lines[0], "Error> Duplicate product tag 'RADIO_A'. found in files radios.qlp and copy.qlp");
   auto posted = Drain(pre);
   ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].number, WM_USER_PROMPT);
-  EXPECT_EQ(posted[0].wParam, 9u);
+  auto prompt = posted[0].Take<WM_USER_PROMPT>();
+  ASSERT_TRUE(prompt);
+  EXPECT_EQ(prompt->kind, PROMPT_ERROR);
 }
 
 TEST_F(ProductSelector, TheUserIoThreadsChoiceIsShownAndAnUnknownTagInsertedInOrder) {
   Open();
-  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SELECT_PRODUCT,
+  ASSERT_TRUE(platform::PostWindowMessage<WM_SELECT_PRODUCT>(window->Handle(),
                                           std::make_unique<ProductSelection>(ProductSelection{"radios.qlp", "radio_c"})));
   FlushWindow();
   EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_C");
-  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SELECT_PRODUCT,
+  ASSERT_TRUE(platform::PostWindowMessage<WM_SELECT_PRODUCT>(window->Handle(),
                                           std::make_unique<ProductSelection>(ProductSelection{"x.qlp", "RADIO_AB"})));
   FlushWindow();
   EXPECT_EQ(Items(), (std::vector<std::string>{"RADIO_A", "RADIO_AB", "RADIO_B", "RADIO_C"}));
@@ -86,7 +88,7 @@ TEST_F(ProductSelector, ChoosingAnEntryPostsItsFileAndTag) {
   auto posted = Drain(pre);
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(posted[0].number, WM_SELECT_PRODUCT);
-  auto chosen = posted[0].Take<ProductSelection>();
+  auto chosen = posted[0].Take<WM_SELECT_PRODUCT>();
   ASSERT_TRUE(chosen);
   EXPECT_EQ(chosen->productFile, "radios.qlp");
   EXPECT_EQ(chosen->productTag, "RADIO_C");
@@ -104,7 +106,7 @@ TEST_F(ProductSelector, DroppingTheListDownRescansTheFolder) {
   // The shown product is gone: the first entry is chosen and posted.
   auto posted = Drain(pre);
   ASSERT_EQ(posted.size(), 1u);
-  auto chosen = posted[0].Take<ProductSelection>();
+  auto chosen = posted[0].Take<WM_SELECT_PRODUCT>();
   ASSERT_TRUE(chosen);
   EXPECT_EQ(chosen->productTag, "ALPHA");
 }

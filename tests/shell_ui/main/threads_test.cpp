@@ -16,7 +16,7 @@ class NotingThread : public platform::WorkerThread {
  public:
   NotingThread(std::string name, std::vector<std::string>& notes, std::mutex& lock)
       : name_(std::move(name)), notes_(notes), lock_(lock) {
-    Map().On(WM_QUIT_THREAD, [this](platform::Message&) {
+    Map().On<WM_QUIT_THREAD>([this](platform::Message&) {
       Note("quit " + name_);
       PostQuitMessage(0);
     });
@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, AThreadThatDoesNotEndIsLeftBehindWithinTheBound) {
   class StuckThread : public platform::WorkerThread {
    public:
     explicit StuckThread(std::atomic<bool>& release) : release_(release) {
-      Map().On(WM_QUIT_THREAD, [this](platform::Message&) {
+      Map().On<WM_QUIT_THREAD>([this](platform::Message&) {
         while (!release_) QThread::msleep(1);
         PostQuitMessage(0);
       });
@@ -153,9 +153,9 @@ TEST(GuiWindowTarget, DeliversOnTheGuiThreadInOrderAndFreesPendingPayloadsOnce) 
   EXPECT_EQ(receiver->thread, QThread::currentThreadId());
 
   // Pending when the receiver goes: freed with it, once.
-  ASSERT_TRUE(platform::PostWindowMessage(target.Handle(), 0x8002, std::make_unique<Counted>(freed)));
+  ASSERT_TRUE(platform::PostWindowMessage(target.Handle(), platform::Message::WithRecord(0x8002, std::make_unique<Counted>(freed))));
   target.Close();
-  EXPECT_FALSE(platform::PostWindowMessage(target.Handle(), 0x8003, std::make_unique<Counted>(freed)));
+  EXPECT_FALSE(platform::PostWindowMessage(target.Handle(), platform::Message::WithRecord(0x8003, std::make_unique<Counted>(freed))));
   EXPECT_EQ(freed.load(), 1);  // the refused one
   receiver.reset();
   EXPECT_EQ(freed.load(), 2);

@@ -41,7 +41,7 @@ bool Save(QWidget& widget, const QString& folder, const char* name) {
 void Status(CFlashDlg& window, int event, int device, int started, int queued, int percent, int errorCode = 0) {
   std::unique_ptr<ErrorRecord> error;
   if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
-  platform::PostWindowMessage(window.Handle(), WM_DEVICE_STATUS,
+  platform::PostWindowMessage<WM_DEVICE_STATUS>(window.Handle(),
                               MakeDeviceStatusRecord(event, device, started, queued, percent, error.get()));
 }
 
@@ -68,9 +68,9 @@ int main(int argc, char** argv) {
     Settle(200);
     ok = Save(window, output, "main_window_start.png") && ok;
 
-    platform::PostWindowMessage(window.Handle(), WM_DEVICE_ATTACHED, 127, 0);  // COM1
-    platform::PostWindowMessage(window.Handle(), WM_DEVICE_ATTACHED, 5, 2);
-    platform::PostWindowMessage(window.Handle(), WM_DEVICE_ATTACHED, 2, 2);
+    platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 127, 0);  // COM1
+    platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 5, 2);
+    platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 2, 2);
     Settle(100);
     Status(window, 11, 2, 1, 2, 47);
     Status(window, 12, 5, 1, 1, 0, 60);

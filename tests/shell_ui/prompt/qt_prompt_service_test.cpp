@@ -228,10 +228,10 @@ TEST_F(QtPromptServiceTest, TheUserIoThreadKeepsLoggingWhileItsBoxIsOpen) {
   SetTargetThread(PT_USER_IO, thread.Id());
   ASSERT_TRUE(thread.Create());
 
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::make_unique<PromptRequest>(PromptRequest{11, PT_REMOTE_IO, 1}));
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::make_unique<PromptRequest>(PromptRequest{11, PT_REMOTE_IO, 1, std::nullopt}));
   ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
   EXPECT_EQ(OpenBox()->text(), "Processing complete");
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>("logged while the box is open"));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>("logged while the box is open"));
   EXPECT_TRUE(ProcessUntil(
       [&] { return dir.Read("Vexa20 Flash.log").find("logged while the box is open") != std::string::npos; }));
   QTest::mouseClick(OpenBox()->button(QMessageBox::Ok), Qt::LeftButton);
@@ -242,7 +242,7 @@ TEST_F(QtPromptServiceTest, TheUserIoThreadKeepsLoggingWhileItsBoxIsOpen) {
   }));
   EXPECT_EQ(reply->wParam, static_cast<platform::WParam>(kAnswerOk));
 
-  PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+  PostToTarget<WM_QUIT_THREAD>(PT_USER_IO);
   thread.Join();
   SetTargetThread(PT_USER_IO, platform::kNoHandle);
 }

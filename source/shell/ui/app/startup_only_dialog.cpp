@@ -22,7 +22,7 @@ void CStartupOnlyDialog::Start() {
 
 void CStartupOnlyDialog::StopWorkers() {
   if (!userIo_) return;
-  PostToTarget(PT_USER_IO, WM_QUIT_THREAD);
+  PostToTarget<WM_QUIT_THREAD>(PT_USER_IO);
   userIo_->Join();
   SetTargetThread(PT_USER_IO, platform::kNoHandle);
   userIo_.reset();

@@ -67,7 +67,7 @@ void QueueJob(std::uint32_t code, JobPayload payload, DeviceNumber device, std::
   auto request = std::make_unique<CJobRequest>(code, std::move(payload), 0, flagA, interactive);
   request->device = device;
   request->senderFlagA = 0;
-  PostToTarget(PT_CORE, WM_QUEUE_JOB, std::move(request));
+  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
 }
 
 }  // namespace
@@ -246,7 +246,7 @@ bool CFlashPackManagerDlg::event(QEvent* event) {
 void CFlashPackManagerDlg::OnMessage(platform::Message& message) {
   switch (message.number) {
     case WM_DEVICE_STATUS:
-      OnDeviceStatus(message);
+      OnDeviceStatus(message.Take<WM_DEVICE_STATUS>());
       break;
     case WM_FLASHPACK_REFRESH:
       FillList();
@@ -256,12 +256,11 @@ void CFlashPackManagerDlg::OnMessage(platform::Message& message) {
   }
 }
 
-void CFlashPackManagerDlg::OnDeviceStatus(platform::Message& message) {
-  std::unique_ptr<DeviceStatusRecord> status = message.Take<DeviceStatusRecord>();
+void CFlashPackManagerDlg::OnDeviceStatus(std::unique_ptr<DeviceStatusRecord> status) {
   if (!status) return;
   if (status->device == device_ && status->error) {
-    PostToTarget(PT_CORE, WM_CANCEL_DEVICE, static_cast<platform::WParam>(device_));
-    PostToTarget(PT_MAIN_WINDOW, WM_RESET_DEVICE_ROW, static_cast<platform::WParam>(device_));
+    PostToTarget<WM_CANCEL_DEVICE>(PT_CORE, static_cast<platform::WParam>(device_));
+    PostToTarget<WM_RESET_DEVICE_ROW>(PT_MAIN_WINDOW, static_cast<platform::WParam>(device_));
     PostLogLine("Error> " + GetKernelErrorText(status->error.get()));
     PostErrorPrompt();
     return;
@@ -270,7 +269,7 @@ void CFlashPackManagerDlg::OnDeviceStatus(platform::Message& message) {
       (status->eventCode == kPacksAddedEvent || status->eventCode == kPacksRemovedEvent)) {
     FillList();
   }
-  PostToTarget(PT_MAIN_WINDOW, WM_GRID_STATUS, std::move(status));
+  PostToTarget<WM_GRID_STATUS>(PT_MAIN_WINDOW, std::move(status));
 }
 
 void CFlashPackManagerDlg::dragEnterEvent(QDragEnterEvent* event) {

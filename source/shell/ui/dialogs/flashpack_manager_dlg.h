@@ -22,6 +22,7 @@
 
 class CAppSettings;
 class CPackManager;
+struct DeviceStatusRecord;
 class GuiWindowTarget;
 class QLabel;
 class QListWidget;
@@ -68,7 +69,7 @@ class CFlashPackManagerDlg : public QDialog {
   void OnDelete();
   void OnUpdateFlash();
   void OnMessage(platform::Message& message);
-  void OnDeviceStatus(platform::Message& message);
+  void OnDeviceStatus(std::unique_ptr<DeviceStatusRecord> status);
   void StopTarget();
 
   std::shared_ptr<CPackManager> packs_;

@@ -152,8 +152,8 @@ void COptionsDlg::accept() {
 // range names no device and is not posted.
 void COptionsDlg::PostPortChange() {
   const DeviceNumber before = DEVICE_FIRST_COM + portAtOpening_;
-  if (IsSerialDevice(before)) PostToTarget(PT_MAIN_WINDOW, WM_DEVICE_REMOVED, static_cast<platform::WParam>(before));
+  if (IsSerialDevice(before)) PostToTarget<WM_DEVICE_REMOVED>(PT_MAIN_WINDOW, static_cast<platform::WParam>(before));
   if (settings_.GetIntParam(OPTION_COMM_PROTOCOL) != 0) return;
   const DeviceNumber now = DEVICE_FIRST_COM + settings_.GetIntParam(OPTION_SERIAL_PORT);
-  if (IsSerialDevice(now)) PostToTarget(PT_MAIN_WINDOW, WM_DEVICE_ATTACHED, static_cast<platform::WParam>(now), 1);
+  if (IsSerialDevice(now)) PostToTarget<WM_DEVICE_ATTACHED>(PT_MAIN_WINDOW, static_cast<platform::WParam>(now), 1);
 }

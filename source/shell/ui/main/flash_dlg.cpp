@@ -51,7 +51,13 @@ constexpr int kWidestUsbIndex = 126;
 constexpr int kSmartphoneKind = 3;
 constexpr std::uint32_t kBoxIconExclamation = 0x30;
 constexpr std::uint32_t kBoxOkCancelQuestion = 0x01 | 0x20;
-constexpr platform::WParam kErrorPromptKind = PROMPT_ERROR;
+constexpr std::int32_t kErrorPromptKind = PROMPT_ERROR;
+
+// The command and grid tables name their messages by number at run time;
+// every one of them carries plain integers only.
+int PostTableMessage(std::int32_t target, std::uint32_t number, platform::WParam wParam) {
+  return PostToTarget(target, platform::Message(number, wParam, 0));
+}
 
 std::string Format(const char* format, int value) {
   char line[256];
@@ -292,7 +298,7 @@ void CFlashDlg::changeEvent(QEvent* event) {
 
 void CFlashDlg::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  PostToTarget(PT_USER_IO, WM_APPLY_ALWAYS_ON_TOP);
+  PostToTarget<WM_APPLY_ALWAYS_ON_TOP>(PT_USER_IO);
 }
 
 // ---- messages ----------------------------------------------------------------
@@ -304,24 +310,25 @@ bool CFlashDlg::event(QEvent* event) {
 }
 
 void CFlashDlg::BuildMessageMap() {
-  map_.On(WM_QUIT_THREAD, [this](platform::Message&) { EndDialog(1); })
-      .On(WM_STARTUP_CONTINUE, [this](platform::Message&) { OnStartupContinue(); })
-      .On(WM_SELECT_PRODUCT, [this](platform::Message& m) { OnProductSelected(m); })
-      .On(WM_REBUILD_CUSTOM_MENU, [this](platform::Message&) { BuildCustomMenu(); })
-      .On(WM_SHOW_PRODUCT_LIST,
-          [this](platform::Message&) {
-            productSelector_->setFocus();
-            productSelector_->showPopup();
-          })
-      .On(WM_DEVICE_ATTACHED, [this](platform::Message& m) { OnDeviceAttached(m.wParam, m.lParam); })
-      .On(WM_DEVICE_REMOVED, [this](platform::Message& m) { OnDeviceRemoved(m.wParam, m.lParam); })
-      .On(WM_DEVICE_STATUS, [this](platform::Message& m) { OnDeviceStatus(m); })
-      .On(WM_GRID_STATUS, [this](platform::Message& m) { OnGridStatus(m); })
-      .On(WM_RESET_DEVICE_ROW,
+  map_.On<WM_QUIT_THREAD>([this] { EndDialog(1); })
+      .On<WM_STARTUP_CONTINUE>([this] { OnStartupContinue(); })
+      .On<WM_SELECT_PRODUCT>([this](std::unique_ptr<ProductSelection> chosen) { OnProductSelected(std::move(chosen)); })
+      .On<WM_REBUILD_CUSTOM_MENU>([this] { BuildCustomMenu(); })
+      .On<WM_SHOW_PRODUCT_LIST>([this] {
+        productSelector_->setFocus();
+        productSelector_->showPopup();
+      })
+      .On<WM_DEVICE_ATTACHED>([this](platform::Message& m) { OnDeviceAttached(m.wParam, m.lParam); })
+      .On<WM_DEVICE_REMOVED>([this](platform::Message& m) { OnDeviceRemoved(m.wParam, m.lParam); })
+      .On<WM_DEVICE_STATUS>([this](std::unique_ptr<DeviceStatusRecord> record, platform::Message& m) {
+        OnDeviceStatus(std::move(record), m);
+      })
+      .On<WM_GRID_STATUS>([this](std::unique_ptr<DeviceStatusRecord> record) { OnGridStatus(std::move(record)); })
+      .On<WM_RESET_DEVICE_ROW>(
           [this](platform::Message& m) { Carry(grid_.OnResetDeviceRow(static_cast<DeviceNumber>(m.wParam))); })
-      .On(WM_RESET_ALL_ROWS, [this](platform::Message&) { Carry(grid_.OnCancelAllDevices()); })
-      .On(WM_USB_DEVICE_EVENT, [this](platform::Message& m) { OnUsbDeviceEvent(m); })
-      .On(WM_RALIX_PERCENT, [](platform::Message& m) { PostToTarget(PT_CORE, WM_RALIX_PROGRESS, m.wParam, 0); });
+      .On<WM_RESET_ALL_ROWS>([this] { Carry(grid_.OnCancelAllDevices()); })
+      .On<WM_USB_DEVICE_EVENT>([this](platform::Message& m) { OnUsbDeviceEvent(m); })
+      .On<WM_RALIX_PERCENT>([](platform::Message& m) { PostToTarget<WM_RALIX_PROGRESS>(PT_CORE, m.wParam, 0); });
 }
 
 void CFlashDlg::OnStartupContinue() {
@@ -404,18 +411,16 @@ void CFlashDlg::OnDeviceRemoved(platform::WParam wParam, platform::LParam kind) 
   Carry(grid_.OnDeviceRemoved(device));
 }
 
-void CFlashDlg::OnDeviceStatus(platform::Message& message) {
-  std::unique_ptr<DeviceStatusRecord> record = message.Take<DeviceStatusRecord>();
+void CFlashDlg::OnDeviceStatus(std::unique_ptr<DeviceStatusRecord> record, const platform::Message& message) {
   if (!record) return;
   // The FlashPack Manager, while open, shows the status instead of the grid.
   auto copy = MakeDeviceStatusRecord(record->eventCode, record->device, record->itemsStarted, record->itemsQueued,
                                      record->percent, record->error.get());
-  if (PostToTarget(PT_SECOND_WINDOW, WM_DEVICE_STATUS, std::move(copy), message.lParam)) return;
-  platform::PostWindowMessage(Handle(), WM_GRID_STATUS, std::move(record), message.lParam);
+  if (PostToTarget<WM_DEVICE_STATUS>(PT_SECOND_WINDOW, std::move(copy), message.lParam)) return;
+  platform::PostWindowMessage<WM_GRID_STATUS>(Handle(), std::move(record), message.lParam);
 }
 
-void CFlashDlg::OnGridStatus(platform::Message& message) {
-  std::unique_ptr<DeviceStatusRecord> record = message.Take<DeviceStatusRecord>();
+void CFlashDlg::OnGridStatus(std::unique_ptr<DeviceStatusRecord> record) {
   if (!record) return;
   const int index = grid_.FindGridRow(record->device);
   const GridRowStateCode before = index >= 0 ? grid_.Row(index).state : GRID_ROW_READY;
@@ -437,8 +442,8 @@ void CFlashDlg::ApplyGridChanges(GridEffects& effects) {
 
 void CFlashDlg::Carry(GridEffects effects, bool coalesce) {
   ApplyGridChanges(effects);
-  for (const GridPost& post : effects.posts) PostToTarget(post.target, post.message, post.wParam);
-  if (effects.report) PostToTarget(PT_USER_IO, WM_SET_STATUS, std::make_unique<StatusReport>(*effects.report));
+  for (const GridPost& post : effects.posts) PostTableMessage(post.target, post.message, post.wParam);
+  if (effects.report) PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(*effects.report));
   if (effects.flashReleased) {
     flashEnabled_ = true;
     ApplyMenuState();
@@ -467,10 +472,10 @@ void CFlashDlg::OnCommand(int commandId) {
     case CommandKind::None:
       return;
     case CommandKind::Post:
-      PostToTarget(plan.target, plan.message, plan.wParam);
+      PostTableMessage(plan.target, plan.message, plan.wParam);
       return;
     case CommandKind::SingleDevice:
-      if (!RefuseWithMultipleDevices(plan.refusal)) PostToTarget(plan.target, plan.message, plan.wParam);
+      if (!RefuseWithMultipleDevices(plan.refusal)) PostTableMessage(plan.target, plan.message, plan.wParam);
       return;
     case CommandKind::FlashSoftware:
       OnFlashSoftware(plan);
@@ -482,7 +487,7 @@ void CFlashDlg::OnCommand(int commandId) {
       OnFormatFileSystem(plan);
       return;
     case CommandKind::PostWithWindow:
-      PostToTarget(plan.target, plan.message, Handle());
+      PostTableMessage(plan.target, plan.message, Handle());
       return;
     case CommandKind::RowButton:
       Carry(grid_.OnRowButton(commandId));
@@ -497,14 +502,14 @@ bool CFlashDlg::RefuseWithMultipleDevices(const std::string& errorLine) {
   prompt->kind = PROMPT_ERROR;
   prompt->replyTarget = PT_PREPROCESSING;
   prompt->wantReply = 0;
-  PostToTarget(PT_USER_IO, WM_USER_PROMPT, std::move(prompt));
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
   return true;
 }
 
 void CFlashDlg::OnFlashSoftware(const CommandPlan& plan) {
   if (RefuseWithMultipleDevices(plan.refusal)) return;  // nothing waits, so nothing is disabled
   const FlashSoftwareStart start = grid_.BeginFlashSoftware();
-  PostToTarget(plan.target, plan.message, plan.wParam);
+  PostTableMessage(plan.target, plan.message, plan.wParam);
   if (start != FlashSoftwareStart::Pending) return;
   flashEnabled_ = false;
   ApplyMenuState();
@@ -512,7 +517,7 @@ void CFlashDlg::OnFlashSoftware(const CommandPlan& plan) {
 
 void CFlashDlg::OnFormatFileSystem(const CommandPlan& plan) {
   if (PromptAnswer("Format File System?", kBoxOkCancelQuestion) != kAnswerOk) return;
-  PostToTarget(plan.target, plan.message, Handle());
+  PostTableMessage(plan.target, plan.message, Handle());
 }
 
 // ---- drops -------------------------------------------------------------------
@@ -531,7 +536,7 @@ bool CFlashDlg::OnFilesDropped(const QList<QUrl>& urls) {
     if (url.isLocalFile()) paths->push_back(url.toLocalFile().toStdString());
   }
   if (paths->empty()) return false;
-  PostToTarget(PT_PREPROCESSING, WM_FILES_DROPPED, std::move(paths));
+  PostToTarget<WM_FILES_DROPPED>(PT_PREPROCESSING, std::move(paths));
   return true;
 }
 
@@ -582,11 +587,10 @@ void CFlashDlg::OnProductSelChange(int index) {
 }
 
 void CFlashDlg::PostProductSelection(const ProductEntry& entry) {
-  PostToTarget(PT_PREPROCESSING, WM_SELECT_PRODUCT, std::make_unique<ProductSelection>(ProductSelection{entry.file, entry.tag}));
+  PostToTarget<WM_SELECT_PRODUCT>(PT_PREPROCESSING, std::make_unique<ProductSelection>(ProductSelection{entry.file, entry.tag}));
 }
 
-void CFlashDlg::OnProductSelected(platform::Message& message) {
-  std::unique_ptr<ProductSelection> chosen = message.Take<ProductSelection>();
+void CFlashDlg::OnProductSelected(std::unique_ptr<ProductSelection> chosen) {
   if (!chosen) {
     Log("Error> An error occurred while selecting the new product file");
     ShowErrorPrompt();
@@ -600,7 +604,11 @@ void CFlashDlg::OnProductSelected(platform::Message& message) {
 // ---- helpers -------------------------------------------------------------------
 
 void CFlashDlg::Log(const std::string& line) {
-  PostToTarget(PT_USER_IO, WM_LOG_LINE, std::make_unique<std::string>(line));
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
 }
 
-void CFlashDlg::ShowErrorPrompt() { PostToTarget(PT_PREPROCESSING, WM_USER_PROMPT, kErrorPromptKind); }
+void CFlashDlg::ShowErrorPrompt() {
+  auto prompt = std::make_unique<PromptRequest>();
+  prompt->kind = kErrorPromptKind;
+  PostToTarget<WM_USER_PROMPT>(PT_PREPROCESSING, std::move(prompt));
+}

@@ -28,6 +28,8 @@ class QEventLoop;
 class QMenu;
 class QSocketNotifier;
 class QTimer;
+struct DeviceStatusRecord;
+struct ProductSelection;
 class QToolBar;
 class CDeviceGridView;
 class GuiWindowTarget;
@@ -93,8 +95,8 @@ class CFlashDlg : public QMainWindow {
   void OnUsbDeviceEvent(platform::Message& message);
   void OnDeviceAttached(platform::WParam wParam, platform::LParam kind);
   void OnDeviceRemoved(platform::WParam wParam, platform::LParam kind);
-  void OnDeviceStatus(platform::Message& message);
-  void OnGridStatus(platform::Message& message);
+  void OnDeviceStatus(std::unique_ptr<DeviceStatusRecord> record, const platform::Message& message);
+  void OnGridStatus(std::unique_ptr<DeviceStatusRecord> record);
   void ApplyGridChanges(GridEffects& effects);
   void Carry(GridEffects effects, bool coalesce = false);
   void RepaintDirtyRows();
@@ -110,7 +112,7 @@ class CFlashDlg : public QMainWindow {
   void OnProductDropDown();
   void OnProductSelChange(int index);
   void PostProductSelection(const ProductEntry& entry);
-  void OnProductSelected(platform::Message& message);
+  void OnProductSelected(std::unique_ptr<ProductSelection> chosen);
 
   void Log(const std::string& line);
   void ShowErrorPrompt();
