@@ -77,7 +77,8 @@ std::string ProgramLog() {
 }
 
 // Once the window shows the demo radio's row, ready, presses Flash Software
-// on the toolbar; when the last update job has finished, closes the window.
+// on the toolbar; when the last update job has finished and the row shows
+// it complete, closes the window.
 // Gives up (and closes it) on an error line in the log or at the deadline.
 void PressFlashSoftwareWhenReady() {
   auto* timer = new QTimer(qApp);
@@ -93,7 +94,7 @@ void PressFlashSoftwareWhenReady() {
       }
     }
     const std::string log = road.pressed ? ProgramLog() : std::string();
-    const bool done = log.find(kLastJobFinished) != std::string::npos;
+    const bool done = log.find(kLastJobFinished) != std::string::npos && window && RowText(*window) == "Complete";
     const bool failed = log.find("Error>") != std::string::npos;
     const bool late = clock->elapsed() > kDeadlineMs;
     if (!done && !failed && !late) return;
