@@ -59,8 +59,7 @@ void PtyFrontEnd::Serve() {
 // host's side, as in a UART's transmit buffer). Bytes that were already
 // waiting continue the line's schedule, so a reader that wakes up late
 // (a loaded machine) catches up instead of stretching the line; bytes the
-// radio had to wait for, or that came while it was sending, start when
-// they were read.
+// radio had to wait for start when they were read.
 void PtyFrontEnd::ServeTimed() {
   std::array<std::uint8_t, 4096> buffer{};
   seenEmpty_ = LinePacer::Clock::now();
@@ -76,7 +75,10 @@ void PtyFrontEnd::ServeTimed() {
       continue;
     }
     const auto now = LinePacer::Clock::now();
-    const auto written = toRadio_.WrittenAt(waiting && !sentSinceRead_, seenEmpty_, now);
+    // Bytes that came while the radio was sending came after its last byte
+    // reached the host: the host answers what it has received.
+    const auto notBefore = sentSinceRead_ ? std::max(seenEmpty_, toHost_.FreeAt()) : seenEmpty_;
+    const auto written = toRadio_.WrittenAt(waiting, notBefore, now);
     sentSinceRead_ = false;
     if (pty_.InputPending() == 0) seenEmpty_ = LinePacer::Clock::now();
     Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), rate, written);
