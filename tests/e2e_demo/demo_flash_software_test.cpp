@@ -81,10 +81,10 @@ std::string ProgramLog() {
 // it complete, closes the window.
 // Gives up (and closes it) on an error line in the log or at the deadline.
 void PressFlashSoftwareWhenReady() {
+  static QElapsedTimer clock;
+  clock.start();
   auto* timer = new QTimer(qApp);
-  auto* clock = new QElapsedTimer;
-  clock->start();
-  QObject::connect(timer, &QTimer::timeout, [timer, clock] {
+  QObject::connect(timer, &QTimer::timeout, [timer] {
     CFlashDlg* window = MainWindow();
     if (!road.pressed && window && RowText(*window) == "Ready" && window->FlashEnabled()) {
       QAction* flash = window->findChild<QAction*>(QString("command%1").arg(ID_TOOL_FLASH_SOFTWARE));
@@ -95,8 +95,9 @@ void PressFlashSoftwareWhenReady() {
     }
     const std::string log = road.pressed ? ProgramLog() : std::string();
     const bool done = log.find(kLastJobFinished) != std::string::npos && window && RowText(*window) == "Complete";
-    const bool failed = log.find("Error>") != std::string::npos;
-    const bool late = clock->elapsed() > kDeadlineMs;
+    // The shell's error lines and the engine's failed operations.
+    const bool failed = log.find("Error>") != std::string::npos || log.find("> ERROR") != std::string::npos;
+    const bool late = clock.elapsed() > kDeadlineMs;
     if (!done && !failed && !late) return;
     road.finished = done && !failed;
     if (failed) road.why = "the program logged an error";
@@ -104,7 +105,6 @@ void PressFlashSoftwareWhenReady() {
                                                   (window ? RowText(*window) : std::string()) + "'"
                                             : "the window never showed the demo radio's row ready";
     timer->stop();
-    delete clock;
     if (window) window->close();
     else QCoreApplication::quit();
   });
@@ -240,6 +240,7 @@ TEST_F(DemoWindowRoad, FlashSoftwareReadsTheRadioBackAndUpdatesItToTheNewerFirmw
   ASSERT_TRUE(road.finished) << road.why << "\n" << ReadText(demo_ / "Demo.log");
   const std::string log = ReadText(demo_ / "Demo.log");
   EXPECT_EQ(log.find("Error>"), std::string::npos) << log;
+  EXPECT_EQ(log.find("> ERROR"), std::string::npos) << log;
   EXPECT_EQ(ReadText(shown), "") << "boxes were shown";
   // Every image of the update is on the radio.
   for (const char* text : kUpdateTexts) {
