@@ -29,11 +29,12 @@ class LinePacer {
 
   // When bytes just taken from the far end's side were there to be sent.
   // Bytes the reader had to wait for came when they were read. Bytes that
-  // were already waiting came no earlier than the last moment the input was
-  // seen empty; when they follow bytes still on the line they keep its
-  // schedule, however late the reader woke up to take them.
-  Clock::time_point WrittenAt(bool wereWaiting, Clock::time_point seenEmpty, Clock::time_point readAt) const {
-    return wereWaiting ? std::max(free_, seenEmpty) : readAt;
+  // were already waiting came no earlier than `notBefore` (the last moment
+  // the input was seen empty, say); when they follow bytes still on the
+  // line they keep its schedule, however late the reader woke up to take
+  // them.
+  Clock::time_point WrittenAt(bool wereWaiting, Clock::time_point notBefore, Clock::time_point readAt) const {
+    return wereWaiting ? std::max(free_, notBefore) : readAt;
   }
 
  private:
