@@ -49,11 +49,13 @@ command -v python3 >/dev/null || { echo "demo: FAILED: python3 is needed to writ
 # ---- the demo folder, fresh each run ----------------------------------------
 rm -rf "$demo"
 mkdir -p "$demo/com"
-port=$(python3 "$top/scripts/demo_files.py" "$demo") || fail "cannot write the demo files in $demo"
+files=$(python3 "$top/scripts/demo_files.py" "$demo") || fail "cannot write the demo files in $demo"
+read -r port bit_rate firmware_sectors <<<"$files"
 
 # ---- the simulated radio on COM1, holding the older firmware -----------------
-"$bin/radiosim" --dir "$demo/com" --com 1 --boot harrow --flash-image "$demo/old_flash.bin" \
-  >"$demo/radiosim.out" 2>&1 &
+# Its line carries no more than the working bit rate allows (line timing).
+mapfile -t radio_args <"$demo/radiosim.args"
+"$bin/radiosim" --dir "$demo/com" --com 1 "${radio_args[@]}" >"$demo/radiosim.out" 2>&1 &
 radio_pid=$!
 for _ in $(seq 100); do [ -e "$demo/com/COM1" ] && break; sleep 0.1; done
 [ -e "$demo/com/COM1" ] || fail "the simulated radio did not come up on $demo/com/COM1"
@@ -61,7 +63,9 @@ export QUILLON_COM_DIR="$demo/com"
 
 cd "$demo" || exit 1
 if [ $headless -eq 0 ]; then
-  echo "demo: a simulated radio waits on COM1; press Flash Software in the window."
+  echo "demo: a simulated radio with an older firmware waits on COM1; press Flash Software in the"
+  echo "demo: window: the program reads the radio back, finds the newer firmware in the update files"
+  echo "demo: of $demo and updates the radio. Close the window to end the demo."
   "$bin/vexaload" -id Demo &
   program_pid=$!
   wait "$program_pid"
@@ -114,7 +118,7 @@ image_bytes=$(python3 -c 'import sys; print(open(sys.argv[1],"rb").read().__len_
 t0=$(date +%s.%N)
 run_job "flashing" "FLASH \"$demo/firmware.s19\""
 t1=$(date +%s.%N)
-run_job "reading back" "REVERSE_FLASH \"$demo/readback.s19\" DEFAULT DEFAULT 1-2"
+run_job "reading back" "REVERSE_FLASH \"$demo/readback.s19\" DEFAULT DEFAULT $firmware_sectors"
 t2=$(date +%s.%N)
 
 python3 "$top/scripts/demo_files.py" --compare "$demo/new_flash.bin" "$demo/readback.s19" \
@@ -130,10 +134,10 @@ program_pid=""
 exec 3>&-
 [ $program_status -eq 0 ] || fail "vexaload ended with status $program_status"
 
-python3 - "$image_bytes" "$t0" "$t1" "$t2" <<'EOF'
+python3 - "$image_bytes" "$bit_rate" "$t0" "$t1" "$t2" <<'EOF'
 import sys
-size, t0, t1, t2 = int(sys.argv[1]), *map(float, sys.argv[2:])
-line = 115200 / 10  # bytes per second on an 8N1 line at 115200 bit/s
+size, bit_rate, t0, t1, t2 = int(sys.argv[1]), int(sys.argv[2]), *map(float, sys.argv[3:])
+line = bit_rate / 10  # bytes per second on an 8N1 line
 for what, seconds in (("flashed", t1 - t0), ("read back", t2 - t1)):
     rate = size / seconds if seconds > 0 else 0
     print(f"demo: {what} {size} bytes in {seconds:.1f} s: {rate:.0f} bytes/s "

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the demo headless in a temporary folder: it flashes the simulated
-# radio, reads it back and ends with its closing lines and status 0.
+# radio, reads it back at no more than the line's rate and ends with its
+# closing lines and status 0.
 #   demo_headless_run.sh DEMO_SCRIPT BIN_FOLDER
 set -u
 script=$1
@@ -21,5 +22,9 @@ last=$(tail -n 2 "$out")
 grep -Eq '^demo: flashed 131072 bytes in [0-9.]+ s: [0-9]+ bytes/s of the line' "$out" ||
   expect "no flash figures"
 grep -Eq '^demo: read back 131072 bytes in [0-9.]+ s' "$out" || expect "no read-back figures"
+# The simulated line carries no more than its bit rate allows.
+while read -r percent; do
+  [ "$percent" -le 100 ] || expect "a payload rate of $percent% of the line's"
+done < <(grep -Eo '^demo: (flashed|read back) .*\(([0-9]+)%\)$' "$out" | grep -Eo '[0-9]+%' | tr -d '%')
 [ -e "$tmp/demo/readback.s19" ] || expect "no read-back file in the demo folder"
 exit $failed

@@ -32,4 +32,29 @@ TEST(LinePacer, StartsNoSoonerThanTheEventItFollows) {
   EXPECT_GE(Clock::now(), event + milliseconds(10));
 }
 
+// When the bytes a reader takes were there to be sent: a reader that had
+// to wait got them as they came; bytes already waiting keep the schedule
+// of those still on the line, however late the reader took them, but
+// came no sooner than the input was last seen empty.
+TEST(LinePacer, WaitingBytesKeepTheLinesScheduleWhateverTheReadersDelay) {
+  LinePacer line;
+  const auto start = Clock::now();
+  line.Pass(2, 19200, start);  // on the line until start + 1 ms
+  const auto busyUntil = line.FreeAt();
+  struct Case {
+    const char* name;
+    bool wereWaiting;
+    Clock::time_point seenEmpty;
+    Clock::time_point readAt;
+    Clock::time_point written;
+  };
+  const Case cases[] = {
+      {"waited for: when read", false, start, start + milliseconds(40), start + milliseconds(40)},
+      {"waiting, read late: the schedule", true, start - milliseconds(5), start + milliseconds(300), busyUntil},
+      {"waiting after the line went quiet", true, busyUntil + milliseconds(20), busyUntil + milliseconds(90),
+       busyUntil + milliseconds(20)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(line.WrittenAt(c.wereWaiting, c.seenEmpty, c.readAt), c.written) << c.name;
+}
+
 }  // namespace

@@ -16,10 +16,6 @@ std::size_t TimedPiece(std::uint32_t rate) { return std::max<std::size_t>(16, ra
 // time), so an acknowledgement reaches the host well before the reply
 // that follows it, as on a real line.
 std::size_t TimedSendPiece(std::uint32_t rate) { return std::max<std::size_t>(4, rate / 10 / 5000); }
-// Bytes found waiting are taken to have been written no earlier than this
-// before they were read (it covers a late wake-up; a line that was quiet
-// longer starts afresh).
-constexpr auto kWaitingSlack = std::chrono::microseconds(200);
 
 }  // namespace
 
@@ -61,20 +57,30 @@ void PtyFrontEnd::Serve() {
 // With line timing the radio takes the host's bytes from the
 // pseudo-terminal only as the line carries them (the rest waits on the
 // host's side, as in a UART's transmit buffer). Bytes that were already
-// waiting continue the line's schedule (after a short quiet spell at
-// most); bytes the radio had to wait for, or that came while it was
-// sending, start when they were read.
+// waiting continue the line's schedule, so a reader that wakes up late
+// (a loaded machine) catches up instead of stretching the line; bytes the
+// radio had to wait for start when they were read.
 void PtyFrontEnd::ServeTimed() {
   std::array<std::uint8_t, 4096> buffer{};
+  seenEmpty_ = LinePacer::Clock::now();
   while (running_) {
     const std::uint32_t rate = pty_.HostBaudRate();
+    const auto checked = LinePacer::Clock::now();
     const bool waiting = pty_.InputPending() > 0;
+    if (!waiting) seenEmpty_ = checked;
     const long count = pty_.Read(buffer.data(), std::min(buffer.size(), TimedPiece(rate)), kReadWait);
     if (count < 0) break;
-    if (count == 0) continue;
+    if (count == 0) {
+      seenEmpty_ = LinePacer::Clock::now();  // nothing came while the read waited
+      continue;
+    }
     const auto now = LinePacer::Clock::now();
-    const auto written = waiting && !sentSinceRead_ ? std::max(toRadio_.FreeAt(), now - kWaitingSlack) : now;
+    // Bytes that came while the radio was sending came after its last byte
+    // reached the host: the host answers what it has received.
+    const auto notBefore = sentSinceRead_ ? std::max(seenEmpty_, toHost_.FreeAt()) : seenEmpty_;
+    const auto written = toRadio_.WrittenAt(waiting, notBefore, now);
     sentSinceRead_ = false;
+    if (pty_.InputPending() == 0) seenEmpty_ = LinePacer::Clock::now();
     Deliver(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(count)), rate, written);
   }
 }

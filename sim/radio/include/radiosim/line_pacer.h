@@ -8,6 +8,7 @@
 // were there to be sent (when the host wrote them, or when the request a
 // reply answers had arrived), whichever is later.
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,16 @@ class LinePacer {
   void Pass(std::size_t bytes, std::uint32_t bitRate) { Pass(bytes, bitRate, Clock::now()); }
   // When the last byte passed so far has been carried.
   Clock::time_point FreeAt() const { return free_; }
+
+  // When bytes just taken from the far end's side were there to be sent.
+  // Bytes the reader had to wait for came when they were read. Bytes that
+  // were already waiting came no earlier than `notBefore` (the last moment
+  // the input was seen empty, say); when they follow bytes still on the
+  // line they keep its schedule, however late the reader woke up to take
+  // them.
+  Clock::time_point WrittenAt(bool wereWaiting, Clock::time_point notBefore, Clock::time_point readAt) const {
+    return wereWaiting ? std::max(free_, notBefore) : readAt;
+  }
 
  private:
   Clock::time_point free_{};

@@ -46,6 +46,7 @@ class PtyFrontEnd : public HostLink {
   std::thread thread_;
   std::atomic<bool> running_{false};
   bool sentSinceRead_ = false;  // line timing: the radio sent since the last read
+  LinePacer::Clock::time_point seenEmpty_{};  // line timing: the host's side last held no byte
   LinePacer toRadio_;
   LinePacer toHost_;
 };

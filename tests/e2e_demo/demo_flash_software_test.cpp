@@ -1,0 +1,259 @@
+// The demo's window road, headless: the demo folder that `./setup.sh run`
+// prepares, the demo radio (older firmware) on COM1 with its line timed at
+// the working rate, and the program itself (its application object, main
+// window and threads) on Qt's offscreen platform. Flash Software is pressed
+// on the window's toolbar as a user would; the program reads the radio
+// back, finds the newer firmware in the scrambled update files, flashes its
+// three images, and the radio ends holding them.
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/device_number.h"
+#include "platform/file_io.h"
+#include "platform/temp_folder.h"
+#include "radio_on_pty.h"
+#include "radiosim/flash_memory.h"
+#include "shell/grid/main_commands.h"
+#include "shell/ui/app/flash_app.h"
+#include "shell/ui/grid/device_grid_view.h"
+#include "shell/ui/main/flash_dlg.h"
+#include "shell/ui/main/flash_main_dialog.h"
+#include "shell/ui/progress/text_progress_ctrl.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr DeviceNumber kDemoRadio = DEVICE_FIRST_COM;  // COM1
+constexpr std::uint8_t kScrambleKey = 0xA7;
+constexpr qint64 kDeadlineMs = 240000;  // generous: a loaded machine
+
+// The update files and their last job's closing log line (the read-back is
+// job 0, then cp, lp and su).
+const char* const kUpdateTexts[] = {"su.txt", "p5E00cp0_VAD3_Vexa20.txt", "french_spanish.txt"};
+constexpr const char kLastJobFinished[] = "COM1> Item finished with sequence number 3";
+
+// What the window road saw, filled on the GUI thread by the press below.
+struct RoadReport {
+  bool pressed = false;
+  bool finished = false;
+  std::string why;  // set when the road did not finish
+};
+RoadReport road;
+
+CFlashDlg* MainWindow() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* window = qobject_cast<CFlashDlg*>(widget); window && window->isVisible()) return window;
+  }
+  return nullptr;
+}
+
+std::string RowText(CFlashDlg& window) {
+  const int row = window.Grid().FindGridRow(kDemoRadio);
+  CTextProgressCtrl* bar = row < 0 ? nullptr : window.GridView()->Progress(row);
+  return bar ? bar->Text().toStdString() : std::string();
+}
+
+std::string ProgramLog() {
+  std::string log;
+  platform::ReadWholeFile("Demo.log", log);
+  return log;
+}
+
+// Once the window shows the demo radio's row, ready, presses Flash Software
+// on the toolbar; when the last update job has finished and the row shows
+// it complete, closes the window.
+// Gives up (and closes it) on an error line in the log or at the deadline.
+void PressFlashSoftwareWhenReady() {
+  static QElapsedTimer clock;
+  clock.start();
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, [timer] {
+    CFlashDlg* window = MainWindow();
+    if (!road.pressed && window && RowText(*window) == "Ready" && window->FlashEnabled()) {
+      QAction* flash = window->findChild<QAction*>(QString("command%1").arg(ID_TOOL_FLASH_SOFTWARE));
+      if (flash && flash->isEnabled()) {
+        road.pressed = true;
+        flash->trigger();
+      }
+    }
+    const std::string log = road.pressed ? ProgramLog() : std::string();
+    const bool done = log.find(kLastJobFinished) != std::string::npos && window && RowText(*window) == "Complete";
+    // The shell's error lines and the engine's failed operations.
+    const bool failed = log.find("Error>") != std::string::npos || log.find("> ERROR") != std::string::npos;
+    const bool late = clock.elapsed() > kDeadlineMs;
+    if (!done && !failed && !late) return;
+    road.finished = done && !failed;
+    if (failed) road.why = "the program logged an error";
+    else if (!done) road.why = road.pressed ? "the update did not finish; the row shows '" +
+                                                  (window ? RowText(*window) : std::string()) + "'"
+                                            : "the window never showed the demo radio's row ready";
+    timer->stop();
+    if (window) window->close();
+    else QCoreApplication::quit();
+  });
+  timer->start(50);
+}
+
+}  // namespace
+
+// Every QApplication of this program (the one the application object makes)
+// gets the press.
+Q_COREAPP_STARTUP_FUNCTION(PressFlashSoftwareWhenReady)
+
+namespace {
+
+std::string ReadText(const fs::path& path) {
+  std::string text;
+  platform::ReadWholeFile(path.string(), text);
+  return text;
+}
+
+// The S3 records of an S-record text as address -> bytes.
+std::map<std::uint32_t, Bytes> DataRecords(const std::string& text) {
+  std::map<std::uint32_t, Bytes> records;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() < 14 || line.compare(0, 2, "S3") != 0) continue;
+    Bytes body;
+    for (std::size_t i = 2; i + 1 < line.size(); i += 2) {
+      body.push_back(static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
+    }
+    const std::uint32_t address = (std::uint32_t{body[1]} << 24) | (body[2] << 16) | (body[3] << 8) | body[4];
+    records[address] = Bytes(body.begin() + 5, body.end() - 1);
+  }
+  return records;
+}
+
+std::string Unscrambled(std::string text) {
+  for (char& c : text) c = static_cast<char>(static_cast<std::uint8_t>(c) ^ kScrambleKey);
+  return text;
+}
+
+// The demo radio as radiosim.args describes it.
+std::optional<radiosim::RadioConfig> DemoRadioConfig(const fs::path& argsFile, std::string& flashImage) {
+  std::ifstream in(argsFile);
+  std::vector<std::string> args;
+  for (std::string arg; std::getline(in, arg);) args.push_back(arg);
+  radiosim::RadioConfig config;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+    if (arg == "--line-timing") {
+      config.lineTiming = true;
+      continue;
+    }
+    ++i;
+    if (arg == "--boot") {
+      auto type = radiosim::ParseBootLoaderType(value);
+      if (!type) return std::nullopt;
+      config.bootLoader = *type;
+    } else if (arg == "--flash-base") {
+      config.flashBase = static_cast<std::uint32_t>(std::stoul(value, nullptr, 0));
+    } else if (arg == "--sectors") {
+      auto layout = radiosim::ParseSectorLayout(value);
+      if (!layout) return std::nullopt;
+      config.sectorLayout = *layout;
+    } else if (arg == "--flash-image") {
+      flashImage = value;
+    } else {
+      return std::nullopt;  // a radio this test does not know how to build
+    }
+  }
+  return config;
+}
+
+// The converted images go when the last job holding them has left.
+bool PollGone(const fs::path& file) {
+  for (int i = 0; i < 1000 && fs::exists(file); ++i) ::usleep(10000);
+  return !fs::exists(file);
+}
+
+class DemoWindowRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    top_ = platform::MakeTemporaryFolder("quillon-demo-window-");
+    ASSERT_FALSE(top_.empty());
+    demo_ = fs::path(top_) / "demo";
+    fs::create_directories(demo_);
+    const std::string command = "python3 " + std::string(QUILLON_SOURCE_DIR) + "/scripts/demo_files.py " +
+                                demo_.string() + " >" + (fs::path(top_) / "files.out").string() + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(fs::path(top_) / "files.out");
+  }
+  void TearDown() override {
+    radio_.reset();
+    if (!home_.empty()) ::chdir(home_.c_str());
+    std::error_code ignored;
+    fs::remove_all(top_, ignored);
+  }
+
+  std::string top_;
+  fs::path demo_;
+  std::string home_ = fs::current_path().string();
+  std::unique_ptr<test_support::RadioOnPty> radio_;
+};
+
+TEST_F(DemoWindowRoad, FlashSoftwareReadsTheRadioBackAndUpdatesItToTheNewerFirmware) {
+  std::string flashImage;
+  auto config = DemoRadioConfig(demo_ / "radiosim.args", flashImage);
+  ASSERT_TRUE(config) << ReadText(demo_ / "radiosim.args");
+  radio_ = std::make_unique<test_support::RadioOnPty>(*config, 1);
+  ASSERT_TRUE(radio_->started());
+  const std::string image = ReadText(flashImage);
+  ASSERT_TRUE(radio_->radio().SetFlash(config->flashBase, Bytes(image.begin(), image.end())));
+
+  // The program as the demo starts it in its folder: "vexaload -id Demo".
+  ASSERT_EQ(::chdir(demo_.c_str()), 0);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const std::string prompts = (fs::path(top_) / "prompts.txt").string();
+  std::ofstream(prompts).close();  // no answers: any box would be recorded
+  const std::string shown = (fs::path(top_) / "shown.txt").string();
+  ::setenv("QUILLON_PROMPTS", prompts.c_str(), 1);
+  ::setenv("QUILLON_PROMPTS_RECORD", shown.c_str(), 1);
+  RegisterFlashMainDialog();
+  std::string name = "vexaload", id = "-id", title = "Demo";
+  char* argv[] = {name.data(), id.data(), title.data(), nullptr};
+  CFlashApp app;
+  EXPECT_EQ(app.Run(3, argv), 0);
+
+  ASSERT_TRUE(road.finished) << road.why << "\n" << ReadText(demo_ / "Demo.log");
+  const std::string log = ReadText(demo_ / "Demo.log");
+  EXPECT_EQ(log.find("Error>"), std::string::npos) << log;
+  EXPECT_EQ(log.find("> ERROR"), std::string::npos) << log;
+  EXPECT_EQ(ReadText(shown), "") << "boxes were shown";
+  // Every image of the update is on the radio.
+  for (const char* text : kUpdateTexts) {
+    const auto records = DataRecords(Unscrambled(ReadText(demo_ / text)));
+    ASSERT_FALSE(records.empty()) << text;
+    for (const auto& [address, bytes] : records) {
+      ASSERT_EQ(radio_->radio().GetFlash(address, bytes.size()), bytes) << text << " at " << std::hex << address;
+    }
+  }
+  // The read-back and the converted images are gone.
+  for (const char* file : {"rev_flash.s19", "su.s19", "cp.s19", "lp.s19"}) {
+    EXPECT_TRUE(PollGone(demo_ / file)) << file;
+  }
+}
+
+}  // namespace
