@@ -174,7 +174,8 @@ TEST_F(E2eRemoteProtocol, LinesAreCutAtLineFeedsHoweverTheyArrive) {
   EXPECT_EQ(client.ReadLine(), "IDLE \"Status reset to idle\"\n");
   ASSERT_TRUE(client.SendRaw("LIST_FI"));
   ASSERT_TRUE(client.SendRaw("LES *.q"));
-  ASSERT_TRUE(client.SendRaw(std::string("lp\r\nSTA\0TUS\n", 14)));
+  static constexpr char kEnd[] = "lp\r\nSTA\0TUS\n";
+  ASSERT_TRUE(client.SendRaw(std::string(kEnd, sizeof kEnd - 1)));
   EXPECT_EQ(client.ReadLine(), " \"vexa20.qlp\" \n");
   EXPECT_EQ(client.ReadLine(), "IDLE \"Status reset to idle\"\n");
 }
