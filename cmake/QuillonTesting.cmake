@@ -66,3 +66,29 @@ function(quillon_add_fuzzer name)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   add_dependencies(fuzzers fuzz_${name})
 endfunction()
+
+# Discovers the tests of a program that reads fake USB trees: it runs under
+# umockdev's preload library, which redirects the process's view of /sys and
+# its udev monitors into the test bed the test builds. A sanitizer's runtime
+# has to come first in the preload list, so its path is put in front. The
+# tests carry the label umockdev.
+function(quillon_discover_umockdev_tests target)
+  set(preload libumockdev-preload.so.0)
+  set(environment)
+  if(QUILLON_SANITIZE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+                    OUTPUT_VARIABLE runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(preload "${runtime}:${preload}")
+  endif()
+  if(QUILLON_TSAN)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libtsan.so
+                    OUTPUT_VARIABLE runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(preload "${runtime}:${preload}")
+    set(environment
+        "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan/qt.supp:second_deadlock_stack=1:history_size=4")
+  endif()
+  gtest_discover_tests(${target}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300 LABELS umockdev ENVIRONMENT "LD_PRELOAD=${preload};${environment}")
+endfunction()

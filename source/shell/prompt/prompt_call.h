@@ -6,6 +6,7 @@
 // closes with OK, and the thread applies it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 
@@ -51,9 +52,9 @@ struct ReverseFlashDialogData {
   SectorList chosen;
 };
 
-// Kind 2: the device's flashpack manager (borrowed) and the device.
+// Kind 2: the device's pack set (held while the dialog shows it) and the device.
 struct FlashpackManagerDialogData {
-  CPackManager* manager = nullptr;
+  std::shared_ptr<CPackManager> packs;
   DeviceNumber device = DEVICE_UNASSIGNED;
 };
 

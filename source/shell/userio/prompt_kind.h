@@ -8,6 +8,7 @@
 // FlashpackManagerPrompt as payload instead, which the prompt frees.
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/core/device_number.h"
 #include "engine/core/prompt_request.h"
@@ -42,9 +43,10 @@ struct OrvixReadBackRange {
   std::uint8_t recordLength = 0;
 };
 
-// Kind 2's payload: the request with the device's flashpack manager.
+// Kind 2's payload: the request with the device's pack set, held so that a
+// later extract on the core thread cannot free it under the dialog.
 struct FlashpackManagerPrompt {
   PromptRequest request;
-  CPackManager* manager = nullptr;  // the device's, borrowed
+  std::shared_ptr<CPackManager> packs;
   DeviceNumber device{};
 };

@@ -316,7 +316,7 @@ void CUserIOThread::OnUserPrompt(platform::Message& message) {
       auto call = std::make_shared<PromptCall>();
       call->kind = PROMPT_FLASHPACK_MANAGER;
       call->caption = title_;
-      call->dialog = FlashpackManagerDialogData{manager->manager, manager->device};
+      call->dialog = FlashpackManagerDialogData{std::move(manager->packs), manager->device};
       manager.reset();  // the pair is freed before the dialog opens
       result = RunPrompt(std::move(call));
     } else {

@@ -229,5 +229,20 @@ TEST_F(PreprocFixture, AFinishedExtractOpensTheManagerOnlyForAnInteractiveReques
   EXPECT_EQ(userIo.Prompts()[0].device, 4);
 }
 
+TEST_F(PreprocFixture, TheManagerPromptHoldsTheDevicesShareOfThePackSet) {
+  StartThread();
+  // A stand-in set: the test owns the address, the share only counts holders.
+  std::shared_ptr<CPackManager> share(reinterpret_cast<CPackManager*>(0x3000), [](CPackManager*) {});
+  auto record = std::make_unique<FlashpackStatusRecord>();
+  record->packManager = share.get();
+  record->share = share;
+  record->device = 6;
+  ASSERT_TRUE(PostToTarget(PT_PREPROCESSING, WM_FLASHPACK_STATUS, std::move(record), 0));
+  ASSERT_TRUE(userIo.WaitPrompts(1));
+  // The device object may replace its set now: the prompt still holds this one.
+  EXPECT_EQ(userIo.Prompts()[0].packs, share);
+  EXPECT_GE(share.use_count(), 2);
+}
+
 }  // namespace
 }  // namespace preproc_test

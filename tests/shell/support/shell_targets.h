@@ -40,6 +40,7 @@ struct PromptSeen {
   std::int32_t wantReply = 0;
   platform::LParam record = 0;  // the flashpack manager for the FlashPack Manager prompt
   DeviceNumber device = 0;       // the FlashPack Manager prompt's
+  std::shared_ptr<CPackManager> packs;  // the FlashPack Manager prompt's share of the pack set
 };
 
 // Takes messages from a registered queue on a thread of its own.
@@ -153,11 +154,10 @@ class UserIoStandIn {
       auto request = m.Take<PromptRequest>();
       PromptSeen seen;
       if (request) {
-        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam};
+        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam, 0, nullptr};
       } else if (auto manager = m.Take<FlashpackManagerPrompt>()) {
         seen = {manager->request.kind, manager->request.replyTarget, manager->request.wantReply,
-                reinterpret_cast<platform::LParam>(manager->manager)};
-        seen.device = manager->device;
+                reinterpret_cast<platform::LParam>(manager->packs.get()), manager->device, manager->packs};
       }
       Answerer answerer;
       {

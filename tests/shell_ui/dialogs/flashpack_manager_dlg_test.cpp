@@ -2,9 +2,13 @@
 // add, delete, Update Flash, status records as the second window, and the
 // hand-over of queued messages to the main window when it closes.
 
+#include <unistd.h>
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
 
 #include "dialog_test_support.h"
 #include "engine/core/app_settings.h"
@@ -145,6 +149,22 @@ TEST_F(FlashpackManagerTest, AddQueuesTheFileForTheDialogsDevice) {
   EXPECT_EQ(job->senderFlagA, 0);
   ASSERT_NE(job->payload.Get<FileJobPayload>(), nullptr);
   EXPECT_EQ(job->payload.Get<FileJobPayload>()->imageFileName, "/data/packs/french.bin");
+}
+
+TEST_F(FlashpackManagerTest, ADroppedShortcutAddsTheFileItNamesAndOverlongPathsAreSkipped) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("packs-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "french.bin") << "pack";
+  std::filesystem::create_symlink(folder / "french.bin", folder / "link.bin");
+  const std::string tooLong = "/" + std::string(256, 'x');
+  dialog->OnFilesDropped({QUrl::fromLocalFile(QString::fromStdString((folder / "link.bin").string())),
+                          QUrl::fromLocalFile(QString::fromStdString(tooLong)), QUrl("http://example.invalid/a.bin")});
+  const std::string target = std::filesystem::canonical(folder / "french.bin").string();
+  auto job = OneJob();
+  std::filesystem::remove_all(folder);
+  ASSERT_NE(job, nullptr);
+  ASSERT_NE(job->payload.Get<FileJobPayload>(), nullptr);
+  EXPECT_EQ(job->payload.Get<FileJobPayload>()->imageFileName, target);
 }
 
 TEST_F(FlashpackManagerTest, UpdateFlashQueuesTheJobAndCloses) {

@@ -22,6 +22,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "lumbrapack/pack_manager.h"
+#include "shell/app/expand_shortcut.h"
 #include "shell/log/post_log_line.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/main/window_target.h"
@@ -277,11 +278,16 @@ void CFlashPackManagerDlg::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CFlashPackManagerDlg::dropEvent(QDropEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls()) {
-    const QString path = url.toLocalFile();
-    if (!path.isEmpty() && path.size() <= kMaxDroppedPath) AddFile(path);
-  }
+  OnFilesDropped(event->mimeData()->urls());
   event->acceptProposedAction();
+}
+
+void CFlashPackManagerDlg::OnFilesDropped(const QList<QUrl>& urls) {
+  for (const QUrl& url : urls) {
+    const QString path = url.toLocalFile();
+    if (path.isEmpty() || path.size() > kMaxDroppedPath) continue;
+    AddFile(QString::fromStdString(ExpandShortcut(path.toStdString())));
+  }
 }
 
 // The second window ends with the dialog: posts from now on fail, and what

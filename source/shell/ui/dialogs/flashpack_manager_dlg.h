@@ -11,6 +11,8 @@
 // set takes its own lock for every read).
 
 #include <QDialog>
+#include <QList>
+#include <QUrl>
 
 #include <memory>
 #include <optional>
@@ -45,8 +47,11 @@ class CFlashPackManagerDlg : public QDialog {
   ~CFlashPackManagerDlg() override;
 
   void FillList();
-  // Adds the pack file as a job (also for files dropped on the dialog).
+  // Adds the pack file as a job.
   void AddFile(const QString& path);
+  // Adds each dropped local file (paths of up to 256 characters), a
+  // shortcut by the file it names.
+  void OnFilesDropped(const QList<QUrl>& urls);
 
   void done(int result) override;
 

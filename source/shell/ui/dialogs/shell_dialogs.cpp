@@ -61,13 +61,12 @@ QDialog* MakeOptions(QWidget* parent, PromptCall& call, CAppSettings& settings) 
   return new COptionsDlg(data->settings ? *data->settings : settings, parent);
 }
 
-// The prompt carries the device's pack set as a borrowed pointer; the
-// dialog reads it through a handle that does not own it.
+// The prompt carries a share of the device's pack set; the dialog keeps it
+// while it is open.
 QDialog* MakeFlashpackManager(QWidget* parent, PromptCall& call, CAppSettings& settings) {
   auto* data = DataOf<FlashpackManagerDialogData>(call);
   if (data == nullptr) return nullptr;
-  std::shared_ptr<CPackManager> packs(std::shared_ptr<CPackManager>(), data->manager);
-  return new CFlashPackManagerDlg(std::move(packs), data->device, settings, parent);
+  return new CFlashPackManagerDlg(data->packs, data->device, settings, parent);
 }
 
 QDialog* MakeAbout(QWidget* parent, PromptCall&) { return new CAboutDlg(parent); }
