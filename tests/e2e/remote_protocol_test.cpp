@@ -260,6 +260,27 @@ TEST_F(E2eRemoteProtocol, LinesAreCutAtLineFeedsHoweverTheyArrive) {
   EXPECT_EQ(client.ReadLine(), "IDLE \"Status reset to idle\"\n");
 }
 
+// A partial line does not outlive its client, and a line that passes
+// 64 KiB is dropped whole.
+TEST_F(E2eRemoteProtocol, UnfinishedLinesAreDroppedNotPassedOn) {
+  ASSERT_TRUE(client.SendRaw("LIST_PROD"));
+  client.Close();
+  ASSERT_TRUE(program.WaitLog("Connection closed with 127.0.0.1"));
+  LineClient next = program.Connect();
+  ASSERT_TRUE(next.Valid());
+  EXPECT_EQ(next.Ask("STATUS"), "IDLE \"Status reset to idle\"\n");
+
+  // The over-long line goes up to its line feed; the next line runs.
+  ASSERT_TRUE(next.SendRaw(std::string(70 * 1024, 'A')));
+  EXPECT_TRUE(program.WaitLog("Warning> socket read error"));
+  ASSERT_TRUE(next.SendRaw("STATUS\r\n"));
+  EXPECT_EQ(next.Ask("LIST_PRODUCT_TAGS"), " \"VEXA20\" \n");
+  EXPECT_EQ(next.Ask("STATUS"), "IDLE \"Status reset to idle\"\n");
+  for (const auto& line : program.LogLines()) {
+    EXPECT_EQ(line.find("command not supported"), std::string::npos) << line.substr(0, 80);
+  }
+}
+
 TEST_F(E2eRemoteProtocol, ASecondClientIsRefusedWhileTheFirstKeepsWorking) {
   LineClient second = program.Connect();
   ASSERT_TRUE(second.Valid());
