@@ -22,8 +22,13 @@
 //    radio's end for one radio and for N (127 unless --usb-radios says
 //    otherwise), and their ratio (target: within 1.3 times).
 //
-//   bench_remote [--seconds N] [--skip-flash] [--rate 115200|230400|460800] [--line-timed]
-//                [--skip-usb] [--usb-radios N]
+//    Part 2 runs once more against the real program (vexaload, started
+//    headless in a temporary folder, the radio on COM1 of its COM map),
+//    timed from the first STATUS that shows the flashing to the log's
+//    "Item finished" line.
+//
+//   bench_remote [--seconds N] [--skip-flash] [--skip-real-flash] [--rate 115200|230400|460800]
+//                [--line-timed] [--skip-usb] [--usb-radios N]
 //
 // The pre-processing and user-I/O threads here are small stand-ins that do
 // what the program's threads do for a remote line: run it with the
@@ -190,6 +195,19 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
+// The payload bytes per second that the line's bit rate allows: each
+// program block takes its request frame, the acknowledgement and the reply
+// frame on the line.
+double WireLimit(int rate) {
+  const double bytesPerSecond = rate / 10.0;
+  constexpr double kExtendedFrameExtra = 5;  // FF, type, 2-byte length, checksum
+  constexpr double kAck = 1;
+  constexpr double kStatusReplyPayload = 3;
+  const double exchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
+                          (kExtendedFrameExtra + kStatusReplyPayload);
+  return bytesPerSecond * kMaxProgramBlock / exchange;
+}
+
 // FLASH over the remote port into a line-timed radio at 460800 bit/s.
 int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform::RegisteredQueue& mainWindow) {
   radiosim::RadioConfig config;
@@ -270,13 +288,7 @@ int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform:
   }
   const double seconds = std::chrono::duration<double>(done - firstProgress).count();
   const double wall = std::chrono::duration<double>(done - sent).count();
-  const double bytesPerSecond = kRate / 10.0;
-  constexpr double kExtendedFrameExtra = 5;  // FF, type, 2-byte length, checksum
-  constexpr double kAck = 1;
-  constexpr double kStatusReplyPayload = 3;
-  const double exchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
-                          (kExtendedFrameExtra + kStatusReplyPayload);
-  const double limit = bytesPerSecond * kMaxProgramBlock / exchange;
+  const double limit = WireLimit(kRate);
   const double rate = kImageBytes / seconds;
   std::printf("FLASH over the remote port, %u bytes at %d bit/s%s: programming %.2f s = %.0f payload B/s; wire "
               "limit %.0f B/s (%.1f%%, target 95%%); line to done %.2f s; radio's flash %s the image\n",
@@ -289,7 +301,7 @@ int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform:
 
 constexpr double kUsbLinkBytesPerSecond = 1.0e6;
 
-constexpr char kUsbProduct[] = R"(# 1 MiB of CODE flash in sixteen 64 KiB sectors
+constexpr char kBenchProduct[] = R"(# 1 MiB of CODE flash in sixteen 64 KiB sectors
 product BENCH
 {
     processor Harrow;
@@ -321,7 +333,7 @@ UsbRun FlashUsbRadios(int count) {
   }
   const auto image = Pattern(kImageBytes, 5);
   WriteSRecords(program.File("image.s19"), image, 0);
-  program.Write("bench.qlp", kUsbProduct);
+  program.Write("bench.qlp", kBenchProduct);
   if (!program.Start("comm_protocol=1\nauto_erase_flash=1\nflash_product_file=bench.qlp\nflash_product_tag=BENCH\n")) {
     run.firstError = "the program did not start";
     return run;
@@ -368,6 +380,87 @@ UsbRun FlashUsbRadios(int count) {
   return run;
 }
 
+// ---- 2, against the real program ------------------------------------------
+
+// FLASH of a 1 MiB image over the real program's remote port into a radio on
+// COM1 of its folder, at the chosen rate; the figures as in part 2, timed
+// from the first STATUS that shows the flashing to the "Item finished" line.
+int RealProgramFlash() {
+  bench::RealProgram program;
+  if (!program.Valid()) return 1;
+  for (const char* name : {"calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19"}) {
+    WriteSRecords(program.File(name), Pattern(2048, 7), 0x20000000u);
+  }
+  const auto image = Pattern(kImageBytes, 99);
+  WriteSRecords(program.File("image.s19"), image, 0);
+  program.Write("bench.qlp", kBenchProduct);
+  radiosim::RadioConfig config;
+  config.lineTiming = lineTimedRadio;
+  config.powerOn = radiosim::PowerOnState::BootLoader;
+  config.sectorLayout = {{kSector, kImageBytes / kSector}};
+  radiosim::RadioSimulator radio(config);
+  radiosim::PtyFrontEnd front(radio);
+  if (!front.Start() || !front.LinkAs(program.ComFolder(), 1)) {
+    std::fprintf(stderr, "cannot serve the simulated radio\n");
+    return 1;
+  }
+  const std::string configuration = "comm_protocol=0\nserial_port=0\ndata_rate=" + std::to_string(rateIndex) +
+                                    "\nauto_erase_flash=1\nflash_product_file=bench.qlp\nflash_product_tag=BENCH\n";
+  if (!program.Start(configuration)) {
+    std::fprintf(stderr, "the program did not start\n");
+    return 1;
+  }
+  platform::TcpSocket client = program.Connect();
+  const std::string line = "FLASH image.s19\n";
+  const auto sent = Clock::now();
+  client.SendAll(line.data(), line.size());
+  Clock::time_point flashing{};
+  std::string reply;
+  char buffer[512];
+  bool finished = false;
+  std::string failure;
+  bench::RealProgram::WaitUntil(
+      [&] {
+        radio.GetTranscript().Clear();
+        const std::string status = "STATUS\n";
+        client.SendAll(status.data(), status.size());
+        reply.clear();
+        while (reply.find('\n') == std::string::npos) {
+          const auto got = client.Receive(buffer, sizeof buffer, std::chrono::seconds(10));
+          if (got.status != platform::IoResult::Ok) break;
+          reply.append(buffer, got.count);
+        }
+        if (flashing == Clock::time_point{} &&
+            (reply.rfind("BUSY \"Flashing", 0) == 0 || reply.rfind("BUSY \"Streaming", 0) == 0)) {
+          flashing = Clock::now();
+        }
+        finished = program.CountLogLines("> Item finished") > 0;
+        failure = program.FirstLogLine("> ERROR");
+        return finished || !failure.empty();
+      },
+      std::chrono::minutes(5));
+  const auto done = Clock::now();
+  const bool same = radio.GetFlash(0, kImageBytes) == image;
+  const int status = program.Terminate(client);
+  front.Stop();
+  if (!finished || flashing == Clock::time_point{}) {
+    std::printf("FLASH over the real program's remote port%s did not finish: %s\n",
+                lineTimedRadio ? " into a line-timed radio" : "", failure.c_str());
+    return 1;
+  }
+  const int rate = static_cast<int>(kDataRateTable[rateIndex]);
+  const double seconds = std::chrono::duration<double>(done - flashing).count();
+  const double limit = WireLimit(rate);
+  std::printf("FLASH over the real program's remote port, %u bytes at %d bit/s%s: flashing %.2f s = %.0f payload "
+              "B/s; wire limit %.0f B/s (%.1f%%, target 95%%); line to done %.2f s; radio's flash %s the image; "
+              "program ended with status %d\n",
+              kImageBytes, rate, lineTimedRadio ? ", line-timed radio" : "", seconds, kImageBytes / seconds, limit,
+              100.0 * kImageBytes / seconds / limit, std::chrono::duration<double>(done - sent).count(),
+              same ? "equals" : "DIFFERS FROM", status);
+  std::fflush(stdout);
+  return same ? 0 : 1;
+}
+
 int UsbFanout(int count) {
   std::printf("FLASH over the remote port of vexaload into USB radios (%u bytes, links of %.0f bytes/s):\n",
               kImageBytes, kUsbLinkBytesPerSecond);
@@ -398,12 +491,14 @@ int main(int argc, char** argv) {
   double seconds = 5;
   bool flash = true;
   bool usb = true;
+  bool realFlash = true;
   int usbRadios = 127;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[i + 1]);
     if (std::strcmp(argv[i], "--skip-flash") == 0) flash = false;
     if (std::strcmp(argv[i], "--line-timed") == 0) lineTimedRadio = true;
     if (std::strcmp(argv[i], "--skip-usb") == 0) usb = false;
+    if (std::strcmp(argv[i], "--skip-real-flash") == 0) realFlash = false;
     if (std::strcmp(argv[i], "--usb-radios") == 0 && i + 1 < argc) usbRadios = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
       const long wanted = std::atol(argv[i + 1]);
@@ -450,6 +545,7 @@ int main(int argc, char** argv) {
     thread->Post(WM_QUIT_THREAD);
     thread->Join();
   }
+  if (realFlash && RealProgramFlash() != 0) result = 1;
   if (usb && UsbFanout(usbRadios) != 0) result = 1;
   return result;
 }
