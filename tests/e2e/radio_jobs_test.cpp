@@ -104,6 +104,16 @@ TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
   ASSERT_FALSE(lengths.empty());
   EXPECT_EQ(*std::max_element(lengths.begin(), lengths.end()), 21u);
 
+  // An explicit output address (octal here) and record length: sector 1
+  // is written as if it lay at 0x40000, in records whose count is 10.
+  ASSERT_TRUE(client.Send("REVERSE_FLASH moved.s19 01000000 10 1"));
+  ASSERT_TRUE(program.WaitLog(Finished("COM1", 3), std::chrono::seconds(120)));
+  EXPECT_EQ(SRecordBytes(program.File("moved.s19"), 0x40000, kSectorSize),
+            std::vector<std::uint8_t>(image.begin(), image.begin() + kSectorSize));
+  const auto movedLengths = RecordLengths(program.Read("moved.s19"));
+  ASSERT_FALSE(movedLengths.empty());
+  EXPECT_EQ(*std::max_element(movedLengths.begin(), movedLengths.end()), 10u);
+
   EXPECT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
   const auto log = program.LogLines();
   const std::vector<std::string> order = {
