@@ -159,21 +159,34 @@ TEST_F(E2eRadioJobs, DumpRamSavesEveryRegionOfTheFirmware) {
   EXPECT_EQ(program.Read("dump.ram"), expected);
 }
 
-TEST_F(E2eRadioJobs, FlashWithUsbAsTheProtocolProgramsEveryUsbRadio) {
+TEST_F(E2eRadioJobs, FlashAndEraseWithUsbAsTheProtocolReachEveryUsbRadio) {
   ProgramOptions options;
   options.commProtocol = 1;
   ASSERT_TRUE(program.Start(options));
   ASSERT_TRUE(program.WaitLog("USB> Driver successfully intialized on Windows XP"));
   std::vector<radiosim::RadioSimulator*> radios;
-  for (int id : {3, 5}) radios.push_back(&program.AttachUsbRadio(id, ProductRadio(radiosim::LinkKind::Usb)));
+  for (int id : {3, 5}) {
+    radios.push_back(&program.AttachUsbRadio(id, ProductRadio(radiosim::LinkKind::Usb)));
+    ASSERT_TRUE(program.WaitLog("USB" + std::to_string(id) + "> Device Attached"));
+  }
   const auto image = WriteImage("image.s19", 9);
   ASSERT_NO_FATAL_FAILURE(Connect());
   ASSERT_TRUE(client.Send("FLASH image.s19"));
-  for (auto* radio : radios) {
-    EXPECT_TRUE(PollUntil([&] { return radio->GetFlash(kImageAddress, kImageSize) == image; },
-                          std::chrono::seconds(120)));
+  for (const char* device : {"USB3", "USB5"}) {
+    EXPECT_TRUE(program.WaitLog(device + std::string("> Queueing item with sequence number 0")));
+    EXPECT_TRUE(program.WaitLog(Finished(device, 0), std::chrono::seconds(120)));
   }
+  for (auto* radio : radios) EXPECT_EQ(radio->GetFlash(kImageAddress, kImageSize), image);
   EXPECT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
+  // ERASE reaches every USB radio too.
+  ASSERT_TRUE(client.Send("ERASE 2"));
+  for (const char* device : {"USB3", "USB5"}) EXPECT_TRUE(program.WaitLog(Finished(device, 1)));
+  for (auto* radio : radios) {
+    EXPECT_EQ(radio->GetFlash(kImageAddress + kSectorSize, kSectorSize), std::vector<std::uint8_t>(kSectorSize, 0xFF));
+    EXPECT_EQ(radio->GetFlash(kImageAddress, kSectorSize),
+              std::vector<std::uint8_t>(image.begin(), image.begin() + kSectorSize));
+  }
+  for (const auto& line : program.LogLines()) EXPECT_EQ(line.find("ERROR"), std::string::npos) << line;
 }
 
 // TERMINATE_APP runs after the jobs before it; the FLASH after it never
