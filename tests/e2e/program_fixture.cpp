@@ -173,7 +173,7 @@ radiosim::RadioSimulator& Program::AttachUsbRadio(int deviceId, radiosim::RadioC
 }
 
 void Program::WriteConfiguration(const ProgramOptions& options) {
-  port_ = FreePort();
+  port_ = options.remotePort != 0 ? options.remotePort : FreePort();
   std::ostringstream text;
   text << "comm_protocol=" << options.commProtocol << "\n"
        << "serial_port=0\n"

@@ -80,6 +80,7 @@ struct ProgramOptions {
   int dataRate = 2;      // index: 0 115200, 1 230400, 2 460800
   int remoteControl = 1;
   int autoErase = 1;
+  std::uint16_t remotePort = 0;  // 0: a free port
 };
 
 class Program {

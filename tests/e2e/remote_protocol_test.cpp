@@ -350,5 +350,19 @@ TEST_F(E2eRemoteControlOff, EveryClientIsLoggedAndClosedWithoutData) {
   EXPECT_TRUE(program.WaitLogCount("Error> Remote control is disabled. Remote connection with 127.0.0.1 terminated", 2));
 }
 
+// A remote port that another program holds: the failure is logged with its
+// socket error text and the program runs on.
+TEST(E2eRemotePortTaken, TheListenFailureIsLoggedAndTheProgramRunsOn) {
+  int error = 0;
+  auto holder = platform::TcpListener::Listen(0, 1, &error);
+  ASSERT_TRUE(holder.Valid()) << error;
+  Program program;
+  ProgramOptions options;
+  options.remotePort = holder.Port();
+  ASSERT_TRUE(program.Start(options));
+  EXPECT_TRUE(program.WaitLog("Error> socket: specified address is already in use"));
+  EXPECT_TRUE(program.Running());
+}
+
 }  // namespace
 }  // namespace e2e
