@@ -260,6 +260,31 @@ TEST_F(E2eRemoteProtocol, LinesAreCutAtLineFeedsHoweverTheyArrive) {
   EXPECT_EQ(client.ReadLine(), "IDLE \"Status reset to idle\"\n");
 }
 
+// A remote RUN_SCRIPT runs its lines in order; a failing line in a nested
+// script ends both scripts there, and the jobs queued before it still run.
+TEST_F(E2eRemoteProtocol, AFailingLineInANestedScriptEndsEveryLevel) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"}) program.Write(name, "x");
+  program.Write("outer.qls", "DELETE a.txt\nRUN_SCRIPT inner.qls\nDELETE c.txt\n");
+  program.Write("inner.qls", "# inner\nDELETE b.txt\nbogus line\nDELETE d.txt\n");
+  ASSERT_TRUE(client.Send("RUN_SCRIPT outer.qls"));
+  EXPECT_EQ(client.Ask("STATUS"), "ERROR \"Error> BOGUS command not supported\"\n");
+  // The queue is first in, first out: once e.txt has gone, every job queued
+  // before it has run.
+  ASSERT_TRUE(client.Send("DELETE e.txt"));
+  EXPECT_TRUE(PollUntil([&] { return !program.Exists("e.txt"); }));
+  EXPECT_FALSE(program.Exists("a.txt"));
+  EXPECT_FALSE(program.Exists("b.txt"));
+  EXPECT_TRUE(program.Exists("c.txt"));
+  EXPECT_TRUE(program.Exists("d.txt"));
+  ExpectInOrder(program.LogLines(), {"Remote command: RUN_SCRIPT outer.qls", "Processing script outer.qls",
+                                     "Script command: DELETE a.txt", "Script command: RUN_SCRIPT inner.qls",
+                                     "Processing script inner.qls", "Script command: DELETE b.txt",
+                                     "Script command: bogus line", "Error> BOGUS command not supported",
+                                     "Remote command: DELETE e.txt"});
+  for (const auto& line : program.LogLines()) EXPECT_NE(line, "Script command: DELETE c.txt");
+  EXPECT_TRUE(program.Prompts().empty()) << "a remote script showed a box";
+}
+
 // A partial line does not outlive its client, and a line that passes
 // 64 KiB is dropped whole.
 TEST_F(E2eRemoteProtocol, UnfinishedLinesAreDroppedNotPassedOn) {
