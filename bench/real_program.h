@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/parent_death.h"
 #include "platform/tcp_socket.h"
 #include "platform/temp_folder.h"
 
@@ -64,6 +65,7 @@ class RealProgram {
     environment.insert("QUILLON_COM_DIR", QString::fromStdString(ComFolder()));
     environment.insert("QUOR_PST_SOCKET", QString::fromStdString(UsbSocket()));
     process_.setProcessEnvironment(environment);
+    process_.setChildProcessModifier([] { platform::EndWithParent(); });
     process_.setWorkingDirectory(QString::fromStdString(folder_));
     process_.setStandardOutputFile(QString::fromStdString(File("vexaload.out")));
     process_.setStandardErrorFile(QString::fromStdString(File("vexaload.out")), QIODevice::Append);

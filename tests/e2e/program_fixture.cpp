@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/images/srecord_file.h"
+#include "platform/parent_death.h"
 
 namespace e2e {
 
@@ -199,6 +200,8 @@ bool Program::Start(const ProgramOptions& options) {
   environment.insert("QUOR_PST_SOCKET", QString::fromStdString(File(kUsbSocket)));
   process_ = std::make_unique<QProcess>();
   process_->setProcessEnvironment(environment);
+  // Should this test program crash, the program goes with it.
+  process_->setChildProcessModifier([] { platform::EndWithParent(); });
   process_->setWorkingDirectory(QString::fromStdString(Dir()));
   process_->setStandardOutputFile(QString::fromStdString(File(kOutput)));
   process_->setStandardErrorFile(QString::fromStdString(File(kOutput)), QIODevice::Append);
