@@ -40,10 +40,12 @@
 #include "platform/target_registry.h"
 #include "platform/unix_socket.h"
 #include "quor_pst/quor_sim_control.h"
-#include "radiosim/host_link.h"
+#include "paced_usb_radio.h"
 #include "radiosim/radio_simulator.h"
 
 namespace {
+
+using bench::PacedUsbRadio;
 
 constexpr std::size_t kKernelBytes = 16 * 1024;
 constexpr std::uint32_t kImageBytes = 1u << 20;
@@ -51,75 +53,6 @@ constexpr std::uint32_t kSectorBytes = 0x10000;
 constexpr double kLinkBytesPerSecond = 1.0e6;
 constexpr auto kDeadline = std::chrono::minutes(5);
 
-// A radio on the USB stand-in whose link takes its time: every byte, from
-// the host or to it, waits its turn on one line of kLinkBytesPerSecond.
-// The schedule is kept in computed times, so a late wake-up does not slow
-// the line down.
-class PacedUsbRadio : public radiosim::HostLink {
- public:
-  explicit PacedUsbRadio(radiosim::RadioSimulator& radio) : radio_(radio) {}
-  ~PacedUsbRadio() override {
-    running_ = false;
-    socket_.Shutdown();
-    if (thread_.joinable()) thread_.join();
-    radio_.AttachHost(nullptr);
-  }
-  PacedUsbRadio(const PacedUsbRadio&) = delete;
-  PacedUsbRadio& operator=(const PacedUsbRadio&) = delete;
-
-  bool Attach(const std::string& socketPath, int deviceId) {
-    socket_ = platform::ConnectUnix(socketPath);
-    if (!socket_.Valid()) return false;
-    const std::string line = "ATTACH " + std::to_string(deviceId) + " Corvane_Flash\n";
-    if (!socket_.SendAll(line.data(), line.size())) return false;
-    std::string answer;
-    char c = 0;
-    while (answer.size() < 200) {
-      if (socket_.Receive(&c, 1, platform::Milliseconds{5000}).status != platform::IoResult::Ok || c == '\n') break;
-      answer += c;
-    }
-    if (answer != "OK") return false;
-    radio_.AttachHost(this);
-    running_ = true;
-    thread_ = std::thread([this] { Serve(); });
-    return true;
-  }
-
-  void SendToHost(std::span<const std::uint8_t> bytes) override {
-    WaitForLine(bytes.size());
-    socket_.Send(bytes.data(), bytes.size(), platform::Milliseconds{2000});
-  }
-
- private:
-  void WaitForLine(std::size_t bytes) {
-    std::chrono::steady_clock::time_point due;
-    {
-      std::lock_guard lock(lineLock_);
-      lineFree_ = std::max(lineFree_, std::chrono::steady_clock::now()) +
-                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(static_cast<double>(bytes) / kLinkBytesPerSecond));
-      due = lineFree_;
-    }
-    std::this_thread::sleep_until(due);
-  }
-  void Serve() {
-    std::array<std::uint8_t, 4096> buffer{};
-    while (running_) {
-      auto got = socket_.Receive(buffer.data(), buffer.size(), platform::Milliseconds{200});
-      if (got.status == platform::IoResult::Timeout) continue;
-      if (got.status != platform::IoResult::Ok) break;
-      WaitForLine(got.count);
-      radio_.Receive(std::span<const std::uint8_t>(buffer.data(), got.count), 0);
-    }
-  }
-
-  radiosim::RadioSimulator& radio_;
-  platform::Socket socket_;
-  std::thread thread_;
-  std::atomic<bool> running_{false};
-  std::mutex lineLock_;
-  std::chrono::steady_clock::time_point lineFree_{};
-};
 
 void WriteSRecords(const std::string& path, std::size_t size, std::uint32_t address, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);
@@ -168,7 +101,7 @@ int ServeRadios(int count, const std::string& socketPath) {
   std::vector<std::unique_ptr<PacedUsbRadio>> fronts;
   for (int id = 0; id < count; ++id) {
     radios.push_back(std::make_unique<radiosim::RadioSimulator>(config));
-    fronts.push_back(std::make_unique<PacedUsbRadio>(*radios.back()));
+    fronts.push_back(std::make_unique<PacedUsbRadio>(*radios.back(), kLinkBytesPerSecond));
     if (!fronts.back()->Attach(socketPath, id)) std::fprintf(stderr, "radio %d could not attach\n", id);
   }
   std::atomic<bool> inputOpen{true};

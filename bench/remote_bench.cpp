@@ -15,11 +15,26 @@
 //    progress to the end, beside the wire limit as the kernel benchmark
 //    counts it (request frame, acknowledgement and reply frame).
 //
-//   bench_remote [--seconds N] [--skip-flash] [--rate 115200|230400|460800] [--line-timed]
+// 3. The real program (vexaload, started headless in a temporary folder
+//    with USB as its protocol) gets FLASH of a 1 MiB image over its remote
+//    port and flashes it into N radios on the USB stand-in at once, each
+//    link carrying 1 MB/s. Prints the wall time from the line to the last
+//    radio's end for one radio and for N (127 unless --usb-radios says
+//    otherwise), and their ratio (target: within 1.3 times).
+//
+//    Part 2 runs once more against the real program (vexaload, started
+//    headless in a temporary folder, the radio on COM1 of its COM map),
+//    timed from the first STATUS that shows the flashing to the log's
+//    "Item finished" line.
+//
+//   bench_remote [--seconds N] [--skip-flash] [--skip-real-flash] [--rate 115200|230400|460800]
+//                [--line-timed] [--skip-usb] [--usb-radios N]
 //
 // The pre-processing and user-I/O threads here are small stand-ins that do
 // what the program's threads do for a remote line: run it with the
 // interactive flags off, and answer a status query.
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <filesystem>
@@ -38,7 +53,9 @@
 #include "engine/link/kernel_op_requests.h"
 #include "engine/processing/core_processing_thread.h"
 #include "engine/processing/job_starters.h"
+#include "paced_usb_radio.h"
 #include "platform/temp_folder.h"
+#include "real_program.h"
 #include "radiosim/pty_front_end.h"
 #include "radiosim/radio_simulator.h"
 #include "engine/core/messages.h"
@@ -178,6 +195,19 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
+// The payload bytes per second that the line's bit rate allows: each
+// program block takes its request frame, the acknowledgement and the reply
+// frame on the line.
+double WireLimit(int rate) {
+  const double bytesPerSecond = rate / 10.0;
+  constexpr double kExtendedFrameExtra = 5;  // FF, type, 2-byte length, checksum
+  constexpr double kAck = 1;
+  constexpr double kStatusReplyPayload = 3;
+  const double exchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
+                          (kExtendedFrameExtra + kStatusReplyPayload);
+  return bytesPerSecond * kMaxProgramBlock / exchange;
+}
+
 // FLASH over the remote port into a line-timed radio at 460800 bit/s.
 int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform::RegisteredQueue& mainWindow) {
   radiosim::RadioConfig config;
@@ -258,13 +288,7 @@ int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform:
   }
   const double seconds = std::chrono::duration<double>(done - firstProgress).count();
   const double wall = std::chrono::duration<double>(done - sent).count();
-  const double bytesPerSecond = kRate / 10.0;
-  constexpr double kExtendedFrameExtra = 5;  // FF, type, 2-byte length, checksum
-  constexpr double kAck = 1;
-  constexpr double kStatusReplyPayload = 3;
-  const double exchange = (kExtendedFrameExtra + kProgramHeaderBytes + kMaxProgramBlock) + kAck +
-                          (kExtendedFrameExtra + kStatusReplyPayload);
-  const double limit = bytesPerSecond * kMaxProgramBlock / exchange;
+  const double limit = WireLimit(kRate);
   const double rate = kImageBytes / seconds;
   std::printf("FLASH over the remote port, %u bytes at %d bit/s%s: programming %.2f s = %.0f payload B/s; wire "
               "limit %.0f B/s (%.1f%%, target 95%%); line to done %.2f s; radio's flash %s the image\n",
@@ -272,15 +296,210 @@ int RemoteFlash(std::uint16_t port, platform::RegisteredQueue& userIo, platform:
   return same ? 0 : 1;
 }
 
+
+// ---- 3. FLASH into many USB radios through the real program ---------------
+
+constexpr double kUsbLinkBytesPerSecond = 1.0e6;
+
+constexpr char kBenchProduct[] = R"(# 1 MiB of CODE flash in sixteen 64 KiB sectors
+product BENCH
+{
+    processor Harrow;
+    flash main size = 1M type = nor vendor = Intel num_sectors = 16
+    {
+        partition = 0 boot size = 1M type = code chip_select = 0;
+        address = 0, sector_size = 64K, num_sectors = 16, type = CODE;
+    }
+}
+)";
+
+struct UsbRun {
+  int radios = 0;
+  double wallSeconds = 0;
+  int finished = 0;
+  int failed = 0;
+  int equal = 0;
+  int exitStatus = -1;
+  std::string firstError;
+};
+
+UsbRun FlashUsbRadios(int count) {
+  UsbRun run;
+  run.radios = count;
+  bench::RealProgram program;
+  if (!program.Valid()) return run;
+  for (const char* name : {"calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19"}) {
+    WriteSRecords(program.File(name), Pattern(2048, 7), 0x20000000u);
+  }
+  const auto image = Pattern(kImageBytes, 5);
+  WriteSRecords(program.File("image.s19"), image, 0);
+  program.Write("bench.qlp", kBenchProduct);
+  if (!program.Start("comm_protocol=1\nauto_erase_flash=1\nflash_product_file=bench.qlp\nflash_product_tag=BENCH\n")) {
+    run.firstError = "the program did not start";
+    return run;
+  }
+  if (!bench::RealProgram::WaitUntil([&] { return std::filesystem::exists(program.UsbSocket()); },
+                                     std::chrono::seconds(60))) {
+    run.firstError = "the USB stand-in never opened its device socket";
+    return run;
+  }
+  radiosim::RadioConfig config;
+  config.bootLoader = radiosim::BootLoaderType::Harrow;
+  config.link = radiosim::LinkKind::Usb;
+  config.powerOn = radiosim::PowerOnState::BootLoader;
+  config.sectorLayout = {{kSector, kImageBytes / kSector}};
+  std::vector<std::unique_ptr<radiosim::RadioSimulator>> radios;
+  std::vector<std::unique_ptr<bench::PacedUsbRadio>> links;
+  for (int id = 0; id < count; ++id) {
+    radios.push_back(std::make_unique<radiosim::RadioSimulator>(config));
+    links.push_back(std::make_unique<bench::PacedUsbRadio>(*radios.back(), kUsbLinkBytesPerSecond));
+    if (!links.back()->Attach(program.UsbSocket(), id)) std::fprintf(stderr, "radio %d could not attach\n", id);
+  }
+  platform::TcpSocket client = program.Connect();
+  if (!client.Valid()) {
+    run.firstError = "no remote connection";
+    return run;
+  }
+  const std::string line = "FLASH image.s19\n";
+  const auto start = Clock::now();
+  client.SendAll(line.data(), line.size());
+  bench::RealProgram::WaitUntil(
+      [&] {
+        // Nobody reads the radios' transcripts here.
+        for (auto& radio : radios) radio->GetTranscript().Clear();
+        run.finished = static_cast<int>(program.CountLogLines("> Item finished"));
+        run.failed = static_cast<int>(program.CountLogLines("> ERROR"));
+        return run.finished + run.failed >= count;
+      },
+      std::chrono::minutes(5));
+  run.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  run.firstError = program.FirstLogLine("> ERROR");
+  for (auto& radio : radios) run.equal += radio->GetFlash(0, kImageBytes) == image ? 1 : 0;
+  run.exitStatus = program.Terminate(client);
+  links.clear();
+  return run;
+}
+
+// ---- 2, against the real program ------------------------------------------
+
+// FLASH of a 1 MiB image over the real program's remote port into a radio on
+// COM1 of its folder, at the chosen rate; the figures as in part 2, timed
+// from the first STATUS that shows the flashing to the "Item finished" line.
+int RealProgramFlash() {
+  bench::RealProgram program;
+  if (!program.Valid()) return 1;
+  for (const char* name : {"calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19"}) {
+    WriteSRecords(program.File(name), Pattern(2048, 7), 0x20000000u);
+  }
+  const auto image = Pattern(kImageBytes, 99);
+  WriteSRecords(program.File("image.s19"), image, 0);
+  program.Write("bench.qlp", kBenchProduct);
+  radiosim::RadioConfig config;
+  config.lineTiming = lineTimedRadio;
+  config.powerOn = radiosim::PowerOnState::BootLoader;
+  config.sectorLayout = {{kSector, kImageBytes / kSector}};
+  radiosim::RadioSimulator radio(config);
+  radiosim::PtyFrontEnd front(radio);
+  if (!front.Start() || !front.LinkAs(program.ComFolder(), 1)) {
+    std::fprintf(stderr, "cannot serve the simulated radio\n");
+    return 1;
+  }
+  const std::string configuration = "comm_protocol=0\nserial_port=0\ndata_rate=" + std::to_string(rateIndex) +
+                                    "\nauto_erase_flash=1\nflash_product_file=bench.qlp\nflash_product_tag=BENCH\n";
+  if (!program.Start(configuration)) {
+    std::fprintf(stderr, "the program did not start\n");
+    return 1;
+  }
+  platform::TcpSocket client = program.Connect();
+  const std::string line = "FLASH image.s19\n";
+  const auto sent = Clock::now();
+  client.SendAll(line.data(), line.size());
+  Clock::time_point flashing{};
+  std::string reply;
+  char buffer[512];
+  bool finished = false;
+  std::string failure;
+  bench::RealProgram::WaitUntil(
+      [&] {
+        radio.GetTranscript().Clear();
+        const std::string status = "STATUS\n";
+        client.SendAll(status.data(), status.size());
+        reply.clear();
+        while (reply.find('\n') == std::string::npos) {
+          const auto got = client.Receive(buffer, sizeof buffer, std::chrono::seconds(10));
+          if (got.status != platform::IoResult::Ok) break;
+          reply.append(buffer, got.count);
+        }
+        if (flashing == Clock::time_point{} &&
+            (reply.rfind("BUSY \"Flashing", 0) == 0 || reply.rfind("BUSY \"Streaming", 0) == 0)) {
+          flashing = Clock::now();
+        }
+        finished = program.CountLogLines("> Item finished") > 0;
+        failure = program.FirstLogLine("> ERROR");
+        return finished || !failure.empty();
+      },
+      std::chrono::minutes(5));
+  const auto done = Clock::now();
+  const bool same = radio.GetFlash(0, kImageBytes) == image;
+  const int status = program.Terminate(client);
+  front.Stop();
+  if (!finished || flashing == Clock::time_point{}) {
+    std::printf("FLASH over the real program's remote port%s did not finish: %s\n",
+                lineTimedRadio ? " into a line-timed radio" : "", failure.c_str());
+    return 1;
+  }
+  const int rate = static_cast<int>(kDataRateTable[rateIndex]);
+  const double seconds = std::chrono::duration<double>(done - flashing).count();
+  const double limit = WireLimit(rate);
+  std::printf("FLASH over the real program's remote port, %u bytes at %d bit/s%s: flashing %.2f s = %.0f payload "
+              "B/s; wire limit %.0f B/s (%.1f%%, target 95%%); line to done %.2f s; radio's flash %s the image; "
+              "program ended with status %d\n",
+              kImageBytes, rate, lineTimedRadio ? ", line-timed radio" : "", seconds, kImageBytes / seconds, limit,
+              100.0 * kImageBytes / seconds / limit, std::chrono::duration<double>(done - sent).count(),
+              same ? "equals" : "DIFFERS FROM", status);
+  std::fflush(stdout);
+  return same ? 0 : 1;
+}
+
+int UsbFanout(int count) {
+  std::printf("FLASH over the remote port of vexaload into USB radios (%u bytes, links of %.0f bytes/s):\n",
+              kImageBytes, kUsbLinkBytesPerSecond);
+  std::fflush(stdout);
+  double single = 0;
+  bool good = true;
+  for (int n : {1, count}) {
+    const UsbRun run = FlashUsbRadios(n);
+    std::printf("  %3d radio(s): wall %.2f s, %d finished, %d failed, %d radios hold the image; program ended with "
+                "status %d\n",
+                run.radios, run.wallSeconds, run.finished, run.failed, run.equal, run.exitStatus);
+    if (!run.firstError.empty()) std::printf("    first error: %s\n", run.firstError.c_str());
+    good = good && run.finished == n && run.equal == n;
+    if (n == 1) single = run.wallSeconds;
+    if (n > 1 && single > 0 && run.finished == n) {
+      std::printf("  %d radios take %.2f times the wall time of one (target: within 1.3 times)\n", n,
+                  run.wallSeconds / single);
+    }
+    std::fflush(stdout);
+  }
+  return good ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
   double seconds = 5;
   bool flash = true;
+  bool usb = true;
+  bool realFlash = true;
+  int usbRadios = 127;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[i + 1]);
     if (std::strcmp(argv[i], "--skip-flash") == 0) flash = false;
     if (std::strcmp(argv[i], "--line-timed") == 0) lineTimedRadio = true;
+    if (std::strcmp(argv[i], "--skip-usb") == 0) usb = false;
+    if (std::strcmp(argv[i], "--skip-real-flash") == 0) realFlash = false;
+    if (std::strcmp(argv[i], "--usb-radios") == 0 && i + 1 < argc) usbRadios = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
       const long wanted = std::atol(argv[i + 1]);
       for (std::size_t r = 0; r < kDataRateTable.size(); ++r) {
@@ -326,5 +545,7 @@ int main(int argc, char** argv) {
     thread->Post(WM_QUIT_THREAD);
     thread->Join();
   }
+  if (realFlash && RealProgramFlash() != 0) result = 1;
+  if (usb && UsbFanout(usbRadios) != 0) result = 1;
   return result;
 }

@@ -38,10 +38,19 @@ function(quillon_add_test_folder name)
     list(APPEND test_environment
          "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan/qt.supp:second_deadlock_stack=1:history_size=4")
   endif()
+  # An empty ENVIRONMENT or LABELS value would vanish from the property
+  # list and shift the names after it, so only given ones are passed.
+  set(test_properties TIMEOUT 300)
+  if(test_environment)
+    list(APPEND test_properties ENVIRONMENT "${test_environment}")
+  endif()
+  if(test_labels)
+    list(APPEND test_properties LABELS "${test_labels}")
+  endif()
   gtest_discover_tests(tests_${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 ENVIRONMENT "${test_environment}" LABELS "${test_labels}")
+    PROPERTIES ${test_properties})
 endfunction()
 
 # quillon_add_fuzzer(NAME SOURCE file LIBS lib...)
