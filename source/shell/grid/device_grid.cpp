@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "engine/core/device_event.h"
 #include "engine/core/kernel_error_text.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
@@ -11,13 +12,12 @@
 
 namespace {
 
-constexpr std::int32_t kItemQueuedEvent = 63;
-constexpr std::int32_t kReadBackSavedEvent = 58;
 // Progress and done of the reverse flash, whose file Flash Software waits for.
-constexpr std::int32_t kReverseFlashEvents[] = {21, 24};
+constexpr std::int32_t kReverseFlashEvents[] = {EVENT_REVERSE_FLASH_PROGRESS, EVENT_REVERSE_FLASH_DONE};
 // Progress and done of the other read-backs whose file is saved the same
 // way: read-back of the second kind, RAM dump, GPS-chip read.
-constexpr std::int32_t kOtherReadBackEvents[] = {25, 28, 29, 32, 39, 41};
+constexpr std::int32_t kOtherReadBackEvents[] = {EVENT_READ_BACK_PROGRESS, EVENT_READ_BACK_DONE, EVENT_RAM_DUMP_PROGRESS,
+                                                EVENT_RAM_DUMP_DONE, EVENT_ORVIX_READ_PROGRESS, EVENT_ORVIX_READ_DONE};
 
 template <std::size_t N>
 bool In(std::int32_t code, const std::int32_t (&codes)[N]) {
@@ -254,7 +254,7 @@ GridEffects DeviceGrid::OnGridStatus(const DeviceStatusRecord& record) {
   const int index = FindShownRow(record.device);
   if (index < 0) return effects;
   DeviceRow& row = rows_[index];
-  if (record.eventCode != kItemQueuedEvent) {
+  if (record.eventCode != EVENT_STATUS_ITEM_QUEUED) {
     const GridRowStateCode prior = row.state;
     row.state = GridRowState(record.eventCode, record.itemsStarted, record.itemsQueued, prior);
     if (row.state != prior || IsErrorState(row.state)) LayoutGridRow(index, effects);
@@ -318,7 +318,7 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
     flashReadBackIsOurs_ = true;
   } else if (In(code, kOtherReadBackEvents)) {
     flashReadBackIsOurs_ = false;
-  } else if (code == kReadBackSavedEvent && flashReadBackIsOurs_) {
+  } else if (code == EVENT_STATUS_READ_FILE_SAVED && flashReadBackIsOurs_) {
     // The read-back's file is saved: the update flash starts, once, for the
     // device whose read-back it was.
     effects.posts.push_back(ToPreProcessing(WM_FLASH, row.device));

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "engine/core/device_event.h"
 #include "engine/core/device_number.h"
 #include "engine/core/finish_record.h"
 #include "engine/core/messages.h"
@@ -23,7 +24,6 @@ constexpr auto kConnectTimeout = std::chrono::seconds(10);
 // A transfer connection that stays silent this long counts as ended, so a
 // stalled client never keeps a worker (and a queued job) forever.
 constexpr auto kIdleTimeout = std::chrono::seconds(60);
-constexpr std::int32_t kRemoteTransferDoneEvent = 62;
 
 struct ResultText {
   int code;
@@ -231,7 +231,7 @@ int FileTransferProc(const FileTransferRequest& request) {
   if (request.queued) {
     auto finished = std::make_unique<FinishRecord>();
     finished->device = DEVICE_INDEPENDENT;
-    finished->eventCode = kRemoteTransferDoneEvent;
+    finished->eventCode = EVENT_STATUS_REMOTE_TRANSFER_DONE;
     PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(finished));
   }
   return code;

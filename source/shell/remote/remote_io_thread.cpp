@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "engine/core/app_settings.h"
+#include "engine/core/device_event.h"
 #include "engine/core/device_number.h"
 #include "engine/core/file_transfer_request.h"
 #include "engine/core/finish_record.h"
@@ -25,7 +26,6 @@ constexpr int kBacklog = 5;
 constexpr std::size_t kReceiveSize = 1024;
 // A client that takes no reply bytes for this long loses the reply.
 constexpr auto kSendTimeout = std::chrono::seconds(60);
-constexpr std::int32_t kRemoteTransferDoneEvent = 62;
 
 void Log(const std::string& line) { PostScriptLogLine(line); }
 
@@ -228,7 +228,7 @@ void CRemoteIOThread::OnStartFileTransfer(std::unique_ptr<FileTransferRequest> r
     if (request->queued) {
       auto finished = std::make_unique<FinishRecord>();
       finished->device = DEVICE_INDEPENDENT;
-      finished->eventCode = kRemoteTransferDoneEvent;
+      finished->eventCode = EVENT_STATUS_REMOTE_TRANSFER_DONE;
       PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(finished));
     }
     return;
