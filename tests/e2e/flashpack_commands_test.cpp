@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "lumbrapack/pack_manager.h"
+#include "../support/pack_names.h"
 #include "program_fixture.h"
 
 namespace e2e {
@@ -38,22 +39,7 @@ Bytes Partition(const std::vector<Bytes>& packs) {
   return image;
 }
 
-std::vector<std::u16string> PackNames(const Bytes& partition) {
-  CPackManager set(partition.data(), static_cast<unsigned long>(partition.size()));
-  std::vector<std::u16string> names;
-  for (std::uint16_t index = 1; index <= set.m_packCount.load(); ++index) {
-    lumbrapack::PackRecord record{};
-    if (set.PackInfo(index, &record) != lumbrapack::kPackOk) break;
-    std::u16string name;
-    for (std::size_t i = 0; i + 1 < sizeof record.name; i += 2) {
-      const auto unit = static_cast<char16_t>(record.name[i] << 8 | record.name[i + 1]);
-      if (unit == 0) break;
-      name += unit;
-    }
-    names.push_back(name);
-  }
-  return names;
-}
+using test_support::PackNames;
 
 TEST(E2eFlashpackCommands, ExtractQueryAddDeleteAndUpdateFlash) {
   Program program;

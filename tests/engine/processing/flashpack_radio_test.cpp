@@ -4,6 +4,7 @@
 
 #include "engine/core/flashpack_status_record.h"
 #include "lumbrapack/pack_manager.h"
+#include "../../support/pack_names.h"
 #include "radio_jobs_fixture.h"
 
 using namespace test_support;
@@ -19,22 +20,7 @@ Bytes PackFile(const std::u16string& name, std::uint8_t fill) {
 }
 
 // The names of the packs in a partition image, in set order.
-std::vector<std::u16string> PackNames(const Bytes& partition) {
-  CPackManager packs(partition.data(), static_cast<unsigned long>(partition.size()));
-  std::vector<std::u16string> names;
-  for (std::uint16_t index = 1; index <= packs.m_packCount.load(); ++index) {
-    lumbrapack::PackRecord record{};
-    if (packs.PackInfo(index, &record) != lumbrapack::kPackOk) break;
-    std::u16string name;
-    for (std::size_t i = 0; i + 1 < sizeof record.name; i += 2) {
-      const auto unit = static_cast<char16_t>(record.name[i] << 8 | record.name[i + 1]);
-      if (unit == 0) break;
-      name += unit;
-    }
-    names.push_back(name);
-  }
-  return names;
-}
+using test_support::PackNames;
 
 class FlashpackRadio : public RadioJobsTest, public ::testing::WithParamInterface<RadioLink> {
  protected:
