@@ -22,7 +22,7 @@
 //    radio's end for one radio and for N (127 unless --usb-radios says
 //    otherwise), and their ratio (target: within 1.3 times).
 //
-//    Part 2 runs once more against the real program (vexaload, started
+//    Measurement 2 runs once more against the real program (vexaload, started
 //    headless in a temporary folder, the radio on COM1 of its COM map),
 //    timed from the first STATUS that shows the flashing to the log's
 //    "Item finished" line.
@@ -383,7 +383,7 @@ UsbRun FlashUsbRadios(int count) {
 // ---- 2, against the real program ------------------------------------------
 
 // FLASH of a 1 MiB image over the real program's remote port into a radio on
-// COM1 of its folder, at the chosen rate; the figures as in part 2, timed
+// COM1 of its folder, at the chosen rate; the figures as in measurement 2, timed
 // from the first STATUS that shows the flashing to the "Item finished" line.
 int RealProgramFlash() {
   bench::RealProgram program;
