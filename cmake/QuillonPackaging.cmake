@@ -15,7 +15,8 @@
 
 include(GNUInstallDirs)
 
-set(QUILLON_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/quillon)
+# A private folder of the program, the same on every architecture.
+set(QUILLON_INSTALL_DIR lib/quillon)
 # Installed files find their libraries beside themselves.
 set(quillon_install_rpath "$ORIGIN")
 
