@@ -24,6 +24,8 @@ packages=(
   xvfb           # windows looked at under a virtual display (screenshots)
   xauth
   python3        # writes the demo's files for ./setup.sh run
+  dpkg-dev       # dpkg-shlibdeps: the Debian package's Depends
+  desktop-file-utils  # the package test validates the desktop entry
 )
 
 missing=()

@@ -1,0 +1,110 @@
+# The installable package: `cmake --build <build> --target package` makes a
+# Debian package (CPack) of the program as a user runs it.
+#
+# Layout: the program, Crypt and every library they load live together in
+# /usr/lib/quillon, because the program loads libraries by name from its own
+# folder (the real path of /proc/self/exe) and finds the linked ones through
+# RUNPATH $ORIGIN. /usr/bin/vexaload and /usr/bin/Crypt are links into that
+# folder. A udev rule opens the maker's USB radios to the user and links USB
+# serial adapters into the COM map; a desktop entry and the icon make the
+# program startable from the desktop's menu.
+#
+# USB radios go through the driver library built over libusb. The stand-in of
+# the driver library (outside/quor_pst), which serves simulated radios to the
+# demo, the tests and the benchmarks, is never installed.
+
+include(GNUInstallDirs)
+
+# A private folder of the program, the same on every architecture.
+set(QUILLON_INSTALL_DIR lib/quillon)
+# Installed files find their libraries beside themselves.
+set(quillon_install_rpath "$ORIGIN")
+
+# What the installed program needs at run time, and why:
+# - vexaload and Crypt, the two programs;
+# - libquillon_platform.so, linked by everything;
+# - libpellwick.so, libambrel.so, linked by the program; libKovrin.so and
+#   libgantrel.so, loaded by name;
+# - liblumbrapack.so (flashpack library) and libRalix_DLL.so (smartphone
+#   terminal library), linked by the program's engine: without them it does
+#   not start;
+# - libWRTdev.so (the parallel-port driver over Linux ppdev), linked by
+#   libgantrel.so.
+# The GPS-chip target programs are compiled into libambrel.so; the copies
+# beside it in the build are for looking at, and are not installed.
+set(quillon_installed_programs vexaload Crypt)
+set(quillon_installed_libraries
+    platform pellwick ambrel Kovrin gantrel lumbrapack Ralix_DLL WRTdev)
+
+foreach(target ${quillon_installed_programs})
+  if(TARGET ${target})
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "${quillon_install_rpath}")
+    install(TARGETS ${target} RUNTIME DESTINATION ${QUILLON_INSTALL_DIR})
+  endif()
+endforeach()
+foreach(target ${quillon_installed_libraries})
+  if(TARGET ${target})
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "${quillon_install_rpath}")
+    install(TARGETS ${target} LIBRARY DESTINATION ${QUILLON_INSTALL_DIR})
+  endif()
+endforeach()
+
+# The driver library over libusb, built as libQuor_PST.so (the name the
+# program loads) in a folder of its own, installed in the program's folder.
+if(TARGET quor_pst_libusb)
+  set_target_properties(quor_pst_libusb PROPERTIES INSTALL_RPATH "${quillon_install_rpath}")
+  install(TARGETS quor_pst_libusb LIBRARY DESTINATION ${QUILLON_INSTALL_DIR})
+endif()
+
+# The links in /usr/bin, relative so that the package works in any root.
+set(quillon_link_dir ${CMAKE_BINARY_DIR}/packaging/bin)
+file(MAKE_DIRECTORY ${quillon_link_dir})
+foreach(program ${quillon_installed_programs})
+  if(TARGET ${program})
+    file(RELATIVE_PATH target_path ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+         ${CMAKE_INSTALL_PREFIX}/${QUILLON_INSTALL_DIR}/${program})
+    file(CREATE_LINK ${target_path} ${quillon_link_dir}/${program} SYMBOLIC)
+    install(FILES ${quillon_link_dir}/${program} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+set(quillon_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+install(FILES ${quillon_packaging_dir}/70-quillon.rules DESTINATION lib/udev/rules.d)
+install(FILES ${quillon_packaging_dir}/vexaload.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/source/shell/ui/app/icons/vexaload.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+
+# ---- the Debian package ---------------------------------------------------------
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillon)
+# The program's own release, R02.00.
+set(CPACK_PACKAGE_VERSION 2.00)
+set(CPACK_PACKAGE_VENDOR Quillon)
+set(CPACK_PACKAGE_CONTACT "Quillon <dev@quillon.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware flashing suite for Vexa two-way radios")
+# The long description; CPack puts the summary above it and indents it.
+set(CPACK_PACKAGE_DESCRIPTION
+    "vexaload loads firmware into Vexa two-way radios, the GPS receiver chips
+inside them and smartphones of the same radio technology: one device or many
+at once, over RS232 or USB, from its window, from script files or from a
+remote client over TCP. Crypt scrambles update text files.
+
+The package lets the user at the seat (and members of the group plugdev)
+open the maker's USB radios, and links USB serial adapters as
+/dev/quillon/COMn.")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://support.quillon.invalid/vexa20_flash.html")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Depends from the libraries the files link (Qt 6 Widgets, libcurl, libudev,
+# libusb-1.0 and the C++ runtime); the suite's own libraries are private.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${quillon_packaging_dir}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Installed binaries carry no debug information.
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
+include(CPack)
