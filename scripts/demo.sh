@@ -100,20 +100,27 @@ reply() {   # the next reply line, within 30 s
 # boot loader, the kernel download and the switch to the working speed),
 # when it first showed neither once the transfer had begun (transfer_ended:
 # the file is saved, or the job is done) and when it was done (job_done).
+# A phase's start is the answer before the one that first showed it, so a
+# transfer is never timed shorter than it took.
 run_job() {   # label, line
   local label=$1 status busy=0
   send "$2"
   job_sent=$EPOCHREALTIME
-  erase_began="" transfer_began="" transfer_ended=""
-  local started=$SECONDS
+  erase_began="" transfer_began="" transfer_ended="" booted=0 streamed=0
+  local started=$SECONDS before=$job_sent now=$job_sent
   while :; do
     send "STATUS"
     status=$(reply) || { echo; fail "no answer to STATUS during $label"; }
-    local now=$EPOCHREALTIME
+    before=$now
+    now=$EPOCHREALTIME
     printf '\r%-72s' "demo: $label: $status"
     case "$status" in
-      BUSY*Erasing*) [ -z "$erase_began" ] && erase_began=$now ;;
-      BUSY*Flashing*|BUSY*Streaming*) [ -z "$transfer_began" ] && transfer_began=$now ;;
+      BUSY*Bootloading*) booted=1 ;;
+      BUSY*Streaming*) streamed=1 ;;
+    esac
+    case "$status" in
+      BUSY*Erasing*) [ -z "$erase_began" ] && erase_began=$before ;;
+      BUSY*Flashing*|BUSY*Streaming*) [ -z "$transfer_began" ] && transfer_began=$before ;;
       *) [ -n "$transfer_began" ] && [ -z "$transfer_ended" ] && transfer_ended=$now ;;
     esac
     case "$status" in
@@ -128,8 +135,12 @@ run_job() {   # label, line
   echo
 }
 
-# What one job took: "sent erase transfer ended done" (a phase not seen: -).
-job_times() { echo "$job_sent ${erase_began:--} ${transfer_began:--} ${transfer_ended:--} $job_done"; }
+# What one job took: "sent erase transfer ended done booted streamed" (a
+# phase not seen: -; booted: the boot loader took part; streamed: a smart
+# flash, whose blocks get no reply).
+job_times() {
+  echo "$job_sent ${erase_began:--} ${transfer_began:--} ${transfer_ended:--} $job_done $booted $streamed"
+}
 
 image_bytes=$(python3 -c 'import sys; print(open(sys.argv[1],"rb").read().__len__())' "$demo/new_flash.bin")
 run_job "flashing" "FLASH \"$demo/firmware.s19\""
@@ -156,21 +167,24 @@ size, bit_rate = int(sys.argv[1]), int(sys.argv[2])
 line = bit_rate / 10  # bytes per second on an 8N1 line
 # The most payload the kernel link's frames leave of the line: a program
 # exchange carries 3072 bytes in 3094 (request frame, acknowledgement and
-# status reply), a read exchange 64 bytes in 94.
-FRAMES = {"flashed": 3072 / 3094, "read back": 64 / 94}
+# status reply), a streamed (smart flash) block 3072 in 3086 (frame and
+# acknowledgement), a read exchange 64 bytes in 94.
 for what, times in (("flashed", sys.argv[3]), ("read back", sys.argv[4])):
-    sent, erase, began, ended, done = (None if t == "-" else float(t) for t in times.split())
+    *phases, booted, streamed = times.split()
+    sent, erase, began, ended, done = (None if t == "-" else float(t) for t in phases)
     if began is None:  # done before a status showed the transfer
         print(f"demo: {what} {size} bytes in {done - sent:.1f} s, set-up included")
         continue
     ended = ended or done
     setup = (erase or began) - sent
-    print(f"demo: {what}: set-up {setup:.1f} s (boot loader, kernel download at 19200 bit/s, "
-          f"switch to {bit_rate} bit/s)" + (f", erase {began - erase:.1f} s" if erase else "")
+    steps = (f"boot loader, kernel download at 19200 bit/s, switch to {bit_rate} bit/s" if booted == "1"
+             else "the flashing kernel still ran")
+    print(f"demo: {what}: set-up {setup:.1f} s ({steps})" + (f", erase {began - erase:.1f} s" if erase else "")
           + (f", saving the file {done - ended:.1f} s" if done - ended >= 0.05 else ""))
     seconds = ended - began
     rate = size / seconds if seconds > 0 else 0
-    limit = line * FRAMES[what]
+    frames = 64 / 94 if what == "read back" else 3072 / 3086 if streamed == "1" else 3072 / 3094
+    limit = line * frames
     print(f"demo: {what} {size} bytes in {seconds:.1f} s: {rate:.0f} bytes/s, {100 * rate / limit:.0f}% of "
           f"the {limit:.0f} bytes/s that the frames leave of the line's {line:.0f} bytes/s")
 EOF
