@@ -105,6 +105,14 @@ class HostTurnaround : public platform::SerialTrace {
   std::vector<double> samplesUs_;
 };
 
+// What the radio last noted, after a failed operation.
+void PrintTranscriptTail(radiosim::RadioSimulator& radio) {
+  const auto lines = radio.GetTranscript().Lines();
+  const std::size_t from = lines.size() > 12 ? lines.size() - 12 : 0;
+  std::fprintf(stderr, "the radio's last notes:\n");
+  for (std::size_t i = from; i < lines.size(); ++i) std::fprintf(stderr, "  %.160s\n", lines[i].c_str());
+}
+
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 std::vector<std::uint8_t> Image(std::size_t size) {
@@ -255,13 +263,19 @@ int main(int argc, char** argv) {
     erase.Add(0, size);
     const double flash = TimeOperation(timing, EVENT_FLASH_PROGRESS, "flash",
                                        [&] { return kernel.StartFlash(&erase, &program, kRunInline); });
-    if (flash < 0) return 1;
+    if (flash < 0) {
+      PrintTranscriptTail(radio);
+      return 1;
+    }
     flashRuns.push_back(flash);
     if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs after a flash\n");
 
     const double smart = TimeOperation(timing, EVENT_SMART_FLASH_STREAMING, "smart flash",
                                        [&] { return kernel.StartSmartFlash(&erase, &program, kRunInline); });
-    if (smart < 0) return 1;
+    if (smart < 0) {
+      PrintTranscriptTail(radio);
+      return 1;
+    }
     smartRuns.push_back(smart);
     if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs after a smart flash\n");
 
@@ -285,7 +299,10 @@ int main(int argc, char** argv) {
     for (std::size_t i = 1; i < hostTurnaround.writesAt.size(); ++i)
       exchanges.push_back(
           std::chrono::duration<double, std::micro>(hostTurnaround.writesAt[i] - hostTurnaround.writesAt[i - 1]).count());
-    if (back < 0) return 1;
+    if (back < 0) {
+      PrintTranscriptTail(radio);
+      return 1;
+    }
     readRuns.push_back(back);
     if (std::memcmp(read[0].buffer, image.data(), size) != 0) std::fprintf(stderr, "read back differs\n");
     GetBufferRegistry().Release(read[0].buffer);
