@@ -35,6 +35,7 @@
 #include "engine/images/srecord_file.h"
 #include "engine/processing/core_processing_thread.h"
 #include "engine/processing/job_starters.h"
+#include "bench_arguments.h"
 #include "pellwick/pellwick.h"
 #include "platform/process_usage.h"
 #include "platform/target_registry.h"
@@ -119,6 +120,12 @@ int ServeRadios(int count, const std::string& socketPath) {
   radios.clear();
   return 0;
 }
+
+constexpr const char* kUsage =
+    "usage: bench_engine_fanout [N...]\n"
+    "  Flash a 1 MiB image into N simulated USB radios at once, for each N\n"
+    "  given (1 to 127; default 1 8 32 127), and print the wall time, the\n"
+    "  processor time and the peak memory of each run.\n";
 
 std::string programPath;  // argv[0]
 
@@ -207,7 +214,13 @@ int main(int argc, char** argv) {
   programPath = argv[0];
   if (argc == 4 && std::strcmp(argv[1], "--serve-radios") == 0) return ServeRadios(std::atoi(argv[2]), argv[3]);
   std::vector<int> counts;
-  for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
+  const auto takeCount = [&](const char* word) {
+    int count = 0;
+    if (!ParseCount(word, count, 1, 127)) return false;
+    counts.push_back(count);
+    return true;
+  };
+  if (const int exit = ReadBenchArguments(argc, argv, kUsage, {}, takeCount); exit >= 0) return exit;
   if (counts.empty()) counts = {1, 8, 32, 127};
   const auto folder = std::filesystem::temp_directory_path() /
                       ("quillon_fanout_bench_" + std::to_string(std::random_device{}()));

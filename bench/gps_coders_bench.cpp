@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_arguments.h"
 #include "huffman_coder.h"
 #include "image_buffer.h"
 #include "lzss_coder.h"
@@ -29,7 +30,12 @@ std::vector<std::uint8_t> MakeImage(int kind) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  constexpr const char* kUsage =
+      "usage: bench_gps_coders\n"
+      "  Time the GPS chip library's LZSS and Huffman block coders over random,\n"
+      "  periodic and uniform images and print microseconds per 1 KB block.\n";
+  if (const int exit = ReadBenchArguments(argc, argv, kUsage, {}); exit >= 0) return exit;
   const char* names[] = {"random", "periodic", "uniform"};
   for (int kind = 0; kind < 3; ++kind) {
     const std::vector<std::uint8_t> image = MakeImage(kind);

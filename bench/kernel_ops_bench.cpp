@@ -7,6 +7,14 @@
 // exchange (request frame, acknowledgement and reply frame, both
 // directions counted; a smart flash streams its blocks with no reply).
 //
+// For the read-back it also says where the time beyond the wire goes, as
+// medians over every exchange of its runs: the host's turnaround (the last
+// bytes of a reply read from the port until the next request's write
+// begins, timed through the serial ports' trace), the simulator's
+// turnaround (the request complete until the first byte of its answer is
+// handed to the line) and the line pacer's lateness (how late its sleeps
+// let a piece go after the line had carried it).
+//
 //   bench_kernel_ops [--mib N] [--rate 115200|230400|460800] [--runs N]
 
 #include <algorithm>
@@ -23,6 +31,8 @@
 #include "engine/core/region_list.h"
 #include "engine/link/kernel.h"
 #include "engine/link/kernel_op_requests.h"
+#include "bench_arguments.h"
+#include "platform/serial_trace.h"
 #include "platform/temp_folder.h"
 #include "radiosim/pty_front_end.h"
 #include "radiosim/radio_simulator.h"
@@ -47,6 +57,62 @@ struct Timing {
   std::int64_t done = 0;
 };
 
+constexpr const char* kUsage =
+    "usage: bench_kernel_ops [--mib N] [--rate 115200|230400|460800] [--runs N]\n"
+    "  Flash, smart flash and read back an N MiB image (default 4) through the\n"
+    "  flashing kernel of a line-timed simulated radio at the bit rate (default\n"
+    "  460800), each --runs times (default 3), and print the medians against\n"
+    "  the wire's limit.\n";
+
+// The host's turnaround: from the last read before a write to that write.
+class HostTurnaround : public platform::SerialTrace {
+ public:
+  void Start() {
+    samplesUs_.clear();
+    writesAt.clear();
+    answersReadAt.clear();
+    haveRead_ = false;
+    recording_ = true;
+  }
+  std::vector<double> Take() {
+    recording_ = false;
+    return std::move(samplesUs_);
+  }
+  // When each write began, and when the read before it took its last bytes.
+  std::vector<Clock::time_point> writesAt;
+  std::vector<Clock::time_point> answersReadAt;
+
+  void BytesRead(std::size_t) override {
+    lastRead_ = Clock::now();
+    haveRead_ = true;
+  }
+  void WriteStarting(std::size_t) override {
+    const auto now = Clock::now();
+    if (recording_) {
+      writesAt.push_back(now);
+      if (haveRead_) {
+        samplesUs_.push_back(std::chrono::duration<double, std::micro>(now - lastRead_).count());
+        answersReadAt.push_back(lastRead_);
+      }
+    }
+    haveRead_ = false;
+  }
+
+ private:
+  bool recording_ = false;
+  bool haveRead_ = false;
+  Clock::time_point lastRead_{};
+  std::vector<double> samplesUs_;
+};
+
+// What the radio last noted, after a failed operation.
+void PrintTranscriptTail(radiosim::RadioSimulator& radio) {
+  const auto lines = radio.GetTranscript().Lines();
+  const std::size_t from = lines.size() > 12 ? lines.size() - 12 : 0;
+  std::fprintf(stderr, "the radio's last notes:\n");
+  for (std::size_t i = from; i < lines.size(); ++i) std::fprintf(stderr, "  %.160s\n", lines[i].c_str());
+}
+
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 std::vector<std::uint8_t> Image(std::size_t size) {
@@ -59,9 +125,32 @@ std::vector<std::uint8_t> Image(std::size_t size) {
   return bytes;
 }
 
-double Median(std::vector<double> values) {
+double Percentile(std::vector<double> values, double fraction) {
   std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
+  return values.empty() ? 0 : values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
+}
+
+double Median(std::vector<double> values) { return Percentile(std::move(values), 0.5); }
+
+// For each moment of `from`, how long until the first of `to` at or after
+// it (both sorted), in microseconds.
+std::vector<double> Lags(const std::vector<Clock::time_point>& from, const std::vector<Clock::time_point>& to) {
+  std::vector<double> lags;
+  for (const auto at : from) {
+    const auto next = std::lower_bound(to.begin(), to.end(), at);
+    if (next != to.end()) lags.push_back(std::chrono::duration<double, std::micro>(*next - at).count());
+  }
+  return lags;
+}
+
+// For each moment of `to`, how long since the last of `from` before it.
+std::vector<double> LagsSince(const std::vector<Clock::time_point>& from, const std::vector<Clock::time_point>& to) {
+  std::vector<double> lags;
+  for (const auto at : to) {
+    const auto next = std::upper_bound(from.begin(), from.end(), at);
+    if (next != from.begin()) lags.push_back(std::chrono::duration<double, std::micro>(at - *std::prev(next)).count());
+  }
+  return lags;
 }
 
 // `limit` counts the bytes of both directions of an exchange; `oneWay`
@@ -101,11 +190,15 @@ int main(int argc, char** argv) {
   std::uint32_t mib = 4;
   int rate = 460800;
   int runs = 3;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--mib")) mib = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
-    if (!std::strcmp(argv[i], "--rate")) rate = std::atoi(argv[i + 1]);
-    if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
-  }
+  const BenchOption options[] = {
+      {"--mib", true, [&](const char* v) { return ParseCount(v, mib, 1, 1024); }},
+      {"--rate", true,
+       [&](const char* v) {
+         return ParseCount(v, rate, 115200, 460800) && (rate == 115200 || rate == 230400 || rate == 460800);
+       }},
+      {"--runs", true, [&](const char* v) { return ParseCount(v, runs, 1, 1000); }},
+  };
+  if (const int exit = ReadBenchArguments(argc, argv, kUsage, options); exit >= 0) return exit;
   const std::uint32_t size = mib << 20;
 
   radiosim::RadioConfig config;
@@ -150,6 +243,15 @@ int main(int argc, char** argv) {
   }
 
   const auto image = Image(size);
+  HostTurnaround hostTurnaround;
+  platform::InstallSerialTrace(&hostTurnaround);
+  std::vector<double> hostTurnarounds;
+  std::vector<double> radioTurnarounds;
+  std::vector<double> lateness;
+  std::vector<double> lastPieceLateness;
+  std::vector<double> toRadio;
+  std::vector<double> toHost;
+  std::vector<double> exchanges;
   std::vector<double> flashRuns;
   std::vector<double> smartRuns;
   std::vector<double> readRuns;
@@ -161,21 +263,46 @@ int main(int argc, char** argv) {
     erase.Add(0, size);
     const double flash = TimeOperation(timing, EVENT_FLASH_PROGRESS, "flash",
                                        [&] { return kernel.StartFlash(&erase, &program, kRunInline); });
-    if (flash < 0) return 1;
+    if (flash < 0) {
+      PrintTranscriptTail(radio);
+      return 1;
+    }
     flashRuns.push_back(flash);
     if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs after a flash\n");
 
     const double smart = TimeOperation(timing, EVENT_SMART_FLASH_STREAMING, "smart flash",
                                        [&] { return kernel.StartSmartFlash(&erase, &program, kRunInline); });
-    if (smart < 0) return 1;
+    if (smart < 0) {
+      PrintTranscriptTail(radio);
+      return 1;
+    }
     smartRuns.push_back(smart);
     if (radio.GetFlash(0, size) != image) std::fprintf(stderr, "the radio's flash differs after a smart flash\n");
 
     CRegionList read;
     read.Add(0, size);
+    hostTurnaround.Start();
+    front.StartTimings();
     const double back = TimeOperation(timing, EVENT_REVERSE_FLASH_PROGRESS, "read back",
                                       [&] { return kernel.StartReverseFlash(&read, kRunInline); });
-    if (back < 0) return 1;
+    auto served = front.TakeTimings();
+    auto host = hostTurnaround.Take();
+    hostTurnarounds.insert(hostTurnarounds.end(), host.begin(), host.end());
+    radioTurnarounds.insert(radioTurnarounds.end(), served.turnaroundUs.begin(), served.turnaroundUs.end());
+    lateness.insert(lateness.end(), served.latenessUs.begin(), served.latenessUs.end());
+    lastPieceLateness.insert(lastPieceLateness.end(), served.lastPieceLatenessUs.begin(),
+                             served.lastPieceLatenessUs.end());
+    const auto handedToRadio = Lags(hostTurnaround.writesAt, served.readsAt);
+    const auto handedToHost = LagsSince(served.answersSentAt, hostTurnaround.answersReadAt);
+    toRadio.insert(toRadio.end(), handedToRadio.begin(), handedToRadio.end());
+    toHost.insert(toHost.end(), handedToHost.begin(), handedToHost.end());
+    for (std::size_t i = 1; i < hostTurnaround.writesAt.size(); ++i)
+      exchanges.push_back(
+          std::chrono::duration<double, std::micro>(hostTurnaround.writesAt[i] - hostTurnaround.writesAt[i - 1]).count());
+    if (back < 0) {
+      PrintTranscriptTail(radio);
+      return 1;
+    }
     readRuns.push_back(back);
     if (std::memcmp(read[0].buffer, image.data(), size) != 0) std::fprintf(stderr, "read back differs\n");
     GetBufferRegistry().Release(read[0].buffer);
@@ -196,7 +323,27 @@ int main(int argc, char** argv) {
          bytesPerSecond * kMaxProgramBlock / writeFrame);
   Report("read back", size, readRuns, bytesPerSecond * kSerialReadBlock / readExchange,
          bytesPerSecond * kSerialReadBlock / readFrame);
+  const double wireUs = 1e6 * readExchange / bytesPerSecond;
+  const double exchangeUs = 1e6 * Median(readRuns) / (size / kSerialReadBlock);
+  std::printf("%-11s one exchange: wire %.0f us, measured %.0f us (%+.0f us); medians: host turnaround %.1f us, "
+              "simulator turnaround %.1f us, line pacer lateness %.1f us\n",
+              "", wireUs, exchangeUs, exchangeUs - wireUs, Median(hostTurnarounds), Median(radioTurnarounds),
+              Median(lateness));
+  const double medianExchangeUs = Median(exchanges);
+  std::printf("%-11s the median exchange takes %.0f us (%.1f%% of the wire limit), the 90th percentile %.0f us, "
+              "the 99th %.0f us: the mean's excess over the median is exchanges held up longer (a loaded machine)\n",
+              "", medianExchangeUs, medianExchangeUs > 0 ? 100.0 * wireUs / medianExchangeUs : 0.0,
+              Percentile(exchanges, 0.9), Percentile(exchanges, 0.99));
+  std::printf("%-11s also: the pacer's lateness on an answer's last piece %.1f us; the pseudo-terminal hands a "
+              "request to the radio in %.1f us, an answer's last byte to the host in %.1f us\n",
+              "", Median(lastPieceLateness), Median(toRadio), Median(toHost));
 
+  // A refused or abandoned request would be a retry, not a slow line.
+  const auto& transcript = radio.GetTranscript();
+  std::printf("the radio refused %zu requests and abandoned %zu half-received ones\n",
+              transcript.Count("kernel nak"), transcript.Count("kernel partial request abandoned"));
+
+  platform::InstallSerialTrace(nullptr);
   front.Stop();
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);

@@ -46,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_arguments.h"
 #include "engine/core/app_settings.h"
 #include "engine/core/device_event.h"
 #include "engine/core/device_status_record.h"
@@ -172,6 +173,14 @@ int StatusRoundTrips(std::uint16_t port, double seconds) {
 constexpr int kCom = 7;
 constexpr std::uint32_t kImageBytes = 1u << 20;
 constexpr std::uint32_t kSector = 0x10000;
+constexpr const char* kUsage =
+    "usage: bench_remote [--seconds N] [--skip-flash] [--skip-real-flash] [--rate 115200|230400|460800]\n"
+    "                    [--line-timed] [--skip-usb] [--usb-radios N]\n"
+    "  Time STATUS round trips on the remote port for N seconds (default 5), a\n"
+    "  remote FLASH into a simulated radio on a pseudo-terminal (also through\n"
+    "  the real program), and a remote FLASH into N USB radios at once\n"
+    "  (default 127).\n";
+
 bool lineTimedRadio = false;
 int rateIndex = 2;  // index into the data-rate table: 460800 bit/s unless --rate says otherwise
 
@@ -487,26 +496,39 @@ int UsbFanout(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
   double seconds = 5;
   bool flash = true;
   bool usb = true;
   bool realFlash = true;
   int usbRadios = 127;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[i + 1]);
-    if (std::strcmp(argv[i], "--skip-flash") == 0) flash = false;
-    if (std::strcmp(argv[i], "--line-timed") == 0) lineTimedRadio = true;
-    if (std::strcmp(argv[i], "--skip-usb") == 0) usb = false;
-    if (std::strcmp(argv[i], "--skip-real-flash") == 0) realFlash = false;
-    if (std::strcmp(argv[i], "--usb-radios") == 0 && i + 1 < argc) usbRadios = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
-      const long wanted = std::atol(argv[i + 1]);
-      for (std::size_t r = 0; r < kDataRateTable.size(); ++r) {
-        if (kDataRateTable[r] == static_cast<std::uint32_t>(wanted)) rateIndex = static_cast<int>(r);
-      }
-    }
-  }
+  const auto flag = [](bool& target, bool value) {
+    return [&target, value](const char*) {
+      target = value;
+      return true;
+    };
+  };
+  const BenchOption options[] = {
+      {"--seconds", true, [&](const char* v) { return ParseSeconds(v, seconds); }},
+      {"--skip-flash", false, flag(flash, false)},
+      {"--line-timed", false, flag(lineTimedRadio, true)},
+      {"--skip-usb", false, flag(usb, false)},
+      {"--skip-real-flash", false, flag(realFlash, false)},
+      {"--usb-radios", true, [&](const char* v) { return ParseCount(v, usbRadios, 1, 127); }},
+      {"--rate", true,
+       [&](const char* v) {
+         long long wanted = 0;
+         if (!ParseNumber(v, 1, 0xFFFFFFFFll, wanted)) return false;
+         for (std::size_t r = 0; r < kDataRateTable.size(); ++r) {
+           if (kDataRateTable[r] == static_cast<std::uint32_t>(wanted)) {
+             rateIndex = static_cast<int>(r);
+             return true;
+           }
+         }
+         return false;
+       }},
+  };
+  if (const int exit = ReadBenchArguments(argc, argv, kUsage, options); exit >= 0) return exit;
+  QCoreApplication application(argc, argv);
   GetAppSettings().SetIntParam(OPTION_REMOTE_PORT, 0);
   GetAppSettings().SetIntParam(OPTION_ENABLE_REMOTE_CONTROL, 1);
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_arguments.h"
 #include "engine/images/srecord_file.h"
 
 namespace {
@@ -58,7 +59,19 @@ bool ReadImage(const std::string& path, const std::vector<std::uint8_t>& image) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::filesystem::path folder = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
+  constexpr const char* kUsage =
+      "usage: bench_srecord [FOLDER]\n"
+      "  Write a 16 MiB image as an S-record file in FOLDER (default: the\n"
+      "  system's temporary folder), read it back, and print both speeds.\n";
+  std::filesystem::path folder = std::filesystem::temp_directory_path();
+  bool folderGiven = false;
+  const auto takeFolder = [&](const char* word) {
+    if (folderGiven) return false;
+    folderGiven = true;
+    folder = word;
+    return true;
+  };
+  if (const int exit = ReadBenchArguments(argc, argv, kUsage, {}, takeFolder); exit >= 0) return exit;
   const std::string path = (folder / ("quillon-bench-" + std::to_string(::getpid()) + ".s19")).string();
 
   std::vector<std::uint8_t> image(kImageSize);

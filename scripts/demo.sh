@@ -94,32 +94,59 @@ reply() {   # the next reply line, within 30 s
 
 # Sends one job line and polls STATUS until the job has been busy and is
 # done; the progress stays on one line. A status from before the job (the
-# line is queued, not yet started) does not end the wait.
+# line is queued, not yet started) does not end the wait. It notes when the
+# job was sent (job_sent), when its status first showed erasing (erase_began)
+# and the transfer itself (transfer_began: programming or reading, after the
+# boot loader, the kernel download and the switch to the working speed),
+# when it first showed neither once the transfer had begun (transfer_ended:
+# the file is saved, or the job is done) and when it was done (job_done).
+# A phase's start is the answer before the one that first showed it, so a
+# transfer is never timed shorter than it took.
 run_job() {   # label, line
   local label=$1 status busy=0
   send "$2"
-  local started=$SECONDS
+  job_sent=$EPOCHREALTIME
+  erase_began="" transfer_began="" transfer_ended="" booted=0 streamed=0
+  local started=$SECONDS before=$job_sent now=$job_sent
   while :; do
     send "STATUS"
     status=$(reply) || { echo; fail "no answer to STATUS during $label"; }
+    before=$now
+    now=$EPOCHREALTIME
     printf '\r%-72s' "demo: $label: $status"
+    case "$status" in
+      BUSY*Bootloading*) booted=1 ;;
+      BUSY*Streaming*) streamed=1 ;;
+    esac
+    case "$status" in
+      BUSY*Erasing*) [ -z "$erase_began" ] && erase_began=$before ;;
+      BUSY*Flashing*|BUSY*Streaming*) [ -z "$transfer_began" ] && transfer_began=$before ;;
+      *) [ -n "$transfer_began" ] && [ -z "$transfer_ended" ] && transfer_ended=$now ;;
+    esac
     case "$status" in
       BUSY*) busy=1 ;;
       DONE*) [ $busy -eq 1 ] && break ;;
       ERROR*) [ $busy -eq 1 ] && { echo; fail "$label ended with $status"; } ;;
     esac
     [ $((SECONDS - started)) -lt 120 ] || { echo; fail "$label did not finish within 120 s"; }
-    sleep 0.3
+    sleep 0.05
   done
+  job_done=$now
   echo
 }
 
+# What one job took: "sent erase transfer ended done booted streamed" (a
+# phase not seen: -; booted: the boot loader took part; streamed: a smart
+# flash, whose blocks get no reply).
+job_times() {
+  echo "$job_sent ${erase_began:--} ${transfer_began:--} ${transfer_ended:--} $job_done $booted $streamed"
+}
+
 image_bytes=$(python3 -c 'import sys; print(open(sys.argv[1],"rb").read().__len__())' "$demo/new_flash.bin")
-t0=$(date +%s.%N)
 run_job "flashing" "FLASH \"$demo/firmware.s19\""
-t1=$(date +%s.%N)
+flash_times=$(job_times)
 run_job "reading back" "REVERSE_FLASH \"$demo/readback.s19\" DEFAULT DEFAULT $firmware_sectors"
-t2=$(date +%s.%N)
+read_times=$(job_times)
 
 python3 "$top/scripts/demo_files.py" --compare "$demo/new_flash.bin" "$demo/readback.s19" \
   || fail "the read-back differs from the firmware image"
@@ -134,14 +161,32 @@ program_pid=""
 exec 3>&-
 [ $program_status -eq 0 ] || fail "vexaload ended with status $program_status"
 
-python3 - "$image_bytes" "$bit_rate" "$t0" "$t1" "$t2" <<'EOF'
+python3 - "$image_bytes" "$bit_rate" "$flash_times" "$read_times" <<'EOF'
 import sys
-size, bit_rate, t0, t1, t2 = int(sys.argv[1]), int(sys.argv[2]), *map(float, sys.argv[3:])
+size, bit_rate = int(sys.argv[1]), int(sys.argv[2])
 line = bit_rate / 10  # bytes per second on an 8N1 line
-for what, seconds in (("flashed", t1 - t0), ("read back", t2 - t1)):
+# The most payload the kernel link's frames leave of the line: a program
+# exchange carries 3072 bytes in 3094 (request frame, acknowledgement and
+# status reply), a streamed (smart flash) block 3072 in 3086 (frame and
+# acknowledgement), a read exchange 64 bytes in 94.
+for what, times in (("flashed", sys.argv[3]), ("read back", sys.argv[4])):
+    *phases, booted, streamed = times.split()
+    sent, erase, began, ended, done = (None if t == "-" else float(t) for t in phases)
+    if began is None:  # done before a status showed the transfer
+        print(f"demo: {what} {size} bytes in {done - sent:.1f} s, set-up included")
+        continue
+    ended = ended or done
+    setup = (erase or began) - sent
+    steps = (f"boot loader, kernel download at 19200 bit/s, switch to {bit_rate} bit/s" if booted == "1"
+             else "the flashing kernel still ran")
+    print(f"demo: {what}: set-up {setup:.1f} s ({steps})" + (f", erase {began - erase:.1f} s" if erase else "")
+          + (f", saving the file {done - ended:.1f} s" if done - ended >= 0.05 else ""))
+    seconds = ended - began
     rate = size / seconds if seconds > 0 else 0
-    print(f"demo: {what} {size} bytes in {seconds:.1f} s: {rate:.0f} bytes/s "
-          f"of the line's {line:.0f} bytes/s ({100 * rate / line:.0f}%)")
+    frames = 64 / 94 if what == "read back" else 3072 / 3086 if streamed == "1" else 3072 / 3094
+    limit = line * frames
+    print(f"demo: {what} {size} bytes in {seconds:.1f} s: {rate:.0f} bytes/s, {100 * rate / limit:.0f}% of "
+          f"the {limit:.0f} bytes/s that the frames leave of the line's {line:.0f} bytes/s")
 EOF
 echo "demo: vexaload ended on TERMINATE_APP"
 echo "demo: the radio holds the new firmware"

@@ -17,6 +17,7 @@
 
 #include "line_settings.h"
 #include "platform/com_map.h"
+#include "platform/serial_trace.h"
 
 namespace platform {
 namespace {
@@ -191,6 +192,7 @@ bool SerialPort::ReadAvailable(std::uint8_t* out, std::size_t room, std::size_t&
   while (room > 0) {
     const ssize_t n = ::read(fd_, out + got, room);
     if (n > 0) {
+      if (SerialTrace* trace = InstalledSerialTrace()) trace->BytesRead(static_cast<std::size_t>(n));
       got += static_cast<std::size_t>(n);
       room -= static_cast<std::size_t>(n);
       continue;
@@ -272,6 +274,7 @@ bool SerialPort::Write(const void* buffer, std::size_t length, std::size_t& writ
   written = 0;
   if (!IsOpen()) return Fail(EBADF);
   const auto* in = static_cast<const std::uint8_t*>(buffer);
+  if (SerialTrace* trace = InstalledSerialTrace(); trace && length > 0) trace->WriteStarting(length);
   const auto deadline =
       TotalDeadline(timeouts_.WriteTotalTimeoutMultiplier, timeouts_.WriteTotalTimeoutConstant, length);
   while (written < length) {

@@ -1,5 +1,6 @@
 // The line pacer: 10 bit times a byte, a schedule that continues while
-// the line is busy, and no byte leaving before the event it answers.
+// the line is busy, no byte leaving before the event it answers, and bytes
+// passed on time leaving when due, never before.
 
 #include "radiosim/line_pacer.h"
 
@@ -30,6 +31,20 @@ TEST(LinePacer, StartsNoSoonerThanTheEventItFollows) {
   const auto event = Clock::now() + milliseconds(30);
   line.Pass(192, 19200, event);  // 10 ms after the event
   EXPECT_GE(Clock::now(), event + milliseconds(10));
+}
+
+// Every on-time piece returns no sooner than the line has carried it, and
+// what each one reports late is how long after that it returned.
+TEST(LinePacer, OnTimePiecesNeverLeaveEarly) {
+  LinePacer line;
+  for (int i = 0; i < 20; ++i) {
+    const auto late = line.PassOnTime(10, 460800, Clock::now());  // about 217 us each
+    const auto returned = Clock::now();
+    EXPECT_GE(returned, line.FreeAt());
+    EXPECT_GE(late, Clock::duration::zero());
+    EXPECT_LE(late, returned - line.FreeAt());
+  }
+  EXPECT_EQ(line.PassOnTime(10, 0, Clock::now()), Clock::duration::zero());
 }
 
 // When the bytes a reader takes were there to be sent: a reader that had

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
+
+#include "platform/precise_sleeps.h"
 
 namespace radiosim {
 namespace {
@@ -61,6 +64,9 @@ void PtyFrontEnd::Serve() {
 // (a loaded machine) catches up instead of stretching the line; bytes the
 // radio had to wait for start when they were read.
 void PtyFrontEnd::ServeTimed() {
+  // The pacer's sleeps end a piece when the line has carried it; the
+  // system's usual slack would add up to 50 µs to every answer.
+  platform::UsePreciseSleeps();
   std::array<std::uint8_t, 4096> buffer{};
   seenEmpty_ = LinePacer::Clock::now();
   while (running_) {
@@ -75,6 +81,7 @@ void PtyFrontEnd::ServeTimed() {
       continue;
     }
     const auto now = LinePacer::Clock::now();
+    NoteRead(now);
     // Bytes that came while the radio was sending came after its last byte
     // reached the host: the host answers what it has received.
     const auto notBefore = sentSinceRead_ ? std::max(seenEmpty_, toHost_.FreeAt()) : seenEmpty_;
@@ -93,7 +100,11 @@ void PtyFrontEnd::Deliver(std::span<const std::uint8_t> bytes, std::uint32_t rat
   const std::size_t size = TimedPiece(rate);
   for (std::size_t offset = 0; offset < bytes.size() && running_; offset += size) {
     const auto piece = bytes.subspan(offset, std::min(size, bytes.size() - offset));
-    toRadio_.Pass(piece.size(), rate, written);
+    NoteLateness(toRadio_.Pass(piece.size(), rate, written));
+    if (timing_) {
+      handedAt_ = LinePacer::Clock::now();
+      answered_ = false;
+    }
     radio_.Receive(piece, rate);
   }
 }
@@ -102,14 +113,57 @@ void PtyFrontEnd::SendToHost(std::span<const std::uint8_t> bytes) {
   const std::uint32_t rate = radio_.Config().lineTiming ? pty_.HostBaudRate() : 0;
   sentSinceRead_ = true;
   const std::size_t piece = rate == 0 ? bytes.size() : TimedSendPiece(rate);
+  if (timing_ && !answered_) {
+    answered_ = true;
+    const std::chrono::duration<double, std::micro> took = LinePacer::Clock::now() - handedAt_;
+    std::lock_guard lock(timingsMutex_);
+    timings_.turnaroundUs.push_back(took.count());
+  }
+  LinePacer::Clock::duration late{};
   for (std::size_t at = 0; at < bytes.size(); at += piece) {
     const auto part = bytes.subspan(at, std::min(piece, bytes.size() - at));
-    toHost_.Pass(part.size(), rate, toRadio_.FreeAt());
+    const bool last = at + part.size() == bytes.size();
+    late = last ? toHost_.PassOnTime(part.size(), rate, toRadio_.FreeAt())
+                : toHost_.Pass(part.size(), rate, toRadio_.FreeAt());
+    NoteLateness(late);
     if (!pty_.Write(part.data(), part.size(), kWriteWait)) {
       radio_.GetTranscript().Add("tx failed: the host did not take " + std::to_string(bytes.size()) + " bytes");
       return;
     }
   }
+  NoteAnswerSent(late);
+}
+
+void PtyFrontEnd::NoteLateness(LinePacer::Clock::duration late) {
+  if (!timing_) return;
+  std::lock_guard lock(timingsMutex_);
+  timings_.latenessUs.push_back(std::chrono::duration<double, std::micro>(late).count());
+}
+
+void PtyFrontEnd::NoteRead(LinePacer::Clock::time_point at) {
+  if (!timing_) return;
+  std::lock_guard lock(timingsMutex_);
+  timings_.readsAt.push_back(at);
+}
+
+void PtyFrontEnd::NoteAnswerSent(LinePacer::Clock::duration lastPieceLate) {
+  if (!timing_) return;
+  const auto now = LinePacer::Clock::now();
+  std::lock_guard lock(timingsMutex_);
+  timings_.answersSentAt.push_back(now);
+  timings_.lastPieceLatenessUs.push_back(std::chrono::duration<double, std::micro>(lastPieceLate).count());
+}
+
+void PtyFrontEnd::StartTimings() {
+  std::lock_guard lock(timingsMutex_);
+  timings_ = {};
+  timing_ = true;
+}
+
+PtyFrontEnd::Timings PtyFrontEnd::TakeTimings() {
+  std::lock_guard lock(timingsMutex_);
+  timing_ = false;
+  return std::exchange(timings_, {});
 }
 
 }  // namespace radiosim

@@ -22,8 +22,15 @@ class LinePacer {
   // How long bytes take on a line of the bit rate.
   static Clock::duration LineTime(std::size_t bytes, std::uint32_t bitRate);
 
-  void Pass(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore);
-  void Pass(std::size_t bytes, std::uint32_t bitRate) { Pass(bytes, bitRate, Clock::now()); }
+  // Returns how late it returned after the moment the bytes were carried
+  // (the sleep's own overshoot), zero without a bit rate.
+  Clock::duration Pass(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore);
+  Clock::duration Pass(std::size_t bytes, std::uint32_t bitRate) { return Pass(bytes, bitRate, Clock::now()); }
+  // As Pass, for the bytes the far end waits for (the last of an answer):
+  // the sleep ends early by what such sleeps have lately overshot, and the
+  // rest is waited out awake, so that they go when the line has carried
+  // them rather than when the system wakes the thread.
+  Clock::duration PassOnTime(std::size_t bytes, std::uint32_t bitRate, Clock::time_point notBefore);
   // When the last byte passed so far has been carried.
   Clock::time_point FreeAt() const { return free_; }
 
@@ -39,6 +46,7 @@ class LinePacer {
 
  private:
   Clock::time_point free_{};
+  Clock::duration wakeMargin_ = std::chrono::microseconds(50);
 };
 
 }  // namespace radiosim

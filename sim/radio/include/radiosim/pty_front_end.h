@@ -8,8 +8,10 @@
 // both ways no faster than a line at the host's bit rate carries them.
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/pseudo_terminal.h"
 #include "radiosim/host_link.h"
@@ -36,6 +38,27 @@ class PtyFrontEnd : public HostLink {
 
   void SendToHost(std::span<const std::uint8_t> bytes) override;
 
+  // What serving costs beside the line's own time, in microseconds, for a
+  // benchmark that attributes its losses (line timing only).
+  struct Timings {
+    // From handing the radio the piece that completed a request to handing
+    // the line the first byte of its answer.
+    std::vector<double> turnaroundUs;
+    // How late the pacer let a piece go after the line had carried it, for
+    // every piece in either direction.
+    std::vector<double> latenessUs;
+    // The same for the last piece of each answer, the one the host waits for.
+    std::vector<double> lastPieceLatenessUs;
+    // When a read took bytes the host had written, and when the last byte
+    // of an answer had been written for the host.
+    std::vector<LinePacer::Clock::time_point> readsAt;
+    std::vector<LinePacer::Clock::time_point> answersSentAt;
+  };
+  // Starts gathering afresh; TakeTimings hands over what was gathered and
+  // stops.
+  void StartTimings();
+  Timings TakeTimings();
+
  private:
   void Serve();
   void ServeTimed();
@@ -49,6 +72,15 @@ class PtyFrontEnd : public HostLink {
   LinePacer::Clock::time_point seenEmpty_{};  // line timing: the host's side last held no byte
   LinePacer toRadio_;
   LinePacer toHost_;
+
+  void NoteLateness(LinePacer::Clock::duration late);
+  void NoteRead(LinePacer::Clock::time_point at);
+  void NoteAnswerSent(LinePacer::Clock::duration lastPieceLate);
+  std::atomic<bool> timing_{false};
+  std::mutex timingsMutex_;
+  Timings timings_;
+  LinePacer::Clock::time_point handedAt_{};  // the last piece handed to the radio
+  bool answered_ = true;  // the radio sent since that piece
 };
 
 }  // namespace radiosim
