@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
     window.ProductSelector()->hidePopup();
     Settle(200);
 
-    settings.SetAppString(APP_STRING_RECENT_FILE, folder + "/images/vexa20_R5E0500.s19");
-    settings.SetAppString(APP_STRING_RECENT_FILE, folder + "/images/vexa20_R5E0600.s19");
+    settings.SetAppString(APP_STRING_RECENT_FILE, "/srv/firmware/vexa20_R5E0500.s19");
+    settings.SetAppString(APP_STRING_RECENT_FILE, "/srv/firmware/vexa20_R5E0600.s19");
     ok = SaveOpenMenu(window, "&File", window.RecentFilesMenu(), output, "menu_file.png") && ok;
     ok = SaveOpenMenu(window, "&Radio", nullptr, output, "menu_radio.png") && ok;
     ok = SaveOpenMenu(window, "&GPS Chip", nullptr, output, "menu_gps_chip.png") && ok;
