@@ -1,13 +1,21 @@
 #!/bin/sh
 # Pictures of the program's main window and its dialogs as a person sees them, for a look
 # before a change goes in: runs the window under a virtual X display
-# (xvfb-run) and writes PNG files to build/screenshots/. The last one,
+# (xvfb-run) and writes PNG files to build/screenshots/: the main window at
+# start and mid-flash (main_window_flashing.png, the README's
+# docs/main_window.png), each pop-up of its menu bar open (menu_*.png, the
+# File menu with its recent files), its status bar with an error line and a
+# progress line (status_bar_*.png), and the dialogs. The last one,
 # demo_window.png, is the window of the demo that `./setup.sh run` starts
 # (scripts/demo.sh), with the demo radio's row in the grid.
 #
 #   scripts/screenshot.sh [build folder]     (default: build/normal)
+#   scripts/screenshot.sh --docs [build folder]
+#                                  also refreshes the README's docs/main_window.png
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
+docs=0
+if [ "${1:-}" = "--docs" ]; then docs=1; shift; fi
 build=${1:-"$here/build/normal"}
 out="$here/build/screenshots"
 mkdir -p "$out"
@@ -47,4 +55,9 @@ HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
     kill -TERM $demo
     wait $demo
     exit $shown' demo "$here" "$build/bin" "$out"
+if [ $docs -eq 1 ]; then
+  mkdir -p "$here/docs"
+  cp "$out/main_window_flashing.png" "$here/docs/main_window.png"
+  echo "docs/main_window.png refreshed"
+fi
 echo "screenshots in $out"

@@ -226,6 +226,9 @@ TEST_F(DemoWindowRoad, FlashSoftwareReadsTheRadioBackAndUpdatesItToTheNewerFirmw
   // The program as the demo starts it in its folder: "vexaload -id Demo".
   ASSERT_EQ(::chdir(demo_.c_str()), 0);
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The window keeps its place in the user's Qt settings: here a home of the test's own.
+  ::setenv("HOME", top_.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (fs::path(top_) / ".config").c_str(), 1);
   const std::string prompts = (fs::path(top_) / "prompts.txt").string();
   std::ofstream(prompts).close();  // no answers: any box would be recorded
   const std::string shown = (fs::path(top_) / "shown.txt").string();

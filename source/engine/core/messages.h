@@ -154,6 +154,9 @@ inline constexpr std::uint32_t WM_USB_DEVICE_EVENT = 0x800B;
 // The smartphone terminal library's progress to the main dialog (WM_USER+100),
 // forwarded as WM_RALIX_PROGRESS with lParam 0.
 inline constexpr std::uint32_t WM_RALIX_PERCENT = WM_USER + 100;
+// The main window's Flash File command to the pre-processing thread, which
+// asks for an image file and queues its flash: 0 / 0.
+inline constexpr std::uint32_t WM_FLASH_IMAGE_FILE = WM_APP + 0xB8;
 
 // ---- what each message carries ---------------------------------------------
 class CJobRequest;
@@ -254,6 +257,7 @@ QUILLON_MESSAGE_PLAIN(WM_RALIX_PROGRESS);
 // and address (lParam) and stays the sender's.
 QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
+QUILLON_MESSAGE_PLAIN(WM_FLASH_IMAGE_FILE);
 
 #undef QUILLON_MESSAGE_CARRIES
 #undef QUILLON_MESSAGE_PLAIN

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/core/device_number.h"
 
@@ -29,4 +30,8 @@ struct PromptRequest {
     DeviceNumber device{};
   };
   std::optional<FlashpackManagerTarget> flashpackManager;
+
+  // What the prompt is about, when the asker names it: the image file whose
+  // sectors the erase dialog asks for (its title names it). Empty for none.
+  std::string subject{};
 };

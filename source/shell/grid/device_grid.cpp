@@ -64,6 +64,11 @@ int DeviceGrid::CountShownRows() const {
       std::count_if(rows_.begin(), rows_.end(), [](const DeviceRow& r) { return r.HasControls(); }));
 }
 
+std::string GridFullLogLine(DeviceNumber device) {
+  return "Warning> The status grid is full (" + std::to_string(kGridRowCount) + " devices): " +
+         GetDeviceName(device) + " gets no row";
+}
+
 bool DeviceGrid::ReserveGridRow(DeviceNumber device) {
   for (auto& row : rows_) {
     if (row.slot != GRID_SLOT_FREE) continue;
@@ -75,11 +80,13 @@ bool DeviceGrid::ReserveGridRow(DeviceNumber device) {
   return false;
 }
 
-void DeviceGrid::ReserveDevices(const std::vector<DeviceNumber>& devices) {
+std::vector<DeviceNumber> DeviceGrid::ReserveDevices(const std::vector<DeviceNumber>& devices) {
   std::set<DeviceNumber> seen;
+  std::vector<DeviceNumber> withoutRow;
   for (DeviceNumber d : devices) {
-    if (seen.insert(d).second) ReserveGridRow(d);
+    if (seen.insert(d).second && !ReserveGridRow(d)) withoutRow.push_back(d);
   }
+  return withoutRow;
 }
 
 GridEffects DeviceGrid::ApplyGridRowChanges() {
@@ -221,6 +228,8 @@ GridEffects DeviceGrid::OnDeviceAttached(DeviceNumber device) {
     row.slot = row.created ? GRID_SLOT_IN_USE : GRID_SLOT_CREATE_PENDING;
     row.state = GRID_ROW_READY;
     if (row.HasControls()) LayoutGridRow(replaced, effects);
+  } else {
+    effects.withoutRow.push_back(device);
   }
   return effects;
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/core/device_status_record.h"
@@ -20,6 +21,10 @@ enum class FlashSoftwareStart {
   NoDevice,        // no usable row: the read-back is asked for, nothing waits
   MultipleDevices, // refused: more than one row in use
 };
+
+// The log line for a device that found every row taken: it is worked on as
+// any other, but the grid cannot show it.
+std::string GridFullLogLine(DeviceNumber device);
 
 class DeviceGrid {
  public:
@@ -36,8 +41,9 @@ class DeviceGrid {
   // The first free slot waits to be created for the device; false (the
   // device gets no row) when every slot is taken.
   bool ReserveGridRow(DeviceNumber device);
-  // Start-up: one row per distinct device, in the order given.
-  void ReserveDevices(const std::vector<DeviceNumber>& devices);
+  // Start-up: one row per distinct device, in the order given. Returns the
+  // devices that found every row taken.
+  std::vector<DeviceNumber> ReserveDevices(const std::vector<DeviceNumber>& devices);
   // Removes every row waiting to go, then creates every row waiting to come.
   GridEffects ApplyGridRowChanges();
 

@@ -10,4 +10,5 @@ void GridEffects::Merge(GridEffects other) {
   applyWanted = applyWanted || other.applyWanted;
   rowsChanged = rowsChanged || other.rowsChanged;
   dirtyRows.insert(other.dirtyRows.begin(), other.dirtyRows.end());
+  withoutRow.insert(withoutRow.end(), other.withoutRow.begin(), other.withoutRow.end());
 }

@@ -27,6 +27,7 @@ struct GridEffects {
   bool applyWanted = false;            // rows wait to be created or removed
   bool rowsChanged = false;            // rows were created or removed
   std::set<int> dirtyRows;             // rows whose controls changed
+  std::vector<std::int32_t> withoutRow;  // devices that got no row: every row was taken
 
   void Merge(GridEffects other);
 };

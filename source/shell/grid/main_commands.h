@@ -15,6 +15,7 @@ enum MainCommandId : int {
   ID_OPTIONS = 32774,
   ID_ABOUT = 32775,
   ID_PROGRAM_MAGIC_KEY = 32776,
+  ID_FLASH_FILE = 32777,  // an image chosen in the file dialog, flashed as a recent file is
   ID_COMM_CHECK = 32783,
   ID_RESET_TARGET = 32788,
   ID_RUN_SCRIPT = 32790,

@@ -7,7 +7,19 @@ MenuState ComputeMenuState(const ShellState& state) {
   MenuState menu;
   menu.flashSoftwareEnabled = state.flashEnabled;
   menu.toolbarEnabled = state.flashEnabled;
+  menu.singleDeviceEnabled = state.devicesInUse < 2;
+  menu.recentFilesEnabled = state.hasRecentFiles;
   return menu;
+}
+
+bool MenuItemEnabled(MenuRule rule, const MenuState& state) {
+  switch (rule) {
+    case MenuRule::Always: return true;
+    case MenuRule::FlashSoftware: return state.flashSoftwareEnabled;
+    case MenuRule::SingleDevice: return state.singleDeviceEnabled;
+    case MenuRule::RecentFiles: return state.recentFilesEnabled;
+  }
+  return true;
 }
 
 bool CustomItemEnabled(unsigned flags, int chipFamily) {

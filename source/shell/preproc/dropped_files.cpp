@@ -63,7 +63,7 @@ void CPreProcessingThread::OnDropFiles(std::vector<std::string> paths) {
   try {
     std::vector<std::string> rest = CopyDroppedMenuFiles(paths);
     if (rest.empty()) return;
-    std::optional<SectorList> selection = DroppedFilesSelection(rest.size());
+    std::optional<SectorList> selection = DroppedFilesSelection(rest);
     if (!selection) return;
     for (const std::string& path : rest) QueueDroppedFile(path, *selection);
   } catch (...) {
@@ -100,10 +100,10 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
   PostLogLine("Copying " + source + " to the Quillon directory as " + destination + ".");
 }
 
-std::optional<SectorList> CPreProcessingThread::DroppedFilesSelection(std::size_t count) {
-  if (count == 1 && GetAppSettings().GetIntParam(OPTION_AUTO_ERASE_FLASH) == 0) {
+std::optional<SectorList> CPreProcessingThread::DroppedFilesSelection(const std::vector<std::string>& paths) {
+  if (paths.size() == 1 && GetAppSettings().GetIntParam(OPTION_AUTO_ERASE_FLASH) == 0) {
     SectorList selection;
-    const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection);
+    const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection, FileNameOf(paths.front()));
     if (answer == kPromptAbort) throw QUILLON_ERROR;
     if (answer != kPromptOk) return std::nullopt;
     return selection;

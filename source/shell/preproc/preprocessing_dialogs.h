@@ -28,5 +28,7 @@ class IPreprocessingDialogs {
 // The filters of the thread's file dialogs.
 inline constexpr const char* kSRecordFilter = "S-record files (*.s)|*.s|All Files (*.*)|*.*||";
 inline constexpr const char* kScriptFilter = "Quillon script files (*.qls)|*.qls|All Files (*.*)|*.*||";
+inline constexpr const char* kImageFileFilter =
+    "Image files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kDataFileFilter = "Data files (*.bin)|*.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kRamDumpFilter = "Ram dump files (*.ram)|*.ram|All Files (*.*)|*.*||";

@@ -114,6 +114,7 @@ void CPreProcessingThread::BuildMessageMap() {
         WithErrorPrompt([&] { OnFlashPackDone(std::move(record), notInteractive); });
       })
       .On<WM_RECENT_FILE>([this](Message& m) { WithErrorPrompt([&] { OnRecentFile(static_cast<int>(m.wParam)); }); })
+      .On<WM_FLASH_IMAGE_FILE>(guarded(&CPreProcessingThread::OnFlashChosenImage))
       .On<WM_DOWNLOAD_PRODUCT_FILES>(toUserIo)
       .On<WM_CANCEL_DEVICE>(toCore)
       .On<WM_RETRY_DEVICE>(toCore)

@@ -93,6 +93,7 @@ class CPreProcessingThread : public platform::WorkerThread, private IPreprocessi
   void OnRamDump();
   void OnFlashPackDone(std::unique_ptr<FlashpackStatusRecord> record, platform::LParam notInteractive);
   void OnRecentFile(int index);
+  void OnFlashChosenImage();
   void OnCustomMenuItem(std::size_t index);
   void OnFormatFileSystemRequest();
   void OnSmartphoneFlashFile();
@@ -101,7 +102,7 @@ class CPreProcessingThread : public platform::WorkerThread, private IPreprocessi
   // Dropped files, in their steps.
   std::vector<std::string> CopyDroppedMenuFiles(const std::vector<std::string>& paths);
   void CopyMenuFile(const std::string& source);
-  std::optional<SectorList> DroppedFilesSelection(std::size_t count);
+  std::optional<SectorList> DroppedFilesSelection(const std::vector<std::string>& paths);
   void QueueDroppedFile(const std::string& path, const SectorList& selection);
 
   void RequireRs232(const char* errorLine);

@@ -1,4 +1,5 @@
-// Flashing an entry of the recent-files list again.
+// Flashing an image file chosen in the file dialog, or an entry of the
+// recent-files list again.
 
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "shell/requests/flash_requests.h"
 #include "shell/requests/job_building.h"
 #include "shell/log/post_log_line.h"
+#include "shell/preproc/preprocessing_dialogs.h"
 #include "shell/userio/prompt_kind.h"
 
 void CPreProcessingThread::OnRecentFile(int index) {
@@ -33,4 +35,12 @@ void CPreProcessingThread::OnRecentFile(int index) {
   } else {
     FlashImageFile(*asker_, entry);
   }
+}
+
+// The chosen image is queued as a dropped or remembered image file is: it
+// heads the recent-files list and, with auto erase off, the user picks the
+// sectors to erase first.
+void CPreProcessingThread::OnFlashChosenImage() {
+  auto path = OpenFileDialog({"s19", "", kImageFileFilter, "Flash File", false});
+  if (path) FlashImageFile(*asker_, *path);
 }

@@ -40,10 +40,12 @@ inline constexpr std::uint32_t kIconInformation = 0x40;
 inline constexpr std::uint32_t kIconMask = 0xF0;
 
 // Kind 0: given the settings' sector list; on OK `chosen` holds the dialog's
-// sector entries and its two names.
+// sector entries and its two names. `image` names the file whose flash
+// asks (empty for an erase of its own); the dialog's title shows it.
 struct EraseSectorsDialogData {
   SectorList given;
   SectorList chosen;
+  std::string image{};
 };
 
 // Kind 1: given the settings' sector list; on OK the dialog's start-address

@@ -9,6 +9,12 @@
 
 namespace {
 
+// The name of the file without its folder, for the sector dialog's title.
+std::string FileNameOf(const std::string& path) {
+  const std::string::size_type cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 bool IsRememberedImage(const std::string& path) {
   return path.size() > 4 && (EndsWithNoCase(path, ".s19") || EndsWithNoCase(path, ".bin"));
 }
@@ -38,7 +44,7 @@ void FlashImageFile(IPromptAsker& asker, const std::string& path, const FlashIma
     return;
   }
   SectorList selection;
-  const int answer = asker.AskAndWait(PROMPT_ERASE_SECTORS, &selection);
+  const int answer = asker.AskAndWait(PROMPT_ERASE_SECTORS, &selection, FileNameOf(path));
   if (answer == kPromptOk) {
     QueueImageFlash(path, selection, extras);
   } else if (answer == kPromptAbort) {

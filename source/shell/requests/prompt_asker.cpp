@@ -7,11 +7,12 @@
 #include "engine/core/prompt_request.h"
 #include "platform/message_queue.h"
 
-int CQueuePromptAsker::AskAndWait(std::int32_t kind, void* record) {
+int CQueuePromptAsker::AskAndWait(std::int32_t kind, void* record, const std::string& subject) {
   auto request = std::make_unique<PromptRequest>();
   request->kind = kind;
   request->replyTarget = replyTarget_;
   request->wantReply = 1;
+  request->subject = subject;
   if (!PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request),
                     reinterpret_cast<platform::LParam>(record))) {
     return kPromptAbort;

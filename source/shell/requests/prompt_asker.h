@@ -5,6 +5,7 @@
 // in order behind it.
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 class MessageQueue;
@@ -23,7 +24,10 @@ class IPromptAsker {
   // Shows the prompt of the kind and returns its answer. The record (null
   // for none) is the asker's: the prompt fills it while this call waits, and
   // it may be read once the call has returned.
-  virtual int AskAndWait(std::int32_t kind, void* record) = 0;
+  // The subject (empty for none) names what the prompt is about, a file
+  // for the sector dialog; the dialog's title shows it.
+  virtual int AskAndWait(std::int32_t kind, void* record, const std::string& subject) = 0;
+  int AskAndWait(std::int32_t kind, void* record) { return AskAndWait(kind, record, std::string()); }
 };
 
 // Asks through the user-I/O thread and waits on the asking thread's own
@@ -34,7 +38,8 @@ class CQueuePromptAsker : public IPromptAsker {
   CQueuePromptAsker(platform::MessageQueue& ownQueue, std::int32_t replyTarget)
       : ownQueue_(ownQueue), replyTarget_(replyTarget) {}
 
-  int AskAndWait(std::int32_t kind, void* record) override;
+  using IPromptAsker::AskAndWait;
+  int AskAndWait(std::int32_t kind, void* record, const std::string& subject) override;
 
  private:
   platform::MessageQueue& ownQueue_;

@@ -250,6 +250,7 @@ void CUserIOThread::OnApplyAlwaysOnTop() {
 void CUserIOThread::OnLogLine(std::unique_ptr<std::string> text) {
   if (text) {
     if (log_) log_->WriteLogLine(*text);
+    if (seams_.mainWindow) seams_.mainWindow->ShowLatestLogLine(*text);
   }
 }
 
@@ -348,7 +349,7 @@ int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& m
   switch (request.kind) {
     case PROMPT_ERASE_SECTORS: {
       const SectorList given = settings_.GetSectorList();
-      call->dialog = EraseSectorsDialogData{given, given};
+      call->dialog = EraseSectorsDialogData{given, given, request.subject};
       const int result = RunPrompt(call);
       if (result == kAnswerOk && askerRecord != nullptr) {
         *static_cast<SectorList*>(askerRecord) = DialogOf<EraseSectorsDialogData>(*call).chosen;

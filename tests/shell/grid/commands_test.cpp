@@ -58,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{32849, CommandKind::ConfirmFormat, WM_RALIX_FORMAT, 0},
                       CommandCase{32851, CommandKind::PostWithWindow, WM_RALIX_FLASH_FILE, 0},
                       CommandCase{32813, CommandKind::Post, WM_RAM_DUMP, 0},
+                      CommandCase{32777, CommandKind::Post, WM_FLASH_IMAGE_FILE, 0},
                       CommandCase{32818, CommandKind::Post, WM_RECENT_FILE, 0},
                       CommandCase{32827, CommandKind::Post, WM_RECENT_FILE, 9},
                       CommandCase{32853, CommandKind::Post, WM_CUSTOM_MENU_ITEM, 0},

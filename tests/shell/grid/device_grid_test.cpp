@@ -121,6 +121,23 @@ TEST_F(DeviceGridTest, AnEleventhDeviceGetsNoRow) {
   EXPECT_NE(RowOf(1).cancelId, 0);
 }
 
+TEST_F(DeviceGridTest, ADeviceThatFindsTheGridFullIsNamedForTheLog) {
+  for (int d = 0; d < 10; ++d) Attach(d * 2);
+  GridEffects effects = grid.OnDeviceAttached(1);
+  EXPECT_EQ(effects.withoutRow, std::vector<DeviceNumber>{1});
+  // A device that has a row already starts afresh in it instead.
+  EXPECT_TRUE(grid.OnDeviceAttached(4).withoutRow.empty());
+  EXPECT_EQ(GridFullLogLine(1), "Warning> The status grid is full (10 devices): USB1 gets no row");
+  EXPECT_EQ(GridFullLogLine(128), "Warning> The status grid is full (10 devices): COM2 gets no row");
+}
+
+TEST_F(DeviceGridTest, StartUpNamesTheDevicesBeyondTheTenthRow) {
+  std::vector<DeviceNumber> devices;
+  for (int d = 0; d < 12; ++d) devices.push_back(d);
+  devices.push_back(3);  // listed twice: one row, not refused
+  EXPECT_EQ(grid.ReserveDevices(devices), (std::vector<DeviceNumber>{10, 11}));
+}
+
 TEST_F(DeviceGridTest, NewRowsAreReadyOrUnsupported) {
   Attach(3);
   Attach(149);

@@ -119,11 +119,50 @@ INSTANTIATE_TEST_SUITE_P(
                  Sectors::Settings, nullptr},
         MenuCase{"RamDumpUsb", WM_RAM_DUMP, 1, 0, 0, JobPayloadKind::None, 0, Sectors::Settings,
                  "Error> Ram dumps must be done using RS232 at 115200bps"},
+        MenuCase{"FlashFileRs232", WM_FLASH_IMAGE_FILE, 0, WM_FLASH, kSelectedCom, JobPayloadKind::File, 1,
+                 Sectors::Settings, nullptr},
+        MenuCase{"FlashFileUsb", WM_FLASH_IMAGE_FILE, 1, WM_FLASH, kUsb, JobPayloadKind::File, 1, Sectors::Settings,
+                 nullptr},
         MenuCase{"ReverseFlashRs232", WM_REVERSE_FLASH, 0, WM_REVERSE_FLASH, kSelectedCom, JobPayloadKind::ReadBack,
                  1, Sectors::Cleared, nullptr},
         MenuCase{"ReverseFlashUsb", WM_REVERSE_FLASH, 1, WM_REVERSE_FLASH, kUsb, JobPayloadKind::ReadBack, 1,
                  Sectors::Cleared, nullptr}),
     [](const ::testing::TestParamInfo<MenuCase>& info) { return std::string(info.param.name); });
+
+// Flash File asks for an image (.s19 or .bin) and queues it as a recent
+// file is: it heads the recent files, and with auto erase off the sector
+// dialog, which names the image, chooses the sectors.
+TEST_F(PreprocFixture, FlashFileAsksForTheSectorsOfTheChosenImageByName) {
+  GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
+  const std::string image = (folder.Path() / "radio.bin").string();
+  dialogs->openAnswer = image;
+  Answer({1});
+  StartThread();
+  Post(WM_FLASH_IMAGE_FILE);
+  auto jobs = FlushJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0]->jobCode, WM_FLASH);
+  EXPECT_EQ(jobs[0]->device, kSelectedCom);
+  ASSERT_NE(jobs[0]->payload.Get<FileJobPayload>(), nullptr);
+  EXPECT_EQ(jobs[0]->payload.Get<FileJobPayload>()->imageFileName, image);
+  EXPECT_EQ(jobs[0]->payload.Options()->GetSectorList(), DialogSectors());
+  ASSERT_EQ(dialogs->opened.size(), 1u);
+  EXPECT_EQ(dialogs->opened[0].filter, kImageFileFilter);
+  FlushUserIo();
+  ASSERT_EQ(userIo.Prompts().size(), 1u);
+  EXPECT_EQ(userIo.Prompts()[0].kind, 0);
+  EXPECT_EQ(userIo.Prompts()[0].subject, "radio.bin");
+  EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), image);
+}
+
+TEST_F(PreprocFixture, FlashFileCancelledQueuesNothingAndShowsNothing) {
+  StartThread();
+  Post(WM_FLASH_IMAGE_FILE);
+  EXPECT_TRUE(FlushJobs().empty());
+  FlushUserIo();
+  EXPECT_TRUE(userIo.Prompts().empty());
+  EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), "sentinel.hex");
+}
 
 TEST_F(PreprocFixture, EraseAnsweredCancelQueuesNothingAndShowsNothing) {
   Answer({2});

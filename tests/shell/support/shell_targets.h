@@ -41,6 +41,7 @@ struct PromptSeen {
   platform::LParam record = 0;  // the flashpack manager for the FlashPack Manager prompt
   DeviceNumber device = 0;       // the FlashPack Manager prompt's
   std::shared_ptr<CPackManager> packs;  // the FlashPack Manager prompt's share of the pack set
+  std::string subject{};                 // what the asker named (the image of an erase prompt)
 };
 
 // Takes messages from a registered queue on a thread of its own.
@@ -160,6 +161,7 @@ class UserIoStandIn {
       } else if (request) {
         seen = {request->kind, request->replyTarget, request->wantReply, m.lParam, 0, nullptr};
       }
+      if (request) seen.subject = request->subject;
       Answerer answerer;
       {
         std::lock_guard lock(mutex_);

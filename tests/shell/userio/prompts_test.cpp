@@ -108,6 +108,26 @@ TEST_F(PromptsTest, EraseSectorsFillsTheAskersListOnOk) {
   EXPECT_EQ(record, (SectorList{{{0x2000, 0x2000, "CODE", 1}}, "CODE", "HARROW"}));
 }
 
+TEST_F(PromptsTest, EraseSectorsForAnImageNamesTheImageToTheDialog) {
+  std::string image = "<none>";
+  prompts->SetDialogFiller([&image](PromptCall& call) { image = std::get<EraseSectorsDialogData>(call.dialog).image; });
+  SectorList record;
+  auto request = std::make_unique<PromptRequest>();
+  request->kind = PROMPT_ERASE_SECTORS;
+  request->replyTarget = PT_REMOTE_IO;
+  request->wantReply = 1;
+  request->subject = "p5E00cp0.s19";
+  prompts->Script(kAnswerOk);
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request), reinterpret_cast<platform::LParam>(&record));
+  ASSERT_EQ(PromptReply(), kAnswerOk);
+  EXPECT_EQ(image, "p5E00cp0.s19");
+  // An erase of its own names nothing.
+  prompts->Script(kAnswerOk);
+  Prompt(PROMPT_ERASE_SECTORS, 1, &record);
+  ASSERT_EQ(PromptReply(), kAnswerOk);
+  EXPECT_EQ(image, "");
+}
+
 TEST_F(PromptsTest, EraseSectorsCancelledLeavesTheRecord) {
   prompts->SetDialogFiller([](PromptCall& call) { std::get<EraseSectorsDialogData>(call.dialog).chosen = {}; });
   SectorList record{{{1, 1, "OLD", 0}}, "X", "Y"};

@@ -62,6 +62,17 @@ TEST_F(StatusTest, AnErrorWithoutTextTakesTheLastErrorLineWithItsSentencesOnLine
   EXPECT_EQ(Status(), "ERROR \"Error> Flash failed\r\nCheck the cable.\"");
 }
 
+TEST_F(StatusTest, EveryWrittenLineGoesToTheWindowsStatusBarInOrder) {
+  Log("USB2> Flashing radio.s19");
+  Log("USB2> Error> Flash failed. Check the cable.");
+  Flush();
+  const auto lines = window->LogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "USB2> Flashing radio.s19");
+  EXPECT_EQ(lines.back(), "USB2> Error> Flash failed. Check the cable.");
+  EXPECT_NE(LogText().find("USB2> Error> Flash failed. Check the cable."), std::string::npos);
+}
+
 TEST_F(StatusTest, AnErrorWithoutTextAndWithoutALogIsUndefined) {
   Flush();
   std::filesystem::remove(dir.File("Vexa20 Flash.log"));

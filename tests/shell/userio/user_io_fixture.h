@@ -53,6 +53,14 @@ class RecordingWindowControl : public IMainWindowControl {
     std::lock_guard lock(mutex_);
     return titles_;
   }
+  void ShowLatestLogLine(const std::string& line) override {
+    std::lock_guard lock(mutex_);
+    logLines_.push_back(line);
+  }
+  std::vector<std::string> LogLines() const {
+    std::lock_guard lock(mutex_);
+    return logLines_;
+  }
   std::vector<bool> OnTop() const {
     std::lock_guard lock(mutex_);
     return onTop_;
@@ -66,6 +74,7 @@ class RecordingWindowControl : public IMainWindowControl {
   mutable std::mutex mutex_;
   std::vector<std::string> titles_;
   std::vector<bool> onTop_;
+  std::vector<std::string> logLines_;
   int foregrounds_ = 0;
 };
 

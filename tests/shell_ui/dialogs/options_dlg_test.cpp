@@ -16,7 +16,11 @@ namespace {
 
 class OptionsDialogTest : public ::testing::Test {
  protected:
-  void SetUp() override { settings.SetAppInt(APP_INT_USB_AVAILABLE, 1); }
+  void SetUp() override {
+    settings.SetAppInt(APP_INT_USB_AVAILABLE, 1);
+    // The remote port the configuration gives when it names none.
+    settings.SetIntParam(OPTION_REMOTE_PORT, 4000);
+  }
 
   // Opens the dialog the way the prompt service does for the Options kind.
   std::unique_ptr<QDialog> Open() {
@@ -190,6 +194,30 @@ TEST_F(OptionsDialogTest, RefusesAPortNumberThatIsNoInteger) {
   box->accept();
   EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), 4000);
   EXPECT_TRUE(mainWindow.Taken().empty());
+}
+
+TEST_F(OptionsDialogTest, RefusesAPortNumberOutsideTheTcpPorts) {
+  settings.SetIntParam(OPTION_REMOTE_PORT, 4000);
+  auto dialog = Open();
+  for (const char* text : {"0", "65536", "-4000", "99999999999"}) {
+    SCOPED_TRACE(text);
+    Control<QLineEdit>(*dialog, 1056)->setText(text);
+    Click(*dialog, 1);
+    EXPECT_TRUE(dialog->isVisible());
+    QMessageBox* box = dialogtest::RefusalBox(*dialog);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Please enter an integer between 1 and 65535.");
+    box->accept();
+  }
+  EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), 4000);
+  EXPECT_TRUE(mainWindow.Taken().empty());
+  for (const char* text : {"1", "65535"}) {
+    auto again = Open();
+    Control<QLineEdit>(*again, 1056)->setText(text);
+    Click(*again, 1);
+    EXPECT_EQ(again->result(), QDialog::Accepted) << text;
+    EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), std::stoi(text));
+  }
 }
 
 }  // namespace

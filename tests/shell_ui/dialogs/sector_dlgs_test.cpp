@@ -219,4 +219,19 @@ TEST_F(ReverseFlashDialogTest, RefusesRecordLengthsOutsideAByte) {
   EXPECT_EQ(Data().startAddress, "");
 }
 
+// Flash Software asks once per image of the update with auto erase off; the
+// title tells the dialogs apart.
+TEST(EraseFlashTitle, NamesTheImageWhoseFlashAsks) {
+  CAppSettings settings;
+  for (const auto& [image, title] : {std::pair<std::string, QString>{"cp.s19", "Erase Flash - cp.s19"},
+                                     std::pair<std::string, QString>{"", "Erase Flash"}}) {
+    PromptCall call;
+    call.kind = PROMPT_ERASE_SECTORS;
+    call.dialog = EraseSectorsDialogData{ThreeTypes(), ThreeTypes(), image};
+    std::unique_ptr<QDialog> dialog(ShellDialogFor(call.kind, settings)(nullptr, call));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), title);
+  }
+}
+
 }  // namespace

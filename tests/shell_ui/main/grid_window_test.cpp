@@ -198,7 +198,8 @@ TEST_F(MainWindowTest, TheCustomMenuComesBeforeHelpAndGoesWithItsItems) {
   PublishCustomMenu(items);
   PostToWindow(WM_REBUILD_CUSTOM_MENU);
   FlushWindow();
-  EXPECT_EQ(MenuTitles(*window), (std::vector<std::string>{"&File", "&Custom", "&Help"}));
+  EXPECT_EQ(MenuTitles(*window), (std::vector<std::string>{"&File", "&Radio", "&GPS Chip", "&Smartphone", "&Tools",
+                                                          "&Custom", "&Help"}));
   ASSERT_NE(window->CommandAction(32854), nullptr);
   EXPECT_EQ(window->CommandAction(32854)->text(), "Calder only");
   Drain(pre);
@@ -210,7 +211,8 @@ TEST_F(MainWindowTest, TheCustomMenuComesBeforeHelpAndGoesWithItsItems) {
   PublishCustomMenu({});
   PostToWindow(WM_REBUILD_CUSTOM_MENU);
   FlushWindow();
-  EXPECT_EQ(MenuTitles(*window), (std::vector<std::string>{"&File", "&Help"}));
+  EXPECT_EQ(MenuTitles(*window),
+            (std::vector<std::string>{"&File", "&Radio", "&GPS Chip", "&Smartphone", "&Tools", "&Help"}));
   EXPECT_EQ(window->CommandAction(32853), nullptr);
 }
 

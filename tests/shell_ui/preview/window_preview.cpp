@@ -1,7 +1,9 @@
 // Shows the main window as a user sees it during a flash and saves PNG
-// pictures of it: at start, with three devices mid-flash (one failed), and
-// with the product list. No worker thread runs; the device changes and
-// status records are the ones the core thread and the USB monitor post.
+// pictures of it: at start, with three devices mid-flash (one failed, its
+// reason in the status bar), with the product list, and with each pop-up of
+// the menu bar open (the File menu with its recent files). No worker thread
+// runs; the device changes, status records and log lines are the ones the
+// core thread, the USB monitor and the user-I/O thread post.
 //
 //   window_preview <output folder>
 
@@ -9,6 +11,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QScreen>
 #include <cstdio>
 #include <filesystem>
 
@@ -18,7 +24,10 @@
 #include "engine/core/messages.h"
 #include "platform/target_registry.h"
 #include "platform/temp_folder.h"
+#include "engine/core/error_record.h"
+#include "engine/core/kernel_error_text.h"
 #include "shell/ui/main/flash_dlg.h"
+#include "shell/ui/main/log_status_bar.h"
 
 namespace {
 
@@ -36,6 +45,43 @@ bool Save(QWidget& widget, const QString& folder, const char* name) {
   }
   std::printf("%s\n", qPrintable(path));
   return true;
+}
+
+// What the screen shows over the window and the open pop-ups: menus are
+// windows of their own, which a picture of the main window leaves out.
+bool SaveScreenArea(const QRect& area, const QString& folder, const char* name) {
+  const QString path = folder + "/" + name;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr || !screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+// Opens the pop-up of the menu bar (and the sub-menu of the action, when
+// given) and shoots the window with it.
+bool SaveOpenMenu(CFlashDlg& window, const QString& title, QMenu* subMenu, const QString& folder, const char* name) {
+  QMenu* menu = window.Menu(title);
+  if (menu == nullptr) return false;
+  window.activateWindow();
+  window.menuBar()->setActiveAction(menu->menuAction());
+  Settle(300);
+  QRect area = window.frameGeometry().united(menu->geometry());
+  if (subMenu != nullptr) {
+    const QRect item = menu->actionGeometry(subMenu->menuAction());
+    menu->setActiveAction(subMenu->menuAction());
+    subMenu->popup(menu->mapToGlobal(item.topRight()));
+    Settle(300);
+    area = area.united(subMenu->geometry());
+  }
+  const bool saved = SaveScreenArea(area.adjusted(0, 0, 8, 8), folder, name);
+  if (subMenu != nullptr) subMenu->hide();
+  menu->hide();
+  window.menuBar()->setActiveAction(nullptr);
+  Settle(200);
+  return saved;
 }
 
 void Status(CFlashDlg& window, int event, int device, int started, int queued, int percent, int errorCode = 0) {
@@ -75,8 +121,15 @@ int main(int argc, char** argv) {
     Status(window, 11, 2, 1, 2, 47);
     Status(window, 12, 5, 1, 1, 0, 60);
     Status(window, 14, 127, 1, 1, 100);
+    // The failed row's reason, as the core thread logs it, in the status bar.
+    const auto failure = MakeErrorRecord(5, 12, 60, nullptr);
+    window.StatusBar()->ShowLogLine(QString::fromStdString("USB5> ERROR: " + GetKernelErrorText(failure.get())));
     Settle(300);
     ok = Save(window, output, "main_window_flashing.png") && ok;
+    ok = Save(*window.StatusBar(), output, "status_bar_error.png") && ok;
+    window.StatusBar()->ShowLogLine("COM1> Flash complete");
+    Settle(100);
+    ok = Save(*window.StatusBar(), output, "status_bar_progress.png") && ok;
 
     window.ProductSelector()->showPopup();
     Settle(300);
@@ -84,6 +137,16 @@ int main(int argc, char** argv) {
     ok = Save(window, output, "main_window_products.png") && ok;
     if (popup) ok = Save(*popup, output, "product_list.png") && ok;
     window.ProductSelector()->hidePopup();
+    Settle(200);
+
+    settings.SetAppString(APP_STRING_RECENT_FILE, "/srv/firmware/vexa20_R5E0500.s19");
+    settings.SetAppString(APP_STRING_RECENT_FILE, "/srv/firmware/vexa20_R5E0600.s19");
+    ok = SaveOpenMenu(window, "&File", window.RecentFilesMenu(), output, "menu_file.png") && ok;
+    ok = SaveOpenMenu(window, "&Radio", nullptr, output, "menu_radio.png") && ok;
+    ok = SaveOpenMenu(window, "&GPS Chip", nullptr, output, "menu_gps_chip.png") && ok;
+    ok = SaveOpenMenu(window, "&Smartphone", nullptr, output, "menu_smartphone.png") && ok;
+    ok = SaveOpenMenu(window, "&Tools", nullptr, output, "menu_tools.png") && ok;
+    ok = SaveOpenMenu(window, "&Help", nullptr, output, "menu_help.png") && ok;
     window.Shutdown();
   }
   std::filesystem::remove_all(folder);

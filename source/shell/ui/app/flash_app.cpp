@@ -12,6 +12,7 @@
 #include "shell/prompt/engine_box_adapter.h"
 #include "shell/prompt/scripted_prompt_service.h"
 #include "shell/ui/app/main_dialog.h"
+#include "shell/ui/app/program_icon.h"
 #include "shell/ui/app/startup_only_dialog.h"
 #include "shell/ui/dialogs/shell_dialogs.h"
 #include "shell/ui/help/error_report_action.h"
@@ -22,6 +23,8 @@ int CFlashApp::Run(int argc, char** argv) {
   // Sockets report a vanished peer as an error instead of ending the process.
   platform::IgnoreBrokenPipe();
   QApplication app(argc, argv);
+  // Every window and dialog, message boxes and file dialogs included.
+  QApplication::setWindowIcon(ProgramIcon());
 
   CAppSettings& settings = GetAppSettings();
   CFlashCommandLineInfo commandLine;

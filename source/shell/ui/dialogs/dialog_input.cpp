@@ -55,3 +55,17 @@ std::optional<long long> TakeInteger(QDialog& dialog, QLineEdit& field, long lon
   }
   return value;
 }
+
+std::optional<long long> TakeBoundedInteger(QDialog& dialog, QLineEdit& field, long long low, long long high) {
+  bool ok = false;
+  const long long value = field.text().trimmed().toLongLong(&ok, 10);
+  if (!ok) {
+    Refuse(dialog, field, kEnterIntegerText);
+    return std::nullopt;
+  }
+  if (value < low || value > high) {
+    Refuse(dialog, field, IntegerRangeText(low, high));
+    return std::nullopt;
+  }
+  return value;
+}

@@ -26,5 +26,11 @@ QString HexAddress(unsigned int address);
 void AddOkCancelRow(QDialog& dialog, QBoxLayout& layout, const QString& okText = "OK");
 
 // The field's value as a decimal integer within [low, high]; nullopt after
-// telling the user and selecting the field.
+// telling the user and selecting the field. A byte-sized field (as the
+// record lengths) answers every refusal with the range.
 std::optional<long long> TakeInteger(QDialog& dialog, QLineEdit& field, long long low, long long high);
+
+// As above for an integer field with a range of its own (the remote port):
+// a text that is no integer is refused as by an unbounded field ("Please
+// enter an integer."), a number outside the range with the range.
+std::optional<long long> TakeBoundedInteger(QDialog& dialog, QLineEdit& field, long long low, long long high);

@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include <climits>
-
 #include "engine/core/app_settings.h"
 #include "engine/core/device_number.h"
 #include "engine/core/messages.h"
@@ -18,6 +16,9 @@
 namespace {
 
 constexpr int kSerialPortCount = 18;  // COM1 to COM18
+// A TCP port the remote-control server can listen on.
+constexpr int kLowestRemotePort = 1;
+constexpr int kHighestRemotePort = 65535;
 
 QComboBox* MakeList(QWidget* parent, const char* id, const QStringList& entries) {
   auto* list = new QComboBox(parent);
@@ -130,7 +131,7 @@ void COptionsDlg::WriteListOption(int id, const QComboBox* list) {
 }
 
 void COptionsDlg::accept() {
-  const auto port = TakeInteger(*this, *remotePort_, INT_MIN, INT_MAX);
+  const auto port = TakeBoundedInteger(*this, *remotePort_, kLowestRemotePort, kHighestRemotePort);
   if (!port) return;
   settings_.SetIntParam(OPTION_REMOTE_PORT, static_cast<int>(*port));
   settings_.SetIntParam(OPTION_OVERRIDE_CHECKSUM, overrideChecksum_->isChecked() ? 1 : 0);

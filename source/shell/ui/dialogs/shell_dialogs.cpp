@@ -8,6 +8,7 @@
 #include "shell/ui/dialogs/orvix_options_dlg.h"
 #include "shell/ui/dialogs/orvix_reverse_flash_dlg.h"
 #include "shell/ui/dialogs/reverse_flash_dlg.h"
+#include "shell/ui/app/program_icon.h"
 #include "shell/ui/prompt/qt_prompt_service.h"
 
 namespace {
@@ -20,7 +21,7 @@ Data* DataOf(PromptCall& call) {
 QDialog* MakeEraseSectors(QWidget* parent, PromptCall& call) {
   auto* data = DataOf<EraseSectorsDialogData>(call);
   if (data == nullptr) return nullptr;
-  auto* dialog = new CEraseFlashDlg(data->given, parent);
+  auto* dialog = new CEraseFlashDlg(data->given, QString::fromStdString(data->image), parent);
   QObject::connect(dialog, &QDialog::accepted, dialog, [dialog, data] { data->chosen = dialog->Chosen(); });
   return dialog;
 }
@@ -71,9 +72,7 @@ QDialog* MakeFlashpackManager(QWidget* parent, PromptCall& call, CAppSettings& s
 
 QDialog* MakeAbout(QWidget* parent, PromptCall&) { return new CAboutDlg(parent); }
 
-}  // namespace
-
-std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings) {
+std::vector<ShellDialogEntry> MakeShellDialogFactories(CAppSettings& settings) {
   CAppSettings* store = &settings;
   return {
       {PROMPT_ERASE_SECTORS, MakeEraseSectors},
@@ -86,6 +85,23 @@ std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings) {
       {PROMPT_FLASHPACK_MANAGER,
        [store](QWidget* p, PromptCall& c) { return MakeFlashpackManager(p, c, *store); }},
   };
+}
+
+// Every dialog carries the program's icon.
+ShellDialogFactory WithProgramIcon(ShellDialogFactory make) {
+  return [make = std::move(make)](QWidget* parent, PromptCall& call) -> QDialog* {
+    QDialog* dialog = make(parent, call);
+    if (dialog != nullptr) dialog->setWindowIcon(ProgramIcon());
+    return dialog;
+  };
+}
+
+}  // namespace
+
+std::vector<ShellDialogEntry> ShellDialogFactories(CAppSettings& settings) {
+  std::vector<ShellDialogEntry> entries = MakeShellDialogFactories(settings);
+  for (ShellDialogEntry& entry : entries) entry.make = WithProgramIcon(std::move(entry.make));
+  return entries;
 }
 
 ShellDialogFactory ShellDialogFor(PromptKind kind, CAppSettings& settings) {

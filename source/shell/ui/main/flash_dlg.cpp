@@ -13,6 +13,9 @@
 #include <QMenuBar>
 #include <QAbstractItemView>
 #include <QMimeData>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QToolBar>
@@ -32,9 +35,12 @@
 #include "pellwick/pellwick.h"
 #include "platform/termination_signal.h"
 #include "shell/grid/main_commands.h"
+#include "shell/grid/main_menus.h"
 #include "shell/grid/menu_state.h"
 #include "shell/grid/usb_change_event.h"
+#include "shell/ui/app/program_icon.h"
 #include "shell/ui/grid/device_grid_view.h"
+#include "shell/ui/main/log_status_bar.h"
 #include "shell/ui/main/smartphone_ports.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/userio/product_selection.h"
@@ -90,6 +96,7 @@ CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
            [](const std::string& text) { PromptAnswer(text, kBoxIconExclamation); }) {
   setObjectName("mainWindow");
   setWindowTitle(QString::fromStdString(GetAppSettings().GetAppString(APP_STRING_WINDOW_TITLE)));
+  setWindowIcon(ProgramIcon());
   setAcceptDrops(true);
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
@@ -109,7 +116,11 @@ CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
   gridView_ = new CDeviceGridView(this);
   setCentralWidget(gridView_);
   connect(gridView_, &CDeviceGridView::RowButtonClicked, this, &CFlashDlg::OnCommand);
+  statusBar_ = new CLogStatusBar(this);
+  setStatusBar(statusBar_);
   FitWindowToRows();
+  ApplyMenuState();
+  RestorePosition();
 
   for (const std::string& name : threads_.Start(factory_)) Log("Error> The " + name + " thread could not be started");
 }
@@ -125,22 +136,73 @@ QAction* CFlashDlg::CommandAction(int commandId) const {
 
 // ---- set-up ------------------------------------------------------------------
 
+QMenu* CFlashDlg::Menu(const QString& text) const {
+  auto it = menus_.find(text);
+  return it == menus_.end() ? nullptr : it->second;
+}
+
+// The menu bar comes from the menu table: pop-ups in the table's order, each
+// item greyed by its rule whenever a pop-up opens or the state changes.
 void CFlashDlg::SetupMenus() {
-  auto add = [this](QMenu* menu, int id, const QString& text) {
-    QAction* action = menu->addAction(text);
+  for (const MenuEntry& entry : MainMenuEntries()) {
+    if (entry.menu == nullptr) {
+      addAction(AddCommandAction(this, entry));
+      continue;
+    }
+    const QString title = QString::fromUtf8(entry.menu);
+    QMenu*& menu = menus_[title];
+    if (menu == nullptr) {
+      menu = menuBar()->addMenu(title);
+      menu->setObjectName("menu" + QString(title).remove('&').remove(' '));
+      connect(menu, &QMenu::aboutToShow, this, &CFlashDlg::ApplyMenuState);
+    }
+    switch (entry.kind) {
+      case MenuEntryKind::Separator:
+        menu->addSeparator();
+        break;
+      case MenuEntryKind::RecentFiles:
+        recentFilesMenu_ = menu->addMenu(QString::fromUtf8(entry.text));
+        recentFilesMenu_->setObjectName("recentFilesMenu");
+        ruledActions_.emplace_back(recentFilesMenu_->menuAction(), entry.rule);
+        connect(menu, &QMenu::aboutToShow, this, &CFlashDlg::BuildRecentFilesMenu);
+        break;
+      case MenuEntryKind::Command:
+        menu->addAction(AddCommandAction(menu, entry));
+        break;
+    }
+  }
+  helpMenu_ = Menu("&Help");
+  // The error report page has no menu entry of its own.
+  RemoveMenuCommand(ID_ERROR_REPORT);
+}
+
+QAction* CFlashDlg::AddCommandAction(QWidget* owner, const MenuEntry& entry) {
+  auto* action = new QAction(QString::fromUtf8(entry.text), owner);
+  const int id = entry.commandId;
+  action->setObjectName(QString("command%1").arg(id));
+  if (entry.shortcut != nullptr) action->setShortcut(QKeySequence(QString::fromUtf8(entry.shortcut)));
+  connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  actions_[id] = action;
+  ruledActions_.emplace_back(action, entry.rule);
+  return action;
+}
+
+// The recent files as the File menu opens: "&1 path" and on, one per entry.
+void CFlashDlg::BuildRecentFilesMenu() {
+  for (QAction* a : recentFilesMenu_->actions()) actions_.erase(a->data().toInt());
+  recentFilesMenu_->clear();
+  const CAppSettings& settings = GetAppSettings();
+  for (int i = 0; ID_FIRST_RECENT_FILE + i <= ID_LAST_RECENT_FILE; ++i) {
+    const std::string path = settings.GetAppString(APP_STRING_RECENT_FILE, i);
+    if (path.empty()) break;
+    const int id = ID_FIRST_RECENT_FILE + i;
+    QAction* action = recentFilesMenu_->addAction(QString::fromStdString(RecentFileMenuText(i, path)));
+    action->setData(id);
     action->setObjectName(QString("command%1").arg(id));
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     actions_[id] = action;
-    return action;
-  };
-  QMenu* file = menuBar()->addMenu("&File");
-  add(file, ID_FLASH_SOFTWARE, "&Flash Software...");
-  file->addSeparator();
-  add(file, ID_EXIT, "E&xit");
-  helpMenu_ = menuBar()->addMenu("&Help");
-  add(helpMenu_, ID_ABOUT, "&About Vexa Flash");
-  // The error report page has no menu entry of its own.
-  RemoveMenuCommand(ID_ERROR_REPORT);
+  }
+  ApplyMenuState();
 }
 
 void CFlashDlg::BuildCustomMenu() {
@@ -180,6 +242,7 @@ void CFlashDlg::RemoveMenuCommand(int commandId) {
   auto it = actions_.find(commandId);
   if (it == actions_.end() || commandId == ID_TOOL_FLASH_SOFTWARE) return;
   for (QMenu* menu : menuBar()->findChildren<QMenu*>()) menu->removeAction(it->second);
+  std::erase_if(ruledActions_, [action = it->second](const auto& ruled) { return ruled.first == action; });
   it->second->deleteLater();
   actions_.erase(it);
 }
@@ -210,8 +273,11 @@ void CFlashDlg::SetupToolbar() {
 }
 
 void CFlashDlg::ApplyMenuState() {
-  const MenuState state = ComputeMenuState(ShellState{flashEnabled_});
-  if (QAction* a = CommandAction(ID_FLASH_SOFTWARE)) a->setEnabled(state.flashSoftwareEnabled);
+  ShellState shell{flashEnabled_};
+  shell.devicesInUse = grid_.CountGridDevices();
+  shell.hasRecentFiles = !GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0).empty();
+  const MenuState state = ComputeMenuState(shell);
+  for (const auto& [action, rule] : ruledActions_) action->setEnabled(MenuItemEnabled(rule, state));
   if (QAction* a = CommandAction(ID_TOOL_FLASH_SOFTWARE)) a->setEnabled(state.flashSoftwareEnabled);
   toolBar_->setEnabled(state.toolbarEnabled);
 }
@@ -224,8 +290,41 @@ void CFlashDlg::FitWindowToRows() {
   const int rowHeight = std::max(static_cast<int>(0.58 * toolbarHeight), textHeight + 14);
   const int width = std::max(kNaturalWidth, toolBar_->sizeHint().width());
   gridView_->SetRowMetrics(width, rowHeight);
-  const int height = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + gridView_->height();
+  const int height = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + gridView_->height() +
+                     statusBar_->sizeHint().height();
   setFixedSize(width, height);
+}
+
+// The window's place on the desktop is the user's, kept in the user's Qt
+// settings (the configuration file's keys are fixed), one place per title.
+namespace {
+
+QString PositionKey(const QString& title) {
+  return "MainWindow/" + QString(title).replace('/', '_').replace('\\', '_') + "/position";
+}
+
+QSettings UserSettings() { return QSettings(QSettings::UserScope, "Quillon", "vexaload"); }
+
+}  // namespace
+
+void CFlashDlg::RestorePosition() {
+  const QVariant stored = UserSettings().value(PositionKey(windowTitle()));
+  if (!stored.canConvert<QPoint>()) return;
+  const QPoint position = stored.toPoint();
+  // A place on a screen that is gone would hide the window.
+  const QRect placed(position, size());
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->availableGeometry().intersects(placed)) {
+      move(position);
+      return;
+    }
+  }
+}
+
+void CFlashDlg::SavePosition() const {
+  QSettings settings = UserSettings();
+  settings.setValue(PositionKey(windowTitle()), pos());
+  settings.sync();
 }
 
 // ---- running and ending ------------------------------------------------------
@@ -243,6 +342,7 @@ int CFlashDlg::Exec() {
 
 void CFlashDlg::EndDialog(int result) {
   result_ = result;
+  if (isVisible()) SavePosition();
   hide();
   if (loop_) {
     loop_->exit(result);
@@ -365,7 +465,7 @@ void CFlashDlg::InitStatusGrid() {
   }
   if (settings.GetIntParam(OPTION_COMM_PROTOCOL) == 0)
     devices.push_back(DEVICE_FIRST_COM + settings.GetIntParam(OPTION_SERIAL_PORT));
-  grid_.ReserveDevices(devices);
+  LogDevicesWithoutRow(grid_.ReserveDevices(devices));
   Carry(grid_.ApplyGridRowChanges());
 }
 
@@ -447,6 +547,7 @@ void CFlashDlg::ApplyGridChanges(GridEffects& effects) {
 
 void CFlashDlg::Carry(GridEffects effects, bool coalesce) {
   ApplyGridChanges(effects);
+  LogDevicesWithoutRow(effects.withoutRow);
   for (const GridPost& post : effects.posts) PostTableMessage(post.target, post.message, post.wParam);
   if (effects.report) PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(*effects.report));
   if (effects.flashReleased) {
@@ -459,7 +560,10 @@ void CFlashDlg::Carry(GridEffects effects, bool coalesce) {
     return;
   }
   RepaintDirtyRows();
-  if (effects.rowsChanged) FitWindowToRows();
+  if (effects.rowsChanged) {
+    FitWindowToRows();
+    ApplyMenuState();
+  }
 }
 
 void CFlashDlg::RepaintDirtyRows() {
@@ -610,6 +714,10 @@ void CFlashDlg::OnProductSelected(std::unique_ptr<ProductSelection> chosen) {
 
 void CFlashDlg::Log(const std::string& line) {
   PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
+}
+
+void CFlashDlg::LogDevicesWithoutRow(const std::vector<DeviceNumber>& devices) {
+  for (DeviceNumber device : devices) Log(GridFullLogLine(device));
 }
 
 void CFlashDlg::ShowErrorPrompt() {

@@ -32,7 +32,10 @@ struct DeviceStatusRecord;
 struct ProductSelection;
 class QToolBar;
 class CDeviceGridView;
+class CLogStatusBar;
 class GuiWindowTarget;
+struct MenuEntry;
+enum class MenuRule;
 
 class CFlashDlg : public QMainWindow {
   Q_OBJECT
@@ -61,6 +64,10 @@ class CFlashDlg : public QMainWindow {
   QAction* CommandAction(int commandId) const;
   QComboBox* ProductSelector() const { return productSelector_; }
   QToolBar* ToolBar() const { return toolBar_; }
+  CLogStatusBar* StatusBar() const { return statusBar_; }
+  // The pop-up of the menu bar with the text ("&File"), or null.
+  QMenu* Menu(const QString& text) const;
+  QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
   bool FlashEnabled() const { return flashEnabled_; }
   const std::vector<ProductEntry>& Products() const { return products_; }
   const UsbSession& Usb() const { return usb_; }
@@ -83,11 +90,16 @@ class CFlashDlg : public QMainWindow {
  private:
   void BuildMessageMap();
   void SetupMenus();
+  QAction* AddCommandAction(QWidget* owner, const MenuEntry& entry);
+  void BuildRecentFilesMenu();
   void SetupToolbar();
   void RemoveMenuCommand(int commandId);
   void BuildCustomMenu();
   void ApplyMenuState();
   void FitWindowToRows();
+  void RestorePosition();
+  void SavePosition() const;
+  void LogDevicesWithoutRow(const std::vector<DeviceNumber>& devices);
 
   // Messages of the window.
   void OnStartupContinue();
@@ -127,6 +139,11 @@ class CFlashDlg : public QMainWindow {
   QToolBar* toolBar_ = nullptr;
   QMenu* helpMenu_ = nullptr;
   QMenu* customMenu_ = nullptr;
+  QMenu* recentFilesMenu_ = nullptr;
+  CLogStatusBar* statusBar_ = nullptr;
+  std::map<QString, QMenu*> menus_;
+  // Every menu item and window shortcut with the rule that greys it.
+  std::vector<std::pair<QAction*, MenuRule>> ruledActions_;
   QComboBox* productSelector_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<ProductEntry> products_;

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <functional>
 
+#include "shell/ui/main/log_status_bar.h"
+
 namespace {
 
 // Read and written on the GUI thread only.
@@ -45,5 +47,11 @@ void QtMainWindowControl::SetAlwaysOnTop(bool onTop) {
     const bool visible = w.isVisible();
     w.setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     if (visible) w.show();
+  });
+}
+
+void QtMainWindowControl::ShowLatestLogLine(const std::string& line) {
+  OnGuiThread([text = QString::fromStdString(line)](QMainWindow& w) {
+    if (auto* bar = w.findChild<CLogStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) bar->ShowLogLine(text);
   });
 }

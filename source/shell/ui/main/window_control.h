@@ -1,7 +1,7 @@
 #pragma once
-// The main window's title, foreground and z-order for the user-I/O thread:
-// each call is carried out on the GUI thread on the main window of the
-// moment (nothing happens while there is none).
+// The main window's title, foreground, z-order and status bar line for the
+// user-I/O thread: each call is carried out on the GUI thread on the main
+// window of the moment (nothing happens while there is none).
 
 #include "shell/userio/main_window_control.h"
 
@@ -12,6 +12,7 @@ class QtMainWindowControl : public IMainWindowControl {
   void SetTitle(const std::string& title) override;
   void BringToForeground() override;
   void SetAlwaysOnTop(bool onTop) override;
+  void ShowLatestLogLine(const std::string& line) override;
 };
 
 // The main window that the calls act on; set and cleared on the GUI thread.
