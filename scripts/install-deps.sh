@@ -19,7 +19,7 @@ packages=(
   fonts-dejavu-core  # readable texts on the offscreen and Xvfb screens
   libcurl4-openssl-dev  # product-file downloads over HTTP
   libudev-dev    # the USB device tree and its changes
-  libusb-1.0-0-dev  # the USB driver library for real radios, and its tests over umockdev
+  libusb-1.0-0-dev  # USB data to real radios (the libusb driver library)
   umockdev       # fake USB device trees for the USB monitor's tests
   libumockdev-dev
   xvfb           # windows looked at under a virtual display (screenshots)

@@ -4,6 +4,7 @@
 
 #include "device_descriptions.h"
 #include "port_classification.h"
+#include "port_numbering.h"
 
 namespace kovrin {
 namespace {
@@ -57,35 +58,29 @@ class Walker {
 
   WalkOutcome Run(const std::vector<platform::UsbDeviceNode>& roots) {
     table_.Clear();
-    for (const auto& root : roots) {
-      ++table_.counters.hostControllers;
-      if (root.speedMbps >= kEnhancedSpeedMbps) table_.counters.enhancedController = true;
-      WalkHub(root, true);
-    }
+    VisitUsbPorts(
+        roots,
+        [&](const platform::UsbDeviceNode& root) {
+          ++table_.counters.hostControllers;
+          if (root.speedMbps >= kEnhancedSpeedMbps) table_.counters.enhancedController = true;
+        },
+        [&](const PortVisit& visit) { ClassifyPort(visit); });
     table_.counters.makerDevices = outcome_.makerDevices;
     return outcome_;
   }
 
  private:
-  void WalkHub(const platform::UsbDeviceNode& hub, bool root) {
-    for (const auto& port : hub.ports) ClassifyPort(port, root);
-  }
-
-  void ClassifyPort(const platform::UsbHubPort& port, bool root) {
-    const platform::UsbDeviceNode* device = port.device.get();
-    if (device && !device->idsReadable) return;  // unreadable: no number
+  void ClassifyPort(const PortVisit& visit) {
+    const platform::UsbDeviceNode* device = visit.port.device.get();
     ++table_.counters.ports;
-    if (root) ++table_.counters.rootPorts;
-    if (device) {
-      ++table_.counters.connectedPorts;
-      if (device->maxChild > 0) {
-        // The hub's own port takes no number; the ports below it do.
-        ++table_.counters.hubs;
-        WalkHub(*device, false);
-        return;
-      }
+    if (visit.onRootHub) ++table_.counters.rootPorts;
+    if (device) ++table_.counters.connectedPorts;
+    if (visit.number < 0) {
+      // The hub's own port takes no number; the ports below it do.
+      ++table_.counters.hubs;
+      return;
     }
-    const int p = next_++;
+    const int p = visit.number;
     if (p >= kPortCount) return;  // counted, but the table has no place for it
     if (device) RecordDevice(p, *device);
     else RecordEmpty(p);
@@ -139,7 +134,6 @@ class Walker {
   PresenceHistory& history_;
   bool rescan_;
   const ComLookup& comOf_;
-  int next_ = 0;
   WalkOutcome outcome_;
 };
 

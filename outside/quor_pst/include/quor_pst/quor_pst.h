@@ -15,6 +15,7 @@ typedef enum EPSTStatus {
   PST_INVALID_PARAMETER = 7,  // a null pointer or an unknown pipe kind
   PST_WRITE_TIMEOUT = 8,      // nothing could be sent by the deadline
   PST_NO_INTERFACE = 13,      // the device offers no interface of that name or handle
+  PST_ACCESS_DENIED = 14,     // the user may not open the device (the libusb driver only)
   PST_PIPE_BROKEN = 58,       // no device process is attached to the data plane, or it went away
   PST_READ_TIMEOUT = 59,      // nothing arrived by the deadline
   PST_READ_SHORT = 60,        // part of the wanted bytes arrived by the deadline

@@ -1,0 +1,47 @@
+#include "device_inventory.h"
+
+#include <cstdio>
+
+#include "port_numbering.h"
+
+namespace usb_driver {
+
+std::optional<BusAddress> BusAddressOf(const std::string& devnode) {
+  static const std::string kPrefix = "/dev/bus/usb/";
+  if (devnode.compare(0, kPrefix.size(), kPrefix) != 0) return std::nullopt;
+  BusAddress where;
+  char rest = 0;
+  if (std::sscanf(devnode.c_str() + kPrefix.size(), "%d/%d%c", &where.bus, &where.address, &rest) != 2) {
+    return std::nullopt;
+  }
+  return where;
+}
+
+Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots) {
+  Inventory inventory;
+  kovrin::VisitUsbPorts(roots, nullptr, [&](const kovrin::PortVisit& visit) {
+    const platform::UsbDeviceNode* device = visit.port.device.get();
+    if (!device || visit.number < 0) return;
+    const auto where = BusAddressOf(device->devnode);
+    if (!where) return;
+    inventory.seen.push_back(*where);
+    if (device->interfaces.empty()) inventory.withoutInterfaces.push_back(*where);
+    if (visit.number > kHighestDeviceId) {
+      if (!FindMakerInterfaces(*device, 0).empty()) inventory.unnumbered.push_back(device->sysname);
+      return;
+    }
+    FoundDevice found;
+    found.id = static_cast<std::uint16_t>(visit.number);
+    found.interfaces = FindMakerInterfaces(*device, found.id);
+    if (found.interfaces.empty()) return;
+    found.sysname = device->sysname;
+    found.devnode = device->devnode;
+    found.where = *where;
+    found.outPacketSize = FirstBulkPacketSize(*device, false);
+    found.inPacketSize = FirstBulkPacketSize(*device, true);
+    inventory.devices.push_back(std::move(found));
+  });
+  return inventory;
+}
+
+}  // namespace usb_driver

@@ -1,0 +1,49 @@
+#pragma once
+// The maker's devices in the USB host tree, each with its device id (the USB
+// monitor's port number), the bus and address that libusb knows it by, and
+// its interfaces. A pure function of the tree.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "maker_interfaces.h"
+#include "platform/usb_tree.h"
+
+namespace usb_driver {
+
+inline constexpr int kHighestDeviceId = 126;
+
+struct BusAddress {
+  int bus = 0;
+  int address = 0;
+  auto operator<=>(const BusAddress&) const = default;
+};
+
+struct FoundDevice {
+  std::uint16_t id = 0;
+  std::string sysname;  // "1-2.4"
+  std::string devnode;  // /dev/bus/usb/BBB/DDD
+  BusAddress where;
+  std::vector<MakerInterface> interfaces;
+  std::optional<std::uint16_t> outPacketSize;  // the first bulk endpoints of the configuration
+  std::optional<std::uint16_t> inPacketSize;
+};
+
+// The bus and address in a usbfs device node's name.
+std::optional<BusAddress> BusAddressOf(const std::string& devnode);
+
+struct Inventory {
+  std::vector<FoundDevice> devices;
+  // Devices of the maker numbered above the highest device id.
+  std::vector<std::string> unnumbered;
+  // Every device that is not a hub, and those whose interfaces the system
+  // does not show (yet).
+  std::vector<BusAddress> seen;
+  std::vector<BusAddress> withoutInterfaces;
+};
+
+Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots);
+
+}  // namespace usb_driver
