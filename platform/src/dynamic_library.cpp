@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 namespace platform {
@@ -17,6 +18,30 @@ std::string WithoutDllExtension(const std::string& name) {
   std::transform(tail.begin(), tail.end(), tail.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return tail == kDll ? name.substr(0, name.size() - kDll.size()) : name;
+}
+
+// Libraries that an environment variable may take from another folder: the
+// USB driver library (the stand-in beside the program, the libusb build in
+// its folder "libusb").
+struct FolderOverride {
+  const char* library;
+  const char* variable;
+};
+constexpr FolderOverride kFolderOverrides[] = {
+    {"Quor_PST", kUsbDriverFolderVariable},
+    {"Quor_PST_d", kUsbDriverFolderVariable},
+};
+
+std::filesystem::path FolderFor(const std::string& library) {
+  const std::filesystem::path programFolder(ProgramFolder());
+  for (const auto& entry : kFolderOverrides) {
+    if (library != entry.library) continue;
+    const char* value = std::getenv(entry.variable);
+    if (!value || !*value) break;
+    const std::filesystem::path folder(value);
+    return folder.is_absolute() ? folder : programFolder / folder;
+  }
+  return programFolder;
 }
 
 }  // namespace
@@ -55,7 +80,8 @@ std::string ProgramName() {
 }
 
 std::string LibraryFileFor(const std::string& name) {
-  return (std::filesystem::path(ProgramFolder()) / ("lib" + WithoutDllExtension(name) + ".so")).string();
+  const std::string library = WithoutDllExtension(name);
+  return (FolderFor(library) / ("lib" + library + ".so")).string();
 }
 
 }  // namespace platform

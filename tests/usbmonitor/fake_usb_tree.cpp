@@ -2,6 +2,7 @@
 
 #include <umockdev.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,8 @@ std::string FakeUsbTree::AddUsbDevice(const std::string& parent, const std::stri
   const int devnum = nextDevnum_++;
   std::vector<std::string> attrs = attributes;
   attrs.insert(attrs.end(), {"devnum", std::to_string(devnum)});
+  // Every device of the tree is on bus 1 (as its DEVNAME says); libusb reads it.
+  if (std::find(attrs.begin(), attrs.end(), "busnum") == attrs.end()) attrs.insert(attrs.end(), {"busnum", "1"});
   TextList attrList(attrs);
   std::vector<std::string> props = {"DEVTYPE", "usb_device", "DEVNAME", "bus/usb/001/" + Hex(devnum, 3)};
   if (!productProperty.empty()) props.insert(props.end(), {"PRODUCT", productProperty});

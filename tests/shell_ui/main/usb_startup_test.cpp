@@ -54,6 +54,19 @@ class UsbStartup : public MainWindowTest {
   std::vector<std::string> lines;
 };
 
+// The USB driver says what the user must do (a device it may not open)
+// through the window it was handed; the line reaches the log unchanged.
+TEST_F(UsbStartup, ALogLineADriverPostsToTheWindowReachesTheLog) {
+  Open();
+  const std::string text = "USB4> ERROR: no permission to open USB device /dev/bus/usb/001/009 \u2014 install the udev rule";
+  platform::Message message(WM_LOG_LINE, 0, 0);
+  message.payload = platform::OwnedPayload(std::make_unique<std::string>(text));
+  ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), std::move(message)));
+  FlushWindow();
+  lines = LogLines();
+  EXPECT_TRUE(Logged(text));
+}
+
 TEST_F(UsbStartup, RegistersListsTheDevicesOnceAndDeregistersAtTheEnd) {
   ASSERT_EQ(QuorSim_DefineDevice(3, QUOR_SIM_FLASH | QUOR_SIM_BOOT, 64, 64), 0);
   ASSERT_EQ(QuorSim_DefineDevice(7, QUOR_SIM_BOOT, 64, 64), 0);

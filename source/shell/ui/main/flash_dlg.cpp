@@ -328,6 +328,11 @@ void CFlashDlg::BuildMessageMap() {
           [this](platform::Message& m) { Carry(grid_.OnResetDeviceRow(static_cast<DeviceNumber>(m.wParam))); })
       .On<WM_RESET_ALL_ROWS>([this] { Carry(grid_.OnCancelAllDevices()); })
       .On<WM_USB_DEVICE_EVENT>([this](platform::Message& m) { OnUsbDeviceEvent(m); })
+      // A library handed this window (the USB driver's monitor registration)
+      // says what the user must know through the log.
+      .On<WM_LOG_LINE>([](std::unique_ptr<std::string> line) {
+        if (line) PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::move(line));
+      })
       .On<WM_RALIX_PERCENT>([](platform::Message& m) { PostToTarget<WM_RALIX_PROGRESS>(PT_CORE, m.wParam, 0); });
 }
 
