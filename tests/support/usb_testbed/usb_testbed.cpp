@@ -47,7 +47,7 @@ UsbTestbed::UsbTestbed(int bus, int rootPorts) : testbed_(umockdev_testbed_new()
   const int devnum = nextDevnum_++;
   DeviceSpec hub = RootHub(rootPorts);
   rootHubPath_ = AddUsbDevice({}, "usb" + std::to_string(bus), hub, devnum, "0");
-  umockdev_testbed_set_attribute(testbed_, rootHubPath_.c_str(), "maxchild", std::to_string(rootPorts).c_str());
+  umockdev_testbed_set_attribute(testbed_, rootHubPath_.c_str(), "maxchild", (std::to_string(rootPorts) + "\n").c_str());
   rootHub_ = std::make_unique<UsbdevfsDevice>(hub, bus, devnum);
   AttachNode("/dev/bus/usb/" + Decimal3(bus) + "/" + Decimal3(devnum), *rootHub_);
 }
@@ -76,6 +76,8 @@ std::string UsbTestbed::AddUsbDevice(const std::string& parent, const std::strin
   if (!spec.manufacturer.empty()) attrs.insert(attrs.end(), {"manufacturer", spec.manufacturer});
   if (!spec.productText.empty()) attrs.insert(attrs.end(), {"product", spec.productText});
   if (!spec.serial.empty()) attrs.insert(attrs.end(), {"serial", spec.serial});
+  // sysfs attributes end with a newline, as the kernel writes them.
+  for (std::size_t i = 1; i < attrs.size(); i += 2) attrs[i] += "\n";
   TextList attrList(attrs);
   char product[32];
   std::snprintf(product, sizeof product, "%x/%x/%x", spec.vendor, spec.product, spec.release);
@@ -95,6 +97,7 @@ std::string UsbTestbed::AddUsbDevice(const std::string& parent, const std::strin
                                   "bInterfaceProtocol", "00", "bNumEndpoints",
                                   Hex(static_cast<unsigned>(intf.endpoints.size()), 2)};
     if (!intf.name.empty()) a.insert(a.end(), {"interface", intf.name});
+    for (std::size_t i = 1; i < a.size(); i += 2) a[i] += "\n";
     TextList interfaceAttrs(a);
     TextList interfaceProps({"DEVTYPE", "usb_interface", "INTERFACE",
                              std::to_string(intf.interfaceClass) + "/0/0"});
