@@ -11,7 +11,7 @@
 
 #include <cstdlib>
 #include <memory>
-#include <regex>
+#include <string>
 
 #include "program_fixture.h"
 #include "usb_testbed/radio_bridge.h"
@@ -67,11 +67,13 @@ class E2eLibusbRadio : public ::testing::Test {
   // The id of the radio whose arrival the log shows, or -1.
   int AttachedId() {
     int id = -1;
+    static const std::string kSuffix = "> Device Attached";
     PollUntil([&] {
-      static const std::regex attached(R"(USB(\d+)> Device Attached)");
       for (const auto& line : program_->LogLines()) {
-        std::smatch m;
-        if (std::regex_match(line, m, attached)) id = std::stoi(m[1]);
+        if (line.rfind("USB", 0) != 0 || line.size() <= 3 + kSuffix.size()) continue;
+        if (line.compare(line.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) continue;
+        const std::string digits = line.substr(3, line.size() - 3 - kSuffix.size());
+        if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) id = std::stoi(digits);
       }
       return id >= 0;
     });
