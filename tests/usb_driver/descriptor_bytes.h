@@ -26,8 +26,10 @@ struct InterfaceBytes {
 inline std::vector<std::uint8_t> Descriptors(const std::vector<InterfaceBytes>& interfaces) {
   std::vector<std::uint8_t> block;
   for (const auto& intf : interfaces) {
+    // Interfaces with a text name a string descriptor for it.
+    const std::uint8_t stringIndex = intf.text.empty() ? 0 : static_cast<std::uint8_t>(4 + intf.number);
     block.insert(block.end(), {9, 4, static_cast<std::uint8_t>(intf.number), static_cast<std::uint8_t>(intf.alternate),
-                               static_cast<std::uint8_t>(intf.endpoints.size()), 0xFF, 0, 0, 0});
+                               static_cast<std::uint8_t>(intf.endpoints.size()), 0xFF, 0, 0, stringIndex});
     for (const auto& ep : intf.endpoints) {
       block.insert(block.end(), {7, 5, ep.address, ep.attributes, static_cast<std::uint8_t>(ep.maxPacketSize & 0xFF),
                                  static_cast<std::uint8_t>(ep.maxPacketSize >> 8), 0});

@@ -156,7 +156,29 @@ TEST(DeviceIds, AreTheUsbMonitorsPortNumbers) {
   EXPECT_EQ(inventory.devices[1].interfaces[0].handle, 0x1000 + 5 * 4 + 2);
   // The keyboard is seen but is not the maker's.
   EXPECT_EQ(inventory.seen.size(), 3u);
-  EXPECT_TRUE(inventory.withoutInterfaces.empty());
+  EXPECT_TRUE(inventory.incomplete.empty());
+}
+
+TEST(DeviceIds, WaitForEveryInterfaceTheConfigurationDeclares) {
+  // The system shows a device before its interfaces; until the last one is
+  // there the device is not served.
+  auto radio = DeviceNode("1-1", "/dev/bus/usb/001/004", FlashAndBoot());
+  radio.interfaces.pop_back();
+  EXPECT_FALSE(usb_driver::ShowsAllInterfaces(radio));
+  std::vector<platform::UsbDeviceNode> roots(1);
+  roots[0].sysname = "usb1";
+  roots[0].ports.push_back(Port(1, Owned(std::move(radio))));
+  auto inventory = usb_driver::TakeInventory(roots);
+  EXPECT_TRUE(inventory.devices.empty());
+  EXPECT_EQ(inventory.incomplete, (std::vector<BusAddress>{{1, 4}}));
+  // Both interfaces there, one without its string yet.
+  auto unnamed = DeviceNode("1-1", "/dev/bus/usb/001/004", FlashAndBoot());
+  unnamed.interfaces[1].text.clear();
+  EXPECT_FALSE(usb_driver::ShowsAllInterfaces(unnamed));
+  roots[0].ports[0].device = Owned(DeviceNode("1-1", "/dev/bus/usb/001/004", FlashAndBoot()));
+  inventory = usb_driver::TakeInventory(roots);
+  EXPECT_EQ(inventory.devices.size(), 1u);
+  EXPECT_TRUE(inventory.incomplete.empty());
 }
 
 TEST(DeviceIds, StopAtTheHighestId) {
@@ -169,7 +191,7 @@ TEST(DeviceIds, StopAtTheHighestId) {
   const auto inventory = usb_driver::TakeInventory(roots);
   EXPECT_TRUE(inventory.devices.empty());
   EXPECT_EQ(inventory.unnumbered, std::vector<std::string>{"1-128"});
-  EXPECT_EQ(inventory.withoutInterfaces, (std::vector<BusAddress>{{1, 3}}));
+  EXPECT_EQ(inventory.incomplete, (std::vector<BusAddress>{{1, 3}}));
 }
 
 TEST(Statuses, FollowTheStandInsTable) {

@@ -27,8 +27,8 @@ DeviceSpec Radio() {
   DeviceSpec spec;
   spec.vendor = "1d07";
   spec.product = "0021";
-  spec.interfaces = {{0, 0xFF, 0, "Corvane_Flash", "", {{0x01, 2, 64}, {0x81, 2, 64}}},
-                     {1, 0xFF, 0, "Corvane_Boot", "", {{0x02, 2, 32}, {0x82, 2, 16}}}};
+  spec.interfaces = {{0, 0xFF, 4, "Corvane_Flash", "", {{0x01, 2, 64}, {0x81, 2, 64}}},
+                     {1, 0xFF, 5, "Corvane_Boot", "", {{0x02, 2, 32}, {0x82, 2, 16}}}};
   return spec;
 }
 

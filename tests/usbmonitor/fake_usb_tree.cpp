@@ -89,21 +89,39 @@ std::string FakeUsbTree::AddUsbDevice(const std::string& parent, const std::stri
   return syspath;
 }
 
+// A hub's descriptors: one interface of the hub class with its status
+// endpoint, so that libusb takes the hub as a device of the tree.
+static void SetHubDescriptors(UMockdevTestbed* testbed, const std::string& syspath, const std::string& vendor,
+                       const std::string& product) {
+  DeviceSpec hub;
+  hub.vendor = vendor;
+  hub.product = product;
+  hub.deviceClass = 0x09;
+  hub.interfaces = {{0, 0x09, 0, "", "", {{0x81, 3, 4}}}};
+  const auto bytes = DescriptorBytes(hub);
+  umockdev_testbed_set_attribute_binary(testbed, syspath.c_str(), "descriptors", const_cast<guint8*>(bytes.data()),
+                                        bytes.size());
+}
+
 std::string FakeUsbTree::AddRootHub(int bus, int ports, int speedMbps) {
-  return AddUsbDevice({}, "usb" + std::to_string(bus),
+  const std::string syspath = AddUsbDevice({}, "usb" + std::to_string(bus),
                       {"idVendor", "1d6b", "idProduct", "0002", "bcdDevice", "0601", "bDeviceClass", "09",
                        "maxchild", std::to_string(ports), "speed", std::to_string(speedMbps), "busnum",
                        std::to_string(bus), "manufacturer", "Linux 6.1.0 xhci-hcd", "product",
                        "xHCI Host Controller"},
                       "1d6b/2/601");
+  SetHubDescriptors(testbed_, syspath, "1d6b", "0002");
+  return syspath;
 }
 
 std::string FakeUsbTree::AddHub(const std::string& parent, const std::string& sysname, int ports) {
-  return AddUsbDevice(parent, sysname,
+  const std::string syspath = AddUsbDevice(parent, sysname,
                       {"idVendor", "05e3", "idProduct", "0610", "bcdDevice", "0932", "bDeviceClass", "09",
                        "maxchild", std::to_string(ports), "speed", "480", "manufacturer", "GenesysLogic",
                        "product", "USB2.1 Hub"},
                       "5e3/610/932");
+  SetHubDescriptors(testbed_, syspath, "05e3", "0610");
+  return syspath;
 }
 
 std::string FakeUsbTree::AddDevice(const std::string& parent, const std::string& sysname, const DeviceSpec& spec) {

@@ -1,6 +1,10 @@
 #include "device_inventory.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
+
+#include "descriptor_block.h"
 
 #include "port_numbering.h"
 
@@ -17,6 +21,28 @@ std::optional<BusAddress> BusAddressOf(const std::string& devnode) {
   return where;
 }
 
+bool ShowsAllInterfaces(const platform::UsbDeviceNode& device) {
+  const auto block = kovrin::ParseDescriptorBlock(device.descriptors);
+  // Descriptors that cannot be read (yet) say nothing of what is to come.
+  if (!block) return false;
+  std::set<int> declared;
+  for (const auto& intf : block->interfaces) declared.insert(intf.number);
+  if (declared.empty()) return false;
+  std::set<int> shown;
+  for (const auto& intf : device.interfaces) shown.insert(intf.number);
+  if (!std::includes(shown.begin(), shown.end(), declared.begin(), declared.end())) return false;
+  // An interface that names a string shows it, as the system reads it once.
+  for (const auto& intf : block->interfaces) {
+    if (intf.alternate != 0 || intf.stringIndex == 0) continue;
+    const bool shownWithText = std::any_of(device.interfaces.begin(), device.interfaces.end(),
+                                           [&](const platform::UsbInterfaceNode& node) {
+                                             return node.number == intf.number && !node.text.empty();
+                                           });
+    if (!shownWithText) return false;
+  }
+  return true;
+}
+
 Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots) {
   Inventory inventory;
   kovrin::VisitUsbPorts(roots, nullptr, [&](const kovrin::PortVisit& visit) {
@@ -25,7 +51,10 @@ Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots) {
     const auto where = BusAddressOf(device->devnode);
     if (!where) return;
     inventory.seen.push_back(*where);
-    if (device->interfaces.empty()) inventory.withoutInterfaces.push_back(*where);
+    if (!ShowsAllInterfaces(*device)) {
+      inventory.incomplete.push_back(*where);
+      return;
+    }
     if (visit.number > kHighestDeviceId) {
       if (!FindMakerInterfaces(*device, 0).empty()) inventory.unnumbered.push_back(device->sysname);
       return;

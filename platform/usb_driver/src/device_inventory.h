@@ -38,11 +38,16 @@ struct Inventory {
   std::vector<FoundDevice> devices;
   // Devices of the maker numbered above the highest device id.
   std::vector<std::string> unnumbered;
-  // Every device that is not a hub, and those whose interfaces the system
-  // does not show (yet).
+  // Every device that is not a hub, and those that the system does not show
+  // whole yet: fewer interfaces than their configuration declares.
   std::vector<BusAddress> seen;
-  std::vector<BusAddress> withoutInterfaces;
+  std::vector<BusAddress> incomplete;
 };
+
+// Whether the system shows the device whole: readable descriptors that
+// declare interfaces, every one of them shown, with its string when it names
+// one.
+bool ShowsAllInterfaces(const platform::UsbDeviceNode& device);
 
 Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots);
 

@@ -1,7 +1,7 @@
 #pragma once
 // One connected device of the maker: what the tree says of it, its libusb
-// device, the open handle (opened when the device is found, or at the next
-// call when that failed), the interfaces claimed at their first transfer and
+// device, the open handle (opened when an interface handle is first asked
+// for, or at the next call when that failed), the interfaces claimed at their first transfer and
 // the byte stream of each bulk IN pipe. A transfer holds the device by
 // shared pointer, so a removal during the transfer ends it with a status
 // and frees the device after it.

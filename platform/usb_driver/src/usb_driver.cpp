@@ -46,10 +46,6 @@ class LibusbDevices {
   std::map<BusAddress, libusb_device*> byWhere_;
 };
 
-bool SameDevice(const MakerDevice& known, const FoundDevice& found) {
-  return known.Info().where == found.where && known.Info().sysname == found.sysname;
-}
-
 }  // namespace
 
 UsbDriver& UsbDriver::Instance() {
@@ -82,19 +78,17 @@ bool UsbDriver::Synchronise(bool announce) {
   const LibusbDevices usb(context_.Get());
   bool incomplete = false;
   for (const auto& [where, device] : usb.All()) {
-    if (!Contains(inventory.seen, where) || Contains(inventory.withoutInterfaces, where)) incomplete = true;
+    if (!Contains(inventory.seen, where) || Contains(inventory.incomplete, where)) incomplete = true;
   }
   for (const auto& sysname : inventory.unnumbered) {
     PstTrace("device %s of the maker lies beyond port 126 and is not served", sysname.c_str());
   }
 
   std::lock_guard lock(mutex_);
+  // libusb says whether a device is still there; the tree said what it is.
   for (auto it = devices_.begin(); it != devices_.end();) {
     auto& known = *it->second;
-    const bool stays = usb.At(known.Info().where) &&
-                       std::any_of(inventory.devices.begin(), inventory.devices.end(),
-                                   [&](const FoundDevice& found) { return SameDevice(known, found); });
-    if (stays) {
+    if (usb.At(known.Info().where)) {
       ++it;
       continue;
     }
@@ -110,7 +104,6 @@ bool UsbDriver::Synchronise(bool announce) {
     auto added = std::make_shared<MakerDevice>(found, device);
     PstTrace("USB%u (%s, %s) arrived with %zu interfaces", found.id, found.sysname.c_str(), found.devnode.c_str(),
              found.interfaces.size());
-    OpenReporting(*added);
     devices_[found.id] = added;
     if (announce) PostArrivals(changeWindow_, monitorWindow_, found.id, found.interfaces);
   }
