@@ -150,8 +150,9 @@ TEST_F(E2eRadioJobs, StatusRightAfterAJobLineIsNeverTheEarlierDone) {
   ASSERT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
 
   const std::vector<std::pair<std::string, std::string>> jobs = {
-      {"FLASH link.s19", Finished("COM1", 0)},
-      {"ERASE 3", Finished("COM1", 1)},
+      // The DELETE had sequence number 0.
+      {"FLASH link.s19", Finished("COM1", 1)},
+      {"ERASE 3", Finished("COM1", 2)},
   };
   for (const auto& [line, finished] : jobs) {
     SCOPED_TRACE(line);
