@@ -4,7 +4,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -14,11 +16,35 @@ namespace platform {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 struct WatchEntry {
   int fd = -1;
   bool armed = true;
+  bool writeArmed = false;
+  Clock::time_point writeDeadline;
   std::uint64_t generation = 0;  // tells a replaced watch from the one polled
 };
+
+struct Report {
+  std::uintptr_t tag;
+  LParam readiness;
+};
+
+// poll()'s time-out: until the nearest write deadline, or no limit.
+int PollTimeout(const std::map<std::uintptr_t, WatchEntry>& watches, Clock::time_point now) {
+  bool any = false;
+  Clock::time_point nearest = Clock::time_point::max();
+  for (const auto& [tag, entry] : watches) {
+    if (!entry.writeArmed) continue;
+    any = true;
+    nearest = std::min(nearest, entry.writeDeadline);
+  }
+  if (!any) return -1;
+  if (nearest <= now) return 0;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(nearest - now).count();
+  return static_cast<int>(std::min<long long>(left, 24LL * 3600 * 1000));
+}
 
 }  // namespace
 
@@ -50,34 +76,54 @@ struct SocketNotifier::State {
     for (;;) {
       fds.clear();
       polled.clear();
+      int timeout = -1;
       {
         std::lock_guard lock(mutex);
         if (stopping) return;
         for (const auto& [tag, entry] : watches) {
-          if (!entry.armed) continue;
-          fds.push_back({entry.fd, POLLIN, 0});
+          const short events = static_cast<short>((entry.armed ? POLLIN : 0) | (entry.writeArmed ? POLLOUT : 0));
+          if (events == 0) continue;
+          fds.push_back({entry.fd, events, 0});
           polled.emplace_back(tag, entry.generation);
         }
+        timeout = PollTimeout(watches, Clock::now());
       }
       fds.push_back({wakeFd, POLLIN, 0});
-      const int n = ::poll(fds.data(), fds.size(), -1);
+      const int n = ::poll(fds.data(), fds.size(), timeout);
       if (n < 0) {
         if (errno == EINTR) continue;
         return;
       }
       if (fds.back().revents != 0) DrainWake();
-      std::vector<std::uintptr_t> ready;
+      std::vector<Report> ready;
       {
         std::lock_guard lock(mutex);
         for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
           if (fds[i].revents == 0) continue;
           auto it = watches.find(polled[i].first);
-          if (it == watches.end() || it->second.generation != polled[i].second || !it->second.armed) continue;
-          it->second.armed = false;
-          ready.push_back(it->first);
+          if (it == watches.end() || it->second.generation != polled[i].second) continue;
+          WatchEntry& entry = it->second;
+          // An error or hang-up wakes both directions; the read side
+          // reports it, the write side finds it on its next send.
+          const bool readable = (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+          const bool writable = (fds[i].revents & (POLLOUT | POLLERR | POLLHUP)) != 0;
+          if (readable && entry.armed) {
+            entry.armed = false;
+            ready.push_back({it->first, kReadable});
+          }
+          if (writable && entry.writeArmed) {
+            entry.writeArmed = false;
+            ready.push_back({it->first, kWritable});
+          }
+        }
+        const auto now = Clock::now();
+        for (auto& [tag, entry] : watches) {
+          if (!entry.writeArmed || entry.writeDeadline > now) continue;
+          entry.writeArmed = false;
+          ready.push_back({tag, kWriteTimedOut});
         }
       }
-      for (std::uintptr_t tag : ready) PostThreadMessage(owner, message, tag);
+      for (const Report& report : ready) PostThreadMessage(owner, message, report.tag, report.readiness);
     }
   }
 };
@@ -105,6 +151,7 @@ void SocketNotifier::WatchDescriptor(std::uintptr_t tag, int fd) {
     WatchEntry& entry = state_->watches[tag];
     entry.fd = fd;
     entry.armed = true;
+    entry.writeArmed = false;
     entry.generation = state_->nextGeneration++;
   }
   state_->Wake();
@@ -120,6 +167,17 @@ void SocketNotifier::Rearm(std::uintptr_t tag) {
     auto it = state_->watches.find(tag);
     if (it == state_->watches.end() || it->second.armed) return;
     it->second.armed = true;
+  }
+  state_->Wake();
+}
+
+void SocketNotifier::WatchWritable(std::uintptr_t tag, Milliseconds timeout) {
+  {
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->watches.find(tag);
+    if (it == state_->watches.end()) return;
+    it->second.writeArmed = true;
+    it->second.writeDeadline = Clock::now() + timeout;
   }
   state_->Wake();
 }

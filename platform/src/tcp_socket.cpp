@@ -127,6 +127,32 @@ IoResult TcpSocket::SendWhole(const void* data, std::size_t size, Milliseconds t
   return {IoResult::Ok, sent};
 }
 
+IoResult TcpSocket::SendNow(const void* data, std::size_t size, int* error) {
+  SetError(error, 0);
+  if (fd_ < 0) {
+    SetError(error, SocketErrorFromErrno(ENOTSOCK));
+    return {IoResult::Error, 0};
+  }
+  for (;;) {
+    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) return {IoResult::Ok, static_cast<std::size_t>(n)};
+    if (n == 0) return {size == 0 ? IoResult::Ok : IoResult::Timeout, 0};
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoResult::Timeout, 0};
+    const int cause = errno;
+    SetError(error, SocketErrorFromErrno(cause));
+    return {cause == EPIPE || cause == ECONNRESET ? IoResult::Closed : IoResult::Error, 0};
+  }
+}
+
+void TcpSocket::SetSendBufferSize(int bytes) {
+  if (fd_ >= 0) ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+}
+
+void TcpSocket::SetReceiveBufferSize(int bytes) {
+  if (fd_ >= 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 void TcpSocket::Abort() {
   if (fd_ < 0) return;
   const linger reset{1, 0};
@@ -134,8 +160,19 @@ void TcpSocket::Abort() {
   Close();
 }
 
-TcpListener TcpListener::Listen(std::uint16_t port, int backlog, int* error) {
+TcpListener TcpListener::Listen(std::uint16_t port, int backlog, int* error, const std::string& address) {
   SetError(error, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(port);
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (!address.empty()) {
+    const std::string dotted = address == "localhost" ? "127.0.0.1" : address;
+    if (::inet_pton(AF_INET, dotted.c_str(), &local.sin_addr) != 1) {
+      SetError(error, kAddressNotAvailable);
+      return TcpListener();
+    }
+  }
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     SetError(error, SocketErrorFromErrno(errno));
@@ -144,11 +181,7 @@ TcpListener TcpListener::Listen(std::uint16_t port, int backlog, int* error) {
   TcpListener listener(fd);
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(port);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
       ::listen(fd, backlog) != 0) {
     SetError(error, SocketErrorFromErrno(errno));
     return TcpListener();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "lumbrapack/pack_manager.h"
@@ -75,6 +77,12 @@ TEST(E2eFlashpackCommands, ExtractQueryAddDeleteAndUpdateFlash) {
   ASSERT_TRUE(program.WaitLog("COM1> Item finished with sequence number 3", std::chrono::seconds(120)));
   EXPECT_EQ(PackNames(radio.GetFlash(kFlashpackStart, kFlashpackSize)), std::vector<std::u16string>{u"English"});
   for (const auto& line : program.LogLines()) EXPECT_EQ(line.find("ERROR"), std::string::npos) << line;
+  // FLASHPACK_ADD passed its file through the shortcut expansion, which
+  // says so for a file that is no link.
+  const auto log = program.LogLines();
+  const auto added = std::find(log.begin(), log.end(), "Remote command: FLASHPACK_ADD english.s19");
+  ASSERT_NE(added, log.end());
+  EXPECT_NE(std::find(added, log.end(), "Unable to load the file name."), log.end());
   EXPECT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
   // The CODE partition was not touched.
   EXPECT_EQ(radio.GetFlash(0, kSectorSize), Bytes(kSectorSize, 0xFF));

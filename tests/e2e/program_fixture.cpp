@@ -191,25 +191,7 @@ void Program::WriteConfiguration(const ProgramOptions& options) {
 }
 
 bool Program::Start(const ProgramOptions& options) {
-  WriteConfiguration(options);
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("QUILLON_PROMPTS", QString::fromStdString(File(kAnswers)));
-  environment.insert("QUILLON_PROMPTS_RECORD", QString::fromStdString(File(kPromptRecord)));
-  environment.insert("QUILLON_COM_DIR", QString::fromStdString(File(kComFolder)));
-  environment.insert("QUOR_PST_SOCKET", QString::fromStdString(File(kUsbSocket)));
-  process_ = std::make_unique<QProcess>();
-  process_->setProcessEnvironment(environment);
-  // Should this test program crash, the program goes with it.
-  process_->setChildProcessModifier([] { platform::EndWithParent(); });
-  process_->setWorkingDirectory(QString::fromStdString(Dir()));
-  process_->setStandardOutputFile(QString::fromStdString(File(kOutput)));
-  process_->setStandardErrorFile(QString::fromStdString(File(kOutput)), QIODevice::Append);
-  process_->start(QUILLON_VEXALOAD, {"-id", kTitle});
-  if (!process_->waitForStarted(30000)) {
-    ADD_FAILURE() << "vexaload did not start: " << process_->errorString().toStdString();
-    return false;
-  }
+  if (!Launch(options)) return false;
   const std::string configured = "Reading configuration file " + File(std::string(kTitle) + ".cfg");
   if (!WaitLog(configured)) {
     ADD_FAILURE() << "vexaload did not read its configuration";
@@ -218,11 +200,41 @@ bool Program::Start(const ProgramOptions& options) {
   return true;
 }
 
-LineClient Program::Connect() {
+bool Program::Launch(const ProgramOptions& options) {
+  WriteConfiguration(options);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("QUILLON_PROMPTS", QString::fromStdString(File(kAnswers)));
+  environment.insert("QUILLON_PROMPTS_RECORD", QString::fromStdString(File(kPromptRecord)));
+  environment.insert("QUILLON_COM_DIR", QString::fromStdString(File(kComFolder)));
+  environment.insert("QUOR_PST_SOCKET", QString::fromStdString(File(kUsbSocket)));
+  for (const auto& [name, value] : options.environment) {
+    environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+  }
+  process_ = std::make_unique<QProcess>();
+  process_->setProcessEnvironment(environment);
+  // Should this test program crash, the program goes with it.
+  process_->setChildProcessModifier([] { platform::EndWithParent(); });
+  process_->setWorkingDirectory(QString::fromStdString(Dir()));
+  process_->setStandardOutputFile(QString::fromStdString(File(kOutput)));
+  process_->setStandardErrorFile(QString::fromStdString(File(kOutput)), QIODevice::Append);
+  QStringList arguments{"-id", kTitle};
+  for (const auto& argument : options.arguments) arguments << QString::fromStdString(argument);
+  process_->start(QUILLON_VEXALOAD, arguments);
+  if (!process_->waitForStarted(30000)) {
+    ADD_FAILURE() << "vexaload did not start: " << process_->errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+std::string Program::Output() const { return Read(kOutput); }
+
+LineClient Program::Connect(const std::string& address) {
   platform::TcpSocket socket;
   PollUntil([&] {
     int error = 0;
-    socket = platform::ConnectTcp("127.0.0.1", port_, std::chrono::seconds(2), &error);
+    socket = platform::ConnectTcp(address, port_, std::chrono::seconds(2), &error);
     return socket.Valid() || !Running();
   });
   EXPECT_TRUE(socket.Valid()) << "no remote connection on port " << port_;

@@ -81,6 +81,9 @@ struct ProgramOptions {
   int remoteControl = 1;
   int autoErase = 1;
   std::uint16_t remotePort = 0;  // 0: a free port
+  // Arguments after "-id E2E", and variables set for the program.
+  std::vector<std::string> arguments;
+  std::vector<std::pair<std::string, std::string>> environment;
 };
 
 class Program {
@@ -108,11 +111,15 @@ class Program {
   // Writes the configuration and starts the program; false (with why as a
   // test failure) when it does not come up and read its configuration.
   bool Start(const ProgramOptions& options = {});
+  // Writes the configuration and starts the program without waiting for it.
+  bool Launch(const ProgramOptions& options = {});
+  // What the program wrote to its standard output and error.
+  std::string Output() const;
   std::uint16_t Port() const { return port_; }
 
   // A client connected to the program's remote port, polling until the
   // program listens.
-  LineClient Connect();
+  LineClient Connect(const std::string& address = "127.0.0.1");
 
   // The log's lines without their time stamps.
   std::vector<std::string> LogLines() const;

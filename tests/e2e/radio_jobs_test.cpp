@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -134,6 +135,48 @@ TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
     EXPECT_LT(IndexOf(log, order[i]), IndexOf(log, order[i + 1])) << order[i] << " / " << order[i + 1];
   }
   for (const auto& line : log) EXPECT_EQ(line.find("Error>"), std::string::npos) << line;
+}
+
+// A script that polls STATUS after a job line must never see the DONE of
+// earlier work: from the accepted line on the status is BUSY until the job
+// has finished. FLASH also follows a link to its image file.
+TEST_F(E2eRadioJobs, StatusRightAfterAJobLineIsNeverTheEarlierDone) {
+  radiosim::RadioSimulator& radio = program.ServeRadioOnCom1(ProductRadio());
+  const auto image = WriteImage("image.s19", 9);
+  std::filesystem::create_symlink("image.s19", program.File("link.s19"));
+  ASSERT_TRUE(program.Start());
+  ASSERT_NO_FATAL_FAILURE(Connect());
+  ASSERT_TRUE(client.Send("DELETE nothing.txt"));
+  ASSERT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
+
+  const std::vector<std::pair<std::string, std::string>> jobs = {
+      // The DELETE had sequence number 0.
+      {"FLASH link.s19", Finished("COM1", 1)},
+      {"ERASE 3", Finished("COM1", 2)},
+  };
+  for (const auto& [line, finished] : jobs) {
+    SCOPED_TRACE(line);
+    // The job line and STATUS in one piece: STATUS runs before the core
+    // thread can have taken the job.
+    ASSERT_TRUE(client.SendRaw(line + "\r\nSTATUS\r\n"));
+    EXPECT_EQ(client.ReadLine(), "BUSY \"Job queued\"\n");
+    // Polled until DONE, the job has finished by then.
+    std::string status;
+    ASSERT_TRUE(PollUntil(
+        [&] {
+          status = client.Ask("STATUS").value_or("");
+          return status.rfind("BUSY", 0) != 0;
+        },
+        std::chrono::seconds(120)));
+    EXPECT_EQ(status, "DONE \"Processing Complete\"\n");
+    const auto log = program.LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), finished), log.end());
+  }
+  EXPECT_EQ(radio.GetFlash(kImageAddress, kSectorSize),
+            std::vector<std::uint8_t>(image.begin(), image.begin() + kSectorSize));
+  // The link was read as the file it names.
+  const std::string target = std::filesystem::canonical(program.File("image.s19")).string();
+  EXPECT_TRUE(program.WaitLog("Starting read of file " + target));
 }
 
 TEST_F(E2eRadioJobs, DumpRamSavesEveryRegionOfTheFirmware) {

@@ -33,6 +33,15 @@ class TcpSocket : public Socket {
   // failure count says how many went out and *error why (10060 for the
   // time-out).
   IoResult SendWhole(const void* data, std::size_t size, Milliseconds timeout, int* error);
+  // Sends what the socket takes at once (at most size bytes) without
+  // waiting: Ok with the count taken (count > 0); Timeout when it takes
+  // nothing now; Closed when the peer has gone; Error with *error set.
+  IoResult SendNow(const void* data, std::size_t size, int* error);
+
+  // The kernel's buffer sizes for this connection (bytes); they bound how
+  // much a peer that does not read can leave waiting in the kernel.
+  void SetSendBufferSize(int bytes);
+  void SetReceiveBufferSize(int bytes);
 
   // Ends the connection at once with a reset instead of an orderly close,
   // as a client that vanishes does.
@@ -61,10 +70,12 @@ class TcpListener : public Socket {
   TcpListener(TcpListener&&) noexcept = default;
   TcpListener& operator=(TcpListener&&) noexcept = default;
 
-  // Listens on the port on every local IPv4 address (port 0: a free port,
-  // see Port()); an invalid listener on failure, with *error set (10048
-  // when the port is taken).
-  static TcpListener Listen(std::uint16_t port, int backlog, int* error);
+  // Listens on the port (port 0: a free port, see Port()) on every local
+  // IPv4 address, or only on the given one (dotted text or "localhost");
+  // an invalid listener on failure, with *error set (10048 when the port is
+  // taken, 10049 for an address that is none of this machine's or no
+  // address at all).
+  static TcpListener Listen(std::uint16_t port, int backlog, int* error, const std::string& address = {});
   // A pending connection, without waiting; nullopt with *error 10035 when
   // none is waiting, or the accept's error.
   std::optional<TcpSocket> Accept(int* error);

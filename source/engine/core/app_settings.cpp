@@ -35,6 +35,7 @@ std::string CAppSettings::GetAppString(int id, int index) const {
   switch (id) {
     case APP_STRING_WORKING_DIRECTORY: return workingDirectory_;
     case APP_STRING_WINDOW_TITLE: return windowTitle_;
+    case APP_STRING_REMOTE_ADDRESS: return remoteAddress_;
     case APP_STRING_RECENT_FILE: {
       if (index < 0 || index >= maxRecentFiles_) return {};
       if (static_cast<std::size_t>(index) >= recentFiles_.size()) return {};
@@ -49,6 +50,7 @@ void CAppSettings::SetAppString(int id, const std::string& value) {
   switch (id) {
     case APP_STRING_WORKING_DIRECTORY: workingDirectory_ = value; break;
     case APP_STRING_WINDOW_TITLE: windowTitle_ = value; break;
+    case APP_STRING_REMOTE_ADDRESS: remoteAddress_ = value; break;
     case APP_STRING_RECENT_FILE:
       recentFiles_.remove(value);
       recentFiles_.push_front(value);

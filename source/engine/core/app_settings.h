@@ -30,6 +30,9 @@ enum AppStringId : int {
   APP_STRING_WORKING_DIRECTORY = 0,
   APP_STRING_WINDOW_TITLE = 6,
   APP_STRING_RECENT_FILE = 8,
+  // The one local address the remote-control port listens on (the command
+  // line's -remote_address); empty: every address.
+  APP_STRING_REMOTE_ADDRESS = 9,
 };
 
 inline constexpr const char* kDefaultWindowTitle = "Vexa20 Flash";
@@ -47,12 +50,13 @@ class CAppSettings : public CJobOptions {
   int GetAppInt(int id) const;
   void SetAppInt(int id, int value);
 
-  // Id 0 the working directory, id 6 the window title, id 8 the recent file
+  // Id 0 the working directory, id 6 the window title, id 9 the remote
+  // listening address, id 8 the recent file
   // at position index (most recent first), given only when index is below
   // the maximum number of recent files and the list has such an entry;
   // otherwise an empty string.
   std::string GetAppString(int id, int index = 0) const;
-  // Ids 0 and 6 replace the string; id 8 removes every entry equal to value
+  // Ids 0, 6 and 9 replace the string; id 8 removes every entry equal to value
   // from the recent files and puts value at the head (the list is not
   // shortened here).
   void SetAppString(int id, const std::string& value);
@@ -70,6 +74,7 @@ class CAppSettings : public CJobOptions {
   mutable std::mutex appLock_;
   std::string workingDirectory_;
   std::string windowTitle_ = kDefaultWindowTitle;
+  std::string remoteAddress_;
   std::uint8_t reverseFlashRecordLength_ = 21;
   std::uint8_t orvixRecordLength_ = 21;
   std::uint16_t usbAppHandle_ = 0;

@@ -36,4 +36,8 @@ class CJobRequest : public CThreadRequest {
   std::int32_t interactive;  // 1 when the user may be asked
   std::int32_t senderFlagB;  // 1 for script commands; the engine does not read it
   DeviceNumber device = DEVICE_UNASSIGNED;
+  // 1 for a script or remote line's job, whose acceptance already set the
+  // run status to BUSY; the core thread counts these, so the user-I/O
+  // thread can tell its "queue empty" DONE from one that came before them.
+  std::int32_t acceptedLine = 0;
 };

@@ -157,6 +157,10 @@ inline constexpr std::uint32_t WM_RALIX_PERCENT = WM_USER + 100;
 // The main window's Flash File command to the pre-processing thread, which
 // asks for an image file and queues its flash: 0 / 0.
 inline constexpr std::uint32_t WM_FLASH_IMAGE_FILE = WM_APP + 0xB8;
+// Remote-I/O thread to the pre-processing thread, which posts it back
+// unchanged once every remote line posted before it has run: marker / 0.
+// Replies that arrive before it belong to a client that has gone.
+inline constexpr std::uint32_t WM_REMOTE_LINES_DONE = WM_USER + 0x301;
 
 // ---- what each message carries ---------------------------------------------
 class CJobRequest;
@@ -203,6 +207,7 @@ QUILLON_MESSAGE_CARRIES(WM_REMOTE_SEND, std::string);
 QUILLON_MESSAGE_CARRIES(WM_REMOTE_RECEIVE, std::string);
 QUILLON_MESSAGE_PLAIN(WM_REMOTE_CLOSED);
 QUILLON_MESSAGE_CARRIES(WM_REMOTE_COMMAND, std::string);
+QUILLON_MESSAGE_PLAIN(WM_REMOTE_LINES_DONE);
 // User-I/O thread.
 QUILLON_MESSAGE_PLAIN(WM_APPLY_ALWAYS_ON_TOP);
 QUILLON_MESSAGE_CARRIES(WM_STATUS_TEXT, std::string);

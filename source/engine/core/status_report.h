@@ -17,4 +17,11 @@ enum StatusReportState : std::int32_t {
 struct StatusReport {
   std::int32_t state = STATUS_IDLE;
   std::string text;
+  // The BUSY of a script or remote line whose job is on its way to the
+  // core thread.
+  bool acceptsJob = false;
+  // In the core thread's "queue empty" DONE: how many such jobs it had
+  // received by then; -1 in every other report. A DONE that has not seen
+  // every accepted job is about earlier work and must not end the BUSY.
+  std::int64_t acceptedJobsReceived = -1;
 };

@@ -119,6 +119,7 @@ bool CCoreProcessingThread::OnIdle(long count) {
     auto report = std::make_unique<StatusReport>();
     report->state = STATUS_DONE;
     report->text = "Processing Complete";
+    report->acceptedJobsReceived = acceptedJobsReceived_;
     PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
     return false;
   }
@@ -135,6 +136,7 @@ bool CCoreProcessingThread::OnIdle(long count) {
 
 void CCoreProcessingThread::OnQueueJob(std::unique_ptr<CJobRequest> request) {
   if (!request) return;
+  if (request->acceptedLine != 0) ++acceptedJobsReceived_;
   interactive_ = request->interactive != 0;
   if (!IsQueueableDevice(request->device)) {
     char line[96];

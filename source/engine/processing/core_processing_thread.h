@@ -104,6 +104,8 @@ class CCoreProcessingThread : public platform::WorkerThread {
   bool interactive_ = false;
   std::int32_t sequenceCounter_ = 0;
   std::size_t lastIdleQueueLength_ = 0;
+  // Jobs of script and remote lines received so far (see CJobRequest).
+  std::int64_t acceptedJobsReceived_ = 0;
   // Set when entries were flagged cancelled or a pass must run again, so the
   // next idle pass schedules even though the queue length did not change.
   bool scheduleWanted_ = false;

@@ -1,13 +1,29 @@
 #include "shell/app/command_line.h"
 
+namespace {
+
+constexpr const char* kTitleSwitch = "id";
+constexpr const char* kRemoteAddressSwitch = "remote_address";
+
+}  // namespace
+
 void CFlashCommandLineInfo::ParseParam(const std::string& parameter, bool isSwitch, bool) {
   if (isSwitch) {
     // Other switches are ignored and leave the remembered one.
-    if (parameter == "id") lastSwitch_ = "id";
+    if (parameter == kTitleSwitch) lastSwitch_ = kTitleSwitch;
+    if (parameter == kRemoteAddressSwitch) awaitingRemoteAddress_ = true;
+    return;
+  }
+  // The address takes exactly the argument after its switch.
+  if (awaitingRemoteAddress_) {
+    if (parameter.empty()) return;  // names no address: still missing
+    remoteAddress_ = parameter;
+    hasRemoteAddress_ = true;
+    awaitingRemoteAddress_ = false;
     return;
   }
   // With "id" given, every later plain argument replaces the title in turn.
-  if (lastSwitch_ == "id") {
+  if (lastSwitch_ == kTitleSwitch) {
     title_ = parameter;
     hasTitle_ = true;
   }

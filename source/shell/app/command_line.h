@@ -1,6 +1,9 @@
 #pragma once
-// The program's command line: one switch, "id", whose plain arguments name
-// the window title (and with it the configuration and log files).
+// The program's command line. The switch "id" makes the plain arguments
+// after it name the window title (and with it the configuration and log
+// files). The switch "remote_address" takes the next plain argument as the
+// one local address the remote-control port listens on; without it the
+// port listens on every address.
 
 #include <string>
 #include <vector>
@@ -16,8 +19,17 @@ class CFlashCommandLineInfo {
   const std::string& Title() const { return title_; }
   bool HasTitle() const { return hasTitle_; }
 
+  // The address after "remote_address", when one was given.
+  const std::string& RemoteAddress() const { return remoteAddress_; }
+  bool HasRemoteAddress() const { return hasRemoteAddress_; }
+  // "remote_address" came without an address after it.
+  bool RemoteAddressMissing() const { return awaitingRemoteAddress_; }
+
  private:
   std::string lastSwitch_;
   std::string title_;
   bool hasTitle_ = false;
+  std::string remoteAddress_;
+  bool hasRemoteAddress_ = false;
+  bool awaitingRemoteAddress_ = false;
 };

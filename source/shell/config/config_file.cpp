@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/core/app_settings.h"
+#include "engine/core/device_number.h"
 #include "engine/quillon_exception.h"
 #include "platform/file_finder.h"
 #include "platform/file_io.h"
@@ -16,7 +17,8 @@
 
 namespace {
 
-constexpr int kSerialPortCount = 18;  // COM1 .. COM18
+// Every serial port a device number names: COM1 (0) .. COM19 (18).
+constexpr int kSerialPortCount = DEVICE_LAST_COM - DEVICE_FIRST_COM + 1;
 constexpr int kMaxTcpPort = 65535;
 
 bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }

@@ -59,6 +59,13 @@ class RemoteFileReceiver {
   SaveRemoteFileResult result_ = SaveRemoteFileResult::RemoteFailed;
 };
 
+// A name that is no file of the working directory: empty, "." or "..".
+bool NamesLocalFile(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
+
+std::string NoLocalFileLine(const std::string& address) {
+  return "Error> The list entry " + address + " names no file to save";
+}
+
 void PostStatus(StatusReportState state, const char* text) {
   auto report = std::make_unique<StatusReport>();
   report->state = state;
@@ -70,6 +77,10 @@ void PostStatus(StatusReportState state, const char* text) {
 
 SaveRemoteFileResult SaveRemoteFile(const DownloadSettings& settings, const std::string& address,
                                     const std::string& name) {
+  if (!NamesLocalFile(name)) {
+    settings.log(NoLocalFileLine(address));
+    return SaveRemoteFileResult::CreateFailed;
+  }
   RemoteFileReceiver receiver(settings, address, name);
   const auto result = platform::HttpGet(
       address, settings.http, [&receiver](long status) { return receiver.OnStatus(status); },
@@ -83,7 +94,10 @@ bool DownloadProductFiles(const DownloadSettings& settings) {
   for (const std::string& line : SplitTextLines(*list)) {
     if (line.empty()) continue;
     const auto name = LocalFileName(line);
-    if (!name) return false;
+    if (!name) {
+      settings.log(NoLocalFileLine(line));
+      return false;
+    }
     if (SaveRemoteFile(settings, line, *name) != SaveRemoteFileResult::Saved) return false;
   }
   return true;

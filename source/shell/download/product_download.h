@@ -23,12 +23,16 @@ enum class SaveRemoteFileResult {
 
 // Fetches one text file into the working directory as name, each line
 // written with "\n" at its end. Logs "Saving remote file %s as %s" once the
-// server has answered 200.
+// server has answered 200. A name that names no file (empty, "." or "..")
+// asks the server nothing: it logs "Error> The list entry %s names no file
+// to save" and gives CreateFailed.
 SaveRemoteFileResult SaveRemoteFile(const DownloadSettings& settings, const std::string& address,
                                     const std::string& name);
 
 // Fetches the list and every file it names, in list order; false at the
-// first failure. Blank lines of the list name nothing and are passed over.
+// first failure. Blank lines of the list name nothing and are passed over;
+// a line whose local name would be empty (it ends in "/") fails the
+// download with the line above, before its file is asked for.
 bool DownloadProductFiles(const DownloadSettings& settings);
 
 // The handler of WM_DOWNLOAD_PRODUCT_FILES on the user-I/O thread. On

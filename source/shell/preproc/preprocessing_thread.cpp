@@ -106,6 +106,9 @@ void CPreProcessingThread::BuildMessageMap() {
         OnDropFiles(paths ? std::move(*paths) : std::vector<std::string>{});
       })
       .On<WM_REMOTE_COMMAND>([this](std::unique_ptr<std::string> line) { OnRemoteCommand(line ? *line : std::string()); })
+      // Every line before it has run and posted its reply: back it goes.
+      .On<WM_REMOTE_LINES_DONE>(
+          [](platform::Message& m) { PostToTarget<WM_REMOTE_LINES_DONE>(PT_REMOTE_IO, m.wParam); })
       .On<WM_QUIT_THREAD>([this] { PostQuitMessage(0); })
       .On<WM_SELECT_PRODUCT>(toUserIo)
       .On<WM_RAM_DUMP>(plain(&CPreProcessingThread::OnRamDump))

@@ -1,6 +1,8 @@
 #include "shell/remote/remote_io_thread.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 #include "engine/core/app_settings.h"
 #include "engine/core/device_event.h"
@@ -12,7 +14,9 @@
 #include "engine/core/post_target.h"
 #include "engine/core/prompt_request.h"
 #include "shell/remote/file_transfer.h"
+#include "shell/remote/remote_reply_line.h"
 #include "shell/remote/socket_error_text.h"
+#include "shell/requests/job_building.h"
 #include "shell/script/script_error.h"
 
 namespace {
@@ -24,10 +28,27 @@ constexpr std::uintptr_t kListenerTag = 1;
 constexpr std::uintptr_t kFirstPeerTag = 2;
 constexpr int kBacklog = 5;
 constexpr std::size_t kReceiveSize = 1024;
-// A client that takes no reply bytes for this long loses the reply.
-constexpr auto kSendTimeout = std::chrono::seconds(60);
+// A client that takes no reply bytes for this long is disconnected.
+constexpr std::chrono::milliseconds kSendTimeout = std::chrono::seconds(60);
+constexpr const char* kSendTimeoutVariable = "QUILLON_REMOTE_SEND_TIMEOUT_MS";
+// What the kernel keeps for a client that does not read; the rest waits in
+// the client's output queue, where the cap applies.
+constexpr int kPeerSendBuffer = 256 * 1024;
 
 void Log(const std::string& line) { PostScriptLogLine(line); }
+
+std::chrono::milliseconds SendTimeoutSetting() {
+  const char* text = std::getenv(kSendTimeoutVariable);
+  if (text == nullptr || *text == '\0') return kSendTimeout;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (*end != '\0' || value <= 0) return kSendTimeout;
+  return std::chrono::milliseconds(value);
+}
+
+long WholeSeconds(std::chrono::milliseconds time) {
+  return static_cast<long>((time.count() + 999) / 1000);
+}
 
 }  // namespace
 
@@ -41,7 +62,7 @@ struct CRemoteIOThread::Transfer {
   std::atomic<bool> finished{false};
 };
 
-CRemoteIOThread::CRemoteIOThread() { BuildMessageMap(); }
+CRemoteIOThread::CRemoteIOThread() : sendTimeout_(SendTimeoutSetting()) { BuildMessageMap(); }
 
 CRemoteIOThread::~CRemoteIOThread() {
   JoinFinishedTransfers(true);
@@ -49,11 +70,12 @@ CRemoteIOThread::~CRemoteIOThread() {
 
 void CRemoteIOThread::BuildMessageMap() {
   Map()
-      .On<kSocketReadyMessage>([this](platform::Message& m) { OnSocketReady(m.wParam); })
+      .On<kSocketReadyMessage>([this](platform::Message& m) { OnSocketReady(m.wParam, m.lParam); })
       .On<WM_REMOTE_ACCEPT>([this] { OnRemoteAccept(); })
       .On<WM_REMOTE_SEND>([this](std::unique_ptr<std::string> line) { OnRemoteSend(std::move(line)); })
       .On<WM_REMOTE_RECEIVE>([this](std::unique_ptr<std::string> text) { OnRemoteReceive(std::move(text)); })
       .On<WM_REMOTE_CLOSED>([this](platform::Message& m) { OnRemoteClosed(m.wParam); })
+      .On<WM_REMOTE_LINES_DONE>([this](platform::Message& m) { OnRemoteLinesDone(m.wParam); })
       .On<WM_FILE_TRANSFER>(
           [this](std::unique_ptr<std::vector<std::string>> arguments) { OnFileTransfer(std::move(arguments)); })
       .On<WM_REMOTE_FILE_TRANSFER>(
@@ -66,16 +88,25 @@ bool CRemoteIOThread::InitInstance() {
   peer_.reset();
   nextPeerTag_ = kFirstPeerTag;
   notifier_ = std::make_unique<platform::SocketNotifier>(Id(), kSocketReadyMessage);
+  ListenForClients();
+  return true;  // without a listener no client comes, but the thread still takes its messages
+}
+
+// On every local address, or only on the one the command line named.
+void CRemoteIOThread::ListenForClients() {
   const int port = GetAppSettings().GetIntParam(OPTION_REMOTE_PORT);
+  const std::string address = GetAppSettings().GetAppString(APP_STRING_REMOTE_ADDRESS);
   int error = 0;
-  listener_ = platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error);
+  listener_ = platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error, address);
   if (!listener_.Valid()) {
     Log(SocketErrorText(error));
-    return true;  // no clients then, but the thread still takes its messages
+    if (!address.empty()) {
+      Log("Error> Unable to listen for remote connections on " + address + " port " + std::to_string(port));
+    }
+    return;
   }
   listeningPort_ = listener_.Port();
   notifier_->Watch(kListenerTag, listener_);
-  return true;
 }
 
 int CRemoteIOThread::ExitInstance() {
@@ -105,12 +136,27 @@ void CRemoteIOThread::SetPeerConnected(bool connected) {
 
 // ---- socket notifications ---------------------------------------------------
 
-void CRemoteIOThread::OnSocketReady(std::uintptr_t tag) {
+void CRemoteIOThread::OnSocketReady(std::uintptr_t tag, platform::LParam readiness) {
   if (tag == kListenerTag) {
     OnListenerReady();
-  } else if (peer_ && tag == peerTag_) {
-    OnPeerReady(tag);
+    return;
   }
+  if (!peer_ || tag != peerTag_) return;  // a client that has gone
+  switch (readiness) {
+    case platform::SocketNotifier::kWritable: FlushPeerOutput(); break;
+    case platform::SocketNotifier::kWriteTimedOut: OnPeerWriteTimedOut(); break;
+    default: OnPeerReady(tag); break;
+  }
+}
+
+void CRemoteIOThread::OnPeerWriteTimedOut() {
+  if (output_.Empty()) return;
+  if (std::chrono::steady_clock::now() - lastSendProgress_ < sendTimeout_) {
+    FlushPeerOutput();  // it took bytes since the watch began
+    return;
+  }
+  DropPeer("Warning> Remote client took no reply for " + std::to_string(WholeSeconds(sendTimeout_)) +
+           " seconds. Remote connection with " + peer_->PeerAddress() + " terminated");
 }
 
 void CRemoteIOThread::OnListenerReady() { Post<WM_REMOTE_ACCEPT>(); }
@@ -163,8 +209,10 @@ void CRemoteIOThread::OnRemoteAccept() {
   }
   SetPeerConnected(true);
   peer_ = std::move(accepted);
+  peer_->SetSendBufferSize(kPeerSendBuffer);
   peerTag_ = nextPeerTag_++;
   receiveBuffer_.Clear();
+  output_.Clear();
   notifier_->Watch(peerTag_, *peer_);
 }
 
@@ -179,7 +227,24 @@ void CRemoteIOThread::ClosePeer() {
   peer_.reset();
   SetPeerConnected(false);
   receiveBuffer_.Clear();
+  output_.Clear();
   Log("Connection closed with " + address);
+  // The lines it sent may still be running; their replies are its own.
+  awaitedMarker_ = nextMarker_++;
+  if (!PostToTarget<WM_REMOTE_LINES_DONE>(PT_PREPROCESSING, awaitedMarker_)) awaitedMarker_ = 0;
+}
+
+void CRemoteIOThread::OnRemoteLinesDone(std::uintptr_t marker) {
+  if (marker == awaitedMarker_) awaitedMarker_ = 0;
+}
+
+// A client too far behind: its connection is reset, so the kernel drops
+// what it still holds for it, and the next client can be served.
+void CRemoteIOThread::DropPeer(const std::string& why) {
+  Log(why);
+  notifier_->Forget(peerTag_);
+  peer_->Abort();
+  ClosePeer();
 }
 
 // ---- lines ------------------------------------------------------------------
@@ -196,10 +261,46 @@ void CRemoteIOThread::OnRemoteReceive(std::unique_ptr<std::string> text) {
 void CRemoteIOThread::OnRemoteSend(std::unique_ptr<std::string> line) {
   if (!line) return;
   if (!peer_ || !PeerConnected()) return;  // nobody to answer: dropped
-  line->push_back('\n');
-  int error = 0;
-  const auto result = peer_->SendWhole(line->data(), line->size(), kSendTimeout, &error);
-  if (result.status != platform::IoResult::Ok) Log(SocketErrorText(error));
+  if (awaitedMarker_ != 0) return;          // a reply to a client that has gone
+  const std::string reply = RemoteReplyLine(*line) + "\n";
+  const bool wasEmpty = output_.Empty();
+  if (!output_.Append(reply)) {
+    DropPeer("Warning> Remote client is not reading its replies (more than " +
+             std::to_string(RemoteOutputQueue::kCapacity) + " bytes waiting). Remote connection with " +
+             peer_->PeerAddress() + " terminated");
+    return;
+  }
+  if (!wasEmpty) return;  // the earlier replies' write watch sends this one too
+  lastSendProgress_ = std::chrono::steady_clock::now();
+  FlushPeerOutput();
+}
+
+bool CRemoteIOThread::FlushPeerOutput() {
+  while (!output_.Empty()) {
+    int error = 0;
+    const std::string_view pending = output_.Front();
+    const auto result = peer_->SendNow(pending.data(), pending.size(), &error);
+    switch (result.status) {
+      case platform::IoResult::Ok:
+        output_.Consume(result.count);
+        lastSendProgress_ = std::chrono::steady_clock::now();
+        break;
+      case platform::IoResult::Timeout: {
+        // The socket is full: wait for room, but no longer than the
+        // client may take nothing.
+        const auto waited = std::chrono::steady_clock::now() - lastSendProgress_;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(sendTimeout_ - waited);
+        notifier_->WatchWritable(peerTag_, std::max(left, std::chrono::milliseconds(0)));
+        return true;
+      }
+      case platform::IoResult::Closed:
+      case platform::IoResult::Error:
+        Log(SocketErrorText(error));
+        ClosePeer();
+        return false;
+    }
+  }
+  return true;
 }
 
 // ---- file transfers ---------------------------------------------------------
@@ -211,11 +312,12 @@ void CRemoteIOThread::OnFileTransfer(std::unique_ptr<std::vector<std::string>> a
   if (request->queued) {
     auto job = std::make_unique<CJobRequest>(WM_REMOTE_FILE_TRANSFER, JobPayload(std::move(request)), 0, 0, 0);
     job->device = DEVICE_INDEPENDENT;
-    PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(job));
+    QueueAcceptedJob(std::move(job));
   } else {
     Post<WM_REMOTE_FILE_TRANSFER>(std::move(request));
   }
-  Post<WM_REMOTE_SEND>(std::make_unique<std::string>("OK"));
+  // Sent now, so it reaches the client whose line asked for it.
+  OnRemoteSend(std::make_unique<std::string>("OK"));
 }
 
 void CRemoteIOThread::OnStartFileTransfer(std::unique_ptr<FileTransferRequest> request) {

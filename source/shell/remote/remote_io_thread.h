@@ -10,8 +10,16 @@
 // the configuration has been read, so the port and the enable option are
 // the configured ones. Socket readiness reaches the thread as posted
 // messages, so every socket call runs on this thread.
+//
+// No call here waits on a client: reply bytes the client's socket does not
+// take at once wait in the client's output queue and go out as the socket
+// becomes writable. A client that leaves more than the queue's cap unread,
+// or takes nothing for the send time-out (60 s), is disconnected, so
+// accepting and refusing clients, receiving lines and file transfers go on
+// whatever a client does.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,11 +31,14 @@
 #include "platform/tcp_socket.h"
 #include "platform/worker_thread.h"
 #include "shell/remote/remote_line_buffer.h"
+#include "shell/remote/remote_output_queue.h"
 
 struct FileTransferRequest;
 
 class CRemoteIOThread : public platform::WorkerThread {
  public:
+  // The send time-out is 60 s; the environment variable
+  // QUILLON_REMOTE_SEND_TIMEOUT_MS shortens it for tests.
   CRemoteIOThread();
   ~CRemoteIOThread() override;
 
@@ -43,20 +54,27 @@ class CRemoteIOThread : public platform::WorkerThread {
   void BuildMessageMap();
 
   // Readiness of the listener or of the client's socket.
-  void OnSocketReady(std::uintptr_t tag);
+  void OnSocketReady(std::uintptr_t tag, platform::LParam readiness);
   void OnListenerReady();
   void OnPeerReady(std::uintptr_t tag);
+  void OnPeerWriteTimedOut();
 
   void OnRemoteAccept();
   void OnRemoteSend(std::unique_ptr<std::string> line);
   void OnRemoteReceive(std::unique_ptr<std::string> text);
   void OnRemoteClosed(std::uintptr_t tag);
+  void OnRemoteLinesDone(std::uintptr_t marker);
   void OnFileTransfer(std::unique_ptr<std::vector<std::string>> arguments);
   void OnStartFileTransfer(std::unique_ptr<FileTransferRequest> request);
 
   bool PeerConnected() const;
   void SetPeerConnected(bool connected);
   void ClosePeer();
+  // Sends what the peer's socket takes now; the rest waits for its write
+  // readiness. False when the peer was dropped.
+  bool FlushPeerOutput();
+  void DropPeer(const std::string& why);
+  void ListenForClients();
   void JoinFinishedTransfers(bool all);
 
   std::unique_ptr<platform::SocketNotifier> notifier_;
@@ -65,6 +83,14 @@ class CRemoteIOThread : public platform::WorkerThread {
   std::uintptr_t peerTag_ = 0;
   std::uintptr_t nextPeerTag_ = 0;
   RemoteLineBuffer receiveBuffer_;
+  RemoteOutputQueue output_;
+  // When the peer last took reply bytes (or replies began to wait).
+  std::chrono::steady_clock::time_point lastSendProgress_;
+  std::chrono::milliseconds sendTimeout_;
+  // After a client has gone, replies are dropped until the pre-processing
+  // thread has run every line it sent (its marker comes back); 0: none.
+  std::uintptr_t awaitedMarker_ = 0;
+  std::uintptr_t nextMarker_ = 1;
   std::atomic<std::uint16_t> listeningPort_{0};
 
   struct Transfer;

@@ -7,6 +7,7 @@
 #include "engine/core/app_settings.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "engine/core/status_report.h"
 
 std::unique_ptr<CJobOptions> CopySettingsOptions(const SectorList& selection) {
   auto options = std::make_unique<CJobOptions>();
@@ -35,6 +36,16 @@ std::unique_ptr<CJobRequest> MakeJobRequest(std::uint32_t jobCode, JobPayload pa
 
 bool QueueJobRequest(std::unique_ptr<CJobRequest> request) {
   return PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request)) != 0;
+}
+
+bool QueueAcceptedJob(std::unique_ptr<CJobRequest> request) {
+  auto busy = std::make_unique<StatusReport>();
+  busy->state = STATUS_BUSY;
+  busy->text = kJobQueuedStatusText;
+  busy->acceptsJob = true;
+  if (request) request->acceptedLine = 1;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(busy));
+  return QueueJobRequest(std::move(request));
 }
 
 void RememberRecentFile(const std::string& path) {

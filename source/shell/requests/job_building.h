@@ -30,6 +30,14 @@ std::unique_ptr<CJobRequest> MakeJobRequest(std::uint32_t jobCode, JobPayload pa
 // request is freed) when the core thread is not there.
 bool QueueJobRequest(std::unique_ptr<CJobRequest> request);
 
+// The run status from the moment a script or remote line's job is accepted
+// until the core thread reports the work done (DONE) or failed (ERROR).
+inline constexpr const char* kJobQueuedStatusText = "Job queued";
+// Sets the run status to BUSY (WM_SET_STATUS to the user-I/O thread), then
+// queues the request as QueueJobRequest does. The status goes first, so a
+// STATUS asked after the line can never answer the DONE of earlier work.
+bool QueueAcceptedJob(std::unique_ptr<CJobRequest> request);
+
 // Puts the path at the head of the recent-files list.
 void RememberRecentFile(const std::string& path);
 // Makes the file's folder (the part before the last '\' or '/') the

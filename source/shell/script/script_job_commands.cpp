@@ -8,6 +8,7 @@
 #include "engine/core/post_target.h"
 #include "engine/core/status_report.h"
 #include "engine/quillon_exception.h"
+#include "shell/requests/job_building.h"
 #include "shell/script/script_error.h"
 #include "shell/script/script_interpreter.h"
 #include "shell/script/script_job_building.h"
@@ -59,7 +60,7 @@ void CScriptInterpreter::QueueScriptJob(std::uint32_t jobCode, JobPayload payloa
   auto request = std::make_unique<CJobRequest>(jobCode, std::move(payload), 1, context_.SecondRequest(),
                                                context_.Interactive());
   request->device = device;
-  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
+  QueueAcceptedJob(std::move(request));
 }
 
 void CScriptInterpreter::QueueQuietJob(std::uint32_t jobCode, JobPayload payload, DeviceNumber device) {
@@ -67,7 +68,7 @@ void CScriptInterpreter::QueueQuietJob(std::uint32_t jobCode, JobPayload payload
   request->senderFlagA = 0;
   request->interactive = 0;
   request->device = device;
-  PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
+  QueueAcceptedJob(std::move(request));
 }
 
 void CScriptInterpreter::RequireAutoErase() {

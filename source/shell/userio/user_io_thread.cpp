@@ -24,6 +24,7 @@
 #include "shell/custom_menu/custom_menu_service.h"
 #include "shell/download/download_service.h"
 #include "shell/log/post_log_line.h"
+#include "shell/requests/job_building.h"
 #include "shell/userio/error_report_address.h"
 #include "shell/userio/prompt_kind.h"
 #include "shell/userio/set_option_tokens.h"
@@ -230,7 +231,12 @@ void CUserIOThread::OnStatusText(std::unique_ptr<std::string> text, platform::LP
 }
 
 void CUserIOThread::OnSetStatus(std::unique_ptr<StatusReport> report) {
-  if (!report || status_.state == RUN_ERROR) return;
+  if (!report) return;
+  if (report->acceptsJob) ++jobsAccepted_;
+  if (status_.state == RUN_ERROR) return;
+  // The core's queue ran empty before it had every accepted job: that DONE
+  // is about earlier work, and the new job still waits.
+  if (report->acceptedJobsReceived >= 0 && report->acceptedJobsReceived < jobsAccepted_) return;
   status_.state = static_cast<RunState>(report->state);
   status_.text = report->text;
   if (status_.state == RUN_ERROR && status_.text.empty()) {
@@ -556,9 +562,13 @@ std::string CUserIOThread::GetFlashDetails() const {
   return answer;
 }
 
-std::string CUserIOThread::QueueDeleteFile(const std::string& fileName) const {
+std::string CUserIOThread::QueueDeleteFile(const std::string& fileName) {
   auto request = std::make_unique<CJobRequest>(WM_DELETE_FILE, JobPayload(std::make_unique<std::string>(fileName)));
   request->device = DEVICE_INDEPENDENT;
+  // BUSY from the accepted line on, so STATUS never answers earlier work's DONE.
+  if (status_.state != RUN_ERROR) status_ = RunStatus{RUN_BUSY, kJobQueuedStatusText};
+  ++jobsAccepted_;
+  request->acceptedLine = 1;
   PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
   return "";
 }

@@ -103,7 +103,7 @@ class CUserIOThread : public platform::WorkerThread {
   std::string ListDirectory(const std::string& pattern) const;
   std::string ListProductTags() const;
   std::string GetFlashDetails() const;
-  std::string QueueDeleteFile(const std::string& fileName) const;
+  std::string QueueDeleteFile(const std::string& fileName);
   std::string QueryStatus(const std::string& argument);
 
   // Product selection.
@@ -121,6 +121,9 @@ class CUserIOThread : public platform::WorkerThread {
   std::string logPath_;
 
   RunStatus status_;
+  // Jobs of script and remote lines accepted so far; the core's DONE counts
+  // those it received, so a DONE from before the latest one is ignored.
+  std::int64_t jobsAccepted_ = 0;
   std::string title_;
   std::string shownTitle_;
   std::string titlePrefix_;

@@ -39,6 +39,44 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandLineCase{"SwitchWithoutArgument", {"/id"}, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct RemoteAddressCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  bool hasAddress;
+  const char* address;
+  bool missing;
+  const char* title;  // the title beside it
+};
+
+class RemoteAddressTable : public ::testing::TestWithParam<RemoteAddressCase> {};
+
+TEST_P(RemoteAddressTable, TheRemoteAddressSwitchTakesTheNextArgument) {
+  CFlashCommandLineInfo info;
+  info.ParseArguments(GetParam().arguments);
+  EXPECT_EQ(info.HasRemoteAddress(), GetParam().hasAddress);
+  EXPECT_EQ(info.RemoteAddress(), GetParam().address);
+  EXPECT_EQ(info.RemoteAddressMissing(), GetParam().missing);
+  EXPECT_EQ(info.Title(), GetParam().title);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, RemoteAddressTable,
+    ::testing::Values(
+        RemoteAddressCase{"NoneListensEverywhere", {"-id", "T"}, false, "", false, "T"},
+        RemoteAddressCase{"Dash", {"-remote_address", "127.0.0.1"}, true, "127.0.0.1", false, ""},
+        RemoteAddressCase{"Slash", {"/remote_address", "10.0.0.7"}, true, "10.0.0.7", false, ""},
+        RemoteAddressCase{"UpperCaseIsNoSwitch", {"-REMOTE_ADDRESS", "127.0.0.1"}, false, "", false, ""},
+        RemoteAddressCase{"AfterIdTheTitleStays", {"-id", "T", "-remote_address", "127.0.0.1"}, true, "127.0.0.1",
+                          false, "T"},
+        RemoteAddressCase{"BeforeIdBothTaken", {"-remote_address", "127.0.0.1", "-id", "T"}, true, "127.0.0.1",
+                          false, "T"},
+        RemoteAddressCase{"LaterPlainArgumentsStillName", {"-id", "A", "-remote_address", "127.0.0.1", "B"}, true,
+                          "127.0.0.1", false, "B"},
+        RemoteAddressCase{"MissingAtTheEnd", {"-id", "T", "-remote_address"}, false, "", true, "T"},
+        RemoteAddressCase{"MissingBeforeASwitch", {"-remote_address", "-id", "T"}, true, "T", false, ""},
+        RemoteAddressCase{"EmptyIsMissing", {"-remote_address", ""}, false, "", true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class ExpandShortcutTest : public ::testing::Test {
  protected:
   shell_test::TempFolder dir;

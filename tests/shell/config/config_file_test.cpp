@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "engine/core/app_settings.h"
+#include "engine/core/device_number.h"
 #include "engine/quillon_exception.h"
 #include "../support/shell_test_support.h"
 
@@ -66,8 +67,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"DataRateNegative", "data_rate=-1\n", OPTION_DATA_RATE, 0},
         ReaderCase{"DivisorOutsideTable", "data_rate_divisor=9\n", OPTION_DATA_RATE_DIVISOR, 0},
         ReaderCase{"ProtocolOutsideTable", "comm_protocol=2\n", OPTION_COMM_PROTOCOL, 1},
-        ReaderCase{"SerialPortOutsideTable", "serial_port=18\n", OPTION_SERIAL_PORT, 0},
-        ReaderCase{"SerialPortLast", "serial_port=17\n", OPTION_SERIAL_PORT, 17},
+        // The serial ports are COM1 (0) to COM19 (18), every COM device number.
+        ReaderCase{"SerialPortFirst", "serial_port=5\nserial_port=0\n", OPTION_SERIAL_PORT, 0},
+        ReaderCase{"SerialPortBelowTable", "serial_port=5\nserial_port=-1\n", OPTION_SERIAL_PORT, 5},
+        ReaderCase{"SerialPortCom18", "serial_port=17\n", OPTION_SERIAL_PORT, 17},
+        ReaderCase{"SerialPortLastCom19", "serial_port=18\n", OPTION_SERIAL_PORT, 18},
+        ReaderCase{"SerialPortPastTable", "serial_port=5\nserial_port=19\n", OPTION_SERIAL_PORT, 5},
         ReaderCase{"RemotePortZero", "remote_port=0\n", OPTION_REMOTE_PORT, 4000},
         ReaderCase{"RemotePortAboveRange", "remote_port=65536\n", OPTION_REMOTE_PORT, 4000},
         ReaderCase{"RemotePortTop", "remote_port=65535\n", OPTION_REMOTE_PORT, 65535},
@@ -111,6 +116,21 @@ TEST_F(ConfigFileTest, WorkingDirectoryLineChangesTheCurrentDirectoryOnly) {
 
 TEST_F(ConfigFileTest, WriterMatchesTheGoldenFile) {
   EXPECT_EQ(ConfigFileText(settings, "/srv/flash bench"), Golden("defaults.cfg"));
+}
+
+// Both ends of the serial-port range survive a write and a read.
+TEST_F(ConfigFileTest, SerialPortEdgesAreWrittenBackAsRead) {
+  for (const int port : {0, DEVICE_LAST_COM - DEVICE_FIRST_COM}) {
+    CAppSettings read;
+    SetConfigDefaults(read);
+    read.SetIntParam(OPTION_SERIAL_PORT, 7);
+    ApplyConfigText("serial_port=" + std::to_string(port) + "\n", read, {});
+    EXPECT_EQ(read.GetIntParam(OPTION_SERIAL_PORT), port);
+    const std::string text = ConfigFileText(read, "/srv");
+    EXPECT_NE(text.find("\nserial_port=" + std::to_string(port) + "\n"), std::string::npos) << text;
+    EXPECT_EQ(GetDeviceName(DEVICE_FIRST_COM + read.GetIntParam(OPTION_SERIAL_PORT)),
+              "COM" + std::to_string(port + 1));
+  }
 }
 
 TEST_F(ConfigFileTest, WriterKeepsALongWorkingDirectoryWhole) {

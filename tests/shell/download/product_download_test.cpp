@@ -170,12 +170,34 @@ TEST_F(ProductDownloadTest, StalledTransferIsAbandoned) {
   EXPECT_EQ(ReadLocal("slow.qlp"), "old\n");
 }
 
+// A list line without a local name fails with its own line, before the
+// server is asked for it and without the saving line.
 TEST_F(ProductDownloadTest, ListedNamesThatNameNoFileFailTheDownload) {
   for (const char* line : {"/dir/", "/dir/..", "/."}) {
-    ServeList(server_.Url(line) + "\n");
+    log_.clear();
+    ServeList(server_.Url(line) + "\n" + server_.Url("/after.qlp") + "\n");
     EXPECT_FALSE(DownloadProductFiles(settings_)) << line;
+    EXPECT_EQ(log_, Lines{"Error> The list entry " + server_.Url(line) + " names no file to save"});
   }
+  EXPECT_EQ(RequestedPaths(), (Lines{"/qlp/qlp_list.txt", "/qlp/qlp_list.txt", "/qlp/qlp_list.txt"}));
   EXPECT_TRUE(FolderEntries().empty());
+}
+
+TEST_F(ProductDownloadTest, SavingUnderNoNameAsksNothing) {
+  server_.Serve("/f.qlp", {200, "x\n"});
+  for (const char* name : {"", ".", ".."}) {
+    EXPECT_EQ(SaveRemoteFile(settings_, server_.Url("/f.qlp"), name), SaveRemoteFileResult::CreateFailed) << name;
+  }
+  EXPECT_TRUE(RequestedPaths().empty());
+  EXPECT_EQ(log_, Lines(3, "Error> The list entry " + server_.Url("/f.qlp") + " names no file to save"));
+}
+
+TEST_F(ProductDownloadTest, AScriptDownloadWithANamelessEntryEndsInError) {
+  ServeList(server_.Url("/dir/") + "\n");
+  OnDownloadProductFiles(settings_, true, [] { FAIL() << "no reselection from a script"; });
+  EXPECT_EQ(log_, (Lines{StartLine(), "Error> The list entry " + server_.Url("/dir/") + " names no file to save",
+                         FailureLine()}));
+  ExpectStatus(STATUS_ERROR, "");
 }
 
 TEST_F(ProductDownloadTest, ReadOnlyLocalFileIsNotReplaced) {

@@ -104,6 +104,15 @@ class FileTransferTest : public RemoteFixture {
     EXPECT_EQ(job->jobCode, WM_REMOTE_FILE_TRANSFER);
     EXPECT_EQ(job->device, DEVICE_INDEPENDENT);
     EXPECT_EQ(std::tie(job->senderFlagB, job->senderFlagA, job->interactive), std::make_tuple(0, 0, 0));
+    // Accepting the line made the run status BUSY before the job went.
+    EXPECT_EQ(job->acceptedLine, 1);
+    auto accepted = log_.Next(WM_SET_STATUS);
+    EXPECT_TRUE(accepted);
+    if (accepted) {
+      auto report = accepted->Take<WM_SET_STATUS>();
+      EXPECT_EQ(std::tie(report->state, report->text, report->acceptsJob),
+                std::make_tuple(std::int32_t{STATUS_BUSY}, std::string("Job queued"), true));
+    }
     auto* request = job->payload.Get<FileTransferRequest>();
     EXPECT_TRUE(request);
     if (!request) return job;

@@ -140,6 +140,14 @@ class RemoteFixture : public ::testing::Test {
     EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "");
   }
 
+  // Plays the pre-processing thread's part after a client has gone: the
+  // marker goes back once the client's lines have run (here: at once).
+  void EchoLinesDone() {
+    auto marker = commands_.Next(WM_REMOTE_LINES_DONE);
+    ASSERT_TRUE(marker.has_value());
+    thread_->Post<WM_REMOTE_LINES_DONE>(marker->wParam);
+  }
+
   int enableRemote_ = 1;
   LogRecorder log_;
   Recorder commands_{PT_PREPROCESSING};

@@ -2,6 +2,7 @@
 // from the byte stream, replies, one client at a time, closes and resets,
 // remote control disabled, and the receive buffer's bound.
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,19 @@ TEST_F(RemoteIOThreadTest, AResetIsLoggedAndFreesTheSlotWithoutAnErrorBox) {
   EXPECT_FALSE(log_.Next(WM_USER_PROMPT, std::chrono::milliseconds(0)));
 }
 
+// Lines of a client that has gone may still be running; their replies never
+// reach the next client.
+TEST_F(RemoteIOThreadTest, RepliesOfAClientThatHasGoneNeverReachTheNext) {
+  auto first = Connect();
+  first.Close();
+  EXPECT_TRUE(log_.WaitLine("Connection closed with 127.0.0.1"));
+  auto next = Connect();
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("for the first"));
+  EchoLinesDone();
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("for the next"));
+  EXPECT_EQ(ReadLine(next), "for the next\n");
+}
+
 TEST_F(RemoteIOThreadTest, AReplyWithoutAClientIsDroppedSilently) {
   thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
   Flush();
@@ -122,6 +136,139 @@ TEST_F(RemoteDisabledTest, EveryClientIsLoggedThenClosed) {
   }
   EXPECT_EQ(GetAppSettings().GetAppInt(APP_INT_REMOTE_PEER_CONNECTED), 0);
 }
+
+TEST_F(RemoteIOThreadTest, AReplyIsOneLineWhateverBreaksItsTextHeld) {
+  auto client = Connect();
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("ERROR \"Error> Flash failed\r\nCheck the cable.\""));
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("a\nb\rc"));
+  EXPECT_EQ(ReadLine(client), "ERROR \"Error> Flash failed. Check the cable.\"\n");
+  EXPECT_EQ(ReadLine(client), "a b c\n");
+}
+
+// A client that reads nothing while its replies pile up past the output
+// queue's cap: the thread never waits on it, serves the accept of a second
+// client meanwhile, then drops the first and serves the next one.
+TEST_F(RemoteIOThreadTest, AClientThatReadsNothingIsDroppedAtTheCapWithoutHoldingTheThread) {
+  auto idle = Connect();
+  idle.SetReceiveBufferSize(4096);
+  const std::string reply(256 * 1024, 'r');
+  for (int i = 0; i < 8; ++i) thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(reply));
+  // The thread answers the second connection at once though replies wait.
+  auto second = Connect();
+  EXPECT_TRUE(log_.WaitLine("Warning> Multiple connections attempted. Remote connection with 127.0.0.1 terminated"));
+  EXPECT_TRUE(SeesClose(second));
+  for (int i = 0; i < 24; ++i) thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(reply));
+  EXPECT_TRUE(log_.WaitLine("Warning> Remote client is not reading its replies (more than 4194304 bytes "
+                            "waiting). Remote connection with 127.0.0.1 terminated"));
+  EXPECT_TRUE(log_.WaitLine("Connection closed with 127.0.0.1"));
+  EXPECT_EQ(GetAppSettings().GetAppInt(APP_INT_REMOTE_PEER_CONNECTED), 0);
+  auto third = Connect();
+  EchoLinesDone();
+  thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>("IDLE \"Startup\""));
+  EXPECT_EQ(ReadLine(third), "IDLE \"Startup\"\n");
+}
+
+// A slow reader is served whole: what the socket does not take at once goes
+// out as it takes it.
+TEST_F(RemoteIOThreadTest, ASlowReaderGetsEveryReplyWholeAndInOrder) {
+  auto client = Connect();
+  client.SetReceiveBufferSize(256 * 1024);
+  // More than the kernel holds at both ends, so part of it waits in the
+  // output queue.
+  std::vector<std::string> replies;
+  for (int i = 0; i < 30; ++i) replies.push_back(std::to_string(i) + std::string(100 * 1024, static_cast<char>('a' + i % 26)));
+  std::string expected;
+  for (const auto& reply : replies) {
+    thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(reply));
+    expected += reply + "\n";
+  }
+  std::string received;
+  std::vector<char> buffer(64 * 1024);
+  while (received.size() < expected.size()) {
+    const auto result = client.Receive(buffer.data(), buffer.size(), kDeadline);
+    ASSERT_EQ(result.status, platform::IoResult::Ok);
+    received.append(buffer.data(), result.count);
+  }
+  EXPECT_TRUE(received == expected);
+}
+
+class RemoteSendTimeoutTest : public RemoteFixture {
+ protected:
+  void SetUp() override {
+    ::setenv("QUILLON_REMOTE_SEND_TIMEOUT_MS", "300", 1);
+    RemoteFixture::SetUp();
+  }
+  void TearDown() override {
+    RemoteFixture::TearDown();
+    ::unsetenv("QUILLON_REMOTE_SEND_TIMEOUT_MS");
+  }
+};
+
+TEST_F(RemoteSendTimeoutTest, AClientThatTakesNothingForTheTimeOutIsDropped) {
+  auto idle = Connect();
+  idle.SetReceiveBufferSize(4096);
+  // Below the cap, above what the kernel holds for it.
+  for (int i = 0; i < 4; ++i) thread_->Post<WM_REMOTE_SEND>(std::make_unique<std::string>(std::string(512 * 1024, 'r')));
+  EXPECT_TRUE(log_.WaitLine("Warning> Remote client took no reply for 1 seconds. Remote connection with "
+                            "127.0.0.1 terminated"));
+  EXPECT_TRUE(log_.WaitLine("Connection closed with 127.0.0.1"));
+  auto next = Connect();
+  Send(next, "STATUS\n");
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
+}
+
+class RemoteAddressTest : public RemoteFixture {
+ protected:
+  void SetUp() override {
+    GetAppSettings().SetAppString(APP_STRING_REMOTE_ADDRESS, "127.0.0.2");
+    RemoteFixture::SetUp();
+  }
+  void TearDown() override {
+    RemoteFixture::TearDown();
+    GetAppSettings().SetAppString(APP_STRING_REMOTE_ADDRESS, "");
+  }
+};
+
+TEST_F(RemoteAddressTest, TheListenerTakesClientsOnItsAddressOnly) {
+  int error = 0;
+  auto elsewhere = platform::ConnectTcp("127.0.0.1", port_, std::chrono::seconds(10), &error);
+  EXPECT_FALSE(elsewhere.Valid());
+  EXPECT_EQ(error, 10061);
+  auto client = platform::ConnectTcp("127.0.0.2", port_, std::chrono::seconds(10), &error);
+  ASSERT_TRUE(client.Valid()) << error;
+  // The client's own end is 127.0.0.1, the loopback's source address.
+  EXPECT_TRUE(log_.WaitLine(EstablishedLine(client)));
+  Send(client, "STATUS\n");
+  EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");
+}
+
+struct BadAddressCase {
+  const char* name;
+  const char* address;
+};
+
+class RemoteBadAddress : public ::testing::TestWithParam<BadAddressCase> {};
+
+TEST_P(RemoteBadAddress, IsLoggedAndNothingListens) {
+  LogRecorder log;
+  GetAppSettings().SetIntParam(OPTION_REMOTE_PORT, 4321);
+  GetAppSettings().SetAppString(APP_STRING_REMOTE_ADDRESS, GetParam().address);
+  CRemoteIOThread thread;
+  ASSERT_TRUE(thread.Create(false));
+  EXPECT_TRUE(log.WaitLine("Error> socket: specified address not available from local machine"));
+  EXPECT_TRUE(log.WaitLine(std::string("Error> Unable to listen for remote connections on ") + GetParam().address +
+                           " port 4321"));
+  EXPECT_EQ(thread.ListeningPort(), 0);
+  thread.Post(WM_QUIT_THREAD);
+  thread.Join();
+  GetAppSettings().SetAppString(APP_STRING_REMOTE_ADDRESS, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, RemoteBadAddress,
+                         ::testing::Values(BadAddressCase{"NotAnAddress", "300.1.1.1"},
+                                           BadAddressCase{"AName", "station.local"},
+                                           BadAddressCase{"NotThisMachines", "192.0.2.1"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RemoteIOThreadListen, APortInUseIsLoggedWithItsSocketErrorText) {
   LogRecorder log;

@@ -56,6 +56,55 @@ TEST_F(StatusTest, ResetCancelsTheErrorRowsOfTheWindow) {
   EXPECT_EQ(Status(), "BUSY \"again\"");
 }
 
+// The core's "queue empty" DONE says how many accepted jobs it had received;
+// one from before the latest accepted job is about earlier work.
+void ReportQueueEmpty(std::int64_t acceptedJobsReceived) {
+  auto report = std::make_unique<StatusReport>();
+  report->state = STATUS_DONE;
+  report->text = "Processing Complete";
+  report->acceptedJobsReceived = acceptedJobsReceived;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+}
+
+void ReportJobAccepted() {
+  auto report = std::make_unique<StatusReport>();
+  report->state = STATUS_BUSY;
+  report->text = "Job queued";
+  report->acceptsJob = true;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+}
+
+TEST_F(StatusTest, AnAcceptedJobIsBusyUntilTheCoreHasSeenItAndRunEmpty) {
+  ReportQueueEmpty(0);
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+  ReportJobAccepted();
+  ReportQueueEmpty(0);  // the core ran empty before the job reached it
+  EXPECT_EQ(Status(), "BUSY \"Job queued\"");
+  ReportJobAccepted();
+  ReportQueueEmpty(1);
+  EXPECT_EQ(Status(), "BUSY \"Job queued\"");
+  ReportQueueEmpty(2);
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+  // Other DONE reports are taken as they come.
+  Report(STATUS_DONE, "Processing Complete");
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+}
+
+TEST_F(StatusTest, DeleteIsBusyFromItsQueryOnAndCountsAsAcceptedWhileErrorHolds) {
+  ReportQueueEmpty(0);
+  EXPECT_EQ(Query(QUERY_DELETE, "old.s19"), "");
+  EXPECT_EQ(Status(), "BUSY \"Job queued\"");
+  ReportQueueEmpty(0);
+  EXPECT_EQ(Status(), "BUSY \"Job queued\"");
+  Report(STATUS_ERROR, "Link lost");
+  ReportJobAccepted();  // counted, though ERROR holds
+  Query(QUERY_STATUS, "RESET");
+  ReportQueueEmpty(1);
+  EXPECT_EQ(Status(), "IDLE \"Status reset to idle\"");
+  ReportQueueEmpty(2);
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+}
+
 TEST_F(StatusTest, AnErrorWithoutTextTakesTheLastErrorLineWithItsSentencesOnLines) {
   Log("USB2> Error> Flash failed. Check the cable.");
   Report(STATUS_ERROR, "");

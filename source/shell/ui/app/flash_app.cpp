@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ int CFlashApp::Run(int argc, char** argv) {
   CFlashCommandLineInfo commandLine;
   commandLine.ParseArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   if (commandLine.HasTitle()) settings.SetAppString(APP_STRING_WINDOW_TITLE, commandLine.Title());
+  // Listening on every address is not what was asked for: stop instead.
+  if (commandLine.RemoteAddressMissing()) {
+    std::fputs("vexaload: -remote_address needs the local address to listen on, "
+               "for example -remote_address 127.0.0.1\n",
+               stderr);
+    return 2;
+  }
+  if (commandLine.HasRemoteAddress()) settings.SetAppString(APP_STRING_REMOTE_ADDRESS, commandLine.RemoteAddress());
 
   COnlineHelpDlg helpWindow;
   std::shared_ptr<CQtPromptService> qtPrompts;

@@ -8,6 +8,7 @@
 #include "engine/core/thread_table.h"
 #include "engine/core/job_payloads.h"
 #include "engine/processing/core_processing_thread.h"
+#include "shell/app/expand_shortcut.h"
 #include "shell/custom_menu/custom_menu_store.h"
 #include "shell/preproc/preprocessing_thread.h"
 #include "shell/remote/remote_io_thread.h"
@@ -45,7 +46,9 @@ WorkerThreadFactory ProgramWorkerThreads(std::shared_ptr<IShellPromptService> pr
   factory.remoteIo = [] { return std::make_unique<CRemoteIOThread>(); };
   factory.preProcessing = [] {
     PreprocessingServices services;
-    services.scriptRunner = MakeScriptRunnerFactory();
+    // FLASH, FLASHPACK_ADD and dropped files take a link's target.
+    services.scriptRunner = MakeScriptRunnerFactory(ExpandShortcut);
+    services.expandShortcut = ExpandShortcut;
     services.customMenuItem = LookUpCustomMenuItem;
     return std::make_unique<CPreProcessingThread>(std::move(services));
   };
