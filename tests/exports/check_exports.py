@@ -87,11 +87,12 @@ def declared_functions(header):
         return "::".join(path + [name])
 
     def declaration(text_of_piece):
-        body = ACCESS_LABEL.sub("", text_of_piece).strip()
+        body = text_of_piece
         while ACCESS_LABEL.match(body):
-            body = ACCESS_LABEL.sub("", body).strip()
-        match = FUNCTION.match(body)
-        if not match or match.group(7) in ("delete", "default"):
+            body = ACCESS_LABEL.sub("", body, count=1)
+        match = FUNCTION.match(body.strip())
+        # Deleted, defaulted and pure virtual functions have no code.
+        if not match or match.group(7) in ("delete", "default", "0"):
             return None
         if scopes and scopes[-1][0] == "class" and re.search(r"\bvirtual\b", body):
             polymorphic.add(qualified("")[:-2])
