@@ -24,7 +24,7 @@ second_runs=""   # per build, the tests that passed only on their second run
 # The tests of a ctest log that failed once and then passed: ctest prints a
 # result line per run ("Test #12: Name ....***Failed", then "Passed").
 passed_on_second_run() {   # ctest log
-  sed -nE 's/^([0-9]+\/[0-9]+ )?[[:space:]]*Test +#[0-9]+: ([^ ]+) .*(\*\*\*[A-Za-z]+|Passed).*/\2 \3/p' "$1" \
+  sed -nE 's/^[[:space:]]*([0-9]+\/[0-9]+[[:space:]]+)?Test +#[0-9]+: ([^ ]+) .*(\*\*\*[A-Za-z]+|Passed).*/\2 \3/p' "$1" \
     | awk '$2 == "Passed" { ok[$1] = 1 } $2 ~ /^\*\*\*/ { bad[$1] = 1 }
            END { for (name in ok) if (name in bad) print name }' | sort
 }
