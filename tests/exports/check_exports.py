@@ -145,7 +145,11 @@ def main():
     if not declared:
         print(f"no function declarations found in {', '.join(args.header)}")
         return 1
-    exported = exported_symbols(args.nm, args.library)
+    try:
+        exported = exported_symbols(args.nm, args.library)
+    except (OSError, subprocess.CalledProcessError) as error:
+        print(f"cannot read the symbol table of {args.library}: {error}")
+        return 1
 
     missing = sorted(declared - exported)
     extra = sorted(exported - declared)
