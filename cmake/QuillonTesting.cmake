@@ -92,3 +92,31 @@ function(quillon_discover_umockdev_tests target)
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 300 LABELS umockdev ENVIRONMENT "LD_PRELOAD=${preload};${environment}")
 endfunction()
+
+# quillon_check_exports(TARGET header... [WITHOUT name...])
+#   A test, LibraryExports.TARGET, that compares the shared library's
+#   dynamic symbol table with the functions its public headers declare
+#   (tests/exports/check_exports.py): each declared function exported,
+#   nothing else. WITHOUT names declared functions that this build of the
+#   library leaves out on purpose. The target may be defined later in the
+#   build; a name that no target has fails when the build is generated.
+function(quillon_check_exports target)
+  cmake_parse_arguments(ARG "" "" "WITHOUT" ${ARGN})
+  if(NOT QUILLON_TESTS)
+    return()
+  endif()
+  if(NOT CMAKE_NM)
+    message(FATAL_ERROR "nm (binutils) is needed for the library export tests")
+  endif()
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(arguments --nm ${CMAKE_NM} --library $<TARGET_FILE:${target}>)
+  foreach(header ${ARG_UNPARSED_ARGUMENTS})
+    list(APPEND arguments --header ${header})
+  endforeach()
+  foreach(name ${ARG_WITHOUT})
+    list(APPEND arguments --without ${name})
+  endforeach()
+  add_test(NAME LibraryExports.${target}
+           COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/exports/check_exports.py ${arguments})
+  set_tests_properties(LibraryExports.${target} PROPERTIES TIMEOUT 60)
+endfunction()

@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   g++            # the compiler (C++20)
+  binutils       # nm, which the library export tests read symbol tables with
   cmake          # the build description
   ninja-build    # the build tool
   pkg-config
@@ -24,7 +25,7 @@ packages=(
   libumockdev-dev
   xvfb           # windows looked at under a virtual display (screenshots)
   xauth
-  python3        # writes the demo's files for ./setup.sh run
+  python3        # writes the demo's files for ./setup.sh run; runs the library export tests
   dpkg-dev       # dpkg-shlibdeps: the Debian package's Depends
   desktop-file-utils  # the package test validates the desktop entry
 )

@@ -233,7 +233,10 @@ int nwGetCommState(uint16_t id, ConnectParams* settings) {
 }
 
 // The port's handle: the slot's number while its port is open, else -1.
-int nwGetCOMPortHandle(uint16_t id) { return LinkOf(id) ? id : kNoPort; }
+int nwGetCOMPortHandle(uint16_t id) {
+  auto link = LinkOf(id);
+  return link ? link->handle() : kNoPort;
+}
 
 int nwReadTrellbus(uint16_t id, uint8_t* buffer, uint32_t length) {
   if (!buffer) return GANTREL_RC_NULL_BUFFER;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <limits>
 
 namespace gantrel {
 namespace {
@@ -23,6 +25,21 @@ Multipliers MultipliersFor(std::uint32_t rate) {
     if (m.rate == rate) return m;
   }
   return kOtherRates;
+}
+
+// Port handles count up from kFirstPortHandle and start again there after
+// the largest int, so no open port ever gets 0 or -1, the values that mean
+// "closed" to callers.
+constexpr int kFirstPortHandle = 0x1000;
+
+int NextPortHandle() {
+  static std::atomic<int> next{kFirstPortHandle};
+  int handle = next.load();
+  int following;
+  do {
+    following = handle == std::numeric_limits<int>::max() ? kFirstPortHandle : handle + 1;
+  } while (!next.compare_exchange_weak(handle, following));
+  return handle;
 }
 
 }  // namespace
@@ -77,6 +94,7 @@ int SerialLink::Open(const std::string& path, std::uint8_t type, const ConnectPa
   ApplyConnectParams(params, type, settings);
   if (!port.SetState(settings)) return static_cast<int>(port.LastError());
   if (!port.SetTimeouts(TimeoutsFor(type, params.rate))) return static_cast<int>(port.LastError());
+  opened->handle_ = NextPortHandle();
   link = std::move(opened);
   return 0;
 }

@@ -33,6 +33,9 @@ class SerialLink {
   std::mutex& io() { return io_; }
   const std::string& path() const { return path_; }
   std::uint8_t type() const { return type_; }
+  // The handle callers are given for this open port: a new one at every
+  // open, never 0 or -1 (the values that mean "closed").
+  int handle() const { return handle_; }
 
   // Writes all bytes under the lock: 0, -7 for a short write, or the system
   // error number. With flush the transmit queue is purged first.
@@ -53,6 +56,7 @@ class SerialLink {
   std::mutex io_;
   std::string path_;
   std::uint8_t type_;
+  int handle_ = -1;
 };
 
 }  // namespace gantrel

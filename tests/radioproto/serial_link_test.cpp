@@ -252,5 +252,37 @@ TEST_F(GantrelTest, AnOpenLinkHoldsItsPortAgainstOtherOpens) {
   EXPECT_EQ(QuorGetSerialPortProperties(0, 3, &kind), GANTREL_RC_PORT_IN_USE);
 }
 
+// 0 and -1 mean "closed" to callers, so no open link may have either as
+// its handle, slot 0's included; a stale handle never names a later port.
+TEST_F(GantrelTest, PortHandlesOfOpenLinksAreNeverTheClosedValues) {
+  AppWindow first, second;
+  const auto id0 = Register(first);
+  const auto id1 = Register(second);
+  ASSERT_EQ(id0, 0);
+  Peer(3);
+  Peer(4);
+  EXPECT_EQ(nwGetCOMPortHandle(id0), -1);
+  ASSERT_EQ(Connect(id0, LINK_ASYNC, 3, true), 0);
+  ASSERT_EQ(Connect(id1, LINK_TLXP, 4, true), 0);
+  const int handle0 = nwGetCOMPortHandle(id0);
+  const int handle1 = nwGetCOMPortHandle(id1);
+  for (int handle : {handle0, handle1}) {
+    EXPECT_NE(handle, 0);
+    EXPECT_NE(handle, -1);
+  }
+  EXPECT_NE(handle0, handle1);
+  EXPECT_EQ(nwGetCOMPortHandle(id0), handle0);
+
+  ASSERT_EQ(QuorDisconnect(id0), 0);
+  EXPECT_EQ(nwGetCOMPortHandle(id0), -1);
+  ASSERT_EQ(Connect(id0, LINK_ASYNC, 3, true), 0);
+  const int reopened = nwGetCOMPortHandle(id0);
+  EXPECT_NE(reopened, 0);
+  EXPECT_NE(reopened, -1);
+  EXPECT_NE(reopened, handle0);
+  EXPECT_NE(reopened, handle1);
+  EXPECT_EQ(nwGetCOMPortHandle(GANTREL_MAX_APPS), -1);
+}
+
 }  // namespace
 }  // namespace gantrel_test

@@ -22,6 +22,15 @@
 
 #include <stdint.h>
 
+// The functions this library exports; everything else in it is hidden.
+#ifndef GANTREL_EXPORT
+#if defined(__GNUC__)
+#define GANTREL_EXPORT __attribute__((visibility("default")))
+#else
+#define GANTREL_EXPORT
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -125,91 +134,95 @@ typedef struct BdmOp {
 } BdmOp;
 
 // Registration and library lifetime.
-int QuorInitialize(void);
-int QuorTerminate(void);
-int QuorRegisterApp(RegisterParams* params);
-int QuorDeRegisterApp(uint16_t id);
-int QuorRegisterThreadMessage(uint16_t id, uint32_t threadId);
-int QuorDeregisterThreadMessage(uint16_t id);
-int SetRALPWindowHandler(int32_t window);
+GANTREL_EXPORT int QuorInitialize(void);
+GANTREL_EXPORT int QuorTerminate(void);
+GANTREL_EXPORT int QuorRegisterApp(RegisterParams* params);
+GANTREL_EXPORT int QuorDeRegisterApp(uint16_t id);
+GANTREL_EXPORT int QuorRegisterThreadMessage(uint16_t id, uint32_t threadId);
+GANTREL_EXPORT int QuorDeregisterThreadMessage(uint16_t id);
+GANTREL_EXPORT int SetRALPWindowHandler(int32_t window);
 
 // Connect, send and read.
-int QuorConnect(uint32_t connectWord, void* params, uint16_t unused, uint16_t timeout, int sync);
-int QuorUSBConnect(uint32_t connectWord, ConnectParams* params, uint16_t unused, uint16_t timeout, int sync);
-int QuorDisconnect(uint16_t id);
-int QuorChangeProtocol(uint16_t id, uint16_t newType, int sync);
-int QuorSetSerialBusType(uint16_t id, int type);
-int QuorSendRequestEx(uint32_t connectWord, const uint8_t* request, uint32_t length, uint8_t* reply,
-                      uint32_t* replyLength);
-int QuorSendRequest(uint32_t connectWord, const uint8_t* request, uint32_t length, uint8_t* reply,
-                    uint32_t replySize);
-int QuorReadAsyncBlockingReply(uint16_t id, uint8_t* buffer, uint32_t* length);
-int QuorAsyncSelect(uint32_t socket, int32_t lParam);
-int QuorCheckWinSock(void);
+GANTREL_EXPORT int QuorConnect(uint32_t connectWord, void* params, uint16_t unused, uint16_t timeout, int sync);
+GANTREL_EXPORT int QuorUSBConnect(uint32_t connectWord, ConnectParams* params, uint16_t unused, uint16_t timeout,
+                                  int sync);
+GANTREL_EXPORT int QuorDisconnect(uint16_t id);
+GANTREL_EXPORT int QuorChangeProtocol(uint16_t id, uint16_t newType, int sync);
+GANTREL_EXPORT int QuorSetSerialBusType(uint16_t id, int type);
+GANTREL_EXPORT int QuorSendRequestEx(uint32_t connectWord, const uint8_t* request, uint32_t length, uint8_t* reply,
+                                     uint32_t* replyLength);
+GANTREL_EXPORT int QuorSendRequest(uint32_t connectWord, const uint8_t* request, uint32_t length, uint8_t* reply,
+                                   uint32_t replySize);
+GANTREL_EXPORT int QuorReadAsyncBlockingReply(uint16_t id, uint8_t* buffer, uint32_t* length);
+GANTREL_EXPORT int QuorAsyncSelect(uint32_t socket, int32_t lParam);
+GANTREL_EXPORT int QuorCheckWinSock(void);
 
 // Serial links.
-int nwAvailBytesInRXBuffer(uint16_t id);
-int nwIsRXBegun(uint16_t id);
-int nwIsTXDone(uint16_t id);
-int nwFlushReceiveBuffer(uint16_t id);
-int nwFlushTransmitBuffer(uint16_t id);
-int nwCheckBusy(uint16_t id);
-int nwReadDSR(uint16_t id);
-int nwGetModemStatus(uint16_t id);
-int nwGetBusy(uint16_t id);
-int nwReleaseBusy(uint16_t id);
-int ResetPorts(uint16_t id);
-int nwSetUpBaudRate(uint16_t id, const char* mode);
-int nwGetCommState(uint16_t id, ConnectParams* settings);
-int nwGetCOMPortHandle(uint16_t id);
-int nwReadTrellbus(uint16_t id, uint8_t* buffer, uint32_t length);
-int nwWriteTrellbus(uint16_t id, const uint8_t* buffer, uint32_t length);
-int nwReadTLXP(uint16_t id, uint8_t* buffer, uint32_t length);
-int ReadDataFromSerialPort(uint16_t id, uint8_t* buffer, uint32_t length);
-int WriteDataToSerialPort(uint16_t id, const uint8_t* data, uint32_t length);
-int CheckTrellbusSettings(uint16_t id);
-int nwWriteBisync(uint16_t id, const uint8_t* data, uint32_t length);
+GANTREL_EXPORT int nwAvailBytesInRXBuffer(uint16_t id);
+GANTREL_EXPORT int nwIsRXBegun(uint16_t id);
+GANTREL_EXPORT int nwIsTXDone(uint16_t id);
+GANTREL_EXPORT int nwFlushReceiveBuffer(uint16_t id);
+GANTREL_EXPORT int nwFlushTransmitBuffer(uint16_t id);
+GANTREL_EXPORT int nwCheckBusy(uint16_t id);
+GANTREL_EXPORT int nwReadDSR(uint16_t id);
+GANTREL_EXPORT int nwGetModemStatus(uint16_t id);
+GANTREL_EXPORT int nwGetBusy(uint16_t id);
+GANTREL_EXPORT int nwReleaseBusy(uint16_t id);
+GANTREL_EXPORT int ResetPorts(uint16_t id);
+GANTREL_EXPORT int nwSetUpBaudRate(uint16_t id, const char* mode);
+GANTREL_EXPORT int nwGetCommState(uint16_t id, ConnectParams* settings);
+GANTREL_EXPORT int nwGetCOMPortHandle(uint16_t id);
+GANTREL_EXPORT int nwReadTrellbus(uint16_t id, uint8_t* buffer, uint32_t length);
+GANTREL_EXPORT int nwWriteTrellbus(uint16_t id, const uint8_t* buffer, uint32_t length);
+GANTREL_EXPORT int nwReadTLXP(uint16_t id, uint8_t* buffer, uint32_t length);
+GANTREL_EXPORT int ReadDataFromSerialPort(uint16_t id, uint8_t* buffer, uint32_t length);
+GANTREL_EXPORT int WriteDataToSerialPort(uint16_t id, const uint8_t* data, uint32_t length);
+GANTREL_EXPORT int CheckTrellbusSettings(uint16_t id);
+GANTREL_EXPORT int nwWriteBisync(uint16_t id, const uint8_t* data, uint32_t length);
 
-int QuorEnumerateSerialPorts(int unused, int* count, int* list);
-int QuorGetSerialPortProperties(int unused, int port, int* kind);
-int QuorFlushUSBPortReceiveBuffer(int unused, int port, int* length);
-int QuorFlushUSBPortReceiveBufferEx(uint16_t usbPort, int interfaceKind, int* length);
-int QuorEnableHWFlowControl(uint16_t id);
-int QuorDisableHWFlowControl(uint16_t id);
-int QuorDSRLineActive(uint16_t id);
-int QuorCheckSUStatus(uint16_t id);
+GANTREL_EXPORT int QuorEnumerateSerialPorts(int unused, int* count, int* list);
+GANTREL_EXPORT int QuorGetSerialPortProperties(int unused, int port, int* kind);
+GANTREL_EXPORT int QuorFlushUSBPortReceiveBuffer(int unused, int port, int* length);
+GANTREL_EXPORT int QuorFlushUSBPortReceiveBufferEx(uint16_t usbPort, int interfaceKind, int* length);
+GANTREL_EXPORT int QuorEnableHWFlowControl(uint16_t id);
+GANTREL_EXPORT int QuorDisableHWFlowControl(uint16_t id);
+GANTREL_EXPORT int QuorDSRLineActive(uint16_t id);
+GANTREL_EXPORT int QuorCheckSUStatus(uint16_t id);
 
 // USB port queries, answered by the USB device monitor.
-int QuorGetUSBModemPort(uint16_t id, int* com);
-int QuorGetRS232Ports(uint16_t id, int* count, int* ports);
-int QuorGetUSBMdmPortFromUSBPort(uint16_t id, uint16_t usbPort, int16_t* com, uint32_t timeoutMs);
-int QuorGetUSBDevInterfaceFromUSBPort(uint16_t id, uint16_t usbPort, const char** path, uint32_t timeoutMs);
-int QuorGetUSBSmartphoneList(uint16_t id, int* count, int16_t* ports);
-int QuorGetUSBDeviceConnectedPorts(uint16_t id, int* count, int16_t* ports);
-int QuorGetUSBDeviceProductName(uint16_t id, uint16_t usbPort, char* text);
-int QuorGetUSBDevDescription(uint16_t id, uint16_t usbPort, char* text);
-int QuorGetUSBMdmConnectedUSBPort(uint16_t id, int16_t* usbPort);
-int QuorGetUSBNumPortsOnPC(uint16_t id, int16_t* count);
-int QuorUSBDeviceIsHub(uint16_t id, uint16_t usbPort, int* isHub);
-int QuorQueryTCIEPUsage(uint16_t id, uint16_t usbPort, int* used);
-int QuorGetUSBInterfaceBulkInEndpointSize(uint16_t id, uint16_t usbPort, const char* interfaceName, int16_t* size);
-int QuorGetUSBInterfaceBulkOutEndpointSize(uint16_t id, uint16_t usbPort, const char* interfaceName, int16_t* size);
+GANTREL_EXPORT int QuorGetUSBModemPort(uint16_t id, int* com);
+GANTREL_EXPORT int QuorGetRS232Ports(uint16_t id, int* count, int* ports);
+GANTREL_EXPORT int QuorGetUSBMdmPortFromUSBPort(uint16_t id, uint16_t usbPort, int16_t* com, uint32_t timeoutMs);
+GANTREL_EXPORT int QuorGetUSBDevInterfaceFromUSBPort(uint16_t id, uint16_t usbPort, const char** path,
+                                                     uint32_t timeoutMs);
+GANTREL_EXPORT int QuorGetUSBSmartphoneList(uint16_t id, int* count, int16_t* ports);
+GANTREL_EXPORT int QuorGetUSBDeviceConnectedPorts(uint16_t id, int* count, int16_t* ports);
+GANTREL_EXPORT int QuorGetUSBDeviceProductName(uint16_t id, uint16_t usbPort, char* text);
+GANTREL_EXPORT int QuorGetUSBDevDescription(uint16_t id, uint16_t usbPort, char* text);
+GANTREL_EXPORT int QuorGetUSBMdmConnectedUSBPort(uint16_t id, int16_t* usbPort);
+GANTREL_EXPORT int QuorGetUSBNumPortsOnPC(uint16_t id, int16_t* count);
+GANTREL_EXPORT int QuorUSBDeviceIsHub(uint16_t id, uint16_t usbPort, int* isHub);
+GANTREL_EXPORT int QuorQueryTCIEPUsage(uint16_t id, uint16_t usbPort, int* used);
+GANTREL_EXPORT int QuorGetUSBInterfaceBulkInEndpointSize(uint16_t id, uint16_t usbPort, const char* interfaceName,
+                                                         int16_t* size);
+GANTREL_EXPORT int QuorGetUSBInterfaceBulkOutEndpointSize(uint16_t id, uint16_t usbPort, const char* interfaceName,
+                                                          int16_t* size);
 
 // Background-debug-mode lines.
-void LPT_SET_BDM(void);
-void LPT_CLR_BDM(void);
-void LPT_SET_DSCLK(void);
-void LPT_CLR_DSCLK(void);
-void LPT_SET_DSI(void);
-void LPT_CLR_DSI(void);
-void LPT_SET_RESET_FB(void);
-void LPT_CLR_RESET_FB(void);
-int BdmGetDSO(void);
-int LPT_SEND_DATA(int gather, uint32_t* bits);
-int LPTTestStatus(void);
-int BdmTestFreeze(void);
-int BdmFreeze(void);
-int BdmClear(void);
+GANTREL_EXPORT void LPT_SET_BDM(void);
+GANTREL_EXPORT void LPT_CLR_BDM(void);
+GANTREL_EXPORT void LPT_SET_DSCLK(void);
+GANTREL_EXPORT void LPT_CLR_DSCLK(void);
+GANTREL_EXPORT void LPT_SET_DSI(void);
+GANTREL_EXPORT void LPT_CLR_DSI(void);
+GANTREL_EXPORT void LPT_SET_RESET_FB(void);
+GANTREL_EXPORT void LPT_CLR_RESET_FB(void);
+GANTREL_EXPORT int BdmGetDSO(void);
+GANTREL_EXPORT int LPT_SEND_DATA(int gather, uint32_t* bits);
+GANTREL_EXPORT int LPTTestStatus(void);
+GANTREL_EXPORT int BdmTestFreeze(void);
+GANTREL_EXPORT int BdmFreeze(void);
+GANTREL_EXPORT int BdmClear(void);
 
 #ifdef __cplusplus
 }

@@ -21,6 +21,7 @@ bool SmartphoneServer::Start(const std::string& path, std::string* error) {
 
 void SmartphoneServer::Stop() {
   stopping_ = true;
+  ReleaseAnswers();
   waits_.Interrupt();
   if (thread_.joinable()) thread_.join();
   listener_.Close();
@@ -44,8 +45,38 @@ void SmartphoneServer::ServeConnection(platform::Socket& peer) {
     if (r.status == IoResult::Timeout) continue;
     if (r.status != IoResult::Ok) return;  // the library disconnected
     const auto answer = session_.Feed(buffer, r.count);
-    if (!answer.empty() && !peer.SendAll(answer.data(), answer.size())) return;
+    if (answer.empty()) continue;
+    if (!PassGate() || !peer.SendAll(answer.data(), answer.size())) return;
   }
+}
+
+void SmartphoneServer::HoldAnswers() {
+  std::lock_guard lock(gateMutex_);
+  held_ = true;
+}
+
+void SmartphoneServer::ReleaseAnswers() {
+  {
+    std::lock_guard lock(gateMutex_);
+    held_ = false;
+  }
+  gateChanged_.notify_all();
+}
+
+bool SmartphoneServer::WaitAnswerHeld(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(gateMutex_);
+  return gateChanged_.wait_for(lock, timeout, [this] { return answerWaiting_; });
+}
+
+bool SmartphoneServer::PassGate() {
+  std::unique_lock lock(gateMutex_);
+  if (held_) {
+    answerWaiting_ = true;
+    gateChanged_.notify_all();
+    gateChanged_.wait(lock, [this] { return !held_; });
+    answerWaiting_ = false;
+  }
+  return !stopping_;
 }
 
 }  // namespace smartphone_sim

@@ -1,6 +1,7 @@
 // The smartphone slot against the smartphone simulator, through the
 // terminal library stand-in, and the output callback piece by piece.
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 
@@ -54,8 +55,13 @@ TEST_F(SmartphoneTest, FormatRunsToTheNextPromptAndDisconnectsWhenTheQueueIsDone
 
 TEST_F(SmartphoneTest, TwoFileJobsShareOneConnectionAndStoreBothFiles) {
   Serve();
+  // The phone holds its answer to the first file, so the second job is
+  // queued while the first still runs on the connection.
+  phone_->HoldAnswers();
   Queue(WM_RALIX_FLASH_FILE, DEVICE_SMARTPHONE, PhoneFile("one.bin", "first file"));
+  ASSERT_TRUE(phone_->WaitAnswerHeld(std::chrono::seconds(10))) << shell_.AllLogs();
   Queue(WM_RALIX_FLASH_FILE, DEVICE_SMARTPHONE, PhoneFile("two.bin", "second"));
+  phone_->ReleaseAnswers();
   ASSERT_TRUE(shell_.WaitLog("Smartphone> Item finished with sequence number 1")) << shell_.AllLogs();
   EXPECT_EQ(shell_.CountLogs("Ralix Connection succeeded"), 1u);
   EXPECT_EQ(shell_.CountLogs("Smartphone> Starting Ralix Command - Flash File: " + folder_.File("one.bin")), 1u);

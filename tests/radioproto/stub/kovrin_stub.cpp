@@ -36,6 +36,10 @@ int Record(const char* name, uint16_t id) {
 
 }  // namespace
 
+// The stub is built with hidden visibility like the libraries it stands
+// beside; its control functions and the monitor's exports it answers stay
+// visible to the tests and to the library that loads it by name.
+#pragma GCC visibility push(default)
 extern "C" {
 
 void KovrinStub_Reset(void) {
@@ -163,3 +167,4 @@ int KovrinCheckTestCmdEPUsage(uint16_t id, uint16_t, int* out) {
 }
 
 }  // extern "C"
+#pragma GCC visibility pop

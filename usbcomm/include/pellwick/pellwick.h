@@ -18,6 +18,15 @@
 
 #include <stdint.h>
 
+// The functions this library exports; everything else in it is hidden.
+#ifndef PELLWICK_EXPORT
+#if defined(__GNUC__)
+#define PELLWICK_EXPORT __attribute__((visibility("default")))
+#else
+#define PELLWICK_EXPORT
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -89,52 +98,53 @@ typedef struct PWL_DEVICE_EVENT {
 } PWL_DEVICE_EVENT;
 
 // Lifetime and driver binding.
-int PWLInitialize(int16_t* app);
-int PWLInitializeEx(void);
-int PWLRegisterApp(int16_t* app);
-int PWLDeregisterApp(uint16_t app);
-int PWLTerminate(uint16_t app);
-int PWLTerminateEx(uint16_t app);
-int PWLInitPST(void);
-int PWLTerminatePST(void);
+PELLWICK_EXPORT int PWLInitialize(int16_t* app);
+PELLWICK_EXPORT int PWLInitializeEx(void);
+PELLWICK_EXPORT int PWLRegisterApp(int16_t* app);
+PELLWICK_EXPORT int PWLDeregisterApp(uint16_t app);
+PELLWICK_EXPORT int PWLTerminate(uint16_t app);
+PELLWICK_EXPORT int PWLTerminateEx(uint16_t app);
+PELLWICK_EXPORT int PWLInitPST(void);
+PELLWICK_EXPORT int PWLTerminatePST(void);
 
 // Applications and devices.
-int PWLGetDevices(uint16_t app, const char* interfaceName);
-int PWLGetDevicesEx(uint16_t app, const char* interfaceName, int* count, uint16_t* ids);
-int PWLReleaseDevices(uint16_t app, const char* interfaceName);
-int PWLSelectDevice(uint16_t app, uint16_t device);
-int PWLDeselectDevice(uint16_t app);
-int PWLFreeDeviceID(uint16_t app, uint16_t device);
-int PWLQueryDevInterface(uint16_t app, uint16_t device, const char* interfaceName);
-int PWLRefreshConnection(void);
-int PWLGetDeviceInterfaceHandle(uint16_t app, const char* interfaceName, int* handle);
-int PWLGetDeviceInterfaceHandleEx(uint16_t app, uint16_t device, const char* interfaceName, int* handle);
-int PWLSelectDeviceInterface(uint16_t app, uint16_t device, const char* interfaceName);
-int PWLGetBulkWriteEpSize(uint16_t app, int16_t* size);
-int PWLGetBulkReadEpSize(uint16_t app, int16_t* size);
-int PWLSetCommunicationProtocol(uint16_t app, int protocol);
+PELLWICK_EXPORT int PWLGetDevices(uint16_t app, const char* interfaceName);
+PELLWICK_EXPORT int PWLGetDevicesEx(uint16_t app, const char* interfaceName, int* count, uint16_t* ids);
+PELLWICK_EXPORT int PWLReleaseDevices(uint16_t app, const char* interfaceName);
+PELLWICK_EXPORT int PWLSelectDevice(uint16_t app, uint16_t device);
+PELLWICK_EXPORT int PWLDeselectDevice(uint16_t app);
+PELLWICK_EXPORT int PWLFreeDeviceID(uint16_t app, uint16_t device);
+PELLWICK_EXPORT int PWLQueryDevInterface(uint16_t app, uint16_t device, const char* interfaceName);
+PELLWICK_EXPORT int PWLRefreshConnection(void);
+PELLWICK_EXPORT int PWLGetDeviceInterfaceHandle(uint16_t app, const char* interfaceName, int* handle);
+PELLWICK_EXPORT int PWLGetDeviceInterfaceHandleEx(uint16_t app, uint16_t device, const char* interfaceName,
+                                                  int* handle);
+PELLWICK_EXPORT int PWLSelectDeviceInterface(uint16_t app, uint16_t device, const char* interfaceName);
+PELLWICK_EXPORT int PWLGetBulkWriteEpSize(uint16_t app, int16_t* size);
+PELLWICK_EXPORT int PWLGetBulkReadEpSize(uint16_t app, int16_t* size);
+PELLWICK_EXPORT int PWLSetCommunicationProtocol(uint16_t app, int protocol);
 
 // Data transfer. Lengths are in bytes (in: wanted or to send; out: moved,
 // also on failure), time-outs in milliseconds.
-int PWLReadData(uint16_t app, void* buffer, int* length, uint32_t timeoutMs);
-int PWLReadDataEx(uint16_t app, const char* interfaceName, uint16_t device, void* buffer, int* length,
-                  uint32_t timeoutMs);
-int PWLWriteData(uint16_t app, const void* buffer, uint32_t* length, uint32_t timeoutMs);
-int PWLWriteDataEx(uint16_t app, const char* interfaceName, uint16_t device, const void* buffer,
-                   uint32_t* length, uint32_t timeoutMs);
-int PWLReadQ9TCommand(uint16_t app, const void* header, void* destination, uint32_t* length,
-                      uint32_t timeoutMs);
-int PWLReadQ9TCommandEx(uint16_t app, uint16_t device, const void* header, void* destination,
-                        uint32_t* length, uint32_t timeoutMs);
-int PWLWriteQ9TCommand(uint16_t app, const void* buffer, uint32_t* length, uint32_t timeoutMs);
-int PWLWriteQ9TCommandEx(uint16_t app, uint16_t device, const void* buffer, uint32_t* length,
-                         uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLReadData(uint16_t app, void* buffer, int* length, uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLReadDataEx(uint16_t app, const char* interfaceName, uint16_t device, void* buffer, int* length,
+                                  uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLWriteData(uint16_t app, const void* buffer, uint32_t* length, uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLWriteDataEx(uint16_t app, const char* interfaceName, uint16_t device, const void* buffer,
+                                   uint32_t* length, uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLReadQ9TCommand(uint16_t app, const void* header, void* destination, uint32_t* length,
+                                      uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLReadQ9TCommandEx(uint16_t app, uint16_t device, const void* header, void* destination,
+                                        uint32_t* length, uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLWriteQ9TCommand(uint16_t app, const void* buffer, uint32_t* length, uint32_t timeoutMs);
+PELLWICK_EXPORT int PWLWriteQ9TCommandEx(uint16_t app, uint16_t device, const void* buffer, uint32_t* length,
+                                         uint32_t timeoutMs);
 
 // Notifications and arrival waits.
-int PWLSetThrdMsgHandler(uint16_t app, uint32_t threadId);
-int PWLSetAppHandler(uint16_t app, uint32_t window);
-int PWLQueryDeviceArrival(uint16_t app, int unused, uint32_t elapseMs);
-int PWLQueryDeviceArrivalEx(uint16_t app, uint16_t device, int interfaceKind, uint32_t elapseMs);
+PELLWICK_EXPORT int PWLSetThrdMsgHandler(uint16_t app, uint32_t threadId);
+PELLWICK_EXPORT int PWLSetAppHandler(uint16_t app, uint32_t window);
+PELLWICK_EXPORT int PWLQueryDeviceArrival(uint16_t app, int unused, uint32_t elapseMs);
+PELLWICK_EXPORT int PWLQueryDeviceArrivalEx(uint16_t app, uint16_t device, int interfaceKind, uint32_t elapseMs);
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,15 @@
 #include <string>
 #include <vector>
 
+// What this library exports; everything else in it is hidden.
+#ifndef LUMBRAPACK_EXPORT
+#if defined(__GNUC__)
+#define LUMBRAPACK_EXPORT __attribute__((visibility("default")))
+#else
+#define LUMBRAPACK_EXPORT
+#endif
+#endif
+
 namespace lumbrapack {
 
 // Results of the pack operations.
@@ -46,12 +55,12 @@ struct PackFileFields {
   char buildLetter = 'A';
   std::uint16_t build[3] = {0, 0, 0};
 };
-std::vector<unsigned char> BuildPackFile(const PackFileFields& fields,
+LUMBRAPACK_EXPORT std::vector<unsigned char> BuildPackFile(const PackFileFields& fields,
                                          const std::vector<unsigned char>& payload);
 
 }  // namespace lumbrapack
 
-class CPackManager {
+class LUMBRAPACK_EXPORT CPackManager {
  public:
   // Builds the pack set from a partition image read out of a radio. The
   // object keeps its own copy of the data. An erased or unknown partition

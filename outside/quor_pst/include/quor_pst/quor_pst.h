@@ -4,6 +4,15 @@
 
 #include <stdint.h>
 
+// The functions the driver library exports; everything else in it is hidden.
+#ifndef QUOR_PST_EXPORT
+#if defined(__GNUC__)
+#define QUOR_PST_EXPORT __attribute__((visibility("default")))
+#else
+#define QUOR_PST_EXPORT
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -34,26 +43,26 @@ typedef enum EPSTStatus {
 #define PST_WM_DEVICE_ARRIVAL 0x8064  // wParam device id, lParam driver interface kind
 #define PST_WM_DEVICE_REMOVAL 0x8065
 
-int Quor_PSTInitialize(void);
-int Quor_PSTUninitialize(void);
-int Quor_PSTReadData(uint16_t device, int handle, int pipe, void* buffer, uint32_t* length,
-                     uint32_t timeoutMs);
-int Quor_PSTWriteData(uint16_t device, int handle, int pipe, const void* buffer, uint32_t* length,
-                      uint32_t timeoutMs);
-int Quor_PSTGetInterfaceHandle(uint16_t device, const char* interfaceName, int* handle);
+QUOR_PST_EXPORT int Quor_PSTInitialize(void);
+QUOR_PST_EXPORT int Quor_PSTUninitialize(void);
+QUOR_PST_EXPORT int Quor_PSTReadData(uint16_t device, int handle, int pipe, void* buffer, uint32_t* length,
+                                     uint32_t timeoutMs);
+QUOR_PST_EXPORT int Quor_PSTWriteData(uint16_t device, int handle, int pipe, const void* buffer, uint32_t* length,
+                                      uint32_t timeoutMs);
+QUOR_PST_EXPORT int Quor_PSTGetInterfaceHandle(uint16_t device, const char* interfaceName, int* handle);
 // Fills up to capacity ids of the connected devices; *count is the number connected.
-int Quor_PSTGetDeviceList(uint16_t* ids, int capacity, int* count);
-int Quor_PSTRefreshConnections(void);
-int Quor_PSTRegisterDeviceChangeNotification(uint32_t window);
-int Quor_PSTUnregisterDeviceChangeNotification(void);
+QUOR_PST_EXPORT int Quor_PSTGetDeviceList(uint16_t* ids, int capacity, int* count);
+QUOR_PST_EXPORT int Quor_PSTRefreshConnections(void);
+QUOR_PST_EXPORT int Quor_PSTRegisterDeviceChangeNotification(uint32_t window);
+QUOR_PST_EXPORT int Quor_PSTUnregisterDeviceChangeNotification(void);
 // Device-change records (message 0x800B, kovrin/usb_change_record.h) go to this window.
-int Quor_PSTRegisterUSBMonitor(uint32_t window);
-int Quor_PSTUnregisterUSBMonitor(void);
-int Quor_PSTGetMaxBulkDataSize(int* size);
-int Quor_PSTGetOutBulkEpSize(uint16_t device, int16_t* size);
-int Quor_PSTGetOutBulkEpSizeEx(uint16_t device, const char* interfaceName, int16_t* size);
-int Quor_PSTGetInBulkEpSize(uint16_t device, int16_t* size);
-int Quor_PSTGetInBulkEpSizeEx(uint16_t device, const char* interfaceName, int16_t* size);
+QUOR_PST_EXPORT int Quor_PSTRegisterUSBMonitor(uint32_t window);
+QUOR_PST_EXPORT int Quor_PSTUnregisterUSBMonitor(void);
+QUOR_PST_EXPORT int Quor_PSTGetMaxBulkDataSize(int* size);
+QUOR_PST_EXPORT int Quor_PSTGetOutBulkEpSize(uint16_t device, int16_t* size);
+QUOR_PST_EXPORT int Quor_PSTGetOutBulkEpSizeEx(uint16_t device, const char* interfaceName, int16_t* size);
+QUOR_PST_EXPORT int Quor_PSTGetInBulkEpSize(uint16_t device, int16_t* size);
+QUOR_PST_EXPORT int Quor_PSTGetInBulkEpSizeEx(uint16_t device, const char* interfaceName, int16_t* size);
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,15 @@
 
 #include <stdint.h>
 
+// The functions the driver library exports; everything else in it is hidden.
+#ifndef QUOR_PST_EXPORT
+#if defined(__GNUC__)
+#define QUOR_PST_EXPORT __attribute__((visibility("default")))
+#else
+#define QUOR_PST_EXPORT
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -19,29 +28,29 @@ extern "C" {
 // Back to the start: no devices, no forced statuses, empty call log, default
 // maximum bulk size (4096), no registered windows. Attached device processes
 // are disconnected.
-void QuorSim_Reset(void);
+QUOR_PST_EXPORT void QuorSim_Reset(void);
 
 // Defines (or redefines) a device that is not plugged. Any 16-bit id is
 // accepted, so that tests can list ids a real bus never gives (above 126).
 // Returns 0, or -1 for a bad argument (no interface, endpoint size below 1).
-int QuorSim_DefineDevice(uint16_t device, unsigned interfaces, int16_t outEpSize, int16_t inEpSize);
+QUOR_PST_EXPORT int QuorSim_DefineDevice(uint16_t device, unsigned interfaces, int16_t outEpSize, int16_t inEpSize);
 // Plugging posts an arrival per interface and a change record; unplugging the
 // removals and a change record. Returns 0, or -1 for an unknown device.
-int QuorSim_Plug(uint16_t device);
-int QuorSim_Unplug(uint16_t device);
-int QuorSim_IsPlugged(uint16_t device);
+QUOR_PST_EXPORT int QuorSim_Plug(uint16_t device);
+QUOR_PST_EXPORT int QuorSim_Unplug(uint16_t device);
+QUOR_PST_EXPORT int QuorSim_IsPlugged(uint16_t device);
 
-void QuorSim_SetMaxBulkSize(int size);
+QUOR_PST_EXPORT void QuorSim_SetMaxBulkSize(int size);
 // The next `count` calls of the named driver function (for example
 // "Quor_PSTWriteData") return `status` without doing anything; lengths they
 // report become 0. count -1: every call until cleared. Forcing status 0 makes
 // a transfer that succeeds but moves nothing.
-void QuorSim_ForceStatus(const char* function, int status, int count);
-void QuorSim_ClearForcedStatuses(void);
+QUOR_PST_EXPORT void QuorSim_ForceStatus(const char* function, int status, int count);
+QUOR_PST_EXPORT void QuorSim_ClearForcedStatuses(void);
 
 // Command-pipe replies: the next command read of the device returns these
 // bytes (after its 8-byte header, which the read leaves in place).
-int QuorSim_QueueCommandReply(uint16_t device, const void* data, uint32_t length);
+QUOR_PST_EXPORT int QuorSim_QueueCommandReply(uint16_t device, const void* data, uint32_t length);
 
 // The call log: every driver call in order.
 typedef struct QuorSimCall {
@@ -54,22 +63,22 @@ typedef struct QuorSimCall {
   uint32_t timeoutMs;
   int status;          // the status returned
 } QuorSimCall;
-int QuorSim_CallCount(void);
+QUOR_PST_EXPORT int QuorSim_CallCount(void);
 // 0 and the entry, or -1 for an index out of range.
-int QuorSim_GetCall(int index, QuorSimCall* call);
-void QuorSim_ClearCallLog(void);
+QUOR_PST_EXPORT int QuorSim_GetCall(int index, QuorSimCall* call);
+QUOR_PST_EXPORT void QuorSim_ClearCallLog(void);
 // How many times a driver function was called since the last clear.
-int QuorSim_CountCalls(const char* function);
+QUOR_PST_EXPORT int QuorSim_CountCalls(const char* function);
 
 // The windows the driver posts to (0 none).
-uint32_t QuorSim_DeviceChangeWindow(void);
-uint32_t QuorSim_UsbMonitorWindow(void);
+QUOR_PST_EXPORT uint32_t QuorSim_DeviceChangeWindow(void);
+QUOR_PST_EXPORT uint32_t QuorSim_UsbMonitorWindow(void);
 
 // The data-plane socket that device processes attach to: the environment
 // variable QUOR_PST_SOCKET when set, else a socket in a fresh temporary
 // folder. Copies the NUL-terminated path into buffer; returns its length, or
 // -1 when the buffer is too small or the socket could not be opened.
-int QuorSim_SocketPath(char* buffer, int capacity);
+QUOR_PST_EXPORT int QuorSim_SocketPath(char* buffer, int capacity);
 
 #ifdef __cplusplus
 }

@@ -12,16 +12,25 @@
 #include <cstdint>
 #include <string>
 
+// The functions this library exports; everything else in it is hidden.
+#ifndef RALIX_EXPORT
+#if defined(__GNUC__)
+#define RALIX_EXPORT __attribute__((visibility("default")))
+#else
+#define RALIX_EXPORT
+#endif
+#endif
+
 extern "C" {
 
 typedef void (*RalixOutputCallback)(const char* text);
 
 // Connects; nonzero when connected. flags and text are taken as they come.
-int Func095(RalixOutputCallback callback, unsigned long flags, std::string* text, std::uint32_t window);
+RALIX_EXPORT int Func095(RalixOutputCallback callback, unsigned long flags, std::string* text, std::uint32_t window);
 // Sends one command line; 1 when the phone took it.
-int Func789(const char* line, unsigned long length);
+RALIX_EXPORT int Func789(const char* line, unsigned long length);
 // Disconnects; nonzero when disconnected.
-int Func356();
+RALIX_EXPORT int Func356();
 }
 
 // The environment variable that names the phone's socket.

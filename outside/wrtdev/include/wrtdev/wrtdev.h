@@ -13,6 +13,15 @@
 
 #include <stdint.h>
 
+// The functions this library exports; everything else in it is hidden.
+#ifndef WRTDEV_EXPORT
+#if defined(__GNUC__)
+#define WRTDEV_EXPORT __attribute__((visibility("default")))
+#else
+#define WRTDEV_EXPORT
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -21,23 +30,23 @@ extern "C" {
 #define WRTDEV_INVALID_HANDLE (-1)
 
 // Opens "\\.\WRTdevN" (or "WRTdevN"); a handle, or WRTDEV_INVALID_HANDLE.
-int WrtOpenDevice(const char* name);
+WRTDEV_EXPORT int WrtOpenDevice(const char* name);
 // Executes the batch in place (in and out are the same buffer of n * 12
 // bytes); 1 on success, 0 on failure.
-int WrtDeviceIoControl(int handle, uint32_t code, void* buffer, uint32_t bytes, uint32_t* returned);
-int WrtCloseDevice(int handle);
+WRTDEV_EXPORT int WrtDeviceIoControl(int handle, uint32_t code, void* buffer, uint32_t bytes, uint32_t* returned);
+WRTDEV_EXPORT int WrtCloseDevice(int handle);
 
 // The fake backend.
-void WrtFake_Enable(int on);
-void WrtFake_Reset();
-void WrtFake_SetPresent(uint32_t mask);       // devices that open (default: all four)
-void WrtFake_SetInput(uint8_t input);         // the steady input byte
-void WrtFake_QueueInput(uint8_t input);       // answered by the next op-1 read
-void WrtFake_SetClearStatus(uint8_t status);  // answered by op 42
-int WrtFake_OutputCount(void);                // output writes recorded
-int WrtFake_Output(int index);                // the recorded byte (with its device in bits 8-15)
-int WrtFake_ControlCalls(void);               // batch calls made
-int WrtFake_OpenDevices(void);                // handles open now
+WRTDEV_EXPORT void WrtFake_Enable(int on);
+WRTDEV_EXPORT void WrtFake_Reset();
+WRTDEV_EXPORT void WrtFake_SetPresent(uint32_t mask);       // devices that open (default: all four)
+WRTDEV_EXPORT void WrtFake_SetInput(uint8_t input);         // the steady input byte
+WRTDEV_EXPORT void WrtFake_QueueInput(uint8_t input);       // answered by the next op-1 read
+WRTDEV_EXPORT void WrtFake_SetClearStatus(uint8_t status);  // answered by op 42
+WRTDEV_EXPORT int WrtFake_OutputCount(void);                // output writes recorded
+WRTDEV_EXPORT int WrtFake_Output(int index);                // the recorded byte (with its device in bits 8-15)
+WRTDEV_EXPORT int WrtFake_ControlCalls(void);               // batch calls made
+WRTDEV_EXPORT int WrtFake_OpenDevices(void);                // handles open now
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,26 @@
+# quillon_hide_internals(target... [MAP file])
+#   A shared library exports only what its public header marks for export:
+#   its code is compiled with hidden visibility, and the link keeps every
+#   other name local through a version script. The compiler alone does not
+#   hide everything: the standard library's templates are declared with
+#   default visibility, so their instances in the library (vector, map,
+#   string code) would still be exported. The default script keeps every
+#   C++ name local, for the libraries whose interface is plain C functions;
+#   a library with a C++ interface names its own script with MAP.
+#   For a library built from an object library, name both: the visibility
+#   applies to the objects, the script to the shared library.
+function(quillon_hide_internals)
+  cmake_parse_arguments(ARG "" "MAP" "" ${ARGN})
+  if(NOT ARG_MAP)
+    set(ARG_MAP ${PROJECT_SOURCE_DIR}/cmake/c_interface.map)
+  endif()
+  foreach(target ${ARG_UNPARSED_ARGUMENTS})
+    set_target_properties(${target} PROPERTIES C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden
+                          VISIBILITY_INLINES_HIDDEN ON)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "SHARED_LIBRARY")
+      target_link_options(${target} PRIVATE "LINKER:--version-script=${ARG_MAP}")
+      set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_MAP})
+    endif()
+  endforeach()
+endfunction()
