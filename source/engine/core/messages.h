@@ -154,6 +154,12 @@ inline constexpr std::uint32_t WM_USB_DEVICE_EVENT = 0x800B;
 // The smartphone terminal library's progress to the main dialog (WM_USER+100),
 // forwarded as WM_RALIX_PROGRESS with lParam 0.
 inline constexpr std::uint32_t WM_RALIX_PERCENT = WM_USER + 100;
+// Core or pre-processing thread to the main dialog: a request was refused
+// and nothing was queued for it; job code / 1 when the request was
+// interactive, else 0. The window gives back what it held for the request
+// (Flash Software waits for its read-back's saved file otherwise).
+// (WM_APP + 0xB0 is the user-I/O thread's own message for prompt answers.)
+inline constexpr std::uint32_t WM_REQUEST_REFUSED = WM_APP + 0xB1;
 
 // ---- what each message carries ---------------------------------------------
 class CJobRequest;
@@ -254,6 +260,7 @@ QUILLON_MESSAGE_PLAIN(WM_RALIX_PROGRESS);
 // and address (lParam) and stays the sender's.
 QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
+QUILLON_MESSAGE_PLAIN(WM_REQUEST_REFUSED);
 
 #undef QUILLON_MESSAGE_CARRIES
 #undef QUILLON_MESSAGE_PLAIN
