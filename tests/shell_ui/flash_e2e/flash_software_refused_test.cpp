@@ -104,8 +104,9 @@ TEST_P(FlashSoftwareRefused, GivesFlashSoftwareAndTheProductSelectorBack) {
   std::string errorLine = c.errorLine;
   if (const auto at = errorLine.find("%s"); at != std::string::npos)
     errorLine.replace(at, 2, folder.File(c.missingFile));
-  if (!errorLine.empty())
+  if (!errorLine.empty()) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), errorLine), lines.end()) << c.name << ": " << errorLine;
+  }
   if (c.promptKind >= 0) {
     EXPECT_TRUE(PumpUntil([&] {
       ServeUserIo();

@@ -57,6 +57,7 @@ TEST_F(ProductSelector, WithoutAConfiguredProductTheFirstIsShownAndNothingPosted
 }
 
 struct StartUpCase {
+  const char* name;
   const char* configuredTag;  // as the configuration file gave it
   const char* shown;
   bool posted;  // the shown entry is posted as the new product
@@ -103,9 +104,10 @@ TEST_P(ProductAtStartUp, ShowsTheConfiguredProductOrLoadsTheFirst) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Products, ProductAtStartUp,
-                         ::testing::Values(StartUpCase{"radio_b", "RADIO_B", false},
-                                           StartUpCase{"RADIO_Z", "RADIO_A", true},
-                                           StartUpCase{"", "RADIO_A", true}));
+                         ::testing::Values(StartUpCase{"Listed", "radio_b", "RADIO_B", false},
+                                           StartUpCase{"NotListed", "RADIO_Z", "RADIO_A", true},
+                                           StartUpCase{"NoneConfigured", "", "RADIO_A", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProductSelector, ADuplicateTagIsLoggedAndShownAsAnError) {
   std::filesystem::copy_file(folder + "/radios.qlp", folder + "/copy.qlp");
