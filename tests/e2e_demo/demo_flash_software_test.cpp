@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -49,9 +50,15 @@ constexpr qint64 kDeadlineMs = 240000;  // generous: a loaded machine
 const char* const kUpdateTexts[] = {"su.txt", "p5E00cp0_VAD3_Vexa20.txt", "french_spanish.txt"};
 constexpr const char kLastJobFinished[] = "COM1> Item finished with sequence number 3";
 
-// What the window road saw, filled on the GUI thread by the press below.
+// What the window road saw, filled on the GUI thread by the presses below.
+// A second press (when asked for) comes once the update has finished, on the
+// radio that now holds the newer firmware: it must end in the refusal line.
 struct RoadReport {
-  bool pressed = false;
+  int pressesWanted = 1;
+  std::string secondEnd;  // the log line that ends the second road
+  std::string secondBox;  // and the text of the box it shows
+  std::string shownFile;  // where the boxes are recorded
+  int presses = 0;
   bool finished = false;
   std::string why;  // set when the road did not finish
 };
@@ -76,34 +83,60 @@ std::string ProgramLog() {
   return log;
 }
 
-// Once the window shows the demo radio's row, ready, presses Flash Software
-// on the toolbar; when the last update job has finished and the row shows
-// it complete, closes the window.
-// Gives up (and closes it) on an error line in the log or at the deadline.
+bool UpdateFinished(CFlashDlg* window, const std::string& log) {
+  return log.find(kLastJobFinished) != std::string::npos && window && RowText(*window) == "Complete";
+}
+
+bool SecondRoadEnded(const std::string& log) {
+  std::string shown;
+  platform::ReadWholeFile(road.shownFile, shown);
+  return log.find(road.secondEnd) != std::string::npos && shown.find(road.secondBox) != std::string::npos;
+}
+
+// Presses Flash Software on the toolbar as a user would, when it is enabled.
+bool PressFlashSoftware(CFlashDlg& window) {
+  QAction* flash = window.findChild<QAction*>(QString("command%1").arg(ID_TOOL_FLASH_SOFTWARE));
+  if (!window.FlashEnabled() || !flash || !flash->isEnabled()) return false;
+  ++road.presses;
+  flash->trigger();
+  return true;
+}
+
+// The shell's error lines and the engine's failed operations, but for the
+// line that is the expected end of the second road.
+bool LoggedAnError(std::string log) {
+  if (!road.secondEnd.empty()) {
+    for (std::size_t at; (at = log.find(road.secondEnd)) != std::string::npos;) log.erase(at, road.secondEnd.size());
+  }
+  return log.find("Error>") != std::string::npos || log.find("> ERROR") != std::string::npos;
+}
+
+// Once the window shows the demo radio's row, ready, presses Flash Software;
+// when the last update job has finished and the row shows it complete,
+// presses it again or closes the window. Gives up (and closes it) on an
+// error line in the log or at the deadline.
 void PressFlashSoftwareWhenReady() {
   static QElapsedTimer clock;
   clock.start();
   auto* timer = new QTimer(qApp);
   QObject::connect(timer, &QTimer::timeout, [timer] {
     CFlashDlg* window = MainWindow();
-    if (!road.pressed && window && RowText(*window) == "Ready" && window->FlashEnabled()) {
-      QAction* flash = window->findChild<QAction*>(QString("command%1").arg(ID_TOOL_FLASH_SOFTWARE));
-      if (flash && flash->isEnabled()) {
-        road.pressed = true;
-        flash->trigger();
-      }
-    }
-    const std::string log = road.pressed ? ProgramLog() : std::string();
-    const bool done = log.find(kLastJobFinished) != std::string::npos && window && RowText(*window) == "Complete";
-    // The shell's error lines and the engine's failed operations.
-    const bool failed = log.find("Error>") != std::string::npos || log.find("> ERROR") != std::string::npos;
+    const std::string log = road.presses > 0 ? ProgramLog() : std::string();
+    if (window && road.presses == 0 && RowText(*window) == "Ready") PressFlashSoftware(*window);
+    if (window && road.presses == 1 && road.pressesWanted == 2 && UpdateFinished(window, log))
+      PressFlashSoftware(*window);
+    const bool done = road.presses == road.pressesWanted &&
+                      (road.pressesWanted == 1 ? UpdateFinished(window, log)
+                                               : SecondRoadEnded(log));
+    const bool failed = LoggedAnError(log);
     const bool late = clock.elapsed() > kDeadlineMs;
     if (!done && !failed && !late) return;
     road.finished = done && !failed;
     if (failed) road.why = "the program logged an error";
-    else if (!done) road.why = road.pressed ? "the update did not finish; the row shows '" +
-                                                  (window ? RowText(*window) : std::string()) + "'"
-                                            : "the window never showed the demo radio's row ready";
+    else if (!done) road.why = road.presses > 0 ? "the road did not finish after " + std::to_string(road.presses) +
+                                                      " presses; the row shows '" +
+                                                      (window ? RowText(*window) : std::string()) + "'"
+                                                : "the window never showed the demo radio's row ready";
     timer->stop();
     if (window) window->close();
     else QCoreApplication::quit();
@@ -200,6 +233,8 @@ class DemoWindowRoad : public ::testing::Test {
     const std::string command = "python3 " + std::string(QUILLON_SOURCE_DIR) + "/scripts/demo_files.py " +
                                 demo_.string() + " >" + (fs::path(top_) / "files.out").string() + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(fs::path(top_) / "files.out");
+    shown_ = (fs::path(top_) / "shown.txt").string();
+    road = RoadReport{};  // each test's program gets its own road
   }
   void TearDown() override {
     radio_.reset();
@@ -208,43 +243,52 @@ class DemoWindowRoad : public ::testing::Test {
     fs::remove_all(top_, ignored);
   }
 
+  // The demo radio (older firmware) on COM1 and the program as the demo
+  // starts it in its folder, "vexaload -id Demo", until its window closes.
+  void RunDemoProgram() {
+    std::string flashImage;
+    auto config = DemoRadioConfig(demo_ / "radiosim.args", flashImage);
+    ASSERT_TRUE(config) << ReadText(demo_ / "radiosim.args");
+    radio_ = std::make_unique<test_support::RadioOnPty>(*config, 1);
+    ASSERT_TRUE(radio_->started());
+    const std::string image = ReadText(flashImage);
+    ASSERT_TRUE(radio_->radio().SetFlash(config->flashBase, Bytes(image.begin(), image.end())));
+
+    ASSERT_EQ(::chdir(demo_.c_str()), 0);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The window keeps its place in the user's Qt settings: here a home of the test's own.
+    ::setenv("HOME", top_.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (fs::path(top_) / ".config").c_str(), 1);
+    const std::string prompts = (fs::path(top_) / "prompts.txt").string();
+    std::ofstream(prompts).close();  // no answers: any box would be recorded
+    ::setenv("QUILLON_PROMPTS", prompts.c_str(), 1);
+    ::setenv("QUILLON_PROMPTS_RECORD", shown_.c_str(), 1);
+    RegisterFlashMainDialog();
+    std::string name = "vexaload", id = "-id", title = "Demo";
+    char* argv[] = {name.data(), id.data(), title.data(), nullptr};
+    CFlashApp app;
+    EXPECT_EQ(app.Run(3, argv), 0);
+  }
+
+  void SetSmartFlashing(bool on) {
+    std::ofstream(demo_ / "Demo.cfg", std::ios::app) << "enable_smart_flashing=" << (on ? 1 : 0) << "\n";
+  }
+
   std::string top_;
   fs::path demo_;
+  std::string shown_;
   std::string home_ = fs::current_path().string();
   std::unique_ptr<test_support::RadioOnPty> radio_;
 };
 
 TEST_F(DemoWindowRoad, FlashSoftwareReadsTheRadioBackAndUpdatesItToTheNewerFirmware) {
-  std::string flashImage;
-  auto config = DemoRadioConfig(demo_ / "radiosim.args", flashImage);
-  ASSERT_TRUE(config) << ReadText(demo_ / "radiosim.args");
-  radio_ = std::make_unique<test_support::RadioOnPty>(*config, 1);
-  ASSERT_TRUE(radio_->started());
-  const std::string image = ReadText(flashImage);
-  ASSERT_TRUE(radio_->radio().SetFlash(config->flashBase, Bytes(image.begin(), image.end())));
-
-  // The program as the demo starts it in its folder: "vexaload -id Demo".
-  ASSERT_EQ(::chdir(demo_.c_str()), 0);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // The window keeps its place in the user's Qt settings: here a home of the test's own.
-  ::setenv("HOME", top_.c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (fs::path(top_) / ".config").c_str(), 1);
-  const std::string prompts = (fs::path(top_) / "prompts.txt").string();
-  std::ofstream(prompts).close();  // no answers: any box would be recorded
-  const std::string shown = (fs::path(top_) / "shown.txt").string();
-  ::setenv("QUILLON_PROMPTS", prompts.c_str(), 1);
-  ::setenv("QUILLON_PROMPTS_RECORD", shown.c_str(), 1);
-  RegisterFlashMainDialog();
-  std::string name = "vexaload", id = "-id", title = "Demo";
-  char* argv[] = {name.data(), id.data(), title.data(), nullptr};
-  CFlashApp app;
-  EXPECT_EQ(app.Run(3, argv), 0);
+  RunDemoProgram();
 
   ASSERT_TRUE(road.finished) << road.why << "\n" << ReadText(demo_ / "Demo.log");
   const std::string log = ReadText(demo_ / "Demo.log");
   EXPECT_EQ(log.find("Error>"), std::string::npos) << log;
   EXPECT_EQ(log.find("> ERROR"), std::string::npos) << log;
-  EXPECT_EQ(ReadText(shown), "") << "boxes were shown";
+  EXPECT_EQ(ReadText(shown_), "") << "boxes were shown";
   // Every image of the update is on the radio.
   for (const char* text : kUpdateTexts) {
     const auto records = DataRecords(Unscrambled(ReadText(demo_ / text)));
@@ -258,5 +302,38 @@ TEST_F(DemoWindowRoad, FlashSoftwareReadsTheRadioBackAndUpdatesItToTheNewerFirmw
     EXPECT_TRUE(PollGone(demo_ / file)) << file;
   }
 }
+
+// The second Flash Software on the radio that the first one updated reads it
+// back, finds the newer firmware already there and stops with the refusal
+// box, whether the radio is read and written with smart flashing or not.
+class SecondFlashSoftware : public DemoWindowRoad {
+ protected:
+  void RunTwice(bool smartFlashing) {
+    SetSmartFlashing(smartFlashing);
+    road.pressesWanted = 2;
+    road.secondEnd = "Error> The radio has the latest firmware. The flash operation stops.";
+    road.secondBox = "The radio has the latest firmware";  // the box shows its two sentences on two lines
+    road.shownFile = shown_;
+    RunDemoProgram();
+
+    const std::string log = ReadText(demo_ / "Demo.log");
+    ASSERT_TRUE(road.finished) << road.why << "\n" << log;
+    const char* readBack = smartFlashing ? "COM1> Starting FDI-Enhanced Reverse Flash" : "COM1> Starting Reverse Flash";
+    std::size_t count = 0;
+    for (std::size_t at = log.find(readBack); at != std::string::npos; at = log.find(readBack, at + 1)) ++count;
+    EXPECT_EQ(count, 2u) << log;
+    EXPECT_EQ(log.find("unable to get radio information"), std::string::npos) << log;
+    // The one box of the run is the refusal.
+    const std::string shown = ReadText(shown_);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
+    for (const char* file : {"rev_flash.s19", "su.s19", "cp.s19", "lp.s19"}) {
+      EXPECT_TRUE(PollGone(demo_ / file)) << file;
+    }
+  }
+};
+
+TEST_F(SecondFlashSoftware, WithSmartFlashingStopsWithTheLatestFirmwareBox) { RunTwice(true); }
+
+TEST_F(SecondFlashSoftware, WithoutSmartFlashingStopsWithTheLatestFirmwareBox) { RunTwice(false); }
 
 }  // namespace

@@ -161,6 +161,12 @@ inline constexpr std::uint32_t WM_FLASH_IMAGE_FILE = WM_APP + 0xB8;
 // unchanged once every remote line posted before it has run: marker / 0.
 // Replies that arrive before it belong to a client that has gone.
 inline constexpr std::uint32_t WM_REMOTE_LINES_DONE = WM_USER + 0x301;
+// Core or pre-processing thread to the main dialog: a request was refused
+// and nothing was queued for it; job code / 1 when the request was
+// interactive, else 0. The window gives back what it held for the request
+// (Flash Software waits for its read-back's saved file otherwise).
+// (WM_APP + 0xB0 is the user-I/O thread's own message for prompt answers.)
+inline constexpr std::uint32_t WM_REQUEST_REFUSED = WM_APP + 0xB1;
 
 // ---- what each message carries ---------------------------------------------
 class CJobRequest;
@@ -263,6 +269,7 @@ QUILLON_MESSAGE_PLAIN(WM_RALIX_PROGRESS);
 QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
 QUILLON_MESSAGE_PLAIN(WM_FLASH_IMAGE_FILE);
+QUILLON_MESSAGE_PLAIN(WM_REQUEST_REFUSED);
 
 #undef QUILLON_MESSAGE_CARRIES
 #undef QUILLON_MESSAGE_PLAIN

@@ -143,13 +143,13 @@ void CCoreProcessingThread::OnQueueJob(std::unique_ptr<CJobRequest> request) {
     std::snprintf(line, sizeof line, "Error> Request for invalid device number %d refused",
                   request->device);
     Log(line);
-    FreeJobPayload(request->jobCode, request->payload);
+    DropRefusedRequest(*request);
     return;
   }
   // Device-independent work (shutdown, delete, transfers) needs no kernel,
   // so a missing kernel file never keeps the program from quitting.
   if (request->device != DEVICE_INDEPENDENT && !LoadKernelImages()) {
-    FreeJobPayload(request->jobCode, request->payload);
+    DropRefusedRequest(*request);
     return;
   }
   RefreshUsbPresence();
@@ -225,6 +225,13 @@ void CCoreProcessingThread::RefuseRequest(const std::string& errorLine) {
   ReportUnqueued();
 }
 
+void CCoreProcessingThread::DropRefusedRequest(CJobRequest& request) {
+  FreeJobPayload(request.jobCode, request.payload);
+  // The window may hold a command back until this request's work ends
+  // (Flash Software does): nothing will come for it now.
+  PostToTarget<WM_REQUEST_REFUSED>(PT_MAIN_WINDOW, request.jobCode, request.interactive != 0 ? 1 : 0);
+}
+
 void CCoreProcessingThread::AppendEntries(EntryList entries) {
   // An entry may arrive just as another left, so that the next idle pass
   // sees the same queue length: it must still schedule.
@@ -255,7 +262,7 @@ void CCoreProcessingThread::QueueJob(CJobRequest& request) {
     }
     if (present.empty()) {
       RefuseRequest("Error> USB capable radio not detected");
-      FreeJobPayload(request.jobCode, request.payload);
+      DropRefusedRequest(request);
       return;
     }
     AppendEntries(FanOutJobRequest(request, present, sequence));
@@ -264,7 +271,7 @@ void CCoreProcessingThread::QueueJob(CJobRequest& request) {
   if (request.device == DEVICE_SMARTPHONE &&
       (!services_.smartphonePorts || services_.smartphonePorts().empty())) {
     RefuseRequest("Error> Smartphone not detected");
-    FreeJobPayload(request.jobCode, request.payload);
+    DropRefusedRequest(request);
     return;
   }
   AppendEntries(FanOutJobRequest(request, {request.device}, sequence));

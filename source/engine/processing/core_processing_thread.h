@@ -69,6 +69,9 @@ class CCoreProcessingThread : public platform::WorkerThread {
   void RefreshUsbPresence();
   void QueueJob(CJobRequest& request);
   void RefuseRequest(const std::string& errorLine);
+  // Frees the payload of a request that queued nothing and tells the main
+  // window so.
+  void DropRefusedRequest(CJobRequest& request);
   void AppendEntries(EntryList entries);
 
   void ScheduleJobs();

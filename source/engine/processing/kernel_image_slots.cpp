@@ -30,6 +30,14 @@ void ReleaseAll(std::array<KernelSlot, kKernelSlotCount>& slots) {
   }
 }
 
+// The reader's error text with the file it is about, so that the box that
+// offers Retry tells the user which file to put in place.
+std::string KernelFileError(SREC_EXCEPTION error, const std::string& path) {
+  const std::string text = SRecordErrorText(error);
+  if (error == SREC_OPEN_ERROR) return text + " " + path;
+  return text + " in the kernel file " + path;
+}
+
 // Reads one kernel file into the slot's buffer; the error text, or empty.
 std::string ReadKernelFile(const std::string& path, KernelSlot& slot) {
   try {
@@ -54,7 +62,7 @@ std::string ReadKernelFile(const std::string& path, KernelSlot& slot) {
     slot.entryAddress = address;
     return {};
   } catch (SREC_EXCEPTION error) {
-    return SRecordErrorText(error);
+    return KernelFileError(error, path);
   }
 }
 

@@ -337,6 +337,12 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
   }
 }
 
+GridEffects DeviceGrid::OnRequestRefused(std::uint32_t jobCode, bool interactive) {
+  GridEffects effects;
+  if (flashDevice_ && jobCode == WM_REVERSE_FLASH && interactive) ReleaseFlash(effects);
+  return effects;
+}
+
 void DeviceGrid::ReleaseFlash(GridEffects& effects) {
   flashDevice_.reset();
   flashReadBackIsOurs_ = false;

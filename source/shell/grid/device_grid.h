@@ -7,6 +7,7 @@
 // flash. Every operation returns the effects the window must carry out.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +60,11 @@ class DeviceGrid {
   // Flash Software: decides whether its read-back waits for one device.
   FlashSoftwareStart BeginFlashSoftware();
   std::optional<DeviceNumber> PendingFlashDevice() const { return flashDevice_; }
+  // A request was refused and queued nothing (the core thread's kernel
+  // files, no USB radio, ...): a refused interactive read-back is Flash
+  // Software's, whose saved file will never come, so Flash Software is
+  // given back.
+  GridEffects OnRequestRefused(std::uint32_t jobCode, bool interactive);
 
  private:
   int FindShownRow(DeviceNumber device) const;

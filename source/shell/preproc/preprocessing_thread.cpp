@@ -168,9 +168,23 @@ void CPreProcessingThread::OnOrvixChipErase() {
 
 void CPreProcessingThread::OnReverseFlash() {
   const DeviceNumber device = DeviceByProtocol();
-  if (QueueJobRequest(MakeJobRequest(WM_REVERSE_FLASH, BuildUpdateReadBack(SettingsSectorSelection()), device))) {
-    pendingUpdates_.insert(device);
+  bool queued = false;
+  try {
+    queued = QueueJobRequest(MakeJobRequest(WM_REVERSE_FLASH, BuildUpdateReadBack(SettingsSectorSelection()), device));
+  } catch (...) {
+    ReportReverseFlashRefused();
+    throw;
   }
+  if (!queued) {
+    ReportReverseFlashRefused();
+    return;
+  }
+  pendingUpdates_.insert(device);
+}
+
+void CPreProcessingThread::ReportReverseFlashRefused() const {
+  // Flash Software waits for this read-back; the window gives it back.
+  PostToTarget<WM_REQUEST_REFUSED>(PT_MAIN_WINDOW, WM_REVERSE_FLASH, interactive_ != 0 ? 1 : 0);
 }
 
 void CPreProcessingThread::OnFlashPackExtract() {

@@ -82,6 +82,8 @@ class CPreProcessingThread : public platform::WorkerThread, private IPreprocessi
   void OnErase();
   void OnOrvixChipErase();
   void OnReverseFlash();
+  // Nothing was queued for the read-back that Flash Software asked for.
+  void ReportReverseFlashRefused() const;
   void OnOrvixChipReverseFlash();
   void OnFlashPackExtract();
   void QueueOptionsJob(std::uint32_t jobCode);

@@ -1,5 +1,6 @@
 #include "shell/update/radio_info.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/file_io.h"
@@ -7,7 +8,8 @@
 namespace {
 
 constexpr const char* kPointerRecord = "S315100100C0";  // holds the version pointer at 0x100100CC
-constexpr const char* kModelAreaRecord = "S315105CFFF0";
+// The record just before the model area; the model-code search starts there.
+constexpr std::uint32_t kModelAreaRecord = 0x105CFFF0;
 constexpr std::size_t kPointerSearchLines = 65536;
 constexpr std::size_t kReadOnLines = 0x30000;
 constexpr std::size_t kLinesPerMarker = 65536;
@@ -18,6 +20,20 @@ bool IsRadioModelCandidate(const std::string& value) {
 }
 
 std::string RecordPrefix(std::uint32_t address) { return "S315" + Hex8(address); }
+
+// The line of the model area's start record. A complete read-back holds it
+// (all 0xFF when erased); one that left erased flash out (the FDI-enhanced
+// read-back of smart flashing skips the unused parts of the data area's
+// units) may not, and there the search starts at the first record past it.
+std::optional<std::size_t> FindModelAreaStart(const CSRecordLines& lines, std::size_t from, std::size_t endLine) {
+  endLine = std::min(endLine, lines.Count());
+  for (std::size_t i = from; i < endLine; ++i) {
+    if (lines.Line(i).rfind("S315", 0) != 0) continue;
+    const auto address = lines.Address(i);
+    if (address && *address >= kModelAreaRecord) return i;
+  }
+  return std::nullopt;
+}
 
 std::optional<std::string> ReadVersion(const CSRecordLines& lines, std::size_t pointerLine) {
   const auto pointer = ParseHex(lines.DataText(pointerLine, 12, 8));
@@ -60,7 +76,7 @@ std::optional<FirmwareIdentity> ReadRadioInfo(const std::string& readBackPath) {
   if (!pointerLine) return std::nullopt;
   auto version = ReadVersion(lines, *pointerLine);
   if (!version) return std::nullopt;
-  const auto modelArea = FindLineWithPrefix(lines, kModelAreaRecord, *pointerLine, *pointerLine + kReadOnLines);
+  const auto modelArea = FindModelAreaStart(lines, *pointerLine, *pointerLine + kReadOnLines);
   if (!modelArea) return std::nullopt;
   auto model = ReadModelCode(lines, *modelArea);
   if (!model) return std::nullopt;

@@ -27,6 +27,16 @@ TEST_F(CoreThreadTest, MissingKernelFileRefusesTheRequestWithoutUsingASequenceNu
   EXPECT_TRUE(WaitDispatched(kCom1, 1));
 }
 
+TEST_F(CoreThreadTest, AMissingKernelFileIsNamedAndACancelledRetryTellsTheWindow) {
+  std::filesystem::remove(folder_.File("harrowkrnl.s19"));
+  StartCore();  // the stand-in answers the Retry/Cancel box with Cancel
+  Queue(WM_REVERSE_FLASH, kCom1, Options(), 1);
+  ASSERT_TRUE(shell_.WaitLog("Error> Error opening file " + folder_.File("harrowkrnl.s19")));
+  ASSERT_TRUE(shell_.WaitRefusal(WM_REVERSE_FLASH, true));
+  ASSERT_EQ(shell_.Prompts().size(), 1u);
+  EXPECT_EQ(shell_.Prompts()[0].kind, PROMPT_RETRY_CANCEL);
+}
+
 TEST_F(CoreThreadTest, InteractiveRequestRetriesTheKernelFilesWhenTheUserSaysRetry) {
   std::filesystem::remove(folder_.File("harrowkrnl.s19"));
   shell_.promptAnswer = [this] {

@@ -103,6 +103,8 @@ TEST_F(CoreThreadTest, RequestForEveryUsbDeviceWithNoneRefusedWithAnErrorLine) {
     }
     return false;
   }));
+  // The main window learns that nothing was queued for it.
+  EXPECT_TRUE(shell_.WaitRefusal(WM_ERASE, false));
   // The request used its sequence number all the same.
   Queue(WM_ERASE, kCom1, Options());
   EXPECT_TRUE(shell_.WaitLog("COM1> Queueing item with sequence number 1"));

@@ -107,6 +107,19 @@ class ShellStandIn {
   const std::vector<StatusSeen>& Statuses() const { return statuses_; }
   const std::vector<StatusReport>& Reports() const { return reports_; }
   const std::vector<PromptRequest>& Prompts() const { return prompts_; }
+  // The requests that the core thread told the main window it refused.
+  struct Refusal {
+    std::uint32_t jobCode;
+    bool interactive;
+  };
+  bool WaitRefusal(std::uint32_t jobCode, bool interactive) {
+    return WaitUntil([&] {
+      for (const Refusal& r : refusals_) {
+        if (r.jobCode == jobCode && r.interactive == interactive) return true;
+      }
+      return false;
+    });
+  }
   std::size_t Disconnects() const { return disconnects_; }
   // The flashpack status records that reached the pre-processing thread.
   const std::vector<FlashpackStatusRecord>& FlashpackStatuses() {
@@ -170,6 +183,8 @@ class ShellStandIn {
       }
     } else if (m.number == WM_RESET_DEVICE_ROW) {
       rowResets_.push_back(static_cast<DeviceNumber>(static_cast<std::intptr_t>(m.wParam)));
+    } else if (m.number == WM_REQUEST_REFUSED) {
+      refusals_.push_back(Refusal{static_cast<std::uint32_t>(m.wParam), m.lParam != 0});
     }
   }
 
@@ -182,6 +197,7 @@ class ShellStandIn {
   std::vector<StatusReport> reports_;
   std::vector<PromptRequest> prompts_;
   std::vector<DeviceNumber> rowResets_;
+  std::vector<Refusal> refusals_;
   std::size_t completeReports_ = 0;
   std::size_t disconnects_ = 0;
   std::uintptr_t lastDisconnect_ = 0;

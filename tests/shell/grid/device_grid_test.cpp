@@ -473,6 +473,31 @@ TEST_F(FlashSoftwareTest, AFailedOrCancelledReadBackGivesFlashSoftwareBack) {
   }
 }
 
+TEST_F(FlashSoftwareTest, ARefusedReadBackGivesFlashSoftwareBackAndOnlyThat) {
+  Attach(5);
+  struct Refusal {
+    std::uint32_t jobCode;
+    bool interactive;
+    bool releases;
+  };
+  // Only the user's read-back is Flash Software's: a refused erase, or a
+  // remote command's read-back, leaves it waiting.
+  const Refusal cases[] = {{WM_REVERSE_FLASH, true, true},
+                           {WM_REVERSE_FLASH, false, false},
+                           {WM_ERASE, true, false},
+                           {WM_FLASH, true, false}};
+  for (const Refusal& c : cases) {
+    ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+    GridEffects e = grid.OnRequestRefused(c.jobCode, c.interactive);
+    EXPECT_EQ(e.flashReleased, c.releases) << c.jobCode << " " << c.interactive;
+    EXPECT_EQ(grid.PendingFlashDevice().has_value(), !c.releases) << c.jobCode << " " << c.interactive;
+    EXPECT_TRUE(e.posts.empty());
+    if (!c.releases) Status(EVENT_REVERSE_FLASH_FAILED, 5, 1, 1, 0, 60);  // the next case starts anew
+  }
+  // With nothing waiting, a refusal changes nothing.
+  EXPECT_FALSE(grid.OnRequestRefused(WM_REVERSE_FLASH, true).flashReleased);
+}
+
 TEST_F(FlashSoftwareTest, AnotherDevicesEventsDoNotCount) {
   grid.ReserveDevices({5, 6});
   grid.ApplyGridRowChanges();

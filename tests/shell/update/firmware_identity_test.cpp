@@ -92,6 +92,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "0102030405060708", "4E383231"},
         RadioCase{"NoPointerRecord", With([](auto& s) { s.pointerRecord = false; }), {}, false, "", ""},
         RadioCase{"NoModelArea", With([](auto& s) { s.modelArea = false; }), {}, false, "", ""},
+        // The FDI-enhanced read-back of smart flashing leaves erased flash
+        // out: after an update erased the data area's first unit, the
+        // model area's start record (0x105CFFF0) is not in it; the search
+        // starts at the first record past it.
+        RadioCase{"ModelAreaStartLeftOutAsErased", With([](auto& s) { s.modelArea = false; }),
+                  LaterRealMarker(0x105D0000), true, "0102030405060708", "4E383231"},
+        RadioCase{"OnlyRecordsBeforeTheModelArea", With([](auto& s) { s.modelArea = false; }),
+                  LaterRealMarker(0x105C0000), false, "", ""},
         RadioCase{"AMarkerWithoutAModelCodeIsPassedBy", With([](auto& s) { s.model = "12345678"; }),
                   LaterRealMarker(0x105D0200), true, "0102030405060708", "4E383231"},
         RadioCase{"NoMarkerBetweenBytes",

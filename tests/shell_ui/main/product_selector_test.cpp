@@ -5,6 +5,7 @@
 
 #include "main_window_fixture.h"
 #include "engine/core/prompt_request.h"
+#include "pellwick/pellwick.h"
 #include "platform/temp_folder.h"
 #include "shell/userio/product_selection.h"
 #include <fstream>
@@ -54,6 +55,59 @@ TEST_F(ProductSelector, WithoutAConfiguredProductTheFirstIsShownAndNothingPosted
   EXPECT_EQ(window->ProductSelector()->currentText(), "RADIO_A");
   EXPECT_TRUE(Drain(pre).empty());
 }
+
+struct StartUpCase {
+  const char* name;
+  const char* configuredTag;  // as the configuration file gave it
+  const char* shown;
+  bool posted;  // the shown entry is posted as the new product
+};
+
+class ProductAtStartUp : public ProductSelector, public ::testing::WithParamInterface<StartUpCase> {
+ protected:
+  void TearDown() override {
+    ProductSelector::TearDown();
+    // The start-up's USB registration, as the window's shut-down left it.
+    for (std::uint16_t app = 0; app < PWL_MAX_APPS; ++app) PWLDeregisterApp(app);
+    PWLTerminatePST();
+    PWLTerminateEx(0);
+    GetAppSettings().SetIntParam(OPTION_COMM_PROTOCOL, 1);
+  }
+};
+
+// When the configuration has been read (the start-up continues), a product
+// that no product file holds gives way to the first entry, which is posted
+// so that the user-I/O thread reads it; a known product is shown and kept.
+TEST_P(ProductAtStartUp, ShowsTheConfiguredProductOrLoadsTheFirst) {
+  const StartUpCase& c = GetParam();
+  Open();
+  FlushWindow();
+  Drain(pre);
+  GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, c.configuredTag);
+  PostToWindow(WM_STARTUP_CONTINUE);
+  FlushWindow();
+  EXPECT_EQ(window->ProductSelector()->currentText().toStdString(), c.shown);
+  std::vector<ProductSelection> selections;
+  for (auto& m : Drain(pre)) {
+    if (m.number != WM_SELECT_PRODUCT) continue;
+    auto chosen = m.Take<WM_SELECT_PRODUCT>();
+    ASSERT_TRUE(chosen);
+    selections.push_back(*chosen);
+  }
+  if (!c.posted) {
+    EXPECT_TRUE(selections.empty()) << c.configuredTag;
+    return;
+  }
+  ASSERT_EQ(selections.size(), 1u) << c.configuredTag;
+  EXPECT_EQ(selections[0].productFile, "radios.qlp");
+  EXPECT_EQ(selections[0].productTag, c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Products, ProductAtStartUp,
+                         ::testing::Values(StartUpCase{"Listed", "radio_b", "RADIO_B", false},
+                                           StartUpCase{"NotListed", "RADIO_Z", "RADIO_A", true},
+                                           StartUpCase{"NoneConfigured", "", "RADIO_A", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProductSelector, ADuplicateTagIsLoggedAndShownAsAnError) {
   std::filesystem::copy_file(folder + "/radios.qlp", folder + "/copy.qlp");

@@ -427,6 +427,9 @@ void CFlashDlg::BuildMessageMap() {
       .On<WM_RESET_DEVICE_ROW>(
           [this](platform::Message& m) { Carry(grid_.OnResetDeviceRow(static_cast<DeviceNumber>(m.wParam))); })
       .On<WM_RESET_ALL_ROWS>([this] { Carry(grid_.OnCancelAllDevices()); })
+      .On<WM_REQUEST_REFUSED>([this](platform::Message& m) {
+        Carry(grid_.OnRequestRefused(static_cast<std::uint32_t>(m.wParam), m.lParam != 0));
+      })
       .On<WM_USB_DEVICE_EVENT>([this](platform::Message& m) { OnUsbDeviceEvent(m); })
       // A library handed this window (the USB driver's monitor registration)
       // says what the user must know through the log.
@@ -438,6 +441,7 @@ void CFlashDlg::BuildMessageMap() {
 
 void CFlashDlg::OnStartupContinue() {
   setCursor(Qt::WaitCursor);
+  FallBackToFirstProduct();
   usb_.Start(Handle());
   InitStatusGrid();
   unsetCursor();
@@ -671,6 +675,21 @@ void CFlashDlg::ScanProductFiles(bool postSelection) {
   if (fallBack) selected = 0;
   FillProductSelector(selected);
   if (fallBack && postSelection) PostProductSelection(products_.front());
+}
+
+void CFlashDlg::FallBackToFirstProduct() {
+  // The configuration has been read (and its product shown) by now. A
+  // configured product that no product file holds gives way to the first
+  // entry, which is loaded as the new product, so that the selector never
+  // shows a product that was not read.
+  if (products_.empty()) return;
+  const int configured = FindProductTag(products_, GetAppSettings().GetStringParam(OPTION_PRODUCT_TAG));
+  if (configured >= 0) {
+    if (productSelector_->currentIndex() != configured) FillProductSelector(configured);
+    return;
+  }
+  FillProductSelector(0);
+  PostProductSelection(products_.front());
 }
 
 void CFlashDlg::FillProductSelector(int selected) {

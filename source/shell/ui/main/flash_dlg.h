@@ -121,6 +121,9 @@ class CFlashDlg : public QMainWindow {
   // Product selector.
   void ScanProductFiles(bool postSelection);
   void FillProductSelector(int selected);
+  // At start-up, after the configuration: selects and posts the first
+  // product when the configured one is not in the list.
+  void FallBackToFirstProduct();
   void OnProductDropDown();
   void OnProductSelChange(int index);
   void PostProductSelection(const ProductEntry& entry);
