@@ -93,6 +93,7 @@ class CFlashDlg : public QMainWindow {
   QAction* AddCommandAction(QWidget* owner, const MenuEntry& entry);
   void BuildRecentFilesMenu();
   void SetupToolbar();
+  void SetupProductSelector();
   void RemoveMenuCommand(int commandId);
   void BuildCustomMenu();
   void ApplyMenuState();
