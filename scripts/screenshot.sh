@@ -7,7 +7,8 @@
 # File menu with its recent files), its status bar with an error line and a
 # progress line (status_bar_*.png), and the dialogs. The last one,
 # demo_window.png, is the window of the demo that `./setup.sh run` starts
-# (scripts/demo.sh), with the demo radio's row in the grid.
+# (scripts/demo.sh), with the demo radio's row in the grid; first_start_window.png
+# the window of a first start from the desktop menu (an empty ~/Quillon).
 #
 #   scripts/screenshot.sh [build folder]     (default: build/normal)
 #   scripts/screenshot.sh --docs [build folder]
@@ -55,6 +56,28 @@ HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
     kill -TERM $demo
     wait $demo
     exit $shown' demo "$here" "$build/bin" "$out"
+# The first start from the desktop menu: the desktop entry's command in an
+# empty home, so ~/Quillon is made and holds no product file yet; the shot
+# shows the start-up's error box over the window once the log has said where
+# the product file was looked for.
+first="$home/first"
+mkdir -p "$first"
+HOME="$first" XDG_CONFIG_HOME="$first/.config" XDG_RUNTIME_DIR="$home" \
+  xvfb-run -a -s "-screen 0 1280x800x24 -br" sh -c '
+    cd "$HOME" && "$1/vexaload" -user_folder >"$HOME/out" 2>&1 &
+    program=$!
+    shown=1
+    for _ in $(seq 300); do
+      grep -q "Unable to read product file" "$HOME/Quillon/Vexa20 Flash.log" 2>/dev/null && { shown=0; break; }
+      sleep 0.1
+    done
+    sleep 1  # the box and the window painted
+    [ $shown -eq 0 ] && "$1/screen_grab" "$2/first_start_window.png" || { echo "the first start did not come up:"; cat "$HOME/out"; }
+    kill -TERM $program
+    # The box may hold the window up; the program has ten seconds to end.
+    ( sleep 10; kill -KILL $program 2>/dev/null ) &
+    wait $program
+    exit $shown' first "$build/bin" "$out"
 if [ $docs -eq 1 ]; then
   mkdir -p "$here/docs"
   cp "$out/main_window_flashing.png" "$here/docs/main_window.png"

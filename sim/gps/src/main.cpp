@@ -9,10 +9,21 @@
 
 #include "gps_sim/chip_server.h"
 
+namespace {
+const char kUsage[] = "usage: gps_sim_serve [--part NAME] [--com-dir FOLDER --com N]\n";
+}  // namespace
+
 int main(int argc, char** argv) {
   gps_sim::ChipOptions options;
   std::string folder;
   int com = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--help" || word == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+  }
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
     if (key == "--part") {
@@ -22,7 +33,7 @@ int main(int argc, char** argv) {
     } else if (key == "--com") {
       com = std::atoi(argv[i + 1]);
     } else {
-      std::cerr << "usage: gps_sim_serve [--part NAME] [--com-dir FOLDER --com N]\n";
+      std::cerr << kUsage;
       return 2;
     }
   }

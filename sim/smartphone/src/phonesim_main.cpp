@@ -10,6 +10,7 @@
 #include "smartphone_sim/smartphone_server.h"
 
 namespace {
+const char kUsage[] = "usage: phonesim --socket PATH [--fail-transfers] [--fail-format] [--silent]\n";
 volatile std::sig_atomic_t stopRequested = 0;
 void OnStopSignal(int) { stopRequested = 1; }
 }  // namespace
@@ -22,8 +23,11 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--fail-transfers")) faults.failTransfers = true;
     else if (!std::strcmp(argv[i], "--fail-format")) faults.failFormat = true;
     else if (!std::strcmp(argv[i], "--silent")) faults.silent = true;
-    else {
-      std::fprintf(stderr, "usage: phonesim --socket PATH [--fail-transfers] [--fail-format] [--silent]\n");
+    else if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::fputs(kUsage, stderr);
       return 2;
     }
   }

@@ -4,6 +4,7 @@ namespace {
 
 constexpr const char* kTitleSwitch = "id";
 constexpr const char* kRemoteAddressSwitch = "remote_address";
+constexpr const char* kUserFolderSwitch = "user_folder";
 
 }  // namespace
 
@@ -12,6 +13,7 @@ void CFlashCommandLineInfo::ParseParam(const std::string& parameter, bool isSwit
     // Other switches are ignored and leave the remembered one.
     if (parameter == kTitleSwitch) lastSwitch_ = kTitleSwitch;
     if (parameter == kRemoteAddressSwitch) awaitingRemoteAddress_ = true;
+    if (parameter == kUserFolderSwitch) userFolder_ = true;
     return;
   }
   // The address takes exactly the argument after its switch.

@@ -3,7 +3,9 @@
 // after it name the window title (and with it the configuration and log
 // files). The switch "remote_address" takes the next plain argument as the
 // one local address the remote-control port listens on; without it the
-// port listens on every address.
+// port listens on every address. The switch "user_folder" makes the user's
+// own ~/Quillon the working folder instead of the current one (the desktop
+// menu starts the program so).
 
 #include <string>
 #include <vector>
@@ -25,6 +27,9 @@ class CFlashCommandLineInfo {
   // "remote_address" came without an address after it.
   bool RemoteAddressMissing() const { return awaitingRemoteAddress_; }
 
+  // "user_folder" was given.
+  bool UsesUserFolder() const { return userFolder_; }
+
  private:
   std::string lastSwitch_;
   std::string title_;
@@ -32,4 +37,5 @@ class CFlashCommandLineInfo {
   std::string remoteAddress_;
   bool hasRemoteAddress_ = false;
   bool awaitingRemoteAddress_ = false;
+  bool userFolder_ = false;
 };

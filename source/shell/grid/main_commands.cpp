@@ -48,6 +48,7 @@ constexpr auto kCommands = std::to_array<CommandRow>({
     {ID_RALIX_FLASH_FILE, CommandKind::PostWithWindow, WM_RALIX_FLASH_FILE, 0, nullptr},
     {ID_RAM_DUMP, CommandKind::Post, WM_RAM_DUMP, 0, nullptr},
     {ID_FLASH_FILE, CommandKind::Post, WM_FLASH_IMAGE_FILE, 0, nullptr},
+    {ID_OPEN_WORKING_FOLDER, CommandKind::OpenWorkingFolder, 0, 0, nullptr},
 });
 
 CommandPlan PostToPreProcessing(std::uint32_t message, platform::WParam wParam) {

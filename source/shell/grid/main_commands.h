@@ -42,6 +42,7 @@ enum MainCommandId : int {
   ID_RALIX_FLASH_FILE = 32851,
   ID_FIRST_CUSTOM_ITEM = 32853,
   ID_LAST_CUSTOM_ITEM = 32868,
+  ID_OPEN_WORKING_FOLDER = 32875,  // the working folder in the desktop's file manager
 };
 
 enum class CommandKind {
@@ -53,6 +54,7 @@ enum class CommandKind {
   ConfirmFormat,   // ask "Format File System?", then post with the window handle
   PostWithWindow,  // post with the window handle as wParam
   RowButton,       // a grid row's Cancel or Retry
+  OpenWorkingFolder,  // show the working folder in the desktop's file manager
 };
 
 struct CommandPlan {

@@ -30,6 +30,8 @@ constexpr auto kMenus = std::to_array<MenuEntry>({
     Separator(kFile),
     Item(kFile, "Run &Script...", ID_RUN_SCRIPT),
     Separator(kFile),
+    Item(kFile, "Open &Working Folder", ID_OPEN_WORKING_FOLDER),
+    Separator(kFile),
     Item(kFile, "E&xit", ID_EXIT, R::Always, "Ctrl+Q"),
 
     Item(kRadio, "&Erase...", ID_ERASE),

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/quillon_exception.h"
 #include "platform/file_finder.h"
 #include "platform/file_io.h"
 #include "shell/log/post_log_line.h"
@@ -45,6 +44,7 @@ std::string CLogFile::FormatStamp(const LocalClockTime& time) {
 }
 
 void CLogFile::WriteLogLine(const std::string& text) const {
+  if (text.find("Error>") != std::string::npos) lastErrorLine_ = text.substr(text.find("Error"));
   if (platform::IsReadOnlyFile(path_)) return;
   std::ofstream out(path_, std::ios::binary | std::ios::app);
   if (!out) return;
@@ -54,7 +54,7 @@ void CLogFile::WriteLogLine(const std::string& text) const {
 std::string CLogFile::GetLastLogError() const {
   if (!FileExists(path_)) {
     PostLogLine(kUnreadableLog);
-    throw QUILLON_ERROR;
+    return BreakSentences(lastErrorLine_.empty() ? std::string(kUndefinedError) : lastErrorLine_);
   }
   if (platform::IsReadOnlyFile(path_)) return kReadOnlyError;
   std::string result = kUndefinedError;

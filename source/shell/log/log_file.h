@@ -34,8 +34,11 @@ class CLogFile {
   void WriteLogLine(const std::string& text) const;
 
   // The last line holding "Error>", from "Error" onward, with every ". "
-  // turned into a line break. A missing file posts an error line and throws
-  // the application's exception; a read-only file gives the read-only text.
+  // turned into a line break; a read-only file gives the read-only text.
+  // It never throws: a missing file (one that cannot be written, or was
+  // removed) posts an error line and gives the last error line this log was
+  // given (the undefined error without one), so that no error box is lost
+  // with the file.
   std::string GetLastLogError() const;
 
   // Start-up: an old log is removed so that each run begins a new one. A
@@ -53,4 +56,6 @@ class CLogFile {
  private:
   std::string path_;
   Clock clock_;
+  // The last line given that holds "Error>", from "Error" onward.
+  mutable std::string lastErrorLine_;
 };

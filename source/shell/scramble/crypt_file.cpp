@@ -61,6 +61,11 @@ std::string CryptBufferContents() {
 }
 
 int CryptFileMain(const std::vector<std::string>& arguments, std::ostream& out) {
+  // Asked for, the help is an answer like any other.
+  if (arguments.size() == 2 && (arguments[1] == "--help" || arguments[1] == "-h" || arguments[1] == "/?")) {
+    out << kHelpText;
+    return 0;
+  }
   if (arguments.size() != 4 || (arguments[1] != "/d" && arguments[1] != "/e")) {
     out << kHelpText;
     return 2;

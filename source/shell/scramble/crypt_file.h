@@ -30,5 +30,6 @@ std::string CryptBufferContents();
 
 // The console command: arguments are the program name, "/d" or "/e", the
 // source and the destination. Prints the help text for anything else.
-// Returns 0 on success, 1 after a failed load or save, 2 after the help.
+// Returns 0 on success and after the help asked for with "--help", "-h" or
+// "/?"; 1 after a failed load or save, 2 after the help for other arguments.
 int CryptFileMain(const std::vector<std::string>& arguments, std::ostream& out);

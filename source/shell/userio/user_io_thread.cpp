@@ -58,6 +58,14 @@ std::string CurrentDirectory() {
 
 std::string Quoted(const std::string& text) { return " \"" + text + "\" "; }
 
+// Where the product file was looked for, so that the error box's reason can
+// be acted on: the file named by flash_product_file, in the working folder.
+std::string MissingProductFileLine(const std::string& folder, const std::string& file) {
+  if (file.empty()) return "No product file is selected (flash_product_file is empty) in the working folder " + folder;
+  if (FileExists(folder + file)) return "The product file " + file + " in the working folder " + folder + " is not a file";
+  return "The product file " + file + " is not in the working folder " + folder;
+}
+
 // Messages that the thread handles while a prompt is open, as a modal loop
 // lets them through; everything else waits until the prompt closes.
 bool IsHandledWhilePromptOpen(std::uint32_t number) {
@@ -588,6 +596,7 @@ void CUserIOThread::ReadProductFile() {
   const std::string tag = settings_.GetStringParam(OPTION_PRODUCT_TAG);
   Log("Reading product file " + path);
   if (!std::filesystem::is_regular_file(path)) {
+    Log(MissingProductFileLine(workingDirectory_, settings_.GetStringParam(OPTION_PRODUCT_FILE)));
     Log("Error> Unable to read product file");
     PostErrorPrompt();
     return;

@@ -77,6 +77,32 @@ INSTANTIATE_TEST_SUITE_P(
         RemoteAddressCase{"EmptyIsMissing", {"-remote_address", ""}, false, "", true, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct UserFolderCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  bool userFolder;
+  const char* title;
+};
+
+class UserFolderTable : public ::testing::TestWithParam<UserFolderCase> {};
+
+TEST_P(UserFolderTable, TheUserFolderSwitchTakesNoArgumentAndKeepsTheTitle) {
+  CFlashCommandLineInfo info;
+  info.ParseArguments(GetParam().arguments);
+  EXPECT_EQ(info.UsesUserFolder(), GetParam().userFolder);
+  EXPECT_EQ(info.Title(), GetParam().title);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, UserFolderTable,
+    ::testing::Values(UserFolderCase{"None", {"-id", "T"}, false, "T"},
+                      UserFolderCase{"Dash", {"-user_folder"}, true, ""},
+                      UserFolderCase{"Slash", {"/user_folder"}, true, ""},
+                      UserFolderCase{"UpperCaseIsNoSwitch", {"-USER_FOLDER"}, false, ""},
+                      UserFolderCase{"AfterIdLaterArgumentsStillName", {"-id", "A", "-user_folder", "B"}, true, "B"},
+                      UserFolderCase{"BeforeId", {"-user_folder", "-id", "T"}, true, "T"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class ExpandShortcutTest : public ::testing::Test {
  protected:
   shell_test::TempFolder dir;

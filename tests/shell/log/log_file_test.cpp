@@ -65,8 +65,18 @@ INSTANTIATE_TEST_SUITE_P(
         LastErrorCase{"NoFinalLineEnd", "[1] Error> last", "Error> last"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(LogFileTest, AMissingLogPostsALineAndThrows) {
-  EXPECT_THROW(log.GetLastLogError(), QUILLON_EXCEPTION);
+// A log that cannot be read never costs a box: the last error line given
+// (a folder that cannot be written keeps no log), or the undefined error.
+TEST_F(LogFileTest, AMissingLogPostsALineAndGivesTheUndefinedError) {
+  EXPECT_EQ(log.GetLastLogError(), "Error> undefined Quillon error");
+  EXPECT_EQ(userIo.TakeLogLines(), std::vector<std::string>{"Error> Unable to read Quillon log file"});
+}
+
+TEST_F(LogFileTest, AMissingLogGivesTheLastErrorLineItWasGiven) {
+  log.WriteLogLine("COM1> Error> Link lost. Reconnect it.");
+  log.WriteLogLine("done");
+  std::filesystem::remove(dir.File("Vexa20 Flash.log"));
+  EXPECT_EQ(log.GetLastLogError(), "Error> Link lost\r\nReconnect it.");
   EXPECT_EQ(userIo.TakeLogLines(), std::vector<std::string>{"Error> Unable to read Quillon log file"});
 }
 

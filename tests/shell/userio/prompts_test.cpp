@@ -71,13 +71,18 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{"NegativeKindShowsNothing", -1, kAnswerOk, 0, nullptr, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PromptsTest, AnErrorBoxWithoutALogAnswersAbort) {
+// No box is lost with the log: it shows the last error line logged.
+TEST_F(PromptsTest, AnErrorBoxWithoutALogIsShownWithTheLastErrorLine) {
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>("Error> The radio does not answer"));
   Flush();
   std::filesystem::remove(dir.File("Vexa20 Flash.log"));
   const auto before = prompts->Prompts().size();
+  prompts->Script(kAnswerOk);
   Prompt(PROMPT_ERROR);
-  EXPECT_EQ(PromptReply(), kAnswerAbort);
-  EXPECT_EQ(prompts->Prompts().size(), before);
+  EXPECT_EQ(PromptReply(), kAnswerOk);
+  const auto shown = prompts->Prompts();
+  ASSERT_EQ(shown.size(), before + 1);
+  EXPECT_EQ(shown.back().text, "Error> The radio does not answer");
   Flush();
   EXPECT_NE(LogText().find("Error> Unable to read Quillon log file"), std::string::npos);
 }

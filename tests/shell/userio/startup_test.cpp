@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/core/app_settings.h"
 #include "shell/userio/product_selection.h"
 #include "user_io_fixture.h"
@@ -64,6 +66,42 @@ TEST_F(StartupTest, AMissingProductFileShowsTheErrorBoxAndStartUpGoesOn) {
   auto numbers = WindowMessages();
   EXPECT_EQ(numbers, (std::vector<std::uint32_t>{WM_REBUILD_CUSTOM_MENU, WM_STARTUP_CONTINUE}));
 }
+
+// The line before the error names the file and the folder it was looked for in.
+struct MissingProductCase {
+  const char* name;
+  const char* configuration;
+  bool folderInPlace;  // a folder of the product file's name
+  const char* line;    // with the working folder after it
+  const char* end;     // after the folder
+};
+
+class MissingProduct : public UserIoFixture, public ::testing::WithParamInterface<MissingProductCase> {};
+
+TEST_P(MissingProduct, TheLineBeforeTheErrorNamesTheFileAndTheFolder) {
+  const MissingProductCase& c = GetParam();
+  dir.Write("Vexa20 Flash.cfg", c.configuration);
+  if (c.folderInPlace) std::filesystem::create_directory(dir.File("Quor_Plover.qlp"));
+  Start();
+  Flush();
+  const std::string text = LogText();
+  const std::string expected = std::string(c.line) + dir.Dir() + c.end + "\n";
+  const auto at = text.find(expected);
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string after = text.substr(at + expected.size());
+  EXPECT_EQ(after.find("] Error> Unable to read product file\n"), 9u) << after;
+  EXPECT_NE(text.rfind("] Reading product file ", at), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Products, MissingProduct,
+    ::testing::Values(
+        MissingProductCase{"NotThere", "", false, "The product file Quor_Plover.qlp is not in the working folder ", ""},
+        MissingProductCase{"NoneSelected", "flash_product_file=\n", false,
+                           "No product file is selected (flash_product_file is empty) in the working folder ", ""},
+        MissingProductCase{"AFolderOfItsName", "", true,
+                           "The product file Quor_Plover.qlp in the working folder ", " is not a file"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, AReadOnlyLogIsKeptAndItsBoxShown) {
   WriteDefaultProduct();

@@ -13,6 +13,8 @@
 #include "engine/processing/core_processing_thread.h"
 #include "engine/product/copy_product_record.h"
 #include "engine/product/product_file_parser.h"
+#include <filesystem>
+
 #include "main_window_fixture.h"
 #include "radio_on_pty.h"
 #include "shell/grid/main_commands.h"
@@ -46,6 +48,9 @@ class FlashSoftwareEndToEnd : public MainWindowTest {
   void SetUp() override {
     MainWindowTest::SetUp();
     test_support::WriteKernelFiles(folder);
+    // A product in the selector: Flash Software starts only with one.
+    std::filesystem::copy_file(std::string(QUILLON_SOURCE_DIR) + "/tests/engine/product/corpus/example.qlp",
+                               folder.File("radios.qlp"));
     CAppSettings& s = GetAppSettings();
     s.SetAppString(APP_STRING_WORKING_DIRECTORY, folder.Path().string());
     s.SetIntParam(OPTION_COMM_PROTOCOL, 0);

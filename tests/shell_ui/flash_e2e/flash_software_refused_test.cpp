@@ -36,6 +36,9 @@ class FlashSoftwareRefused : public MainWindowTest, public ::testing::WithParamI
   void SetUp() override {
     MainWindowTest::SetUp();
     test_support::WriteKernelFiles(folder);
+    // A product in the selector: Flash Software starts only with one.
+    std::filesystem::copy_file(std::string(QUILLON_SOURCE_DIR) + "/tests/engine/product/corpus/example.qlp",
+                               folder.File("radios.qlp"));
     CAppSettings& s = GetAppSettings();
     s.SetAppString(APP_STRING_WORKING_DIRECTORY, folder.Path().string());
     s.SetIntParam(OPTION_COMM_PROTOCOL, 0);

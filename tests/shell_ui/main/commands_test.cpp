@@ -125,6 +125,10 @@ TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
 
 class FlashSoftware : public MainWindowTest {
  protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    UseFolderWithProduct();
+  }
   void Status(int event, int device, int percent = 0, int errorCode = 0) {
     std::unique_ptr<ErrorRecord> error;
     if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
@@ -177,6 +181,27 @@ TEST_F(FlashSoftware, AFailedReadBackGivesTheToolbarBack) {
   Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_TRUE(PreMessages().empty());
+}
+
+// Without a product there is no flash map: Flash Software says so and
+// starts nothing (before, the kernel files' error was all a user saw).
+TEST_F(MainWindowTest, FlashSoftwareWithoutAProductSaysSoAndStartsNothing) {
+  Open();
+  Attach(4);
+  Drain(pre);
+  LogLines();
+  window->OnCommand(ID_FLASH_SOFTWARE);
+  EXPECT_EQ(LogLines(), std::vector<std::string>{
+                            "Error> No product is selected. Choose one in the product list, or copy a product file "
+                            "(.qlp) into the working folder with Select a new product file... at the end of the list"});
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_USER_PROMPT);
+  auto prompt = posted[0].Take<WM_USER_PROMPT>();
+  ASSERT_TRUE(prompt);
+  EXPECT_EQ(prompt->kind, PROMPT_ERROR);
+  EXPECT_TRUE(window->FlashEnabled());
+  EXPECT_TRUE(window->ToolBar()->isEnabled());
 }
 
 TEST_F(FlashSoftware, WithoutADeviceNothingWaits) {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTest>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "engine/core/post_target.h"
 #include "engine/prompt/scripted_prompt_service.h"
 #include "platform/target_registry.h"
+#include "platform/temp_folder.h"
 #include "shell/ui/main/flash_dlg.h"
 
 namespace maintest {
@@ -56,6 +58,20 @@ class MainWindowTest : public ::testing::Test {
     window.reset();
     for (std::int32_t t : {PT_PREPROCESSING, PT_CORE, PT_USER_IO}) SetTargetThread(t, platform::kNoHandle);
     SetPromptService(nullptr);
+    if (!productFolder.empty()) {
+      GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, "");
+      std::filesystem::remove_all(productFolder);
+    }
+  }
+
+  // A working folder with one product file (radios.qlp: RADIO_A to RADIO_C),
+  // so that the window opens with a product selected, as Flash Software needs.
+  void UseFolderWithProduct() {
+    productFolder = platform::MakeTemporaryFolder("quillon-window-");
+    ASSERT_FALSE(productFolder.empty());
+    std::filesystem::copy_file(std::string(QUILLON_SOURCE_DIR) + "/tests/engine/product/corpus/example.qlp",
+                               productFolder + "/radios.qlp");
+    GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, productFolder);
   }
 
   CFlashDlg& Open(WorkerThreadFactory factory = {}) {
@@ -105,6 +121,7 @@ class MainWindowTest : public ::testing::Test {
   platform::RegisteredQueue userIo;
   std::shared_ptr<CScriptedPromptService> prompts;
   std::unique_ptr<CFlashDlg> window;
+  std::string productFolder;
 };
 
 }  // namespace maintest

@@ -71,6 +71,7 @@ class MenuBarTest : public MainWindowTest {
  protected:
   void SetUp() override {
     MainWindowTest::SetUp();
+    UseFolderWithProduct();
     GetAppSettings().SetAppInt(APP_INT_MAX_RECENT_FILES, 6);
   }
   void Status(int event, int device, int percent = 0) {
@@ -111,7 +112,10 @@ TEST_F(MenuBarTest, EveryItemSitsInItsPopUpAndPostsTheRequestOfItsCommand) {
   // The table of the test is the whole menu table: every command item of it.
   std::size_t commandItems = 0;
   for (const MenuEntry& entry : MainMenuEntries()) {
-    if (entry.kind == MenuEntryKind::Command && entry.menu != nullptr && entry.commandId != ID_EXIT) ++commandItems;
+    // Exit and Open Working Folder post nothing; they are tested on their own.
+    if (entry.kind == MenuEntryKind::Command && entry.menu != nullptr && entry.commandId != ID_EXIT &&
+        entry.commandId != ID_OPEN_WORKING_FOLDER)
+      ++commandItems;
   }
   EXPECT_EQ(commandItems, std::size(kMenuItems));
 }
@@ -124,7 +128,7 @@ TEST_F(MenuBarTest, ThePopUpsComeInTheirOrderWithTheCustomMenuBeforeHelp) {
   std::vector<QString> file;
   for (QAction* a : window->Menu("&File")->actions()) file.push_back(a->isSeparator() ? "-" : a->text());
   EXPECT_EQ(file, (std::vector<QString>{"&Flash Software...", "Flash F&ile...", "&Recent Files", "-", "Run &Script...",
-                                        "-", "E&xit"}));
+                                        "-", "Open &Working Folder", "-", "E&xit"}));
 }
 
 TEST_F(MenuBarTest, StandardKeysOpenAFileQuitAndShowTheAbout) {

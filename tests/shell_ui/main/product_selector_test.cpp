@@ -29,11 +29,17 @@ class ProductSelector : public MainWindowTest {
     GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, "");
     std::filesystem::remove_all(folder);
   }
+  // The product entries, above the separator and the chooser entry.
   std::vector<std::string> Items() {
     std::vector<std::string> items;
-    for (int i = 0; i < window->ProductSelector()->count(); ++i)
-      items.push_back(window->ProductSelector()->itemText(i).toStdString());
+    QComboBox* selector = window->ProductSelector();
+    for (int i = 0; i + 1 < selector->count() && !selector->itemText(i).isEmpty(); ++i)
+      items.push_back(selector->itemText(i).toStdString());
     return items;
+  }
+  std::string LastItem() {
+    QComboBox* selector = window->ProductSelector();
+    return selector->itemText(selector->count() - 1).toStdString();
   }
   std::string folder;
 };
@@ -163,6 +169,44 @@ TEST_F(ProductSelector, DroppingTheListDownRescansTheFolder) {
   auto chosen = posted[0].Take<WM_SELECT_PRODUCT>();
   ASSERT_TRUE(chosen);
   EXPECT_EQ(chosen->productTag, "ALPHA");
+}
+
+// The list ends in the entry that opens the file dialog (the user-I/O
+// thread's "choose a product file", asked for with an empty selection).
+TEST_F(ProductSelector, TheLastEntryAsksForAProductFileAndKeepsTheShownProduct) {
+  GetAppSettings().SetStringParam(OPTION_PRODUCT_TAG, "RADIO_B");
+  Open();
+  QComboBox* selector = window->ProductSelector();
+  EXPECT_EQ(LastItem(), "Select a new product file...");
+  EXPECT_EQ(selector->count(), 5);  // three products, a separator and the entry
+  selector->setCurrentIndex(selector->count() - 1);
+  selector->activated(selector->count() - 1);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_SELECT_PRODUCT);
+  EXPECT_FALSE(posted[0].Take<WM_SELECT_PRODUCT>());
+  EXPECT_EQ(selector->currentText(), "RADIO_B");
+}
+
+TEST_F(ProductSelector, AnEmptyFolderOffersOnlyTheEntryAndShowsNoProduct) {
+  std::filesystem::remove(folder + "/radios.qlp");
+  Open();
+  QComboBox* selector = window->ProductSelector();
+  ASSERT_EQ(selector->count(), 1);
+  EXPECT_EQ(LastItem(), "Select a new product file...");
+  EXPECT_EQ(selector->currentIndex(), -1);
+  EXPECT_EQ(selector->placeholderText(), "No product");
+  selector->activated(0);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_FALSE(posted[0].Take<WM_SELECT_PRODUCT>());
+  // The chosen file, once copied, is listed and shown.
+  ASSERT_TRUE(platform::PostWindowMessage<WM_SELECT_PRODUCT>(
+      window->Handle(), std::make_unique<ProductSelection>(ProductSelection{"radios.qlp", "RADIO_B"})));
+  FlushWindow();
+  EXPECT_EQ(Items(), std::vector<std::string>{"RADIO_B"});
+  EXPECT_EQ(selector->currentText(), "RADIO_B");
+  EXPECT_EQ(LastItem(), "Select a new product file...");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "engine/prompt/prompt_service.h"
 #include "platform/process_signals.h"
 #include "shell/app/command_line.h"
+#include "shell/app/early_switches.h"
+#include "shell/app/working_folder.h"
 #include "shell/prompt/engine_box_adapter.h"
 #include "shell/prompt/scripted_prompt_service.h"
 #include "shell/ui/app/main_dialog.h"
@@ -20,7 +23,33 @@
 #include "shell/ui/help/online_help_window.h"
 #include "shell/ui/prompt/qt_prompt_service.h"
 
+namespace {
+
+// A start that cannot go on: the reason on standard error and in a box;
+// the program ends when the box is closed.
+int RefuseStart(const std::string& reason, const std::shared_ptr<IShellPromptService>& prompts,
+                const std::string& caption) {
+  std::fprintf(stderr, "vexaload: %s\n", reason.c_str());
+  auto box = std::make_shared<PromptCall>();
+  box->kind = kMessageBoxPrompt;
+  box->caption = caption;
+  box->text = reason;
+  box->style = kStyleOk | kIconStop;
+  ShowPromptAndWait(prompts, std::move(box));
+  return 1;
+}
+
+}  // namespace
+
 int CFlashApp::Run(int argc, char** argv) {
+  // The usage, the version and a missing display are answered before the
+  // window system starts (it would abort without a display).
+  if (const std::optional<EarlyAnswer> early =
+          AnswerEarlySwitches(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc))) {
+    std::fputs(early->out.c_str(), stdout);
+    std::fputs(early->err.c_str(), stderr);
+    return early->exitCode;
+  }
   // Sockets report a vanished peer as an error instead of ending the process.
   platform::IgnoreBrokenPipe();
   QApplication app(argc, argv);
@@ -51,6 +80,17 @@ int CFlashApp::Run(int argc, char** argv) {
   }
   SetShellPromptService(prompts);
   SetPromptService(std::make_shared<CEngineBoxAdapter>(prompts, settings.GetAppString(APP_STRING_WINDOW_TITLE)));
+
+  // Held until the threads are joined: no second program takes these files.
+  CWorkingFolderLock folderLock;
+  const std::string title = settings.GetAppString(APP_STRING_WINDOW_TITLE);
+  if (const std::string refusal = PrepareWorkingFolder(commandLine.UsesUserFolder(), title, folderLock);
+      !refusal.empty()) {
+    const int code = RefuseStart(refusal, prompts, title);
+    SetPromptService(nullptr);
+    SetShellPromptService(nullptr);
+    return code;
+  }
 
   MainDialogContext context{settings, prompts, qtPrompts.get(), &helpWindow};
   const MainDialogFactory factory = GetMainDialogFactory();

@@ -234,6 +234,9 @@ void CFlashDlg::OnCommand(int commandId) {
     case CommandKind::RowButton:
       Carry(grid_.OnRowButton(commandId));
       return;
+    case CommandKind::OpenWorkingFolder:
+      OpenWorkingFolder();
+      return;
   }
 }
 
@@ -250,6 +253,7 @@ bool CFlashDlg::RefuseWithMultipleDevices(const std::string& errorLine) {
 
 void CFlashDlg::OnFlashSoftware(const CommandPlan& plan) {
   if (RefuseWithMultipleDevices(plan.refusal)) return;  // nothing waits, so nothing is disabled
+  if (RefuseWithoutProduct()) return;
   const FlashSoftwareStart start = grid_.BeginFlashSoftware();
   PostTableMessage(plan.target, plan.message, plan.wParam);
   if (start != FlashSoftwareStart::Pending) return;

@@ -129,6 +129,13 @@ class CFlashDlg : public QMainWindow {
   void OnProductSelChange(int index);
   void PostProductSelection(const ProductEntry& entry);
   void OnProductSelected(std::unique_ptr<ProductSelection> chosen);
+  // The list's last entry: the user-I/O thread's "choose a product file".
+  void OnChooseProductFile();
+  bool HasSelectedProduct() const;
+  // Flash Software without a product: the error line and box; true then.
+  bool RefuseWithoutProduct();
+  // File > Open Working Folder: the desktop's file manager shows it.
+  void OpenWorkingFolder();
 
   void Log(const std::string& line);
   void ShowErrorPrompt();

@@ -2,7 +2,9 @@
 
 // The toolbar's product selector: the product files of the working folder,
 // rescanned whenever the list drops down, and the selection posted to the
-// pre-processing thread.
+// pre-processing thread. Below the products, the entry "Select a new
+// product file..." asks the user-I/O thread for the file dialog that copies
+// a product file into the working folder.
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -19,6 +21,12 @@
 namespace {
 
 constexpr int kProductSelectorWidth = 120;
+constexpr const char* kChooseProductText = "Select a new product file...";
+constexpr const char* kNoProductText = "No product";
+// Flash Software needs a product's flash map.
+constexpr const char* kNoProductRefusal =
+    "Error> No product is selected. Choose one in the product list, or copy a product file (.qlp) into the "
+    "working folder with Select a new product file... at the end of the list";
 
 // The product selector rescans the product files each time its list drops down.
 class ProductComboBox : public QComboBox {
@@ -43,6 +51,7 @@ void CFlashDlg::SetupProductSelector() {
   productSelector_->setMinimumWidth(kProductSelectorWidth);
   productSelector_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   productSelector_->setMaxVisibleItems(16);
+  productSelector_->setPlaceholderText(kNoProductText);
   toolBar_->addWidget(productSelector_);
   connect(productSelector_, &QComboBox::activated, this, &CFlashDlg::OnProductSelChange);
   ScanProductFiles(false);
@@ -89,6 +98,8 @@ void CFlashDlg::FillProductSelector(int selected) {
   fillingProducts_ = true;
   productSelector_->clear();
   for (const ProductEntry& entry : products_) productSelector_->addItem(QString::fromStdString(entry.tag));
+  if (!products_.empty()) productSelector_->insertSeparator(productSelector_->count());
+  productSelector_->addItem(kChooseProductText);
   productSelector_->setCurrentIndex(selected);
   fillingProducts_ = false;
 }
@@ -99,11 +110,17 @@ void CFlashDlg::OnProductDropDown() {
   int widest = 0;
   for (const ProductEntry& entry : products_)
     widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(entry.tag)));
+  widest = std::max(widest, metrics.horizontalAdvance(kChooseProductText));
   productSelector_->view()->setMinimumWidth(std::max(widest + 6, kProductSelectorWidth));
 }
 
 void CFlashDlg::OnProductSelChange(int index) {
-  if (fillingProducts_ || index < 0 || index >= static_cast<int>(products_.size())) return;
+  if (fillingProducts_ || index < 0) return;
+  if (index == productSelector_->count() - 1) {
+    OnChooseProductFile();
+    return;
+  }
+  if (index >= static_cast<int>(products_.size())) return;
   PostProductSelection(products_[static_cast<std::size_t>(index)]);
 }
 
@@ -120,4 +137,23 @@ void CFlashDlg::OnProductSelected(std::unique_ptr<ProductSelection> chosen) {
   int index = FindProductTag(products_, chosen->productTag);
   if (index < 0) index = InsertProductEntry(products_, {chosen->productFile, chosen->productTag});
   FillProductSelector(index);
+}
+
+void CFlashDlg::OnChooseProductFile() {
+  // The selector keeps showing the product until the user-I/O thread
+  // reports the chosen one.
+  FillProductSelector(FindProductTag(products_, GetAppSettings().GetStringParam(OPTION_PRODUCT_TAG)));
+  PostToTarget<WM_SELECT_PRODUCT>(PT_PREPROCESSING, std::unique_ptr<ProductSelection>());
+}
+
+bool CFlashDlg::HasSelectedProduct() const {
+  const int index = productSelector_->currentIndex();
+  return index >= 0 && index < static_cast<int>(products_.size());
+}
+
+bool CFlashDlg::RefuseWithoutProduct() {
+  if (HasSelectedProduct()) return false;
+  Log(kNoProductRefusal);
+  ShowErrorPrompt();
+  return true;
 }
