@@ -4,7 +4,7 @@
 
 #include "device_descriptions.h"
 #include "port_classification.h"
-#include "port_numbering.h"
+#include "platform/usb_port_numbering.h"
 
 namespace kovrin {
 namespace {

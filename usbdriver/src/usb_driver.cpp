@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "change_notices.h"
+#include "device_change_notices.h"
 #include "platform/target_registry.h"
 #include "platform/usb_tree.h"
 #include "pst_trace.h"
@@ -95,7 +95,9 @@ bool UsbDriver::Synchronise(bool announce) {
     known.MarkGone();
     reports_.Forget(known.Key());
     PstTrace("USB%u (%s) removed", known.Info().id, known.Info().sysname.c_str());
-    if (announce) PostRemovals(changeWindow_, monitorWindow_, known.Info().id, known.Info().interfaces);
+    if (announce) {
+      quor_pst::PostRemovals(changeWindow_, monitorWindow_, known.Info().id, DriverKindsOf(known.Info().interfaces));
+    }
     it = devices_.erase(it);
   }
   for (const auto& found : inventory.devices) {
@@ -105,7 +107,7 @@ bool UsbDriver::Synchronise(bool announce) {
     PstTrace("USB%u (%s, %s) arrived with %zu interfaces", found.id, found.sysname.c_str(), found.devnode.c_str(),
              found.interfaces.size());
     devices_[found.id] = added;
-    if (announce) PostArrivals(changeWindow_, monitorWindow_, found.id, found.interfaces);
+    if (announce) quor_pst::PostArrivals(changeWindow_, monitorWindow_, found.id, DriverKindsOf(found.interfaces));
   }
   return incomplete;
 }

@@ -1,4 +1,4 @@
-#include "port_numbering.h"
+#include "platform/usb_port_numbering.h"
 
 namespace kovrin {
 namespace {

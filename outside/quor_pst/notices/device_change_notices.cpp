@@ -1,4 +1,4 @@
-#include "change_notices.h"
+#include "device_change_notices.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,18 +6,17 @@
 
 #include "kovrin/usb_change_record.h"
 #include "platform/target_registry.h"
+#include "quor_pst/quor_pst.h"
 
-namespace usb_driver {
+namespace quor_pst {
 namespace {
 
 constexpr const char* kDeviceName = "Quor USB Device";
 
 void PostPerInterface(std::uint32_t window, std::uint32_t message, std::uint16_t device,
-                      const std::vector<MakerInterface>& interfaces) {
+                      const std::vector<int>& driverKinds) {
   if (window == platform::kNoHandle) return;
-  for (const auto& intf : interfaces) {
-    platform::PostWindowMessage(window, message, device, intf.name->driverKind);
-  }
+  for (int kind : driverKinds) platform::PostWindowMessage(window, message, device, kind);
 }
 
 // The record travels as the message's own payload; lParam is its address.
@@ -44,15 +43,15 @@ void PostChangeRecord(std::uint32_t window, std::uint16_t device, bool arrived) 
 }  // namespace
 
 void PostArrivals(std::uint32_t changeWindow, std::uint32_t monitorWindow, std::uint16_t device,
-                  const std::vector<MakerInterface>& interfaces) {
-  PostPerInterface(changeWindow, kDeviceArrivalMessage, device, interfaces);
+                  const std::vector<int>& driverKinds) {
+  PostPerInterface(changeWindow, PST_WM_DEVICE_ARRIVAL, device, driverKinds);
   PostChangeRecord(monitorWindow, device, true);
 }
 
 void PostRemovals(std::uint32_t changeWindow, std::uint32_t monitorWindow, std::uint16_t device,
-                  const std::vector<MakerInterface>& interfaces) {
-  PostPerInterface(changeWindow, kDeviceRemovalMessage, device, interfaces);
+                  const std::vector<int>& driverKinds) {
+  PostPerInterface(changeWindow, PST_WM_DEVICE_REMOVAL, device, driverKinds);
   PostChangeRecord(monitorWindow, device, false);
 }
 
-}  // namespace usb_driver
+}  // namespace quor_pst

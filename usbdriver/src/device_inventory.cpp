@@ -5,8 +5,7 @@
 #include <set>
 
 #include "descriptor_block.h"
-
-#include "port_numbering.h"
+#include "platform/usb_port_numbering.h"
 
 namespace usb_driver {
 
