@@ -44,7 +44,7 @@ bool ShowsAllInterfaces(const platform::UsbDeviceNode& device) {
 
 Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots) {
   Inventory inventory;
-  kovrin::VisitUsbPorts(roots, nullptr, [&](const kovrin::PortVisit& visit) {
+  platform::VisitUsbPorts(roots, nullptr, [&](const platform::UsbPortVisit& visit) {
     const platform::UsbDeviceNode* device = visit.port.device.get();
     if (!device || visit.number < 0) return;
     const auto where = BusAddressOf(device->devnode);
