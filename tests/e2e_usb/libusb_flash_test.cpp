@@ -4,8 +4,9 @@
 // port: libusb in the program finds it through umockdev's sysfs and udev
 // events and moves every byte in usbdevfs URBs that this process serves.
 // Arrival gives the radio's row, FLASH over the remote port writes the
-// image into the radio's flash, and pulling the radio mid-flash ends its
-// row with an error.
+// image into the radio's flash, pulling the radio mid-flash ends its row
+// with an error, and TERMINATE_APP ends the program cleanly while radios
+// come and go.
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,19 @@ TEST_F(E2eLibusbRadio, RemovalMidFlashEndsTheRowInError) {
     return status && status->rfind("ERROR", 0) == 0;
   })) << "STATUS does not report the failed flash";
   EXPECT_NE(radio_->GetFlash(kImageAddress, static_cast<std::uint32_t>(image.size())), image);
+}
+
+// The program unloads the driver library at its end while the change
+// record of a radio plugged in a moment before may still be queued.
+TEST_F(E2eLibusbRadio, TerminateAppWithARadioPluggedInWhileItRuns) {
+  ASSERT_TRUE(StartWithUsb());
+  PlugRadio();
+  ASSERT_GE(AttachedId(), 0) << "no arrival of the plugged radio in the log";
+  LineClient client = program_->Connect();
+  ASSERT_TRUE(client.Valid());
+  ASSERT_TRUE(client.Send("TERMINATE_APP"));
+  testbed_->Plug(kRootPort + 1, usbtestbed::RadioDevice({"Corvane_Flash"}));
+  EXPECT_EQ(program_->WaitForExit(), 0) << "the program did not end cleanly";
 }
 
 }  // namespace

@@ -41,6 +41,18 @@ TEST_F(AccessReportsTest, SaysItOncePerPlugIn) {
   EXPECT_EQ(LoggedLines().size(), 1u);
 }
 
+TEST_F(AccessReportsTest, AnInterfaceInUseIsSaidOncePerPlugInBesideThePermission) {
+  const std::string inUse = usb_driver::InUseText(3, "/dev/bus/usb/001/007");
+  EXPECT_EQ(inUse, "USB3> ERROR: USB device /dev/bus/usb/001/007 is in use by another program \u2014 close the other "
+                   "program (another vexaload, a modem manager)");
+  EXPECT_TRUE(reports.InUse("1-2@1/7", 3, "/dev/bus/usb/001/007", window.handle()));
+  EXPECT_FALSE(reports.InUse("1-2@1/7", 3, "/dev/bus/usb/001/007", window.handle()));
+  EXPECT_TRUE(reports.NoPermission("1-2@1/7", 3, "/dev/bus/usb/001/007", window.handle()));
+  EXPECT_EQ(LoggedLines(), (std::vector<std::string>{inUse, kLine}));
+  reports.Forget("1-2@1/7");
+  EXPECT_TRUE(reports.InUse("1-2@1/7", 3, "/dev/bus/usb/001/007", window.handle()));
+}
+
 TEST_F(AccessReportsTest, ALineWithoutAWindowWaitsForTheWindow) {
   EXPECT_TRUE(reports.NoPermission("1-2@1/7", 3, "/dev/bus/usb/001/007", platform::kNoHandle));
   EXPECT_EQ(errors.size(), 1u);

@@ -8,6 +8,7 @@
 
 #include "command_setup.h"
 #include "descriptor_bytes.h"
+#include "device_ids.h"
 #include "device_inventory.h"
 #include "quor_pst/quor_pst.h"
 #include "transfer_status.h"
@@ -45,6 +46,9 @@ TEST(CommandHeader, ReadsAndWritesNeedRoomForTheirDataStage) {
       {0x40, 5, 12, false, false},  // data stage beyond the buffer
       {0xC0, 0, 8, false, false},   // a write cannot take data from the device
       {0x40, 0, 8, true, true},     // a read may send a request without data
+      {0xC0, 4096, 8 + 4096, true, true},    // the largest data stage libusb takes
+      {0xC0, 4097, 8 + 4097, true, false},   // more than libusb takes, with room for it
+      {0x40, 4097, 8 + 4097, false, false},  // the same for a write
   };
   for (const auto& c : cases) {
     std::vector<std::uint8_t> buffer(std::max<std::uint32_t>(c.total, 8), 0);
@@ -154,9 +158,51 @@ TEST(DeviceIds, AreTheUsbMonitorsPortNumbers) {
   EXPECT_EQ(inventory.devices[1].id, 5);
   EXPECT_EQ(inventory.devices[1].sysname, "2-1");
   EXPECT_EQ(inventory.devices[1].interfaces[0].handle, 0x1000 + 5 * 4 + 2);
-  // The keyboard is seen but is not the maker's.
-  EXPECT_EQ(inventory.seen.size(), 3u);
+  // The hub and the keyboard are seen but are not the maker's.
+  EXPECT_EQ(inventory.seen.size(), 4u);
   EXPECT_TRUE(inventory.incomplete.empty());
+}
+
+TEST(DeviceIds, AHubIsWholeWhenItsDescriptorsAre) {
+  auto roots = TwoBuses();
+  const BusAddress hub{1, 2};
+  EXPECT_FALSE(usb_driver::AnyIncomplete(usb_driver::TakeInventory(roots), {hub, {1, 7}, {1, 8}, {2, 5}}));
+  roots[0].ports[1].device->descriptors.clear();  // not read yet
+  const auto inventory = usb_driver::TakeInventory(roots);
+  EXPECT_EQ(inventory.incomplete, std::vector<BusAddress>{hub});
+  EXPECT_EQ(inventory.devices.size(), 2u) << "the devices below it are served meanwhile";
+  EXPECT_TRUE(usb_driver::AnyIncomplete(inventory, {hub}));
+  EXPECT_TRUE(usb_driver::AnyIncomplete(inventory, {{1, 9}})) << "a device libusb has and the tree not yet";
+}
+
+TEST(DeviceIds, ANewDeviceTakesItsPortNumberWhenFreeElseTheLowestFreeId) {
+  struct Case {
+    const char* what;
+    std::vector<int> portNumbers;
+    std::set<std::uint16_t> taken;
+    std::vector<std::optional<std::uint16_t>> ids;
+  };
+  const Case cases[] = {
+      {"free port numbers", {3, 7}, {}, {3, 7}},
+      {"a number a served device holds", {2}, {2}, {0}},
+      {"the lowest id no device holds", {2}, {0, 1, 2}, {3}},
+      {"a free number is never lost to one that needs another id", {5, 0}, {5}, {1, 0}},
+      {"two new devices on one number", {4, 4}, {}, {4, 0}},
+      {"every id held", {9}, [] {
+         std::set<std::uint16_t> all;
+         for (std::uint16_t id = 0; id <= 126; ++id) all.insert(id);
+         return all;
+       }(), {std::nullopt}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(usb_driver::ChooseDeviceIds(c.portNumbers, c.taken), c.ids) << c.what;
+}
+
+TEST(DeviceIds, AnotherIdMovesTheInterfaceHandles) {
+  const auto inventory = usb_driver::TakeInventory(TwoBuses());
+  const auto moved = usb_driver::WithId(inventory.devices[1], 9);
+  EXPECT_EQ(moved.id, 9);
+  EXPECT_EQ(moved.interfaces[0].handle, 0x1000 + 9 * 4 + 2);
+  EXPECT_EQ(moved.where, inventory.devices[1].where);
 }
 
 TEST(DeviceIds, WaitForEveryInterfaceTheConfigurationDeclares) {
@@ -207,6 +253,9 @@ TEST(Statuses, FollowTheStandInsTable) {
       {"read nothing", usb_driver::BulkReadStatus(LIBUSB_ERROR_TIMEOUT, 10, 0), PST_READ_TIMEOUT},
       {"read, unplugged", usb_driver::BulkReadStatus(LIBUSB_ERROR_NO_DEVICE, 10, 0), PST_NO_DEVICE},
       {"read, stall", usb_driver::BulkReadStatus(LIBUSB_ERROR_PIPE, 10, 0), PST_PIPE_BROKEN},
+      {"read all, overflow", usb_driver::BulkReadStatus(LIBUSB_ERROR_OVERFLOW, 10, 10), PST_PIPE_BROKEN},
+      {"read part, overflow", usb_driver::BulkReadStatus(LIBUSB_ERROR_OVERFLOW, 10, 4), PST_PIPE_BROKEN},
+      {"command read, overflow", usb_driver::CommandReadStatus(LIBUSB_ERROR_OVERFLOW), PST_PIPE_BROKEN},
       {"write all", usb_driver::BulkWriteStatus(LIBUSB_SUCCESS), PST_OK},
       {"write time-out", usb_driver::BulkWriteStatus(LIBUSB_ERROR_TIMEOUT), PST_WRITE_TIMEOUT},
       {"write, unplugged", usb_driver::BulkWriteStatus(LIBUSB_ERROR_NO_DEVICE), PST_PIPE_BROKEN},

@@ -4,7 +4,7 @@
 
 #include "device_descriptions.h"
 #include "port_classification.h"
-#include "port_numbering.h"
+#include "platform/usb_port_numbering.h"
 
 namespace kovrin {
 namespace {
@@ -58,19 +58,19 @@ class Walker {
 
   WalkOutcome Run(const std::vector<platform::UsbDeviceNode>& roots) {
     table_.Clear();
-    VisitUsbPorts(
+    platform::VisitUsbPorts(
         roots,
         [&](const platform::UsbDeviceNode& root) {
           ++table_.counters.hostControllers;
           if (root.speedMbps >= kEnhancedSpeedMbps) table_.counters.enhancedController = true;
         },
-        [&](const PortVisit& visit) { ClassifyPort(visit); });
+        [&](const platform::UsbPortVisit& visit) { ClassifyPort(visit); });
     table_.counters.makerDevices = outcome_.makerDevices;
     return outcome_;
   }
 
  private:
-  void ClassifyPort(const PortVisit& visit) {
+  void ClassifyPort(const platform::UsbPortVisit& visit) {
     const platform::UsbDeviceNode* device = visit.port.device.get();
     ++table_.counters.ports;
     if (visit.onRootHub) ++table_.counters.rootPorts;

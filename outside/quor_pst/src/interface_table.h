@@ -3,6 +3,7 @@
 // driver's interface kind and the handle offset of each.
 
 #include <array>
+#include <vector>
 
 #include "quor_pst/quor_pst.h"
 #include "quor_pst/quor_sim_control.h"
@@ -28,6 +29,15 @@ inline constexpr long kMaxBusDeviceId = 126;
 // Every interface handle is above 0 and names its device: 0x1000 + id * 4 + offset.
 inline int InterfaceHandle(unsigned device, const InterfaceEntry& entry) {
   return 0x1000 + static_cast<int>(device) * 4 + entry.handleOffset;
+}
+
+// The driver interface kinds of the interfaces a control bit set names, in table order.
+inline std::vector<int> DriverKindsOf(unsigned interfaces) {
+  std::vector<int> kinds;
+  for (const auto& entry : kInterfaces) {
+    if (interfaces & entry.bit) kinds.push_back(entry.driverKind);
+  }
+  return kinds;
 }
 
 }  // namespace quor_pst

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "change_notices.h"
+#include "device_change_notices.h"
 #include "interface_table.h"
 #include "platform/target_registry.h"
 #include "quor_pst/quor_pst.h"
@@ -58,7 +58,7 @@ SimDevice* StandIn::FindPlugged(std::uint16_t device) {
 void StandIn::PlugLocked(std::uint16_t device, SimDevice& sim) {
   if (sim.plugged) return;
   sim.plugged = true;
-  PostArrivals(changeWindow_, monitorWindow_, device, sim.interfaces);
+  PostArrivals(changeWindow_, monitorWindow_, device, DriverKindsOf(sim.interfaces));
 }
 
 void StandIn::UnplugLocked(std::uint16_t device, SimDevice& sim) {
@@ -68,7 +68,7 @@ void StandIn::UnplugLocked(std::uint16_t device, SimDevice& sim) {
   }
   if (!sim.plugged) return;
   sim.plugged = false;
-  PostRemovals(changeWindow_, monitorWindow_, device, sim.interfaces);
+  PostRemovals(changeWindow_, monitorWindow_, device, DriverKindsOf(sim.interfaces));
 }
 
 // ---- driver calls ----

@@ -150,6 +150,14 @@ void UsbdevfsDevice::SendToHost(std::uint8_t inEndpoint, std::span<const std::ui
   changed_.notify_all();
 }
 
+void UsbdevfsDevice::SendOversizePacket(std::uint8_t inEndpoint, std::vector<std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  if (!connected_) return;
+  packets_[inEndpoint].push_back(std::move(bytes));
+  FillInUrbs(inEndpoint);
+  changed_.notify_all();
+}
+
 void UsbdevfsDevice::QueueCommandReply(std::vector<std::uint8_t> reply) {
   std::lock_guard lock(mutex_);
   commandReplies_.push_back(std::move(reply));
@@ -439,7 +447,8 @@ bool UsbdevfsDevice::StandardRequest(const SetupPacket& setup, std::vector<std::
 // Hands the device's waiting packets to the oldest IN URBs of the
 // endpoint. A URB ends when it is full or took a short packet; a packet
 // longer than the room left is split (a real device would overrun the
-// buffer, which a host avoids by asking for whole packets).
+// buffer, which a host avoids by asking for whole packets), except one
+// longer than the packet size, which overflows the URB.
 void UsbdevfsDevice::FillInUrbs(std::uint8_t endpoint) {
   auto& queue = packets_[endpoint];
   const auto ep = FindEndpoint(spec_, endpoint);
@@ -449,6 +458,7 @@ void UsbdevfsDevice::FillInUrbs(std::uint8_t endpoint) {
     ++it;
     if (!urb.fillsFromDevice || urb.endpoint != endpoint) continue;
     bool ended = false;
+    int status = 0;
     while (!queue.empty() && !ended) {
       auto& packet = queue.front();
       const std::size_t room = urb.length - urb.in.size();
@@ -456,7 +466,12 @@ void UsbdevfsDevice::FillInUrbs(std::uint8_t endpoint) {
       const bool shortPacket = packet.size() < packetSize;
       urb.in.insert(urb.in.end(), packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(n));
       counts_.bytesToHost += n;
-      if (n == packet.size()) {
+      if (packet.size() > packetSize) {
+        // Babble: the transfer ends in an overflow and the excess is gone.
+        queue.pop_front();
+        status = -EOVERFLOW;
+        ended = true;
+      } else if (n == packet.size()) {
         queue.pop_front();
         ended = shortPacket || urb.in.size() == urb.length;
       } else {
@@ -466,7 +481,7 @@ void UsbdevfsDevice::FillInUrbs(std::uint8_t endpoint) {
     }
     if (ended) {
       urb.actual = urb.in.size();
-      Complete(urb, 0);
+      Complete(urb, status);
     }
   }
 }

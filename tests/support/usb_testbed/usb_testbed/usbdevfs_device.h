@@ -9,7 +9,7 @@
 //   closed file's claims end when another file claims the interface;
 // - URBs: bulk OUT data goes to the device's bulk sink, bulk IN URBs are
 //   filled from what the device sends (in packets of the endpoint's size;
-//   a short packet ends a transfer), control URBs on endpoint 0 are
+//   a short packet ends a transfer; an oversize one overflows it), control URBs on endpoint 0 are
 //   answered from the descriptors or, for vendor and class requests, by
 //   the command handler; every URB completes into the reap queue, a
 //   discarded one with -ENOENT and the bytes it had;
@@ -89,6 +89,10 @@ class UsbdevfsDevice {
   // Bytes the device sends on a bulk IN endpoint (an empty span sends a
   // zero-length packet).
   void SendToHost(std::uint8_t inEndpoint, std::span<const std::uint8_t> bytes);
+  // A device that babbles: one packet longer than the endpoint's packet
+  // size. The IN URB that takes it ends with -EOVERFLOW, holding what fit,
+  // as the kernel reports it; the rest is lost.
+  void SendOversizePacket(std::uint8_t inEndpoint, std::vector<std::uint8_t> bytes);
   // Device-to-host vendor or class requests take their data stage from
   // these replies, in order (at most the length the host asked for); with
   // none queued such a request stalls. Host-to-device ones are taken.

@@ -52,6 +52,12 @@ std::vector<MakerInterface> FindMakerInterfaces(const platform::UsbDeviceNode& d
   return found;
 }
 
+std::vector<int> DriverKindsOf(const std::vector<MakerInterface>& interfaces) {
+  std::vector<int> kinds;
+  for (const auto& intf : interfaces) kinds.push_back(intf.name->driverKind);
+  return kinds;
+}
+
 std::optional<std::uint16_t> FirstBulkPacketSize(const platform::UsbDeviceNode& device, bool in) {
   const auto block = kovrin::ParseDescriptorBlock(device.descriptors);
   if (!block) return std::nullopt;

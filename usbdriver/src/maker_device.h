@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,10 +21,14 @@
 
 namespace usb_driver {
 
+// One plug-in of one device: its system name, bus and address.
+std::string DeviceKey(const FoundDevice& found);
+
 class MakerDevice {
  public:
-  // Takes a reference on the libusb device.
-  MakerDevice(FoundDevice found, libusb_device* device);
+  // Takes a reference on the libusb device. onClaimBusy runs when a claim
+  // finds the interface held by another program.
+  MakerDevice(FoundDevice found, libusb_device* device, std::function<void()> onClaimBusy = {});
   ~MakerDevice();
   MakerDevice(const MakerDevice&) = delete;
   MakerDevice& operator=(const MakerDevice&) = delete;
@@ -62,6 +67,7 @@ class MakerDevice {
 
   const FoundDevice found_;
   libusb_device* device_;
+  const std::function<void()> onClaimBusy_;
   std::atomic<bool> gone_{false};
   mutable std::mutex mutex_;
   libusb_device_handle* handle_ = nullptr;

@@ -11,6 +11,8 @@
 namespace usb_driver {
 
 inline constexpr std::uint32_t kCommandHeaderSize = 8;
+// The largest data stage libusb takes in one control transfer.
+inline constexpr std::uint32_t kMaxCommandData = 4096;
 
 struct SetupPacket {
   std::uint8_t requestType = 0;
@@ -25,9 +27,9 @@ struct SetupPacket {
 SetupPacket ReadSetupPacket(const std::uint8_t* header);
 
 // The control transfer a command read or write of `total` buffer bytes asks
-// for, or none when the buffer cannot hold it: shorter than the header, a
-// data stage longer than the room after the header, or (for a write) a
-// device-to-host request.
+// for, or none when the buffer cannot hold it or libusb cannot take it:
+// shorter than the header, a data stage longer than the room after the
+// header or than kMaxCommandData, or (for a write) a device-to-host request.
 std::optional<SetupPacket> CommandReadSetup(const std::uint8_t* buffer, std::uint32_t total);
 std::optional<SetupPacket> CommandWriteSetup(const std::uint8_t* buffer, std::uint32_t total);
 

@@ -48,6 +48,9 @@ const InterfaceName* FindInterfaceName(const char* text);
 // other device.
 std::vector<MakerInterface> FindMakerInterfaces(const platform::UsbDeviceNode& device, std::uint16_t id);
 
+// The driver interface kind of each interface, in the order given.
+std::vector<int> DriverKindsOf(const std::vector<MakerInterface>& interfaces);
+
 // The first bulk endpoint of the direction in the whole configuration.
 std::optional<std::uint16_t> FirstBulkPacketSize(const platform::UsbDeviceNode& device, bool in);
 

@@ -15,7 +15,8 @@ constexpr int kLookAgainTimes = 40;
 
 }  // namespace
 
-UsbContext::UsbContext(ChangeHandler onChange) : onChange_(std::move(onChange)) {}
+UsbContext::UsbContext(ChangeHandler onChange, Starter starter)
+    : onChange_(std::move(onChange)), starter_(starter ? std::move(starter) : Starter(libusb_init)) {}
 
 UsbContext::~UsbContext() {
   StopEvents();
@@ -25,17 +26,17 @@ UsbContext::~UsbContext() {
 }
 
 bool UsbContext::Start() {
+  std::lock_guard lock(startMutex_);
   if (context_) return true;
   libusb_context* context = nullptr;
-  const int rc = libusb_init(&context);
-  if (rc != LIBUSB_SUCCESS) {
+  const int rc = starter_(&context);
+  if (rc != LIBUSB_SUCCESS || !context) {
     PstTrace("libusb cannot start: %s; no USB devices are served", libusb_error_name(rc));
     return false;
   }
-  context_ = context;
   if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
     const int events = LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT;
-    const int hp = libusb_hotplug_register_callback(context_, events, 0, LIBUSB_HOTPLUG_MATCH_ANY,
+    const int hp = libusb_hotplug_register_callback(context, events, 0, LIBUSB_HOTPLUG_MATCH_ANY,
                                                     LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
                                                     &UsbContext::OnHotplug, this, &hotplug_);
     hotplugRegistered_ = hp == LIBUSB_SUCCESS;
@@ -43,12 +44,14 @@ bool UsbContext::Start() {
   } else {
     PstTrace("libusb offers no hot-plug; devices are found when the device list is asked for");
   }
+  context_ = context;
   stop_ = false;
   thread_ = std::thread([this] { Run(); });
   return true;
 }
 
 void UsbContext::StopEvents() {
+  std::lock_guard lock(startMutex_);
   if (!thread_.joinable()) return;
   stop_ = true;
   libusb_interrupt_event_handler(context_);

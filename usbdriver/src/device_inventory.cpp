@@ -5,8 +5,7 @@
 #include <set>
 
 #include "descriptor_block.h"
-
-#include "port_numbering.h"
+#include "platform/usb_port_numbering.h"
 
 namespace usb_driver {
 
@@ -43,14 +42,34 @@ bool ShowsAllInterfaces(const platform::UsbDeviceNode& device) {
   return true;
 }
 
+FoundDevice WithId(FoundDevice found, std::uint16_t id) {
+  found.id = id;
+  for (auto& intf : found.interfaces) intf.handle = InterfaceHandle(id, *intf.name);
+  return found;
+}
+
+bool AnyIncomplete(const Inventory& inventory, const std::vector<BusAddress>& libusbDevices) {
+  auto contains = [](const std::vector<BusAddress>& list, const BusAddress& where) {
+    return std::find(list.begin(), list.end(), where) != list.end();
+  };
+  return std::any_of(libusbDevices.begin(), libusbDevices.end(), [&](const BusAddress& where) {
+    return !contains(inventory.seen, where) || contains(inventory.incomplete, where);
+  });
+}
+
 Inventory TakeInventory(const std::vector<platform::UsbDeviceNode>& roots) {
   Inventory inventory;
-  kovrin::VisitUsbPorts(roots, nullptr, [&](const kovrin::PortVisit& visit) {
+  platform::VisitUsbPorts(roots, nullptr, [&](const platform::UsbPortVisit& visit) {
     const platform::UsbDeviceNode* device = visit.port.device.get();
-    if (!device || visit.number < 0) return;
+    if (!device) return;
     const auto where = BusAddressOf(device->devnode);
     if (!where) return;
     inventory.seen.push_back(*where);
+    if (visit.number < 0) {
+      // A hub is whole once its descriptors are there; its ports are visited apart.
+      if (!kovrin::ParseDescriptorBlock(device->descriptors)) inventory.incomplete.push_back(*where);
+      return;
+    }
     if (!ShowsAllInterfaces(*device)) {
       inventory.incomplete.push_back(*where);
       return;

@@ -1,8 +1,9 @@
 #pragma once
 // The driver's state: libusb and its event thread, the connected devices of
-// the maker by device id, the registered windows and the permission reports.
-// One per loaded library; it starts at the first call of any entry point and
-// ends when the library is unloaded.
+// the maker by device id, the registered windows and the reports of devices
+// that cannot be used. The library's one driver (Instance) starts at the
+// first call of any entry point and ends when the library is unloaded; tests
+// make their own, with a libusb start of their choosing.
 
 #include <atomic>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <mutex>
 
 #include "access_reports.h"
+#include "libusb_devices.h"
 #include "maker_device.h"
 #include "usb_context.h"
 
@@ -19,7 +21,10 @@ namespace usb_driver {
 class UsbDriver {
  public:
   static UsbDriver& Instance();
+  explicit UsbDriver(UsbContext::Starter starter = {});
   ~UsbDriver();
+  UsbDriver(const UsbDriver&) = delete;
+  UsbDriver& operator=(const UsbDriver&) = delete;
 
   // Driver calls; each returns an EPSTStatus.
   int Initialize();
@@ -38,15 +43,23 @@ class UsbDriver {
   int EndpointSize(std::uint16_t device, const char* name, bool out, std::int16_t& size);
 
  private:
-  UsbDriver();
   // Brings the devices in line with the tree and libusb; announces the
   // changes when asked. True when a device should be looked at again soon.
   bool Synchronise(bool announce);
+  // Forgets the served devices that libusb no longer has.
+  void DropGone(const LibusbDevices& usb, bool announce);
+  // Serves the maker's devices that are not served yet.
+  void AddNew(const Inventory& inventory, const LibusbDevices& usb, bool announce);
+  void Add(FoundDevice found, libusb_device* device, bool announce);
   std::shared_ptr<MakerDevice> Find(std::uint16_t device);
   // Opens the device; a device the user may not open is reported.
   int OpenReporting(MakerDevice& device);
+  // Starts libusb when it has not started yet. What a start after the first
+  // attempt finds is announced; the first attempt's devices are there at load.
   void StartLibusb();
 
+  std::mutex startMutex_;  // one start at a time
+  bool startTried_ = false;
   std::mutex syncMutex_;  // one synchronisation at a time
   std::mutex mutex_;      // the devices and the windows
   std::map<std::uint16_t, std::shared_ptr<MakerDevice>> devices_;

@@ -10,7 +10,7 @@ std::uint16_t Little16(const std::uint8_t* bytes) {
 std::optional<SetupPacket> FittingSetup(const std::uint8_t* buffer, std::uint32_t total) {
   if (!buffer || total < kCommandHeaderSize) return std::nullopt;
   SetupPacket setup = ReadSetupPacket(buffer);
-  if (setup.length > total - kCommandHeaderSize) return std::nullopt;
+  if (setup.length > total - kCommandHeaderSize || setup.length > kMaxCommandData) return std::nullopt;
   return setup;
 }
 

@@ -34,15 +34,23 @@ struct FoundDevice {
 // The bus and address in a usbfs device node's name.
 std::optional<BusAddress> BusAddressOf(const std::string& devnode);
 
+// The found device served under another id: its interface handles follow.
+FoundDevice WithId(FoundDevice found, std::uint16_t id);
+
 struct Inventory {
   std::vector<FoundDevice> devices;
   // Devices of the maker numbered above the highest device id.
   std::vector<std::string> unnumbered;
-  // Every device that is not a hub, and those that the system does not show
-  // whole yet: fewer interfaces than their configuration declares.
+  // Every device in the tree (hubs too), and those that the system does not
+  // show whole yet: a hub without readable descriptors, a device with fewer
+  // interfaces than its configuration declares.
   std::vector<BusAddress> seen;
   std::vector<BusAddress> incomplete;
 };
+
+// Whether a device libusb has (bus and address) is not in the tree, or not
+// whole there yet: the tree is to be looked at again shortly.
+bool AnyIncomplete(const Inventory& inventory, const std::vector<BusAddress>& libusbDevices);
 
 // Whether the system shows the device whole: readable descriptors that
 // declare interfaces, every one of them shown, with its string when it names

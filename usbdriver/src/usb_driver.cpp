@@ -1,9 +1,10 @@
 #include "usb_driver.h"
 
-#include <algorithm>
+#include <set>
 #include <vector>
 
-#include "change_notices.h"
+#include "device_change_notices.h"
+#include "device_ids.h"
 #include "platform/target_registry.h"
 #include "platform/usb_tree.h"
 #include "pst_trace.h"
@@ -11,49 +12,14 @@
 #include "transfer_status.h"
 
 namespace usb_driver {
-namespace {
-
-bool Contains(const std::vector<BusAddress>& list, const BusAddress& where) {
-  return std::find(list.begin(), list.end(), where) != list.end();
-}
-
-// libusb's devices that are not root hubs, by bus and address; each holds a
-// reference until the list is freed.
-class LibusbDevices {
- public:
-  explicit LibusbDevices(libusb_context* context) {
-    const ssize_t n = libusb_get_device_list(context, &list_);
-    for (ssize_t i = 0; i < n; ++i) {
-      libusb_device* device = list_[i];
-      if (libusb_get_port_number(device) == 0) continue;  // a root hub
-      byWhere_[BusAddress{libusb_get_bus_number(device), libusb_get_device_address(device)}] = device;
-    }
-  }
-  ~LibusbDevices() {
-    if (list_) libusb_free_device_list(list_, 1);
-  }
-  LibusbDevices(const LibusbDevices&) = delete;
-  LibusbDevices& operator=(const LibusbDevices&) = delete;
-
-  libusb_device* At(const BusAddress& where) const {
-    auto it = byWhere_.find(where);
-    return it == byWhere_.end() ? nullptr : it->second;
-  }
-  const std::map<BusAddress, libusb_device*>& All() const { return byWhere_; }
-
- private:
-  libusb_device** list_ = nullptr;
-  std::map<BusAddress, libusb_device*> byWhere_;
-};
-
-}  // namespace
 
 UsbDriver& UsbDriver::Instance() {
   static UsbDriver instance;
   return instance;
 }
 
-UsbDriver::UsbDriver() : context_([this] { return Synchronise(true); }) {
+UsbDriver::UsbDriver(UsbContext::Starter starter)
+    : context_([this] { return Synchronise(true); }, std::move(starter)) {
   // The registry must outlive this object: touching it first makes it so.
   platform::IsRegisteredWindow(platform::kNoHandle);
   StartLibusb();
@@ -66,9 +32,14 @@ UsbDriver::~UsbDriver() {
 }
 
 void UsbDriver::StartLibusb() {
-  if (context_.Running() || !context_.Start()) return;
-  // Devices already there are served without announcing them.
-  Synchronise(false);
+  std::lock_guard lock(startMutex_);
+  if (context_.Running()) return;
+  const bool first = !startTried_;
+  startTried_ = true;
+  if (!context_.Start()) return;
+  // Devices there when the library loads are served without announcing
+  // them; a later start finds devices the program has not heard of.
+  Synchronise(!first);
 }
 
 bool UsbDriver::Synchronise(bool announce) {
@@ -76,15 +47,16 @@ bool UsbDriver::Synchronise(bool announce) {
   if (!context_.Running()) return false;
   const Inventory inventory = TakeInventory(platform::ReadUsbHostTree());
   const LibusbDevices usb(context_.Get());
-  bool incomplete = false;
-  for (const auto& [where, device] : usb.All()) {
-    if (!Contains(inventory.seen, where) || Contains(inventory.incomplete, where)) incomplete = true;
-  }
   for (const auto& sysname : inventory.unnumbered) {
     PstTrace("device %s of the maker lies beyond port 126 and is not served", sysname.c_str());
   }
-
   std::lock_guard lock(mutex_);
+  DropGone(usb, announce);
+  AddNew(inventory, usb, announce);
+  return AnyIncomplete(inventory, usb.Places());
+}
+
+void UsbDriver::DropGone(const LibusbDevices& usb, bool announce) {
   // libusb says whether a device is still there; the tree said what it is.
   for (auto it = devices_.begin(); it != devices_.end();) {
     auto& known = *it->second;
@@ -95,19 +67,50 @@ bool UsbDriver::Synchronise(bool announce) {
     known.MarkGone();
     reports_.Forget(known.Key());
     PstTrace("USB%u (%s) removed", known.Info().id, known.Info().sysname.c_str());
-    if (announce) PostRemovals(changeWindow_, monitorWindow_, known.Info().id, known.Info().interfaces);
+    if (announce) {
+      quor_pst::PostRemovals(changeWindow_, monitorWindow_, known.Info().id, DriverKindsOf(known.Info().interfaces));
+    }
     it = devices_.erase(it);
   }
-  for (const auto& found : inventory.devices) {
-    libusb_device* device = usb.At(found.where);
-    if (!device || devices_.count(found.id)) continue;
-    auto added = std::make_shared<MakerDevice>(found, device);
-    PstTrace("USB%u (%s, %s) arrived with %zu interfaces", found.id, found.sysname.c_str(), found.devnode.c_str(),
-             found.interfaces.size());
-    devices_[found.id] = added;
-    if (announce) PostArrivals(changeWindow_, monitorWindow_, found.id, found.interfaces);
+}
+
+void UsbDriver::AddNew(const Inventory& inventory, const LibusbDevices& usb, bool announce) {
+  // A served device is known by its bus and address, not by its port
+  // number, which a hub plugged in before it changes.
+  std::set<BusAddress> served;
+  std::set<std::uint16_t> taken;
+  for (const auto& [id, device] : devices_) {
+    served.insert(device->Info().where);
+    taken.insert(id);
   }
-  return incomplete;
+  std::vector<const FoundDevice*> fresh;
+  std::vector<int> portNumbers;
+  for (const auto& found : inventory.devices) {
+    if (served.count(found.where) || !usb.At(found.where)) continue;
+    fresh.push_back(&found);
+    portNumbers.push_back(found.id);
+  }
+  const auto ids = ChooseDeviceIds(portNumbers, taken);
+  for (std::size_t i = 0; i < fresh.size(); ++i) {
+    const FoundDevice& found = *fresh[i];
+    if (!ids[i]) {
+      PstTrace("device %s of the maker is not served: every device id is held", found.sysname.c_str());
+      continue;
+    }
+    Add(WithId(found, *ids[i]), usb.At(found.where), announce);
+  }
+}
+
+void UsbDriver::Add(FoundDevice found, libusb_device* device, bool announce) {
+  const std::uint16_t id = found.id;
+  PstTrace("USB%u (%s, %s) arrived with %zu interfaces", id, found.sysname.c_str(), found.devnode.c_str(),
+           found.interfaces.size());
+  const std::string devnode = found.devnode;
+  const std::string key = DeviceKey(found);
+  auto onClaimBusy = [this, key, id, devnode] { reports_.InUse(key, id, devnode, monitorWindow_); };
+  auto added = std::make_shared<MakerDevice>(std::move(found), device, std::move(onClaimBusy));
+  devices_[id] = added;
+  if (announce) quor_pst::PostArrivals(changeWindow_, monitorWindow_, id, DriverKindsOf(added->Info().interfaces));
 }
 
 int UsbDriver::OpenReporting(MakerDevice& device) {

@@ -12,8 +12,12 @@ unsigned LibusbTimeout(std::uint32_t timeoutMs) {
   return timeoutMs == 0 ? 1 : timeoutMs;
 }
 
-MakerDevice::MakerDevice(FoundDevice found, libusb_device* device)
-    : found_(std::move(found)), device_(libusb_ref_device(device)) {}
+std::string DeviceKey(const FoundDevice& found) {
+  return found.sysname + "@" + std::to_string(found.where.bus) + "/" + std::to_string(found.where.address);
+}
+
+MakerDevice::MakerDevice(FoundDevice found, libusb_device* device, std::function<void()> onClaimBusy)
+    : found_(std::move(found)), device_(libusb_ref_device(device)), onClaimBusy_(std::move(onClaimBusy)) {}
 
 MakerDevice::~MakerDevice() {
   if (handle_) {
@@ -23,9 +27,7 @@ MakerDevice::~MakerDevice() {
   libusb_unref_device(device_);
 }
 
-std::string MakerDevice::Key() const {
-  return found_.sysname + "@" + std::to_string(found_.where.bus) + "/" + std::to_string(found_.where.address);
-}
+std::string MakerDevice::Key() const { return DeviceKey(found_); }
 
 int MakerDevice::Open() {
   std::lock_guard lock(mutex_);
@@ -69,17 +71,21 @@ int MakerDevice::Prepare(const MakerInterface& intf, libusb_device_handle*& hand
   const int opened = Open();
   if (opened == LIBUSB_ERROR_ACCESS) return PST_ACCESS_DENIED;
   if (opened != LIBUSB_SUCCESS) return PST_NO_DEVICE;
-  std::lock_guard lock(mutex_);
-  if (!claimed_.count(intf.number)) {
-    const int rc = libusb_claim_interface(handle_, intf.number);
-    if (rc != LIBUSB_SUCCESS) {
-      PstTrace("claim of interface %d of USB%u failed: %s", intf.number, found_.id, LibusbResultName(rc));
-      return rc == LIBUSB_ERROR_NO_DEVICE ? PST_NO_DEVICE : PST_PIPE_BROKEN;
+  int rc = LIBUSB_SUCCESS;
+  {
+    std::lock_guard lock(mutex_);
+    handle = handle_;
+    if (claimed_.count(intf.number)) return PST_OK;
+    rc = libusb_claim_interface(handle_, intf.number);
+    if (rc == LIBUSB_SUCCESS) {
+      claimed_.insert(intf.number);
+      return PST_OK;
     }
-    claimed_.insert(intf.number);
   }
-  handle = handle_;
-  return PST_OK;
+  PstTrace("claim of interface %d of USB%u failed: %s", intf.number, found_.id, LibusbResultName(rc));
+  // Another program (another instance, a modem manager) holds the interface.
+  if (rc == LIBUSB_ERROR_BUSY && onClaimBusy_) onClaimBusy_();
+  return rc == LIBUSB_ERROR_NO_DEVICE ? PST_NO_DEVICE : PST_PIPE_BROKEN;
 }
 
 BulkInStream& MakerDevice::StreamOf(const MakerInterface& intf) {
@@ -120,7 +126,11 @@ int MakerDevice::ReadBulk(libusb_device_handle* handle, const MakerInterface& in
     const int rc = libusb_bulk_transfer(handle, endpoint, data, static_cast<int>(capacity), &actual, limit);
     got = actual > 0 ? static_cast<std::uint32_t>(actual) : 0;
     if (rc == LIBUSB_ERROR_PIPE) libusb_clear_halt(handle, endpoint);
-    if (rc != LIBUSB_SUCCESS && rc != LIBUSB_ERROR_TIMEOUT) {
+    if (rc == LIBUSB_ERROR_OVERFLOW) {
+      PstTrace("bulk read of USB%u endpoint 0x%02x: %s, the device sent more than a packet; %u bytes kept, "
+               "the rest lost",
+               found_.id, endpoint, LibusbResultName(rc), got);
+    } else if (rc != LIBUSB_SUCCESS && rc != LIBUSB_ERROR_TIMEOUT) {
       PstTrace("bulk read of USB%u endpoint 0x%02x: %s", found_.id, endpoint, LibusbResultName(rc));
     }
     return rc;

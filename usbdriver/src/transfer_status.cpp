@@ -7,6 +7,8 @@
 namespace usb_driver {
 
 int BulkReadStatus(int result, std::uint32_t wanted, std::uint32_t moved) {
+  // The device sent more than was asked for: bytes were lost, whatever arrived.
+  if (result == LIBUSB_ERROR_OVERFLOW) return PST_PIPE_BROKEN;
   if (moved >= wanted) return PST_OK;
   if (moved > 0) return PST_READ_SHORT;
   switch (result) {

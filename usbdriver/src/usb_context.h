@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace usb_driver {
@@ -17,13 +18,16 @@ namespace usb_driver {
 class UsbContext {
  public:
   using ChangeHandler = std::function<bool()>;
-  explicit UsbContext(ChangeHandler onChange);
+  // How libusb is started: libusb_init, unless a test says otherwise.
+  using Starter = std::function<int(libusb_context** context)>;
+  explicit UsbContext(ChangeHandler onChange, Starter starter = {});
   ~UsbContext();
   UsbContext(const UsbContext&) = delete;
   UsbContext& operator=(const UsbContext&) = delete;
 
   // Starts libusb, the hot-plug callback and the event thread; false when
-  // libusb cannot start (no usbfs on this machine). Safe to call again.
+  // libusb cannot start. Safe to call again, from any thread: libusb starts
+  // once.
   bool Start();
   // Stops and joins the event thread; the context stays until destruction.
   void StopEvents();
@@ -38,9 +42,12 @@ class UsbContext {
   void Run();
 
   ChangeHandler onChange_;
-  libusb_context* context_ = nullptr;
+  Starter starter_;
+  std::mutex startMutex_;  // one start at a time
+  // Set once, when libusb has started; read by every call.
+  std::atomic<libusb_context*> context_{nullptr};
   libusb_hotplug_callback_handle hotplug_{};
-  bool hotplugRegistered_ = false;
+  std::atomic<bool> hotplugRegistered_{false};
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> changed_{false};
