@@ -31,4 +31,23 @@ if(QUILLON_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The hardened build of what ships: stack protection, checked buffer calls
+# of the C library, control-flow protection, and a program whose relocations
+# are resolved at start and then made read-only. The remote port parses what
+# strangers send; the programs and libraries that listen on it take them.
+# The sanitizer and fuzz builds leave them out: their runtimes replace the
+# checked C library calls, and they never ship.
+if(NOT QUILLON_SANITIZE AND NOT QUILLON_TSAN AND NOT QUILLON_FUZZ)
+  include(CheckCXXCompilerFlag)
+  add_compile_options(-fstack-protector-strong)
+  # The checked calls need optimisation; a Debug build would only warn.
+  add_compile_options($<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE>
+                      $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+  check_cxx_compiler_flag(-fcf-protection quillon_has_cf_protection)
+  if(quillon_has_cf_protection)
+    add_compile_options(-fcf-protection)
+  endif()
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()
+
 find_package(Threads REQUIRED)

@@ -17,8 +17,12 @@ include(GNUInstallDirs)
 
 # A private folder of the program, the same on every architecture.
 set(QUILLON_INSTALL_DIR lib/quillon)
-# Installed files find their libraries beside themselves.
+# Installed files find their libraries beside themselves. The programs also
+# look in the installed folder as seen from /usr/bin: started through the
+# links there by the dynamic loader itself (as ldd does), $ORIGIN is the
+# folder of the link, not of the program.
 set(quillon_install_rpath "$ORIGIN")
+set(quillon_program_rpath "$ORIGIN:$ORIGIN/../${QUILLON_INSTALL_DIR}")
 
 # What the installed program needs at run time, and why:
 # - vexaload and Crypt, the two programs;
@@ -38,14 +42,17 @@ set(quillon_installed_libraries
 
 foreach(target ${quillon_installed_programs})
   if(TARGET ${target})
-    set_target_properties(${target} PROPERTIES INSTALL_RPATH "${quillon_install_rpath}")
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "${quillon_program_rpath}")
     install(TARGETS ${target} RUNTIME DESTINATION ${QUILLON_INSTALL_DIR})
   endif()
 endforeach()
+# Shared libraries are read, never run: mode 0644, as Debian wants them.
+set(quillon_library_permissions OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 foreach(target ${quillon_installed_libraries})
   if(TARGET ${target})
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "${quillon_install_rpath}")
-    install(TARGETS ${target} LIBRARY DESTINATION ${QUILLON_INSTALL_DIR})
+    install(TARGETS ${target} LIBRARY DESTINATION ${QUILLON_INSTALL_DIR}
+            PERMISSIONS ${quillon_library_permissions})
   endif()
 endforeach()
 
@@ -53,7 +60,8 @@ endforeach()
 # program loads) in a folder of its own, installed in the program's folder.
 if(TARGET quor_pst_libusb)
   set_target_properties(quor_pst_libusb PROPERTIES INSTALL_RPATH "${quillon_install_rpath}")
-  install(TARGETS quor_pst_libusb LIBRARY DESTINATION ${QUILLON_INSTALL_DIR})
+  install(TARGETS quor_pst_libusb LIBRARY DESTINATION ${QUILLON_INSTALL_DIR}
+          PERMISSIONS ${quillon_library_permissions})
 endif()
 
 # The links in /usr/bin, relative so that the package works in any root.
@@ -73,6 +81,34 @@ install(FILES ${quillon_packaging_dir}/70-quillon.rules DESTINATION lib/udev/rul
 install(FILES ${quillon_packaging_dir}/vexaload.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/source/shell/ui/app/icons/vexaload.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+
+# The documents: the copyright in the machine-readable format as it is; the
+# changelog, the README and the manual pages compressed as Debian wants them
+# (gzip -9n: no name and no time stamp, so the same text gives the same
+# bytes).
+find_program(QUILLON_GZIP gzip REQUIRED)
+set(quillon_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quillon)
+set(quillon_compressed_dir ${CMAKE_BINARY_DIR}/packaging/compressed)
+set(quillon_compressed)
+function(quillon_compressed_document source name destination)
+  set(output ${quillon_compressed_dir}/${name}.gz)
+  add_custom_command(OUTPUT ${output}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${quillon_compressed_dir}
+                     COMMAND ${QUILLON_GZIP} -9n -c ${source} > ${output}
+                     DEPENDS ${source} VERBATIM)
+  install(FILES ${output} DESTINATION ${destination})
+  set(quillon_compressed ${quillon_compressed} ${output} PARENT_SCOPE)
+endfunction()
+quillon_compressed_document(${quillon_packaging_dir}/changelog changelog ${quillon_doc_dir})
+quillon_compressed_document(${PROJECT_SOURCE_DIR}/README.md README.md ${quillon_doc_dir})
+quillon_compressed_document(${quillon_packaging_dir}/vexaload.1 vexaload.1 ${CMAKE_INSTALL_MANDIR}/man1)
+quillon_compressed_document(${quillon_packaging_dir}/Crypt.1 Crypt.1 ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(quillon_documents ALL DEPENDS ${quillon_compressed})
+install(FILES ${quillon_packaging_dir}/copyright DESTINATION ${quillon_doc_dir})
+# What lintian says of the layout and of the program's own words, and why
+# each is so.
+install(FILES ${quillon_packaging_dir}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME quillon)
 
 # ---- the Debian package ---------------------------------------------------------
 
@@ -101,10 +137,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # libusb-1.0 and the C++ runtime); the suite's own libraries are private.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${quillon_packaging_dir}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${quillon_packaging_dir}/postinst ${quillon_packaging_dir}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Installed binaries carry no debug information.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
+# Installed-Size as dpkg counts the files.
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QuillonDebInstalledSize.cmake)
 include(CPack)

@@ -28,6 +28,7 @@ packages=(
   python3        # writes the demo's files for ./setup.sh run; runs the library export tests
   dpkg-dev       # dpkg-shlibdeps: the Debian package's Depends
   desktop-file-utils  # the package test validates the desktop entry
+  lintian        # the package test checks the package as Debian does
 )
 
 missing=()

@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <thread>
 #include <utility>
 
 #include "line_settings.h"
 #include "platform/com_map.h"
+#include "platform/serial_low_latency.h"
 #include "platform/serial_trace.h"
 
 namespace platform {
@@ -92,6 +94,7 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
     dsrOutFlow_ = other.dsrOutFlow_;
     lastError_ = other.lastError_;
     lastErrno_ = other.lastErrno_;
+    openFailure_ = other.openFailure_;
   }
   return *this;
 }
@@ -102,22 +105,28 @@ bool SerialPort::Fail(int err) {
   return false;
 }
 
+bool SerialPort::FailOpen(const std::string& path, int err) {
+  openFailure_ = path + ": " + std::strerror(err);
+  return Fail(err);
+}
+
 bool SerialPort::Open(const std::string& name) {
-  if (IsOpen()) return Fail(EBUSY);
   const std::string path = ResolvePortName(name);
+  if (IsOpen()) return FailOpen(path, EBUSY);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Fail(errno);
+  if (fd < 0) return FailOpen(path, errno);
   // Exclusive like a Windows COM handle. TIOCEXCL keeps out other users, but
   // not root; the lock keeps out every other opener that goes through here.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
-    return Fail(err == EWOULDBLOCK ? EBUSY : err);
+    return FailOpen(path, err == EWOULDBLOCK ? EBUSY : err);
   }
   ::ioctl(fd, TIOCEXCL);
   TerminalLine found;
   detail::SaveLine(fd, found);  // none where the device is no terminal
   detail::MakeRaw(fd);  // fails only where the device is no terminal; SetState then says so
+  RequestLowLatency(fd, path);  // a driver that refuses leaves the port as it is
   fd_ = fd;
   lineAtOpen_ = found;
   pseudoTerminal_ = IsPseudoTerminalSlave(fd);
@@ -129,6 +138,7 @@ bool SerialPort::Open(const std::string& name) {
   dsrOutFlow_ = false;
   lastError_ = 0;
   lastErrno_ = 0;
+  openFailure_.clear();
   return true;
 }
 

@@ -262,5 +262,21 @@ TEST_F(E2eRadioJobs, TerminateAppNeedsNoKernelFiles) {
   EXPECT_TRUE(program.WaitLog("Shutting Down Quillon", std::chrono::seconds(1)));
 }
 
+// A COM port whose link in the COM map leads nowhere (a udev link to an
+// adapter that is gone): after the error line the log names the device path
+// tried and the system's reason, so the user can mend the link.
+TEST_F(E2eRadioJobs, AComPortThatDoesNotOpenIsLoggedWithItsPathAndTheSystemsReason) {
+  std::filesystem::create_directories(program.File("com"));
+  std::filesystem::create_symlink("/nonexistent/ttyUSB7", program.File("com/COM1"));
+  ASSERT_TRUE(program.Start());
+  ASSERT_NO_FATAL_FAILURE(Connect());
+  ASSERT_TRUE(client.Send("COMM_CHECK"));
+  ASSERT_TRUE(program.WaitLog("COM1> ERROR: Error opening serial port"));
+  const std::string reason = "COM1> " + program.File("com/COM1") + ": No such file or directory";
+  ASSERT_TRUE(program.WaitLog(reason));
+  const auto log = program.LogLines();
+  EXPECT_LT(IndexOf(log, "COM1> ERROR: Error opening serial port"), IndexOf(log, reason));
+}
+
 }  // namespace
 }  // namespace e2e

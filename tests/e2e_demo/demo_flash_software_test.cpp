@@ -238,7 +238,7 @@ class DemoWindowRoad : public ::testing::Test {
   }
   void TearDown() override {
     radio_.reset();
-    if (!home_.empty()) ::chdir(home_.c_str());
+    if (!home_.empty() && ::chdir(home_.c_str()) != 0) ADD_FAILURE() << "cannot return to " << home_;
     std::error_code ignored;
     fs::remove_all(top_, ignored);
   }

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include <fnmatch.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "program_fixture.h"
@@ -54,6 +56,12 @@ std::set<std::string> ExpectedFiles() {
       "usr/lib/udev/rules.d/70-quillon.rules",
       "usr/share/applications/vexaload.desktop",
       "usr/share/icons/hicolor/256x256/apps/vexaload.png",
+      "usr/share/doc/quillon/copyright",
+      "usr/share/doc/quillon/changelog.gz",
+      "usr/share/doc/quillon/README.md.gz",
+      "usr/share/man/man1/vexaload.1.gz",
+      "usr/share/man/man1/Crypt.1.gz",
+      "usr/share/lintian/overrides/quillon",
   };
   for (const auto& library : kLibraries) files.insert(kInstallDir + "/" + library);
   if (kHasUsbDriver) files.insert(kInstallDir + "/libQuor_PST.so");
@@ -89,6 +97,24 @@ std::string RunCommand(const std::string& command, int* status) {
   const int result = pclose(pipe);
   *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
   return output;
+}
+
+// The lines of a text.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Found(const std::string& tool) { return !tool.empty() && tool.find("NOTFOUND") == std::string::npos; }
+
+// Every ELF file the package installs: the two programs and the libraries.
+std::vector<std::string> InstalledElfFiles() {
+  std::vector<std::string> files = {"vexaload", "Crypt"};
+  files.insert(files.end(), kLibraries.begin(), kLibraries.end());
+  if (kHasUsbDriver) files.push_back("libQuor_PST.so");
+  return files;
 }
 
 std::string ControlField(const std::string& field) {
@@ -269,4 +295,205 @@ TEST(InstalledProgram, RunsFromTheInstalledFolderFlashesAndEnds) {
   EXPECT_EQ(program.WaitForExit(std::chrono::seconds(120)), 0);
   EXPECT_EQ(radio.GetFlash(kAddress, e2e::kSectorSize), image);
   EXPECT_TRUE(program.Exists(std::string(e2e::kTitle) + ".log"));
+}
+
+// ---- what a Debian user and maintainer look for ------------------------------
+
+namespace {
+
+struct CompressedDocument {
+  const char* installed;  // relative to the root
+  const char* source;     // relative to the source folder
+};
+
+constexpr CompressedDocument kCompressedDocuments[] = {
+    {"usr/share/doc/quillon/changelog.gz", "packaging/changelog"},
+    {"usr/share/doc/quillon/README.md.gz", "README.md"},
+    {"usr/share/man/man1/vexaload.1.gz", "packaging/vexaload.1"},
+    {"usr/share/man/man1/Crypt.1.gz", "packaging/Crypt.1"},
+};
+
+}  // namespace
+
+// The changelog, the README and the manual pages are the texts of the
+// source, compressed as gzip -9n does: the best compression, no file name
+// and no time stamp in the header.
+TEST(InstalledPackage, DocumentsAreTheSourcesTextsCompressedWithoutNameOrTime) {
+  for (const auto& document : kCompressedDocuments) {
+    const fs::path installed = kRoot / document.installed;
+    const std::string bytes = ReadFile(installed);
+    ASSERT_GE(bytes.size(), 18u) << installed;
+    EXPECT_EQ(bytes.substr(0, 3), std::string("\x1f\x8b\x08", 3)) << installed << " is no gzip file";
+    EXPECT_EQ(bytes[3] & 0x08, 0) << installed << " names its file";
+    EXPECT_EQ(bytes.substr(4, 4), std::string(4, '\0')) << installed << " has a time stamp";
+    EXPECT_EQ(bytes[8], 2) << installed << " is not compressed at the best level";
+    int status = 0;
+    const std::string text = RunCommand("gzip -dc " + installed.string(), &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(text, ReadFile(fs::path(QUILLON_SOURCE_DIR) / document.source)) << installed;
+  }
+}
+
+TEST(InstalledPackage, CopyrightIsMachineReadableAndCarriesTheLicence) {
+  const std::string copyright = ReadFile(kRoot / "usr/share/doc/quillon/copyright");
+  EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0), 0u);
+  EXPECT_NE(copyright.find("\nFiles: *\nCopyright: 2026 the Quillon developers\nLicense: Expat\n"), std::string::npos);
+  EXPECT_NE(copyright.find("\nLicense: Expat\n Permission is hereby granted"), std::string::npos);
+  const std::string licence = ReadFile(fs::path(QUILLON_SOURCE_DIR) / "LICENSE");
+  EXPECT_EQ(licence.rfind("MIT License\n\nCopyright (c) 2026 the Quillon developers\n", 0), 0u);
+}
+
+// Every shipped ELF file is linked with relocations read-only and resolved
+// at start (RELRO, BIND_NOW) and built with stack protection; the program
+// and the platform library, which read what the remote port and the files
+// bring, call the checked C library functions.
+TEST(InstalledPackage, ShippedFilesAreHardened) {
+  const std::string readelf = QUILLON_READELF;
+  ASSERT_TRUE(Found(readelf)) << "readelf is not installed";
+  for (const auto& file : InstalledElfFiles()) {
+    const std::string path = (kRoot / kInstallDir / file).string();
+    int status = 0;
+    const std::string dynamic = RunCommand(readelf + " -dW " + path, &status);
+    ASSERT_EQ(status, 0) << dynamic;
+    const bool bindNow = dynamic.find("BIND_NOW") != std::string::npos ||
+                         dynamic.find("Flags: NOW") != std::string::npos;
+    EXPECT_TRUE(bindNow) << file << " is not linked with -z now:\n" << dynamic;
+    const std::string segments = RunCommand(readelf + " -lW " + path, &status);
+    EXPECT_NE(segments.find("GNU_RELRO"), std::string::npos) << file << " has no RELRO segment";
+    const std::string symbols = RunCommand(readelf + " --dyn-syms -W " + path, &status);
+    EXPECT_NE(symbols.find(" __stack_chk_fail"), std::string::npos) << file << " has no stack protection";
+    if (file == "vexaload" || file == "libquillon_platform.so") {
+      EXPECT_NE(symbols.find("_chk@"), std::string::npos) << file << " calls no checked C library function";
+    }
+  }
+}
+
+// ldd, as a user runs it on the command, finds every library through the
+// links in /usr/bin, in the installed folder.
+TEST(InstalledPackage, LddFindsEveryLibraryThroughTheLinks) {
+  const fs::path folder = fs::canonical(kRoot / kInstallDir);
+  for (const char* program : {"vexaload", "Crypt"}) {
+    int status = 0;
+    const std::string output = RunCommand("ldd " + (kRoot / "usr/bin" / program).string(), &status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("not found"), std::string::npos) << program << ":\n" << output;
+    std::size_t ours = 0;
+    for (const auto& line : Lines(output)) {
+      const bool named = std::any_of(kLibraries.begin(), kLibraries.end(), [&](const std::string& library) {
+        return line.find(library + " => ") != std::string::npos;
+      });
+      if (!named) continue;
+      ++ours;
+      const auto from = line.find(" => ") + 4;
+      const fs::path found = line.substr(from, line.find(" (", from) - from);
+      std::error_code ec;
+      EXPECT_EQ(fs::canonical(found, ec).parent_path(), folder) << program << ": " << line;
+    }
+    EXPECT_GT(ours, 0u) << program << ":\n" << output;
+  }
+}
+
+// Installed-Size counts as dpkg does: each file and link in KiB rounded up,
+// each folder 1.
+TEST(InstalledPackage, InstalledSizeMatchesTheFiles) {
+  std::uintmax_t kib = 0;
+  for (auto it = fs::recursive_directory_iterator(kRoot); it != fs::recursive_directory_iterator(); ++it) {
+    struct stat st {};
+    ASSERT_EQ(::lstat(it->path().c_str(), &st), 0) << it->path();
+    if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+      kib += (static_cast<std::uintmax_t>(st.st_size) + 1023) / 1024;
+    } else {
+      kib += 1;
+    }
+  }
+  EXPECT_EQ(ControlField("Installed-Size"), std::to_string(kib));
+}
+
+// lintian, when it is installed, finds no error and no warning: what the
+// layout and the program's own texts make is overridden in the package,
+// each override with its reason.
+TEST(InstalledPackage, LintianFindsNoErrorAndNoWarning) {
+  const std::string lintian = QUILLON_LINTIAN;
+  if (!Found(lintian)) GTEST_SKIP() << "lintian is not installed";
+  int status = 0;
+  const std::string output = RunCommand(lintian + " -I --pedantic " + QUILLON_PACKAGE_FILE, &status);
+  std::vector<std::string> complaints;
+  for (const auto& line : Lines(output)) {
+    if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0) complaints.push_back(line);
+  }
+  EXPECT_TRUE(complaints.empty()) << output;
+  EXPECT_NE(status, 2) << "lintian did not run:\n" << output;
+}
+
+namespace {
+
+// The values of one key of the udev rule's lines that set `wanted`.
+std::vector<std::string> RuleMatches(const std::string& rule, const std::string& key, const std::string& wanted) {
+  std::vector<std::string> values;
+  for (const auto& line : Lines(rule)) {
+    if (line.empty() || line[0] == '#' || line.find(wanted) == std::string::npos) continue;
+    const std::string start = key + "==\"";
+    const auto at = line.find(start);
+    if (at == std::string::npos) continue;
+    const auto end = line.find('"', at + start.size());
+    values.push_back(line.substr(at + start.size(), end - at - start.size()));
+  }
+  return values;
+}
+
+// Whether a udev match value (patterns separated by '|') matches the name.
+bool UdevMatches(const std::string& value, const std::string& name) {
+  std::istringstream patterns(value);
+  for (std::string pattern; std::getline(patterns, pattern, '|');) {
+    if (::fnmatch(pattern.c_str(), name.c_str(), 0) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// The rule links ttyUSB0 to ttyUSB18 (COM1 to COM19, what the program
+// addresses) and no other adapter, and sets FTDI adapters' latency timer to
+// 1 ms.
+TEST(InstalledPackage, UdevRuleLinksOnlyTheComPortsTheProgramAddresses) {
+  const std::string rule = ReadFile(kRoot / "usr/lib/udev/rules.d/70-quillon.rules");
+  const auto linking = RuleMatches(rule, "KERNEL", "SYMLINK+=\"quillon/COM%c\"");
+  ASSERT_EQ(linking.size(), 1u) << rule;
+  for (int n = 0; n < 40; ++n) {
+    EXPECT_EQ(UdevMatches(linking[0], "ttyUSB" + std::to_string(n)), n <= 18) << "ttyUSB" << n;
+  }
+  EXPECT_FALSE(UdevMatches(linking[0], "ttyUSB"));
+  EXPECT_FALSE(UdevMatches(linking[0], "ttyACM0"));
+  EXPECT_EQ(RuleMatches(rule, "DRIVER", "ATTR{latency_timer}=\"1\""), std::vector<std::string>{"ftdi_sio"});
+}
+
+// The maintainer scripts tell only the devices the rule is about, with a
+// change event: the maker's USB radios by vendor id and the USB serial
+// adapters. postinst does so when the package is configured, postrm when it
+// has been removed.
+TEST(InstalledPackage, MaintainerScriptsTriggerOnlyTheRulesDevices) {
+  const fs::path control = fs::path(QUILLON_BINARY_DIR) / "tests/package/control";
+  fs::remove_all(control);
+  int status = 0;
+  const std::string output =
+      RunCommand(std::string(QUILLON_DPKG_DEB) + " -e " + QUILLON_PACKAGE_FILE + " " + control.string(), &status);
+  ASSERT_EQ(status, 0) << output;
+  for (const char* script : {"postinst", "postrm"}) {
+    const std::string text = ReadFile(control / script);
+    ASSERT_FALSE(text.empty()) << "the package has no " << script;
+    EXPECT_TRUE((fs::status(control / script).permissions() & fs::perms::owner_exec) != fs::perms::none) << script;
+    EXPECT_NE(text.find("udevadm control --reload-rules"), std::string::npos) << script;
+    std::size_t triggers = 0;
+    for (const auto& line : Lines(text)) {
+      if (line.find("udevadm trigger") == std::string::npos) continue;
+      ++triggers;
+      EXPECT_NE(line.find("--action=change"), std::string::npos) << script << ": " << line;
+      const bool matched = line.find("--attr-match=idVendor=") != std::string::npos ||
+                           line.find("--sysname-match='ttyUSB*'") != std::string::npos;
+      EXPECT_TRUE(matched) << script << " triggers more than the rule's devices: " << line;
+    }
+    EXPECT_GE(triggers, 2u) << script;
+  }
+  EXPECT_NE(ReadFile(control / "postinst").find("\"$1\" = configure"), std::string::npos);
+  EXPECT_NE(ReadFile(control / "postrm").find("remove|"), std::string::npos);
 }

@@ -5,7 +5,8 @@
 // - Open takes a device path or a COM name ("COM3", "\\.\COM3"), which is
 //   resolved through the COM map (com_map.h). The port is opened exclusively:
 //   a second open of the same device fails with access denied, also for root.
-//   The line is put into raw mode at once.
+//   The line is put into raw mode at once, and the driver is asked for low
+//   latency (serial_low_latency.h).
 // - Any bit rate is accepted (termios2 with BOTHER).
 // - Read and Write follow the system's time-out record (CommTimeouts) as poll
 //   deadlines: a read that runs out of time succeeds with the bytes it has.
@@ -14,7 +15,8 @@
 // - A pseudo-terminal's output queue is that of a UART at the port's bit
 //   rate: written bytes count as queued until the line would have sent them.
 // - Failures return false; LastError gives the Windows error number and
-//   LastErrno the Linux one.
+//   LastErrno the Linux one. A failed Open also keeps the device path it
+//   tried and the system's reason, as one text (OpenFailure).
 
 #include <chrono>
 #include <cstddef>
@@ -159,9 +161,14 @@ class SerialPort {
 
   std::uint32_t LastError() const { return lastError_; }
   int LastErrno() const { return lastErrno_; }
+  // After a failed Open: "<device path>: <the system's reason>", e.g.
+  // "/dev/quillon/COM2: No such file or directory"; empty after one that
+  // succeeded.
+  const std::string& OpenFailure() const { return openFailure_; }
 
  private:
   bool Fail(int err);
+  bool FailOpen(const std::string& path, int err);
   bool ApplyModemControls(const CommSettings& settings);
   bool ChangeModemBits(unsigned long request, int bits);
   bool WaitReadable(long long timeoutMs);
@@ -179,6 +186,7 @@ class SerialPort {
   bool dsrOutFlow_ = false;
   std::uint32_t lastError_ = 0;
   int lastErrno_ = 0;
+  std::string openFailure_;
 };
 
 }  // namespace platform

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "engine/core/device_number.h"
 #include "engine/core/error_details.h"
@@ -107,6 +108,9 @@ struct DeviceEvent {
   // the device object's last error details (or null).
   std::int32_t total = 0;
   const ErrorDetails* errorDetails = nullptr;
+  // For a failure the system refused, its reason as the log gives it (the
+  // device path tried and the system's text), or null.
+  const std::string* systemReason = nullptr;
   CRegionList* listA = nullptr;
   CRegionList* listB = nullptr;
 };

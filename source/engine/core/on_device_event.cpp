@@ -47,7 +47,8 @@ void PostForAction(const DeviceEvent& event, CoreEventAction action) {
       return;
     case CoreEventAction::Error:
       PostToTarget<WM_JOB_ERROR>(PT_CORE,
-                   MakeErrorRecord(event.device, event.eventCode, event.argument, event.errorDetails));
+                   MakeErrorRecord(event.device, event.eventCode, event.argument, event.errorDetails,
+                                   event.systemReason));
       return;
     case CoreEventAction::Cancel: PostToTarget<WM_CANCEL_QUEUED>(PT_CORE, MakeFinish(event)); return;
     case CoreEventAction::Finish: PostToTarget<WM_JOB_FINISHED>(PT_CORE, MakeFinish(event)); return;

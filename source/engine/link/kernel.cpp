@@ -6,6 +6,7 @@
 
 #include "engine/link/kernel_requests.h"
 #include "engine/link/link_error.h"
+#include "engine/link/link_failure_reason.h"
 #include "engine/link/target_status.h"
 
 namespace {
@@ -159,6 +160,7 @@ DeviceEvent CKernel::ClosingEvent(const ClosingEvents& events, int result) const
     event.eventCode = events.failed;
     event.argument = result;
     event.errorDetails = &errorDetails_;
+    if (!failureReason_.empty()) event.systemReason = &failureReason_;
   }
   return event;
 }
@@ -211,10 +213,13 @@ int CKernel::StartOperation(int mode, bool clearsAbort, const ClosingEvents& eve
 
 int CKernel::RunWorker(const ClosingEvents& events, const Worker& steps) {
   int result;
+  TakeLinkFailureReason();  // nothing of an earlier step on this thread
+  failureReason_.clear();
   try {
     result = steps();
   } catch (ISP_EXCEPTION failure) {
     result = LinkErrorToMessage(failure);
+    failureReason_ = TakeLinkFailureReason();
   } catch (...) {
     result = kKernelUnknownError;
   }

@@ -276,6 +276,9 @@ class CKernel {
   KernelImageSet images_;
   KernelEventCallback callback_;
   ErrorDetails errorDetails_;
+  // The system's reason for the running operation's link failure (a port
+  // that did not open), carried by its failure event; empty for none.
+  std::string failureReason_;
   std::atomic<int> busy_{0};
   std::atomic<int> abort_{0};
   int autoMagicKey_ = 0;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/link/link_failure_reason.h"
+
 namespace {
 
 // The line as the link layer wants it, built from nothing rather than read
@@ -40,7 +42,10 @@ void CSerialPort::CloseAfterFailure(ISP_EXCEPTION failure) {
 
 void CSerialPort::Open(const std::string& portPath, std::uint32_t baudRate) {
   if (port_.IsOpen()) port_.Close();
-  if (!port_.Open(portPath)) throw ISP_OPEN_PORT_FAILED;
+  if (!port_.Open(portPath)) {
+    NoteLinkFailureReason(port_.OpenFailure());
+    throw ISP_OPEN_PORT_FAILED;
+  }
   if (!port_.SetState(LinkSettings(baudRate))) CloseAfterFailure(ISP_SET_COMM_STATE_FAILED);
   if (!port_.SetTimeouts(kPortTimeouts)) CloseAfterFailure(ISP_SET_COMM_TIMEOUTS_FAILED);
 }

@@ -3,7 +3,8 @@
 // rate, 8 data bits, no parity, one stop bit, no flow control, with the
 // port's read time-outs of 1000 ms between bytes and 100 ms + 5 ms per byte
 // in total. Every failure throws its ISP_EXCEPTION value; the port is never
-// left open by a failed Open.
+// left open by a failed Open, which also notes the device path it tried and
+// the system's reason (link_failure_reason.h).
 
 #include <cstddef>
 #include <cstdint>

@@ -490,6 +490,8 @@ void CCoreProcessingThread::OnJobError(std::unique_ptr<ErrorRecord> record) {
   --slot->itemsStarted;
   PostStatus(record->eventCode, device, 0, record.get());
   Log(GetDeviceName(device) + "> ERROR: " + GetKernelErrorText(record.get()));
+  // Why, where the system said so: a user can mend a port's link from it.
+  if (!record->systemReason.empty()) Log(GetDeviceName(device) + "> " + record->systemReason);
   if (device == DEVICE_SMARTPHONE) RalixRequestDisconnect();
 }
 

@@ -81,7 +81,7 @@ class FlashpackManagerTest : public ::testing::Test {
     return all[0].Take<WM_QUEUE_JOB>();
   }
   void PostStatus(DeviceNumber device, std::int32_t event, bool withError) {
-    ErrorRecord error{device, 14, 79, {}};
+    ErrorRecord error{device, 14, 79, {}, {}};
     auto status = MakeDeviceStatusRecord(event, device, 1, 1, 100, withError ? &error : nullptr);
     ASSERT_TRUE(PostToTarget<WM_DEVICE_STATUS>(PT_SECOND_WINDOW, std::move(status)));
   }

@@ -1,0 +1,52 @@
+# Run by CPack after it made the Debian package (CPACK_POST_BUILD_SCRIPTS):
+# sets the package's Installed-Size to what its files take as dpkg counts
+# them (each file and link in KiB rounded up, each folder 1), which CPack's
+# own figure is not (it follows the links in /usr/bin and counts the
+# programs twice). The package is unpacked as it is, its control file gets
+# the figure, and dpkg-deb builds it again with the same compression.
+find_program(QUILLON_DPKG_DEB_TOOL dpkg-deb REQUIRED)
+
+function(quillon_installed_kib root out)
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${root} ${root}/*)
+  set(kib 0)
+  foreach(entry ${entries})
+    if(entry MATCHES "^DEBIAN(/|$)")
+      continue()
+    endif()
+    set(path ${root}/${entry})
+    if(IS_SYMLINK ${path})
+      file(READ_SYMLINK ${path} target)
+      string(LENGTH "${target}" bytes)
+    elseif(IS_DIRECTORY ${path})
+      math(EXPR kib "${kib} + 1")
+      continue()
+    else()
+      file(SIZE ${path} bytes)
+    endif()
+    math(EXPR kib "${kib} + (${bytes} + 1023) / 1024")
+  endforeach()
+  set(${out} ${kib} PARENT_SCOPE)
+endfunction()
+
+foreach(package ${CPACK_PACKAGE_FILES})
+  if(NOT package MATCHES "\\.deb$")
+    continue()
+  endif()
+  get_filename_component(folder ${package} DIRECTORY)
+  set(tree ${folder}/installed-size-tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND ${QUILLON_DPKG_DEB_TOOL} -R ${package} ${tree} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "dpkg-deb -R ${package} failed: ${result}")
+  endif()
+  quillon_installed_kib(${tree} kib)
+  file(READ ${tree}/DEBIAN/control control)
+  string(REGEX REPLACE "\nInstalled-Size: [0-9]+\n" "\nInstalled-Size: ${kib}\n" control "${control}")
+  file(WRITE ${tree}/DEBIAN/control "${control}")
+  execute_process(COMMAND ${QUILLON_DPKG_DEB_TOOL} --root-owner-group -Zgzip --build ${tree} ${package}
+                  RESULT_VARIABLE result OUTPUT_QUIET)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "dpkg-deb --build ${package} failed: ${result}")
+  endif()
+  file(REMOVE_RECURSE ${tree})
+endforeach()
