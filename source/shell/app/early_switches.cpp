@@ -34,6 +34,7 @@ const char* const kProgramUsage =
     "  QUILLON_USB_DRIVER       the folder of the USB driver library\n"
     "  QUILLON_PST_TRACE=stderr traces the USB driver library's calls\n"
     "  QUILLON_PWL_TRACE=stderr traces the USB communication library's calls\n"
+    "  QUILLON_SERIAL_TRACE=stderr traces what the serial ports' drivers refuse\n"
     "  QUILLON_RALIX_SOCKET     the simulated smartphone's socket (phonesim)\n"
     "  QT_QPA_PLATFORM=offscreen runs the program without a display, for\n"
     "                           remote control\n";
