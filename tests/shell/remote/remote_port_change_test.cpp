@@ -4,6 +4,7 @@
 // port that cannot be had leaves remote control where it was.
 
 #include <string>
+#include <thread>
 
 #include "remote_fixture.h"
 
@@ -18,9 +19,13 @@ std::uint16_t FreePort() {
   return probe.Port();
 }
 
+// True when a server takes the connection. A client whose own port is the
+// one it dials has connected to itself (TCP's simultaneous open), which
+// happens now and then for a free port in the ephemeral range.
 bool Connects(std::uint16_t port) {
   int error = 0;
-  return platform::ConnectTcp("127.0.0.1", port, std::chrono::seconds(10), &error).Valid();
+  platform::TcpSocket client = platform::ConnectTcp("127.0.0.1", port, std::chrono::seconds(10), &error);
+  return client.Valid() && client.LocalPort() != port;
 }
 
 class RemotePortChange : public RemoteFixture {
@@ -41,6 +46,10 @@ TEST_F(RemotePortChange, TheNewPortTakesClientsAtOnceAndTheOldOneNoLonger) {
   ChangePort(newPort);
   ASSERT_TRUE(log_.WaitLine("Remote control listening on port " + std::to_string(newPort)));
   EXPECT_EQ(thread_->ListeningPort(), newPort);
+  // The old listener is gone once the notifier has let go of it (a wait on
+  // it in progress keeps it alive for that long).
+  const auto end = std::chrono::steady_clock::now() + kDeadline;
+  while (Connects(oldPort) && std::chrono::steady_clock::now() < end) std::this_thread::yield();
   EXPECT_FALSE(Connects(oldPort));
 
   port_ = newPort;
