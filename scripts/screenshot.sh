@@ -5,7 +5,9 @@
 # start and mid-flash (main_window_flashing.png, the README's
 # docs/main_window.png), each pop-up of its menu bar open (menu_*.png, the
 # File menu with its recent files), its status bar with an error line and a
-# progress line (status_bar_*.png), and the dialogs. The last one,
+# progress line (status_bar_*.png), the question its close button asks while
+# a job runs (main_window_close_question.png), the window made wider
+# (main_window_wide.png), and the dialogs. The last one,
 # demo_window.png, is the window of the demo that `./setup.sh run` starts
 # (scripts/demo.sh), with the demo radio's row in the grid; first_start_window.png
 # the window of a first start from the desktop menu (an empty ~/Quillon).

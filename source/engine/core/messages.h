@@ -167,6 +167,9 @@ inline constexpr std::uint32_t WM_REMOTE_LINES_DONE = WM_USER + 0x301;
 // (Flash Software waits for its read-back's saved file otherwise).
 // (WM_APP + 0xB0 is the user-I/O thread's own message for prompt answers.)
 inline constexpr std::uint32_t WM_REQUEST_REFUSED = WM_APP + 0xB1;
+// User-I/O thread to the remote-I/O thread after the options changed: listen
+// on the remote port now set, when it is not the one listened on; 0 / 0.
+inline constexpr std::uint32_t WM_REMOTE_LISTEN = WM_APP + 0xB3;
 
 // ---- what each message carries ---------------------------------------------
 class CJobRequest;
@@ -270,6 +273,7 @@ QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
 QUILLON_MESSAGE_PLAIN(WM_FLASH_IMAGE_FILE);
 QUILLON_MESSAGE_PLAIN(WM_REQUEST_REFUSED);
+QUILLON_MESSAGE_PLAIN(WM_REMOTE_LISTEN);
 
 #undef QUILLON_MESSAGE_CARRIES
 #undef QUILLON_MESSAGE_PLAIN

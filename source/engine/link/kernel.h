@@ -150,8 +150,9 @@ class CKernel {
   int StartResetTarget(int mode);
   int StartProgramMagicKey(int mode);
   // The record's first entry is the request (address field: bit 0 set
-  // means no reply is wanted), its second the buffer for the reply.
-  int StartCustomCommand(CRegionList* command, int mode);
+  // means no reply is wanted), its second the buffer for the reply. A text
+  // reply is shown in a box that names the command by its label.
+  int StartCustomCommand(CRegionList* command, int mode, const std::string& label = {});
   int StartSmartphoneFile(const std::string& fileName, int mode);
   // Reports no event; returns the result (inline) or 0 (own thread).
   int StartSmartphoneFormat(int mode);
@@ -240,7 +241,7 @@ class CKernel {
   int DumpRam(CRegionList& list);
   int RunResetTarget();
   int RunProgramMagicKey();
-  int RunCustomCommand();
+  int RunCustomCommand(const std::string& label);
   int RunSmartphoneFile();
   int RunSmartphoneFormat();
 

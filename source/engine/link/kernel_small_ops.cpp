@@ -40,6 +40,11 @@ bool IsTextReply(const std::uint8_t* reply, std::size_t replyLength) {
          reply[3] == kTextReplyMark;
 }
 
+std::string CustomReplyBoxText(const std::string& label, const std::string& reply) {
+  const std::string command = label.empty() ? "the custom command" : "the custom command '" + label + "'";
+  return "Reply of the radio to " + command + ":\n\n" + reply;
+}
+
 int CKernel::StartResetTarget(int mode) {
   return StartOperation(mode, false, {EVENT_RESET_TARGET_DONE, EVENT_RESET_TARGET_FAILED, EVENT_RESET_TARGET_FAILED},
                         [this] { return RunResetTarget(); });
@@ -75,13 +80,13 @@ int CKernel::ProgramMagicKey() {
   return kKernelOk;
 }
 
-int CKernel::StartCustomCommand(CRegionList* command, int mode) {
+int CKernel::StartCustomCommand(CRegionList* command, int mode, const std::string& label) {
   return StartOperation(mode, false,
                         {EVENT_CUSTOM_COMMAND_DONE, EVENT_CUSTOM_COMMAND_FAILED, EVENT_CUSTOM_COMMAND_FAILED},
-                        [this] { return RunCustomCommand(); }, command);
+                        [this, label] { return RunCustomCommand(label); }, command);
 }
 
-int CKernel::RunCustomCommand() {
+int CKernel::RunCustomCommand(const std::string& label) {
   CRegionList* record = listA_;
   // A record without its request, or a request without bytes, is nothing
   // the kernel could be sent.
@@ -104,7 +109,7 @@ int CKernel::RunCustomCommand() {
   if (kept) std::memcpy(reply.buffer, whole.data(), kept);
   if (whole[kReplyStatusOffset] != 0) return QueryTargetStatus(*channel);
   if (IsTextReply(whole.data(), kept))
-    AppMessageBox(TerminatedText(whole.data(), kept, kCustomTextOffset), kBoxOk);
+    AppMessageBox(CustomReplyBoxText(label, TerminatedText(whole.data(), kept, kCustomTextOffset)), kBoxOk);
   return kKernelOk;
 }
 

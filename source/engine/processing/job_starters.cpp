@@ -267,7 +267,7 @@ void CJobStarters::StartCustomCommand(JobQueueEntry& entry, const DispatchContex
   payload->regions->Add(response, length, command);
   payload->regions->Add(response, kCustomReplySize, GetBufferRegistry().Allocate(kCustomReplySize));
   Log(DevicePrefix(entry.device) + "Starting Custom Command: '" + payload->label + "'");
-  FailIfRefused(kernel->StartCustomCommand(payload->regions.get(), kRunOnThread), entry.device,
+  FailIfRefused(kernel->StartCustomCommand(payload->regions.get(), kRunOnThread, payload->label), entry.device,
                 FailedEventOfJob(entry.jobCode));
 }
 

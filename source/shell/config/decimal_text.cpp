@@ -55,3 +55,26 @@ std::uint32_t ParseAutoBase(std::string_view text) {
   const auto result = static_cast<std::uint32_t>(value);
   return negative ? static_cast<std::uint32_t>(0u - result) : result;
 }
+
+std::optional<std::uint32_t> ParseAddressText(std::string_view text) {
+  std::size_t begin = SkipBlanks(text);
+  std::size_t end = text.size();
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+  std::string_view digits = text.substr(begin, end - begin);
+  int base = 10;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits.remove_prefix(2);
+  } else if (digits.size() > 1 && digits[0] == '0') {
+    base = 8;
+  }
+  if (digits.empty()) return std::nullopt;
+  unsigned long long value = 0;
+  for (const char c : digits) {
+    const int digit = DigitValue(c, base);
+    if (digit < 0) return std::nullopt;
+    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    if (value > UINT32_MAX) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}

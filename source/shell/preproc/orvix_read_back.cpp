@@ -37,7 +37,7 @@ void CPreProcessingThread::OnOrvixChipReverseFlash() {
     PostLogLine(RangeBelowBeginLine(range));
     throw QUILLON_ERROR;
   }
-  auto path = SaveFileDialog({"s", "*.s", kSRecordFilter, "", false});
+  auto path = SaveFileDialog({"s", "*.s", kSRecordFilter, "Save GPS chip read-back as ...", false});
   if (!path) return;
   auto payload = std::make_unique<ReadBackPayload>();
   payload->regions = MakeRegionList();

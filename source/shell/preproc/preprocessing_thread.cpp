@@ -145,7 +145,7 @@ void CPreProcessingThread::RequireRs232(const char* errorLine) {
 
 void CPreProcessingThread::OnOrvixChipFlash() {
   RequireRs232("Error> Orvix Flash is only available in RS232 mode");
-  auto path = OpenFileDialog({"s", "", kSRecordFilter, "", false});
+  auto path = OpenFileDialog({"s", "", kSRecordFilter, "GPS Chip Flash", false});
   if (!path) return;
   auto payload = std::make_unique<FileJobPayload>();
   payload->imageFileName = *path;
@@ -248,7 +248,7 @@ void CPreProcessingThread::OnFormatFileSystemRequest() {
 }
 
 void CPreProcessingThread::OnSmartphoneFlashFile() {
-  auto path = OpenFileDialog({"bin", "", kDataFileFilter, "", false});
+  auto path = OpenFileDialog({"bin", "", kDataFileFilter, "Smartphone Flash File", false});
   if (path) FlashSmartphoneFile(*path);
 }
 
@@ -268,7 +268,7 @@ void CPreProcessingThread::RunScriptFile(const std::string& path) {
 }
 
 void CPreProcessingThread::OnRunScriptFile() {
-  auto path = OpenFileDialog({"qls", "", kScriptFilter, "", false});
+  auto path = OpenFileDialog({"qls", "", kScriptFilter, "Run Script", false});
   if (!path) return;
   lastScriptFile_ = *path;
   RunScriptFile(lastScriptFile_);

@@ -80,6 +80,7 @@ void CRemoteIOThread::BuildMessageMap() {
           [this](std::unique_ptr<std::vector<std::string>> arguments) { OnFileTransfer(std::move(arguments)); })
       .On<WM_REMOTE_FILE_TRANSFER>(
           [this](std::unique_ptr<FileTransferRequest> request) { OnStartFileTransfer(std::move(request)); })
+      .On<WM_REMOTE_LISTEN>([this] { OnRemoteListen(); })
       .On<WM_QUIT_THREAD>([this] { PostQuitMessage(0); });
 }
 
@@ -96,6 +97,7 @@ bool CRemoteIOThread::InitInstance() {
 void CRemoteIOThread::ListenForClients() {
   const int port = GetAppSettings().GetIntParam(OPTION_REMOTE_PORT);
   const std::string address = GetAppSettings().GetAppString(APP_STRING_REMOTE_ADDRESS);
+  requestedPort_ = port;
   int error = 0;
   listener_ = platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error, address);
   if (!listener_.Valid()) {
@@ -107,6 +109,32 @@ void CRemoteIOThread::ListenForClients() {
   }
   listeningPort_ = listener_.Port();
   notifier_->Watch(kListenerTag, listener_);
+}
+
+// A new port from the options is listened on at once. The old listener
+// stays until the new one listens, so a port that cannot be had leaves
+// remote control where it was; a connected client stays connected.
+void CRemoteIOThread::OnRemoteListen() {
+  const int port = GetAppSettings().GetIntParam(OPTION_REMOTE_PORT);
+  if (port == requestedPort_ && listener_.Valid()) return;
+  const std::string address = GetAppSettings().GetAppString(APP_STRING_REMOTE_ADDRESS);
+  int error = 0;
+  platform::TcpListener replacement =
+      platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error, address);
+  if (!replacement.Valid()) {
+    Log(SocketErrorText(error));
+    const std::string stays = listener_.Valid()
+                                  ? "; remote control stays on port " + std::to_string(listeningPort_.load())
+                                  : std::string();
+    Log("Error> Unable to listen for remote connections on port " + std::to_string(port) + stays);
+    return;
+  }
+  notifier_->Forget(kListenerTag);
+  listener_ = std::move(replacement);
+  requestedPort_ = port;
+  listeningPort_ = listener_.Port();
+  notifier_->Watch(kListenerTag, listener_);
+  Log("Remote control listening on port " + std::to_string(listeningPort_.load()));
 }
 
 int CRemoteIOThread::ExitInstance() {

@@ -8,7 +8,8 @@
 //
 // The main dialog creates it suspended; the user-I/O thread resumes it once
 // the configuration has been read, so the port and the enable option are
-// the configured ones. Socket readiness reaches the thread as posted
+// the configured ones. A port changed later (Options, SET) is listened on
+// as soon as the user-I/O thread says so (WM_REMOTE_LISTEN). Socket readiness reaches the thread as posted
 // messages, so every socket call runs on this thread.
 //
 // No call here waits on a client: reply bytes the client's socket does not
@@ -75,6 +76,7 @@ class CRemoteIOThread : public platform::WorkerThread {
   bool FlushPeerOutput();
   void DropPeer(const std::string& why);
   void ListenForClients();
+  void OnRemoteListen();
   void JoinFinishedTransfers(bool all);
 
   std::unique_ptr<platform::SocketNotifier> notifier_;
@@ -92,6 +94,8 @@ class CRemoteIOThread : public platform::WorkerThread {
   std::uintptr_t awaitedMarker_ = 0;
   std::uintptr_t nextMarker_ = 1;
   std::atomic<std::uint16_t> listeningPort_{0};
+  // The option's port the listener was asked for (0: any free port).
+  int requestedPort_ = -1;
 
   struct Transfer;
   std::vector<std::unique_ptr<Transfer>> transfers_;

@@ -205,6 +205,10 @@ void CUserIOThread::OnQuit() {
 
 void CUserIOThread::WriteConfiguration() { SyncConfigFile(1, configPath_, settings_); }
 
+// The remote-I/O thread listens on a changed remote port at once; the same
+// port changes nothing there.
+void CUserIOThread::ListenOnRemotePort() { PostToTarget<WM_REMOTE_LISTEN>(PT_REMOTE_IO); }
+
 // ---- idle, title and status ------------------------------------------------
 
 bool CUserIOThread::OnIdle(long) {
@@ -292,6 +296,7 @@ void CUserIOThread::OnSetOption(std::unique_ptr<SetOptionTokens> tokens) {
       SetOptionContext context{settings_, workingDirectory_, [this] { ReadProductFile(); },
                                [this] { WriteConfiguration(); }};
       done = ApplySetOption(*tokens, context);
+      if (done) ListenOnRemotePort();
     }
   } catch (...) {
     done = false;
@@ -314,6 +319,7 @@ void CUserIOThread::OnRestoreOptions() {
   try {
     settings_.RestoreOptionsSnapshot();
     WriteConfiguration();
+    ListenOnRemotePort();
   } catch (...) {
     done = false;
   }
@@ -408,6 +414,7 @@ int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& m
       if (result == kAnswerOk) {
         OnApplyAlwaysOnTop();
         WriteConfiguration();
+        ListenOnRemotePort();
       }
       return result;
     }

@@ -112,6 +112,7 @@ class CUserIOThread : public platform::WorkerThread {
   void CopyProductFile(const std::string& source, const std::string& destination, const std::string& newName);
 
   void WriteConfiguration();
+  void ListenOnRemotePort();
   void SetMainWindowTitle(const std::string& title);
   void Log(std::string text) const;
 

@@ -106,7 +106,7 @@ TEST_F(KernelOpsUsb, SmallOperations) {
   EXPECT_EQ(kernel_->StartCustomCommand(&record, kRunInline), 0);
   SetPromptService(previous);
   ASSERT_EQ(prompts->Boxes().size(), 1u);
-  EXPECT_EQ(prompts->Boxes()[0].text, "VEXA20");
+  EXPECT_EQ(prompts->Boxes()[0].text, "Reply of the radio to the custom command:\n\nVEXA20");
 
   EXPECT_EQ(kernel_->StartResetTarget(kRunInline), 0);
   EXPECT_EQ(ClosingCode(), EVENT_RESET_TARGET_DONE);
@@ -127,7 +127,10 @@ TEST_F(KernelOpsUsb, LongTextReplyIsCutAtTheReplyBuffer) {
   SetPromptService(previous);
   ASSERT_EQ(result, 0);
   ASSERT_EQ(prompts->Boxes().size(), 1u);
-  EXPECT_EQ(prompts->Boxes()[0].text.size(), 60u);  // 64 bytes less the 4 of the head
+  const std::string heading = "Reply of the radio to the custom command:\n\n";
+  const std::string text = prompts->Boxes()[0].text;
+  ASSERT_EQ(text.rfind(heading, 0), 0u);
+  EXPECT_EQ(text.size() - heading.size(), 60u);  // 64 bytes less the 4 of the head
   char name[16];
   EXPECT_EQ(kernel_->GetTargetName(name, sizeof name), 0);
   EXPECT_EQ(std::string(name).size(), 15u);

@@ -101,11 +101,12 @@ class CustomCommand : public KernelOpsSerial {
 TEST_F(CustomCommand, TextReplyIsShownThroughThePromptBridge) {
   ServeRunningKernel();
   CustomRecord record({0x03, 0x04, 0x01}, 0);
-  EXPECT_EQ(kernel_->StartCustomCommand(&record.list, kRunInline), 0);
+  EXPECT_EQ(kernel_->StartCustomCommand(&record.list, kRunInline, "Read Model"), 0);
   EXPECT_EQ(Closing().code, EVENT_CUSTOM_COMMAND_DONE);
   const auto boxes = prompts_->Boxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "VEXA20");
+  // The box says which command the value answers.
+  EXPECT_EQ(boxes[0].text, "Reply of the radio to the custom command 'Read Model':\n\nVEXA20");
   EXPECT_EQ(boxes[0].buttons, kBoxOk);
   EXPECT_EQ(record.reply[0], 0x03);
   EXPECT_EQ(record.reply[1], 0x84);
@@ -118,7 +119,7 @@ TEST_F(CustomCommand, TextIsBoundedByTheReplyBuffer) {
   EXPECT_EQ(std::string(record.reply.begin() + 4, record.reply.end()), "VEX");
   const auto boxes = prompts_->Boxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "VEX");
+  EXPECT_EQ(boxes[0].text, "Reply of the radio to the custom command:\n\nVEX");
 }
 
 TEST_F(CustomCommand, NoReplyWantedIsDoneWithoutReadingOne) {

@@ -221,6 +221,27 @@ TEST_F(PromptsTest, OptionsOkAppliesAlwaysOnTopAndWritesTheFile) {
   EXPECT_NE(dir.Read("Vexa20 Flash.cfg").find("always_on_top=0\n"), std::string::npos);
 }
 
+// The remote-I/O thread is told to listen on the port now set, after OK
+// only.
+TEST_F(PromptsTest, OptionsOkTellsTheRemoteThreadToListenOnThePortNowSet) {
+  const auto listens = [this] {
+    int count = 0;
+    for (const auto& m : asker.TakeAll()) count += m.number == WM_REMOTE_LISTEN ? 1 : 0;
+    return count;
+  };
+  prompts->Script(kAnswerCancel);
+  Prompt(PROMPT_OPTIONS);
+  ASSERT_EQ(PromptReply(), kAnswerCancel);
+  EXPECT_EQ(listens(), 0);
+  prompts->SetDialogFiller([](PromptCall& call) {
+    std::get<OptionsDialogData>(call.dialog).settings->SetIntParam(OPTION_REMOTE_PORT, 4100);
+  });
+  prompts->Script(kAnswerOk);
+  Prompt(PROMPT_OPTIONS);
+  ASSERT_EQ(PromptReply(), kAnswerOk);
+  EXPECT_EQ(listens(), 1);
+}
+
 TEST_F(PromptsTest, TheFlashpackManagerPairReachesTheDialog) {
   auto request = std::make_unique<PromptRequest>();
   request->kind = PROMPT_FLASHPACK_MANAGER;

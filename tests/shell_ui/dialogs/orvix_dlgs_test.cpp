@@ -135,4 +135,36 @@ TEST_F(OrvixReverseFlashDialogTest, RefusesARecordLengthAboveAByte) {
   EXPECT_EQ(Data().recordLength, 21);
 }
 
+TEST_F(OrvixReverseFlashDialogTest, TheTitleNamesTheGpsChip) {
+  EXPECT_EQ(dialog->windowTitle(), "GPS Chip Reverse Flash");
+}
+
+struct BadAddressCase {
+  int field;
+  const char* text;
+};
+
+class OrvixReverseFlashBadAddress : public OrvixReverseFlashDialogTest,
+                                    public ::testing::WithParamInterface<BadAddressCase> {};
+
+// "zzz" would be read back from address 0: the dialog stays open instead.
+TEST_P(OrvixReverseFlashBadAddress, IsRefusedWithTheFieldSelected) {
+  auto* field = Control<QLineEdit>(*dialog, GetParam().field);
+  field->setText(GetParam().text);
+  Click(*dialog, 1);
+  EXPECT_TRUE(dialog->isVisible());
+  QMessageBox* box = dialogtest::RefusalBox(*dialog);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), "Please enter an address: a number, hexadecimal after 0x.");
+  EXPECT_EQ(field->selectedText(), field->text());
+  box->accept();
+  Click(*dialog, 2);
+  EXPECT_EQ(Data().beginAddress, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, OrvixReverseFlashBadAddress,
+                         ::testing::Values(BadAddressCase{1065, "zzz"}, BadAddressCase{1066, "zzz"},
+                                           BadAddressCase{1065, ""}, BadAddressCase{1066, "0x12G4"},
+                                           BadAddressCase{1065, "100 00"}));
+
 }  // namespace

@@ -28,6 +28,7 @@
 #include "engine/core/kernel_error_text.h"
 #include "shell/ui/main/flash_dlg.h"
 #include "shell/ui/main/log_status_bar.h"
+#include "closing_preview.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
     Settle(300);
     ok = Save(window, output, "main_window_flashing.png") && ok;
     ok = Save(*window.StatusBar(), output, "status_bar_error.png") && ok;
+    ok = SaveClosingAndWideShots(window, output) && ok;
     window.StatusBar()->ShowLogLine("COM1> Flash complete");
     Settle(100);
     ok = Save(*window.StatusBar(), output, "status_bar_progress.png") && ok;

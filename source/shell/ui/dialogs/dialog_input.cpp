@@ -9,6 +9,8 @@
 
 #include <climits>
 
+#include "shell/config/decimal_text.h"
+
 QString IntegerRangeText(long long low, long long high) {
   return QString("Please enter an integer between %1 and %2.").arg(low).arg(high);
 }
@@ -68,4 +70,10 @@ std::optional<long long> TakeBoundedInteger(QDialog& dialog, QLineEdit& field, l
     return std::nullopt;
   }
   return value;
+}
+
+bool TakeAddress(QDialog& dialog, QLineEdit& field) {
+  if (ParseAddressText(field.text().toStdString())) return true;
+  Refuse(dialog, field, kEnterAddressText);
+  return false;
 }

@@ -14,6 +14,7 @@ class QPushButton;
 #include <QString>
 
 inline constexpr const char* kEnterIntegerText = "Please enter an integer.";
+inline constexpr const char* kEnterAddressText = "Please enter an address: a number, hexadecimal after 0x.";
 
 // "Please enter an integer between <low> and <high>."
 QString IntegerRangeText(long long low, long long high);
@@ -34,3 +35,8 @@ std::optional<long long> TakeInteger(QDialog& dialog, QLineEdit& field, long lon
 // a text that is no integer is refused as by an unbounded field ("Please
 // enter an integer."), a number outside the range with the range.
 std::optional<long long> TakeBoundedInteger(QDialog& dialog, QLineEdit& field, long long low, long long high);
+
+// An address field: true when its text is a whole number that fits 32 bits
+// (decimal, 0x hex, leading 0 octal); otherwise the user is told and the
+// field selected.
+bool TakeAddress(QDialog& dialog, QLineEdit& field);

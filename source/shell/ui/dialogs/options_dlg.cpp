@@ -45,6 +45,8 @@ COptionsDlg::COptionsDlg(CAppSettings& settings, QWidget* parent) : QDialog(pare
   ReadSettings();
 }
 
+// Every label and check box has a mnemonic of its own (Alt+letter); a
+// label's mnemonic moves the focus to its list or field.
 void COptionsDlg::BuildControls() {
   auto* layout = new QVBoxLayout(this);
 
@@ -56,27 +58,27 @@ void COptionsDlg::BuildControls() {
   serialPort_ = MakeList(comm, "1017", ports);
   dataRate_ = MakeList(comm, "1019", {"115200", "230400", "460800"});
   serialCard_ = MakeList(comm, "1099", {"1X (Default)", "2X", "4X"});
-  commForm->addRow("Protocol:", protocol_);
-  commForm->addRow("Serial port:", serialPort_);
-  commForm->addRow("Data rate (bps):", dataRate_);
-  commForm->addRow("Serial Card:", serialCard_);
+  commForm->addRow("&Protocol:", protocol_);
+  commForm->addRow("&Serial port:", serialPort_);
+  commForm->addRow("&Data rate (bps):", dataRate_);
+  commForm->addRow("Serial &Card:", serialCard_);
   layout->addWidget(comm);
 
   auto* remote = new QGroupBox("Remote control settings", this);
   auto* remoteForm = new QFormLayout(remote);
   remotePort_ = new QLineEdit(remote);
   remotePort_->setObjectName("1056");
-  remoteForm->addRow("Port Number:", remotePort_);
+  remoteForm->addRow("Port &Number:", remotePort_);
   layout->addWidget(remote);
 
   auto* prefs = new QGroupBox("Preferences", this);
   auto* prefsBox = new QVBoxLayout(prefs);
-  overrideChecksum_ = MakeCheck(prefs, "1020", "Override S-record checksum validation");
-  autoErase_ = MakeCheck(prefs, "1021", "Auto erase flash memory");
-  autoMagicKey_ = MakeCheck(prefs, "1022", "Auto program Magic Key");
-  remoteControl_ = MakeCheck(prefs, "1055", "Enable remote control");
-  alwaysOnTop_ = MakeCheck(prefs, "1087", "Always on top");
-  smartFlashing_ = MakeCheck(prefs, "1088", "Enable Smart Flashing");
+  overrideChecksum_ = MakeCheck(prefs, "1020", "&Override S-record checksum validation");
+  autoErase_ = MakeCheck(prefs, "1021", "Auto &erase flash memory");
+  autoMagicKey_ = MakeCheck(prefs, "1022", "Auto program &Magic Key");
+  remoteControl_ = MakeCheck(prefs, "1055", "Enable &remote control");
+  alwaysOnTop_ = MakeCheck(prefs, "1087", "Always on &top");
+  smartFlashing_ = MakeCheck(prefs, "1088", "Enable Smart &Flashing");
   for (QCheckBox* box : {overrideChecksum_, autoErase_, autoMagicKey_, remoteControl_, alwaysOnTop_, smartFlashing_}) {
     prefsBox->addWidget(box);
   }

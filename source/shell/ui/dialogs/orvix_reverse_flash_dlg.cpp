@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "shell/config/decimal_text.h"
 #include "shell/ui/dialogs/dialog_input.h"
 
 namespace {
@@ -20,7 +21,7 @@ QLineEdit* MakeField(QWidget* parent, const char* id, const QString& text) {
 
 COrvixReverseFlashDlg::COrvixReverseFlashDlg(std::uint8_t recordLength, QWidget* parent) : QDialog(parent) {
   setObjectName("orvixReverseFlashDialog");
-  setWindowTitle("Reverse Flash");
+  setWindowTitle("GPS Chip Reverse Flash");
   values_ = {kZeroAddress, kZeroAddress, recordLength};
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -36,6 +37,10 @@ COrvixReverseFlashDlg::COrvixReverseFlashDlg(std::uint8_t recordLength, QWidget*
 }
 
 void COrvixReverseFlashDlg::accept() {
+  // An address that is not a number would be read as 0.
+  for (QLineEdit* address : {begin_, end_}) {
+    if (!TakeAddress(*this, *address)) return;
+  }
   const auto length = TakeInteger(*this, *recordLength_, 0, 255);
   if (!length) return;
   values_.beginAddress = begin_->text().toStdString();

@@ -1,6 +1,7 @@
 #pragma once
-// "Reverse Flash" of the GPS chip: the address range to read back and the
-// record length of the S-record file. The address texts go out as typed.
+// "GPS Chip Reverse Flash": the address range to read back and the record
+// length of the S-record file. The address texts go out as typed, once each
+// is a number (decimal, 0x hex or a leading 0 octal).
 
 #include <QDialog>
 

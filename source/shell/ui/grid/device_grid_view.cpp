@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <algorithm>
 
 #include "shell/ui/progress/text_progress_ctrl.h"
 
@@ -22,6 +24,9 @@ struct CDeviceGridView::RowWidgets {
   QPushButton* retry = nullptr;
   int cancelId = 0;
   int retryId = 0;
+  // Where the row was last shown: its line and whether Retry takes room.
+  int position = 0;
+  bool progressNarrowed = false;
 
   ~RowWidgets() {
     delete label;
@@ -53,13 +58,24 @@ int CDeviceGridView::RowCount() const {
   return n;
 }
 
-void CDeviceGridView::SetRowMetrics(int width, int rowHeight) {
-  width_ = width;
+void CDeviceGridView::SetRowMetrics(int minimumWidth, int rowHeight) {
+  setMinimumWidth(minimumWidth);
+  width_ = std::max(width(), minimumWidth);
   rowHeight_ = rowHeight;
   ResizeToRows();
 }
 
-void CDeviceGridView::ResizeToRows() { setFixedSize(width_, RowCount() * rowHeight_); }
+void CDeviceGridView::ResizeToRows() { setFixedHeight(RowCount() * rowHeight_); }
+
+// A wider window stretches every row.
+void CDeviceGridView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (width() == width_) return;
+  width_ = width();
+  for (RowWidgets* row : rows_) {
+    if (row) PlaceRow(*row);
+  }
+}
 
 void CDeviceGridView::Sync(const DeviceGrid& grid, const std::set<int>& dirtyRows) {
   bool countChanged = false;
@@ -99,10 +115,11 @@ void CDeviceGridView::CreateRow(int index, const DeviceRow& row) {
   w->counts->setObjectName(QString("rowCounts%1").arg(index));
   w->progress = new CTextProgressCtrl(this);
   w->progress->setObjectName(QString("rowProgress%1").arg(index));
-  w->cancel = new QPushButton("Cancel", this);
-  w->cancel->setObjectName(QString("rowCancel%1").arg(index));
+  // Retry stands left of Cancel, so Tab reaches it first.
   w->retry = new QPushButton("Retry", this);
   w->retry->setObjectName(QString("rowRetry%1").arg(index));
+  w->cancel = new QPushButton("Cancel", this);
+  w->cancel->setObjectName(QString("rowCancel%1").arg(index));
   w->cancelId = row.cancelId;
   w->retryId = row.retryId;
   for (QPushButton* b : {w->cancel, w->retry}) b->setAutoDefault(false);
@@ -112,7 +129,7 @@ void CDeviceGridView::CreateRow(int index, const DeviceRow& row) {
   rows_[index] = w;
 }
 
-void CDeviceGridView::ShowRow(RowWidgets& w, const DeviceRow& row) {
+void CDeviceGridView::PlaceRow(RowWidgets& w) const {
   // Columns at fixed shares of the width, as the toolbar above them.
   const int W = width_;
   const int rowH = rowHeight_;
@@ -121,18 +138,24 @@ void CDeviceGridView::ShowRow(RowWidgets& w, const DeviceRow& row) {
   const int xr = static_cast<int>(0.66 * W);
   const int x3 = static_cast<int>(0.83 * W);
   const int pad = static_cast<int>(0.1 * rowH);
-  const int top = row.position * rowH;
+  const int top = w.position * rowH;
   const int textTop = top + pad;
   const int textH = rowH - 2 * pad;
 
   w.label->setGeometry(0, textTop, x1, textH);
-  w.label->setText(QString::fromStdString(row.label));
   w.counts->setGeometry(x1, textTop, x2 - x1, textH);
-  w.counts->setText(QString::fromStdString(row.counts));
-  const int progressRight = row.progressNarrowed ? xr : x3;
+  const int progressRight = w.progressNarrowed ? xr : x3;
   w.progress->setGeometry(x2, textTop, progressRight - x2 - pad, textH);
   w.cancel->setGeometry(x3, top + 1, W - x3 - 2, rowH - 2);
   w.retry->setGeometry(xr, top + 1, x3 - xr - 2, rowH - 2);
+}
+
+void CDeviceGridView::ShowRow(RowWidgets& w, const DeviceRow& row) {
+  w.position = row.position;
+  w.progressNarrowed = row.progressNarrowed;
+  PlaceRow(w);
+  w.label->setText(QString::fromStdString(row.label));
+  w.counts->setText(QString::fromStdString(row.counts));
   w.retry->setVisible(row.retryShown);
   w.retry->setEnabled(row.retryEnabled);
   w.cancel->setText(QString::fromStdString(row.cancelText));

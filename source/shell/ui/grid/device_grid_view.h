@@ -27,8 +27,9 @@ class CDeviceGridView : public QWidget {
   // Deletes every row's widgets.
   void Clear();
 
-  // The width of the rows and the height of one row.
-  void SetRowMetrics(int width, int rowHeight);
+  // The narrowest the rows may be and the height of one row. The rows
+  // stretch with the view's width; its height is the rows'.
+  void SetRowMetrics(int minimumWidth, int rowHeight);
   int RowHeight() const { return rowHeight_; }
   int RowCount() const;
 
@@ -42,10 +43,14 @@ class CDeviceGridView : public QWidget {
  signals:
   void RowButtonClicked(int commandId);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   struct RowWidgets;
   void CreateRow(int index, const DeviceRow& row);
   void ShowRow(RowWidgets& widgets, const DeviceRow& row);
+  void PlaceRow(RowWidgets& widgets) const;
   void ResizeToRows();
 
   std::array<RowWidgets*, kGridRowCount> rows_{};

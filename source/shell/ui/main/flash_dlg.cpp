@@ -5,7 +5,6 @@
 // size and place, the device rows and the product selector are in the
 // flash_dlg_*.cpp files beside this one.
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -30,6 +29,7 @@
 #include "shell/ui/grid/device_grid_view.h"
 #include "shell/ui/main/log_status_bar.h"
 #include "shell/ui/main/table_message.h"
+#include "shell/ui/main/user_window_settings.h"
 #include "shell/ui/main/window_control.h"
 #include "shell/ui/main/window_target.h"
 #include "shell/userio/product_selection.h"
@@ -55,7 +55,6 @@ CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
   setWindowTitle(QString::fromStdString(GetAppSettings().GetAppString(APP_STRING_WINDOW_TITLE)));
   setWindowIcon(ProgramIcon());
   setAcceptDrops(true);
-  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   // Registered as the main window before any thread could post to it.
   SetControlledMainWindow(this);
@@ -77,7 +76,11 @@ CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
   setStatusBar(statusBar_);
   FitWindowToRows();
   ApplyMenuState();
-  RestorePosition();
+  // The place and the recent files are kept under the program's own title.
+  userSettings_ = std::make_unique<CUserWindowSettings>(
+      QString::fromStdString(GetAppSettings().GetAppString(APP_STRING_WINDOW_TITLE)));
+  RestoreGeometry();
+  userSettings_->LoadRecentFilesInto(GetAppSettings());
 
   for (const std::string& name : threads_.Start(factory_)) Log("Error> The " + name + " thread could not be started");
 }
@@ -101,7 +104,8 @@ int CFlashDlg::Exec() {
 
 void CFlashDlg::EndDialog(int result) {
   result_ = result;
-  if (isVisible()) SavePosition();
+  if (isVisible()) SaveGeometry();
+  userSettings_->SaveRecentFilesFrom(GetAppSettings());
   hide();
   if (loop_) {
     loop_->exit(result);
@@ -129,13 +133,8 @@ void CFlashDlg::CloseOnTerminationSignal() {
   terminationNotifier_ = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
   connect(terminationNotifier_, &QSocketNotifier::activated, this, [this] {
     platform::DrainTerminationSignals();
-    close();
+    RequestEnd(2, false);
   });
-}
-
-void CFlashDlg::closeEvent(QCloseEvent* event) {
-  event->accept();
-  EndDialog(2);
 }
 
 void CFlashDlg::keyPressEvent(QKeyEvent* event) {
@@ -223,7 +222,7 @@ void CFlashDlg::OnCommand(int commandId) {
       OnFlashSoftware(plan);
       return;
     case CommandKind::Exit:
-      EndDialog(0);
+      RequestEnd(0, true);
       return;
     case CommandKind::ConfirmFormat:
       OnFormatFileSystem(plan);

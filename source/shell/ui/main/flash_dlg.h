@@ -26,6 +26,7 @@ class QUrl;
 class QComboBox;
 class QEventLoop;
 class QMenu;
+class QMessageBox;
 class QSocketNotifier;
 class QTimer;
 struct DeviceStatusRecord;
@@ -34,6 +35,7 @@ class QToolBar;
 class CDeviceGridView;
 class CLogStatusBar;
 class GuiWindowTarget;
+class CUserWindowSettings;
 struct MenuEntry;
 enum class MenuRule;
 
@@ -52,9 +54,13 @@ class CFlashDlg : public QMainWindow {
   // Run by the application's own event loop instead of Exec(): ending the
   // window ends that loop.
   void SetEndsApplication(bool ends) { endsApplication_ = ends; }
-  // A termination request (SIGTERM, SIGINT) closes the window as its close
-  // button does, so that the program shuts down in order.
+  // A termination request (SIGTERM, SIGINT) ends the window as a quit from
+  // the close question does (without asking), so that the program shuts
+  // down in order.
   void CloseOnTerminationSignal();
+  // Ends the window with the result; while jobs run it asks first (when
+  // asked to) and a quit cancels them.
+  void RequestEnd(int result, bool ask);
   // Stops USB, the worker threads and the grid (once).
   void Shutdown();
 
@@ -98,8 +104,10 @@ class CFlashDlg : public QMainWindow {
   void BuildCustomMenu();
   void ApplyMenuState();
   void FitWindowToRows();
-  void RestorePosition();
-  void SavePosition() const;
+  void RestoreGeometry();
+  void SaveGeometry() const;
+  void AskBeforeEnding(int result, const std::vector<DeviceNumber>& running);
+  void QuitCancellingJobs(int result);
   void LogDevicesWithoutRow(const std::vector<DeviceNumber>& devices);
 
   // Messages of the window.
@@ -165,6 +173,8 @@ class CFlashDlg : public QMainWindow {
   QSocketNotifier* terminationNotifier_ = nullptr;
   int result_ = 2;
   QPointer<QEventLoop> loop_;
+  QPointer<QMessageBox> closeQuestion_;
+  std::unique_ptr<CUserWindowSettings> userSettings_;
   QTimer* repaintTimer_ = nullptr;
   std::set<int> pendingRepaint_;
 };

@@ -1,17 +1,18 @@
 #include "shell/ui/main/flash_dlg.h"
 
-// The window's size, made to fit its rows, and its place on the desktop.
+// The window's size (its width the user's, its height the rows'), and its
+// place on the desktop.
 
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSettings>
 #include <QToolBar>
 #include <algorithm>
 
 #include "shell/ui/grid/device_grid_view.h"
 #include "shell/ui/main/log_status_bar.h"
+#include "shell/ui/main/user_window_settings.h"
 
 namespace {
 
@@ -29,37 +30,28 @@ void CFlashDlg::FitWindowToRows() {
   gridView_->SetRowMetrics(width, rowHeight);
   const int height = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + gridView_->height() +
                      statusBar_->sizeHint().height();
-  setFixedSize(width, height);
+  // The width is the user's (the rows stretch with it); the height is the
+  // rows'.
+  setMinimumWidth(width);
+  setMaximumWidth(QWIDGETSIZE_MAX);
+  setFixedHeight(height);
 }
 
-// The window's place on the desktop is the user's, kept in the user's Qt
-// settings (the configuration file's keys are fixed), one place per title.
-namespace {
-
-QString PositionKey(const QString& title) {
-  return "MainWindow/" + QString(title).replace('/', '_').replace('\\', '_') + "/position";
-}
-
-QSettings UserSettings() { return QSettings(QSettings::UserScope, "Quillon", "vexaload"); }
-
-}  // namespace
-
-void CFlashDlg::RestorePosition() {
-  const QVariant stored = UserSettings().value(PositionKey(windowTitle()));
-  if (!stored.canConvert<QPoint>()) return;
-  const QPoint position = stored.toPoint();
+// The window's place and width are the user's, kept in the user's Qt
+// settings under the program's title (the title bar shows the status by
+// the end). saveGeometry keeps the frame's place, so the window comes back
+// exactly where it was, not shifted by its title bar.
+void CFlashDlg::RestoreGeometry() {
+  const QByteArray stored = userSettings_->Geometry();
+  if (stored.isEmpty()) return;
+  const QRect before = geometry();
+  if (!restoreGeometry(stored)) return;
+  FitWindowToRows();
   // A place on a screen that is gone would hide the window.
-  const QRect placed(position, size());
   for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->availableGeometry().intersects(placed)) {
-      move(position);
-      return;
-    }
+    if (screen->availableGeometry().intersects(frameGeometry())) return;
   }
+  setGeometry(before);
 }
 
-void CFlashDlg::SavePosition() const {
-  QSettings settings = UserSettings();
-  settings.setValue(PositionKey(windowTitle()), pos());
-  settings.sync();
-}
+void CFlashDlg::SaveGeometry() const { userSettings_->SetGeometry(saveGeometry()); }

@@ -15,7 +15,8 @@ CLogStatusBar::CLogStatusBar(QWidget* parent) : QStatusBar(parent) {
   setSizeGripEnabled(false);
   label_ = new QLabel(this);
   label_->setObjectName("latestLogLine");
-  // The label never asks the fixed-size window for more room than it has.
+  // The label never asks the window for more room than it has: a long line
+  // is cut to the width the user gave the window.
   label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   label_->setTextFormat(Qt::PlainText);
   label_->installEventFilter(this);
