@@ -30,8 +30,13 @@
 //    timed from the first STATUS that shows the flashing to the log's
 //    "Item finished" line.
 //
+// 4. The real program gets FLASH of a 6 MiB image over and over, each
+//    asked STATUS back to back while it reads and checks the image (no radio
+//    on its port, so the job ends before a byte would move). Prints how long
+//    the replies took (target: within 1 ms).
+//
 //   bench_remote [--seconds N] [--skip-flash] [--skip-real-flash] [--rate 115200|230400|460800]
-//                [--line-timed] [--skip-usb] [--usb-radios N]
+//                [--line-timed] [--skip-usb] [--usb-radios N] [--skip-prepared-status]
 //
 // The pre-processing and user-I/O threads here are small stand-ins that do
 // what the program's threads do for a remote line: run it with the
@@ -179,11 +184,12 @@ constexpr std::uint32_t kImageBytes = 1u << 20;
 constexpr std::uint32_t kSector = 0x10000;
 constexpr const char* kUsage =
     "usage: bench_remote [--seconds N] [--skip-flash] [--skip-real-flash] [--rate 115200|230400|460800]\n"
-    "                    [--line-timed] [--skip-usb] [--usb-radios N]\n"
+    "                    [--line-timed] [--skip-usb] [--usb-radios N] [--skip-prepared-status]\n"
     "  Time STATUS round trips on the remote port for N seconds (default 5), a\n"
     "  remote FLASH into a simulated radio on a pseudo-terminal (also through\n"
     "  the real program), and a remote FLASH into N USB radios at once\n"
-    "  (default 127), then STATUS round trips while they flash again.\n";
+    "  (default 127), then STATUS round trips while they flash again, and\n"
+    "  STATUS while the real program prepares FLASH jobs of a 6 MiB image.\n";
 
 bool lineTimedRadio = false;
 int rateIndex = 2;  // index into the data-rate table: 460800 bit/s unless --rate says otherwise
@@ -509,6 +515,99 @@ int RealProgramFlash() {
   return same ? 0 : 1;
 }
 
+// ---- 4. STATUS while a job is prepared ------------------------------------
+
+constexpr std::uint32_t kLargeImageBytes = 6u << 20;
+constexpr int kPreparedJobs = 5;
+
+constexpr char kLargeProduct[] = R"(# 6 MiB of CODE flash in ninety-six 64 KiB sectors
+product LARGE
+{
+    processor Harrow;
+    flash main size = 6M type = nor vendor = Intel num_sectors = 96
+    {
+        partition = 0 boot size = 6M type = code chip_select = 0;
+        address = 0, sector_size = 64K, num_sectors = 96, type = CODE;
+    }
+}
+)";
+
+// One STATUS round trip on the connection: the reply line and its time in
+// microseconds, or an empty line when none came.
+std::pair<std::string, double> TimedStatus(platform::TcpSocket& client, const std::string& line) {
+  const auto sent = Clock::now();
+  std::string reply;
+  char buffer[512];
+  if (!client.SendAll(line.data(), line.size())) return {};
+  while (reply.find('\n') == std::string::npos) {
+    const auto got = client.Receive(buffer, sizeof buffer, std::chrono::seconds(10));
+    if (got.status != platform::IoResult::Ok) return {};
+    reply.append(buffer, got.count);
+  }
+  return {reply, std::chrono::duration<double, std::micro>(Clock::now() - sent).count()};
+}
+
+// FLASH of a 6 MiB image over the real program's remote port, with STATUS
+// asked back to back from the line on by a client that leaves Nagle's rule
+// on, as scripts do: the program reads and checks the image before the
+// first byte would move. No radio is on the port, so each job ends there,
+// with ERROR; once the failed job's device is cleared, STATUS RESET clears
+// the status for the next one.
+// Prints the replies' median and slowest time, and the slowest of each job.
+int StatusWhileJobsArePrepared() {
+  bench::RealProgram program;
+  if (!program.Valid()) return 1;
+  for (const char* name : {"calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19"}) {
+    WriteSRecords(program.File(name), Pattern(2048, 7), 0x20000000u);
+  }
+  WriteSRecords(program.File("large.s19"), Pattern(kLargeImageBytes, 3), 0);
+  program.Write("large.qlp", kLargeProduct);
+  if (!program.Start("comm_protocol=0\nserial_port=0\nauto_erase_flash=1\nflash_product_file=large.qlp\n"
+                     "flash_product_tag=LARGE\n")) {
+    std::fprintf(stderr, "the program did not start\n");
+    return 1;
+  }
+  platform::TcpSocket client = program.Connect();
+  // As a factory script's socket (bash, Python, ...) is by default.
+  client.SetNoDelay(false);
+  std::vector<double> all;
+  std::vector<double> slowestOfJob;
+  const std::string job = "FLASH large.s19\n";
+  for (int n = 0; n < kPreparedJobs; ++n) {
+    if (!client.SendAll(job.data(), job.size())) break;
+    double slowest = 0;
+    bool ended = false;
+    for (const auto deadline = Clock::now() + std::chrono::minutes(1); !ended && Clock::now() < deadline;) {
+      const auto [reply, micros] = TimedStatus(client, "STATUS\n");
+      if (reply.empty()) break;
+      all.push_back(micros);
+      slowest = std::max(slowest, micros);
+      ended = reply.rfind("ERROR", 0) == 0;
+    }
+    if (!ended) {
+      std::fprintf(stderr, "job %d did not end\n", n + 1);
+      break;
+    }
+    slowestOfJob.push_back(slowest);
+    // The failed job's device is cleared before the next job is queued, so
+    // that clearing never takes the next job with it.
+    bench::RealProgram::WaitUntil(
+        [&] { return program.CountLogLines("COM1> User-initiated Cancel") > static_cast<std::size_t>(n); },
+        std::chrono::seconds(10));
+    TimedStatus(client, "STATUS RESET\n");
+  }
+  const int status = program.Terminate(client);
+  if (static_cast<int>(slowestOfJob.size()) != kPreparedJobs) return 1;
+  std::string perJob;
+  for (double micros : slowestOfJob) perJob += " " + std::to_string(static_cast<long>(micros));
+  std::printf("STATUS while a %u-byte image is read and checked (%d jobs, %zu replies, a client with Nagle's rule): median %.1f us, slowest %.1f "
+              "us (target: within 1000 us); slowest of each job (us):%s; program ended with status %d\n",
+              kLargeImageBytes, kPreparedJobs, all.size(), Percentile(all, 0.5), Percentile(all, 1.0),
+              perJob.c_str(), status);
+  std::fflush(stdout);
+  return 0;
+}
+
 int UsbFanout(int count) {
   std::printf("FLASH over the remote port of vexaload into USB radios (%u bytes, links of %.0f bytes/s):\n",
               kImageBytes, kUsbLinkBytesPerSecond);
@@ -554,6 +653,7 @@ int main(int argc, char** argv) {
   bool flash = true;
   bool usb = true;
   bool realFlash = true;
+  bool preparedStatus = true;
   int usbRadios = 127;
   const auto flag = [](bool& target, bool value) {
     return [&target, value](const char*) {
@@ -567,6 +667,7 @@ int main(int argc, char** argv) {
       {"--line-timed", false, flag(lineTimedRadio, true)},
       {"--skip-usb", false, flag(usb, false)},
       {"--skip-real-flash", false, flag(realFlash, false)},
+      {"--skip-prepared-status", false, flag(preparedStatus, false)},
       {"--usb-radios", true, [&](const char* v) { return ParseCount(v, usbRadios, 1, 127); }},
       {"--rate", true,
        [&](const char* v) {
@@ -622,6 +723,7 @@ int main(int argc, char** argv) {
     thread->Join();
   }
   if (realFlash && RealProgramFlash() != 0) result = 1;
+  if (preparedStatus && StatusWhileJobsArePrepared() != 0) result = 1;
   if (usb && UsbFanout(usbRadios) != 0) result = 1;
   if (usb && StatusWhileUsbRadiosFlash(usbRadios) != 0) result = 1;
   return result;

@@ -92,8 +92,32 @@ reply() {   # the next reply line, within 30 s
   printf '%s' "${line%$'\r'}"
 }
 
+# The job's progress: on a terminal one line rewritten in place; into a log
+# or a pipe a plain line for each change of phase (the status without its
+# figures) and for every 10% or so of progress within one.
+progress_on_terminal=0
+[ -t 1 ] && progress_on_terminal=1
+shown_phase="" shown_percent=-100
+show_progress() {   # label, status
+  if [ $progress_on_terminal -eq 1 ]; then
+    printf '\r%-72s' "demo: $1: $2"
+    return
+  fi
+  local phase=${2//[0-9]/} percent=-1
+  [[ $2 =~ ([0-9]+)% ]] && percent=${BASH_REMATCH[1]}
+  if [ "$phase" != "$shown_phase" ] || [ "$percent" -ge $((shown_percent + 10)) ]; then
+    echo "demo: $1: $2"
+    shown_phase=$phase
+    shown_percent=$percent
+  fi
+}
+end_progress() {
+  [ $progress_on_terminal -eq 1 ] && echo
+  shown_phase="" shown_percent=-100
+}
+
 # Sends one job line and polls STATUS until the job has been busy and is
-# done; the progress stays on one line. A status from before the job (the
+# done, showing its progress. A status from before the job (the
 # line is queued, not yet started) does not end the wait. It notes when the
 # job was sent (job_sent), when its status first showed erasing (erase_began)
 # and the transfer itself (transfer_began: programming or reading, after the
@@ -110,10 +134,10 @@ run_job() {   # label, line
   local started=$SECONDS before=$job_sent now=$job_sent
   while :; do
     send "STATUS"
-    status=$(reply) || { echo; fail "no answer to STATUS during $label"; }
+    status=$(reply) || { end_progress; fail "no answer to STATUS during $label"; }
     before=$now
     now=$EPOCHREALTIME
-    printf '\r%-72s' "demo: $label: $status"
+    show_progress "$label" "$status"
     case "$status" in
       BUSY*Bootloading*) booted=1 ;;
       BUSY*Streaming*) streamed=1 ;;
@@ -126,13 +150,13 @@ run_job() {   # label, line
     case "$status" in
       BUSY*) busy=1 ;;
       DONE*) [ $busy -eq 1 ] && break ;;
-      ERROR*) [ $busy -eq 1 ] && { echo; fail "$label ended with $status"; } ;;
+      ERROR*) [ $busy -eq 1 ] && { end_progress; fail "$label ended with $status"; } ;;
     esac
-    [ $((SECONDS - started)) -lt 120 ] || { echo; fail "$label did not finish within 120 s"; }
+    [ $((SECONDS - started)) -lt 120 ] || { end_progress; fail "$label did not finish within 120 s"; }
     sleep 0.05
   done
   job_done=$now
-  echo
+  end_progress
 }
 
 # What one job took: "sent erase transfer ended done booted streamed" (a

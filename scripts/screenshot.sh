@@ -10,7 +10,9 @@
 # (main_window_wide.png), and the dialogs. The last one,
 # demo_window.png, is the window of the demo that `./setup.sh run` starts
 # (scripts/demo.sh), with the demo radio's row in the grid; first_start_window.png
-# the window of a first start from the desktop menu (an empty ~/Quillon).
+# the window of a first start from the desktop menu (an empty ~/Quillon); after
+# it gps_flash_progress.png and gps_flash_done.png, the window flashing the GPS
+# chip of `radiosim --gps-chip` (scripts/gps_flash_shots.py) and its end.
 #
 #   scripts/screenshot.sh [build folder]     (default: build/normal)
 #   scripts/screenshot.sh --docs [build folder]
@@ -80,6 +82,11 @@ HOME="$first" XDG_CONFIG_HOME="$first/.config" XDG_RUNTIME_DIR="$home" \
     ( sleep 10; kill -KILL $program 2>/dev/null ) &
     wait $program
     exit $shown' first "$build/bin" "$out"
+# A GPS-chip flash: the chip behind the simulated radio, flashed from the
+# window's program over its remote port, in progress and at its end.
+HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
+  xvfb-run -a -s "-screen 0 1280x800x24 -br" \
+  python3 "$here/scripts/gps_flash_shots.py" "$build/bin" "$out" "$home/gps"
 if [ $docs -eq 1 ]; then
   mkdir -p "$here/docs"
   cp "$out/main_window_flashing.png" "$here/docs/main_window.png"

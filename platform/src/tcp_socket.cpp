@@ -88,7 +88,13 @@ IoResult TcpSocket::ReceiveNow(void* buffer, std::size_t size, int* error) {
   }
   for (;;) {
     const ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
-    if (n > 0) return {IoResult::Ok, static_cast<std::size_t>(n)};
+    if (n > 0) {
+      // Quick-acknowledgement mode does not last: set again after every
+      // receive, it sends the acknowledgement still pending.
+      const int on = 1;
+      ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+      return {IoResult::Ok, static_cast<std::size_t>(n)};
+    }
     if (n == 0) return {size == 0 ? IoResult::Ok : IoResult::Closed, 0};
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoResult::Timeout, 0};
@@ -151,6 +157,11 @@ void TcpSocket::SetSendBufferSize(int bytes) {
 
 void TcpSocket::SetReceiveBufferSize(int bytes) {
   if (fd_ >= 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+void TcpSocket::SetNoDelay(bool on) {
+  const int value = on ? 1 : 0;
+  if (fd_ >= 0) ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
 }
 
 void TcpSocket::Abort() {

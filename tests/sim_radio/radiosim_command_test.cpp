@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/serial_port.h"
@@ -144,6 +145,17 @@ TEST_F(RadiosimCommand, RefusesBadOptions) {
   for (const char* arguments : bad) {
     EXPECT_EQ(Run(arguments), 2) << arguments;
     EXPECT_NE(ReadFile(folder_ + "/out.txt").find("usage: radiosim"), std::string::npos) << arguments;
+  }
+}
+
+TEST_F(RadiosimCommand, RefusesAGpsChipItDoesNotKnow) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"--dir x --com 3 --gps-chip NOSUCH", "radiosim: unknown GPS flash part NOSUCH"},
+      {"--dir x --com 3 --gps-flash-out chip.bin", "radiosim: --gps-flash-out needs --gps-chip"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    EXPECT_EQ(Run(arguments), 2) << arguments;
+    EXPECT_NE(ReadFile(folder_ + "/out.txt").find(message), std::string::npos) << arguments;
   }
 }
 

@@ -27,7 +27,10 @@ class TcpSocket : public Socket {
   // Takes what has arrived (at most size bytes) without waiting: Ok with
   // count > 0; Timeout when nothing is there yet; Closed when the peer
   // ended the connection in order; Error with *error set otherwise (10054
-  // for a reset).
+  // for a reset). What it takes is acknowledged at once, not after the
+  // delayed-acknowledgement time: a peer that holds its next small write
+  // until the last one is acknowledged (Nagle's rule, on by default for
+  // most clients' sockets) would otherwise wait some 40 ms for it.
   IoResult ReceiveNow(void* buffer, std::size_t size, int* error);
   // Sends every byte, waiting up to the time-out in all for room; on
   // failure count says how many went out and *error why (10060 for the
@@ -42,6 +45,10 @@ class TcpSocket : public Socket {
   // much a peer that does not read can leave waiting in the kernel.
   void SetSendBufferSize(int bytes);
   void SetReceiveBufferSize(int bytes);
+  // Small writes go out at once (true, as every connection made here
+  // starts) or wait while earlier ones are unacknowledged (false, Nagle's
+  // rule, as most clients' sockets do by default).
+  void SetNoDelay(bool on);
 
   // Ends the connection at once with a reset instead of an orderly close,
   // as a client that vanishes does.

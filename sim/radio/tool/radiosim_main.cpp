@@ -8,6 +8,11 @@
 //            [--flash-base ADDR] [--sectors LAYOUT] [--flash-image FILE]
 //            [--protect N,N...] [--ram START:SIZE,...] [--smart-buffer N]
 //            [--smart-rate BYTES_PER_S] [--line-timing] [--custom HEX=TEXT]...
+//            [--gps-chip PART [--gps-flash-out FILE]]
+//
+// With --gps-chip a simulated GPS chip of that flash part sits behind the
+// radio's second serial port, as in a real radio; --gps-flash-out writes
+// the chip's flash to a file when radiosim ends.
 
 #include <chrono>
 #include <csignal>
@@ -16,11 +21,15 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "gps_sim/flash_geometry.h"
+#include "radio_gps_sim/gps_chip_behind_radio.h"
 #include "radiosim/pty_front_end.h"
 #include "radiosim/radio_simulator.h"
 
@@ -38,6 +47,8 @@ struct Options {
   std::string transcript;
   long seconds = -1;
   std::string flashImage;
+  std::string gpsPart;
+  std::string gpsFlashOut;
 };
 
 const char kUsage[] =
@@ -46,7 +57,8 @@ const char kUsage[] =
     "                [--transcript FILE] [--name TARGET] [--seconds N]\n"
     "                [--flash-base ADDR] [--sectors LAYOUT] [--flash-image FILE]\n"
     "                [--protect N,N...] [--ram START:SIZE,...] [--smart-buffer N]\n"
-    "                [--smart-rate BYTES_PER_S] [--line-timing] [--custom HEX=TEXT]...\n";
+    "                [--smart-rate BYTES_PER_S] [--line-timing] [--custom HEX=TEXT]...\n"
+    "                [--gps-chip PART [--gps-flash-out FILE]]\n";
 
 std::optional<long> Number(const std::string& text) {
   char* end = nullptr;
@@ -61,6 +73,15 @@ std::optional<std::uint32_t> Address(const std::string& text) {
   const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
   if (text.empty() || text[0] == '-' || *end != '\0' || value > 0xFFFFFFFFull) return std::nullopt;
   return static_cast<std::uint32_t>(value);
+}
+
+bool KnownGpsPart(const std::string& name) {
+  try {
+    gps_sim::FlashPartNamed(name);
+    return true;
+  } catch (const std::out_of_range&) {
+    return false;
+  }
 }
 
 // Takes the flash option arguments; false with why for a bad one.
@@ -88,6 +109,11 @@ bool ParseFlashOption(const std::string& arg, const std::string& text, Options& 
     auto n = Address(text);
     if (!n) return why = "bad number " + text, false;
     (arg == "--smart-buffer" ? config.smartBufferSize : config.smartWriteRate) = *n;
+  } else if (arg == "--gps-chip") {
+    if (!KnownGpsPart(text)) return why = "unknown GPS flash part " + text, false;
+    options.gpsPart = text;
+  } else if (arg == "--gps-flash-out") {
+    options.gpsFlashOut = text;
   } else if (arg == "--custom") {
     const auto equals = text.find('=');
     auto request = radiosim::ParseHexBytes(text.substr(0, equals));
@@ -176,6 +202,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     std::fprintf(stderr, "radiosim: %s\n%s", problem.c_str(), kUsage);
     return false;
   }
+  if (!options.gpsFlashOut.empty() && options.gpsPart.empty()) {
+    std::fprintf(stderr, "radiosim: --gps-flash-out needs --gps-chip\n%s", kUsage);
+    return false;
+  }
   if (options.folder.empty() || options.com == 0) {
     std::fprintf(stderr, "radiosim: --dir and --com are needed\n%s", kUsage);
     return false;
@@ -188,6 +218,27 @@ bool AsksForHelp(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) return true;
   }
   return false;
+}
+
+// Writes the GPS chip's flash to the file through a temporary file, so the
+// file is whole or absent.
+bool SaveGpsFlash(const std::string& path, const std::vector<std::uint8_t>& flash) {
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(flash.data()), static_cast<std::streamsize>(flash.size()));
+    if (!out.flush()) {
+      std::fprintf(stderr, "radiosim: cannot write the GPS chip's flash to %s\n", path.c_str());
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::fprintf(stderr, "radiosim: cannot write the GPS chip's flash to %s\n", path.c_str());
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -209,6 +260,13 @@ int main(int argc, char** argv) {
   for (const auto& fault : options.faults) radio.AddFault(fault);
   if (!options.flashImage.empty() && !LoadFlashImage(options.flashImage, radio)) return 1;
 
+  std::unique_ptr<radio_gps_sim::GpsChipBehindRadio> gpsChip;
+  if (!options.gpsPart.empty()) {
+    gps_sim::ChipOptions chipOptions;
+    chipOptions.part = options.gpsPart;
+    gpsChip = std::make_unique<radio_gps_sim::GpsChipBehindRadio>(radio, chipOptions);
+  }
+
   radiosim::PtyFrontEnd front(radio);
   if (!front.Start()) {
     std::fprintf(stderr, "radiosim: cannot open a pseudo-terminal\n");
@@ -222,11 +280,16 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnStopSignal);
   std::printf("radiosim: %s boot loader on %s as %s\n", radiosim::BootLoaderTypeName(options.config.bootLoader),
               front.SlavePath().c_str(), front.LinkPath().c_str());
+  if (gpsChip) std::printf("radiosim: GPS chip %s behind the second serial port\n", options.gpsPart.c_str());
   std::fflush(stdout);
 
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
   while (!stopRequested && (options.seconds < 0 || std::chrono::steady_clock::now() < end))
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   front.Stop();
+  if (!gpsChip) return 0;
+  const auto gpsFlash = gpsChip->Chip().Flash();
+  gpsChip.reset();
+  if (!options.gpsFlashOut.empty() && !SaveGpsFlash(options.gpsFlashOut, gpsFlash)) return 1;
   return 0;
 }
