@@ -1,3 +1,15 @@
+# The environment of a test under the sanitizer builds: with ThreadSanitizer
+# every report fails the test; the suppressions name only system libraries
+# built without ThreadSanitizer (programs the test starts inherit them).
+function(quillon_sanitizer_test_environment out)
+  set(environment)
+  if(QUILLON_TSAN)
+    list(APPEND environment
+         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan/qt.supp:second_deadlock_stack=1:history_size=4")
+  endif()
+  set(${out} "${environment}" PARENT_SCOPE)
+endfunction()
+
 # quillon_add_test_folder(NAME LIBS lib...)
 #   Builds every *.cpp file of the calling folder into one GoogleTest program
 #   named tests_NAME and registers each of its tests with CTest.
@@ -30,14 +42,7 @@ function(quillon_add_test_folder name)
     # would read as a race.
     set(test_labels qt)
   endif()
-  set(test_environment)
-  if(QUILLON_TSAN)
-    # Every report fails the test; the suppressions name only system
-    # libraries built without ThreadSanitizer (programs the test starts
-    # inherit them).
-    list(APPEND test_environment
-         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/tsan/qt.supp:second_deadlock_stack=1:history_size=4")
-  endif()
+  quillon_sanitizer_test_environment(test_environment)
   # An empty ENVIRONMENT or LABELS value would vanish from the property
   # list and shift the names after it, so only given ones are passed.
   set(test_properties TIMEOUT 300)
@@ -56,15 +61,32 @@ endfunction()
 # quillon_add_fuzzer(NAME SOURCE file LIBS lib...)
 #   A libFuzzer target fuzz_NAME, built only when QUILLON_FUZZ is on. Seeds
 #   live in tests/fuzz/corpus/NAME.
+#   With QUILLON_TESTS on, the same source is built a second time, without a
+#   fuzzing engine, into fuzz_replay_NAME (tests/fuzz/replay_main.cpp's
+#   main), and the test FuzzReplay.NAME feeds it every seed once: a broken
+#   invariant fails in every test build, not only when the fuzzer happens
+#   upon it.
 function(quillon_add_fuzzer name)
   cmake_parse_arguments(ARG "" "SOURCE" "LIBS" ${ARGN})
-  if(NOT QUILLON_FUZZ)
-    return()
+  if(QUILLON_FUZZ)
+    add_executable(fuzz_${name} ${ARG_SOURCE})
+    target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    add_dependencies(fuzzers fuzz_${name})
   endif()
-  add_executable(fuzz_${name} ${ARG_SOURCE})
-  target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
-  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
-  add_dependencies(fuzzers fuzz_${name})
+  if(QUILLON_TESTS)
+    add_executable(fuzz_replay_${name} ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+    target_link_libraries(fuzz_replay_${name} PRIVATE ${ARG_LIBS})
+    add_test(NAME FuzzReplay.${name}
+             COMMAND fuzz_replay_${name} ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name}
+             WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set(test_properties TIMEOUT 300)
+    quillon_sanitizer_test_environment(test_environment)
+    if(test_environment)
+      list(APPEND test_properties ENVIRONMENT "${test_environment}")
+    endif()
+    set_tests_properties(FuzzReplay.${name} PROPERTIES ${test_properties})
+  endif()
 endfunction()
 
 # Discovers the tests of a program that reads fake USB trees: it runs under

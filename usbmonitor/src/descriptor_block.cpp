@@ -1,10 +1,10 @@
 #include "descriptor_block.h"
 
+#include "descriptor_sizes.h"
+
 namespace kovrin {
 namespace {
 
-constexpr std::size_t kDeviceDescriptorLength = 18;
-constexpr std::size_t kConfigurationLength = 9;
 constexpr std::uint8_t kDeviceType = 1;
 constexpr std::uint8_t kConfigurationType = 2;
 constexpr std::uint8_t kInterfaceType = 4;
@@ -28,7 +28,7 @@ bool ParseInner(const std::uint8_t* d, DescriptorBlock& block) {
   const std::uint8_t length = d[0];
   const std::uint8_t type = d[1];
   if (type == kInterfaceType) {
-    if (length < 9) return false;
+    if (length < kInterfaceLength) return false;
     InterfaceDescriptor intf;
     intf.number = d[2];
     intf.alternate = d[3];
@@ -36,10 +36,10 @@ bool ParseInner(const std::uint8_t* d, DescriptorBlock& block) {
     intf.stringIndex = d[8];
     block.interfaces.push_back(intf);
   } else if (type == kEndpointType) {
-    if (length < 7) return false;
+    if (length < kEndpointLength) return false;
     if (block.interfaces.empty()) return true;  // an endpoint outside any interface is ignored
     block.interfaces.back().endpoints.push_back(
-        EndpointDescriptor{d[2], d[3], static_cast<std::uint16_t>(Word(d + 4) & 0x07FF)});
+        EndpointDescriptor{d[2], d[3], static_cast<std::uint16_t>(Word(d + 4) & kMaxPacketSizeMask)});
   }
   return true;
 }

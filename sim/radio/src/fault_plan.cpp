@@ -8,7 +8,7 @@
 namespace radiosim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 23> kFaultNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, kFaultKindCount> kFaultNames{{
     {FaultKind::Nak, "nak"},
     {FaultKind::NoAck, "no-ack"},
     {FaultKind::WrongAck, "wrong-ack"},
@@ -33,6 +33,15 @@ constexpr std::array<std::pair<FaultKind, const char*>, 23> kFaultNames{{
     {FaultKind::OversizedFdi, "oversized-fdi"},
     {FaultKind::LongText, "long-text"},
 }};
+
+// Every kind has its name, in the kinds' order.
+constexpr bool NamesEveryKindInOrder() {
+  for (std::size_t i = 0; i < kFaultNames.size(); ++i) {
+    if (static_cast<std::size_t>(kFaultNames[i].first) != i || kFaultNames[i].second == nullptr) return false;
+  }
+  return true;
+}
+static_assert(NamesEveryKindInOrder(), "every fault kind needs its name");
 
 std::optional<long> ParseNumber(const std::string& text, int base) {
   if (text.empty()) return std::nullopt;

@@ -15,3 +15,6 @@ enum BREC_EXCEPTION : int {
 // The text of a B-record failure; "Undefined B-record exception" for any
 // other value (the buffer-size failure has no text of its own).
 const char* BRecordErrorText(int value);
+
+// True for the values above: the failures the reader throws.
+bool IsBRecordError(int value);

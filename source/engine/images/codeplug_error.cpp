@@ -16,11 +16,18 @@ constexpr ErrorText kCodeplugErrorTexts[] = {
     {CP_UNIT_NUMBER_NOT_FOUND, "Codeplug unit #1 id not found"},
 };
 
+const ErrorText* FindError(int value) {
+  for (const auto& entry : kCodeplugErrorTexts) {
+    if (entry.value == value) return &entry;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 const char* CodeplugErrorText(int value) {
-  for (const auto& entry : kCodeplugErrorTexts) {
-    if (entry.value == value) return entry.text;
-  }
-  return "Undefined codeplug exception";
+  const ErrorText* entry = FindError(value);
+  return entry != nullptr ? entry->text : "Undefined codeplug exception";
 }
+
+bool IsCodeplugError(int value) { return FindError(value) != nullptr; }

@@ -14,3 +14,6 @@ enum CP_EXCEPTION : int {
 // The text of a codeplug failure; "Undefined codeplug exception" for any
 // other value.
 const char* CodeplugErrorText(int value);
+
+// True for the values above: the failures the parser throws.
+bool IsCodeplugError(int value);

@@ -27,11 +27,18 @@ constexpr ErrorText kSRecordErrorTexts[] = {
     {SREC_BUFFER_TOO_SMALL, "Insufficient buffer size"},
 };
 
+const ErrorText* FindError(int value) {
+  for (const auto& entry : kSRecordErrorTexts) {
+    if (entry.value == value) return &entry;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 const char* SRecordErrorText(int value) {
-  for (const auto& entry : kSRecordErrorTexts) {
-    if (entry.value == value) return entry.text;
-  }
-  return "Undefined S-record exception";
+  const ErrorText* entry = FindError(value);
+  return entry != nullptr ? entry->text : "Undefined S-record exception";
 }
+
+bool IsSRecordError(int value) { return FindError(value) != nullptr; }

@@ -23,3 +23,6 @@ enum SREC_EXCEPTION : int {
 // The message text of an S-record failure; "Undefined S-record exception"
 // for any other value.
 const char* SRecordErrorText(int value);
+
+// True for the values above: the failures the reader and writer throw.
+bool IsSRecordError(int value);

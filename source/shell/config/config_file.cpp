@@ -8,18 +8,14 @@
 #include <sstream>
 
 #include "engine/core/app_settings.h"
-#include "engine/core/device_number.h"
 #include "engine/quillon_exception.h"
 #include "platform/file_finder.h"
 #include "platform/file_io.h"
+#include "shell/config/config_ranges.h"
 #include "shell/config/decimal_text.h"
 #include "shell/log/post_log_line.h"
 
 namespace {
-
-// Every serial port a device number names: COM1 (0) .. COM19 (18).
-constexpr int kSerialPortCount = DEVICE_LAST_COM - DEVICE_FIRST_COM + 1;
-constexpr int kMaxTcpPort = 65535;
 
 bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
@@ -37,8 +33,6 @@ std::string KeyOf(std::string_view part) {
   return std::string(Trim(key));
 }
 
-bool InRange(int value, int low, int high) { return value >= low && value <= high; }
-
 // One key of the file and what its value does.
 struct ConfigKey {
   const char* name;
@@ -52,18 +46,18 @@ void SetFlag(CAppSettings& s, const std::string& v) { s.SetIntParam(Id, ParseDec
 template <int Id>
 void SetText(CAppSettings& s, const std::string& v) { s.SetStringParam(Id, v); }
 // Values outside their option's table keep the value already set.
-template <int Id, int Low, int High>
+template <int Id, ConfigRange Range>
 void SetBounded(CAppSettings& s, const std::string& v) {
   const int value = ParseDecimal(v);
-  if (InRange(value, Low, High)) s.SetIntParam(Id, value);
+  if (Range.Holds(value)) s.SetIntParam(Id, value);
 }
 
 const std::array<ConfigKey, 20> kConfigKeys{{
-    {"comm_protocol", SetBounded<OPTION_COMM_PROTOCOL, 0, 1>},
-    {"serial_port", SetBounded<OPTION_SERIAL_PORT, 0, kSerialPortCount - 1>},
-    {"data_rate", SetBounded<OPTION_DATA_RATE, 0, static_cast<int>(kDataRateTable.size()) - 1>},
-    {"data_rate_divisor", SetBounded<OPTION_DATA_RATE_DIVISOR, 0, static_cast<int>(kDivisorTable.size()) - 1>},
-    {"remote_port", SetBounded<OPTION_REMOTE_PORT, 1, kMaxTcpPort>},
+    {"comm_protocol", SetBounded<OPTION_COMM_PROTOCOL, kCommProtocolRange>},
+    {"serial_port", SetBounded<OPTION_SERIAL_PORT, kSerialPortRange>},
+    {"data_rate", SetBounded<OPTION_DATA_RATE, kDataRateRange>},
+    {"data_rate_divisor", SetBounded<OPTION_DATA_RATE_DIVISOR, kDataRateDivisorRange>},
+    {"remote_port", SetBounded<OPTION_REMOTE_PORT, kRemotePortRange>},
     {"override_cksum", SetFlag<OPTION_OVERRIDE_CHECKSUM>},
     {"auto_erase_flash", SetFlag<OPTION_AUTO_ERASE_FLASH>},
     {"auto_program_magic_key", SetFlag<OPTION_AUTO_PROGRAM_MAGIC_KEY>},

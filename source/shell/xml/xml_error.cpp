@@ -22,7 +22,9 @@ constexpr std::array<const char*, 13> kXmlErrorTexts{
 
 }  // namespace
 
+bool IsXmlCode(int code) { return code >= 0 && code < static_cast<int>(kXmlErrorTexts.size()); }
+
 const char* XmlErrorText(int code) {
-  if (code < 0 || code >= static_cast<int>(kXmlErrorTexts.size())) return "Unknown";
+  if (!IsXmlCode(code)) return "Unknown";
   return kXmlErrorTexts[static_cast<std::size_t>(code)];
 }

@@ -30,5 +30,8 @@ struct XmlParseResult {
 // The message of a code; "Unknown" for any other value.
 const char* XmlErrorText(int code);
 
+// True for the codes above, the ones that have a message.
+bool IsXmlCode(int code);
+
 // True for the codes that keep the parsed tree (no error, or the warning).
 inline bool XmlTreeKept(int code) { return code == XML_NO_ERROR || code == XML_WARNING_UNMATCHED_END_TAG; }

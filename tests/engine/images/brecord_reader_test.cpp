@@ -221,4 +221,13 @@ TEST(BRecordErrorText, EveryCodeHasItsText) {
   EXPECT_STREQ(BRecordErrorText(7), "Undefined B-record exception");
 }
 
+// The buffer-size failure is a failure of the reader though it has no text.
+TEST(BRecordErrorText, EveryThrownValueIsAFailureOfTheReader) {
+  for (int value = BREC_MODE_NOT_SUPPORTED; value <= BREC_BUFFER_TOO_SMALL; ++value) {
+    EXPECT_TRUE(IsBRecordError(value)) << value;
+  }
+  EXPECT_FALSE(IsBRecordError(-1));
+  EXPECT_FALSE(IsBRecordError(BREC_BUFFER_TOO_SMALL + 1));
+}
+
 }  // namespace

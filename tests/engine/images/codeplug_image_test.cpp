@@ -290,6 +290,10 @@ TEST(CodeplugErrorText, EveryCodeHasItsText) {
   EXPECT_STREQ(CodeplugErrorText(4), "Codeplug write out of range");
   EXPECT_STREQ(CodeplugErrorText(5), "Codeplug unit #1 id not found");
   EXPECT_STREQ(CodeplugErrorText(6), "Undefined codeplug exception");
+  EXPECT_TRUE(IsCodeplugError(CP_UNIT_HEADER_NOT_FOUND));
+  EXPECT_TRUE(IsCodeplugError(CP_UNIT_NUMBER_NOT_FOUND));
+  EXPECT_FALSE(IsCodeplugError(CP_UNIT_NUMBER_NOT_FOUND + 1));
+  EXPECT_FALSE(IsCodeplugError(-1));
 }
 
 }  // namespace

@@ -329,7 +329,10 @@ TEST(SRecordErrorText, EveryCodeHasItsText) {
       {214, "Insufficient buffer size"},  {199, "Undefined S-record exception"},
       {215, "Undefined S-record exception"}, {-1, "Undefined S-record exception"},
   };
-  for (const auto& [value, text] : texts) EXPECT_STREQ(SRecordErrorText(value), text) << value;
+  for (const auto& [value, text] : texts) {
+    EXPECT_STREQ(SRecordErrorText(value), text) << value;
+    EXPECT_EQ(IsSRecordError(value), value >= SREC_MODE_NOT_SUPPORTED && value <= SREC_BUFFER_TOO_SMALL) << value;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../fuzz_file.h"
+#include "engine/images/brecord_error.h"
 #include "engine/images/brecord_file.h"
 
 namespace {
@@ -54,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   } catch (BREC_EXCEPTION e) {
-    if (e < BREC_MODE_NOT_SUPPORTED || e > BREC_BUFFER_TOO_SMALL) std::abort();
+    if (!IsBRecordError(e)) std::abort();
   }
   return 0;
 }

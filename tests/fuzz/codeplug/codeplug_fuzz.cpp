@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/images/codeplug_error.h"
 #include "engine/images/codeplug_image.h"
 
 namespace {
@@ -15,8 +16,6 @@ namespace {
 constexpr std::size_t kLargestImage = 1 << 16;
 
 std::uint32_t BigEndian16(const std::uint8_t* bytes) { return std::uint32_t{bytes[0]} << 8 | bytes[1]; }
-
-bool IsCodeplugError(int e) { return e >= CP_UNIT_HEADER_NOT_FOUND && e <= CP_UNIT_NUMBER_NOT_FOUND; }
 
 template <class F>
 void Try(F&& f) {

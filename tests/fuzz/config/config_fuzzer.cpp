@@ -14,6 +14,7 @@
 
 #include "engine/core/app_settings.h"
 #include "shell/config/config_file.h"
+#include "shell/config/config_ranges.h"
 #include "shell/config/set_option.h"
 #include "../fuzz_file.h"
 
@@ -38,12 +39,25 @@ const std::string& ProductFolder() {
   return folder;
 }
 
+// The options the reader keeps inside a range, with the reader's own ranges.
+struct BoundedOption {
+  int optionId;
+  ConfigRange range;
+  const char* name;
+};
+
+constexpr BoundedOption kBoundedOptions[] = {
+    {OPTION_COMM_PROTOCOL, kCommProtocolRange, "comm_protocol"},
+    {OPTION_SERIAL_PORT, kSerialPortRange, "serial_port"},
+    {OPTION_DATA_RATE, kDataRateRange, "data_rate"},
+    {OPTION_DATA_RATE_DIVISOR, kDataRateDivisorRange, "data_rate_divisor"},
+    {OPTION_REMOTE_PORT, kRemotePortRange, "remote_port"},
+};
+
 void CheckTables(const CAppSettings& s) {
-  Require(s.GetIntParam(OPTION_COMM_PROTOCOL) == 0 || s.GetIntParam(OPTION_COMM_PROTOCOL) == 1, "comm_protocol");
-  Require(s.GetIntParam(OPTION_SERIAL_PORT) >= 0 && s.GetIntParam(OPTION_SERIAL_PORT) < 18, "serial_port");
-  Require(s.GetIntParam(OPTION_DATA_RATE) >= 0 && s.GetIntParam(OPTION_DATA_RATE) < 3, "data_rate");
-  Require(s.GetIntParam(OPTION_DATA_RATE_DIVISOR) >= 0 && s.GetIntParam(OPTION_DATA_RATE_DIVISOR) < 3, "divisor");
-  Require(s.GetIntParam(OPTION_REMOTE_PORT) >= 1 && s.GetIntParam(OPTION_REMOTE_PORT) <= 65535, "remote_port");
+  for (const BoundedOption& option : kBoundedOptions) {
+    Require(option.range.Holds(s.GetIntParam(option.optionId)), option.name);
+  }
 }
 
 std::vector<std::string> Tokens(std::string_view text) {

@@ -1,6 +1,6 @@
 // Fuzzes the custom-menu decoder: the input is both a command text and a
 // custom-menu file. No item may hold more than 64 bytes, bytes past an
-// item's length stay zero, flags use bits 0 to 3 only, and every log line
+// item's length stay zero, flags are only the item flags, and every log line
 // is one of the decoder's own messages.
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "shell/custom_menu/custom_menu_decoder.h"
+#include "shell/custom_menu/custom_menu_item.h"
 #include "shell/xml/xml_parser.h"
 
 namespace {
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CXmlNode content = ParseXmlText(text, "content", nullptr);
   for (const auto& item : DecodeCustomMenu(content, CheckLine)) {
     CheckBytes(item.command, item.commandLength);
-    if ((item.flags & ~0xFu) != 0) std::abort();
+    if ((item.flags & ~(kCustomMenuNoResponse | kCustomMenuAllFamilies)) != 0) std::abort();
   }
   return 0;
 }

@@ -16,7 +16,7 @@
 #include "lzss_coder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  constexpr std::size_t kBlock = 1024;
+  constexpr std::size_t kBlock = ambrel::kBlockSize;
   if (size < 1) return 0;
   const std::size_t blocks = std::min<std::size_t>(data[0] % 8 + 1, 8);
   if (size < 1 + blocks) return 0;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "fuzz_file.h"
+#include "../fuzz_file.h"
 #include "image_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

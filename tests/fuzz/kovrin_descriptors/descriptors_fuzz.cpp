@@ -6,18 +6,21 @@
 #include <cstdlib>
 
 #include "descriptor_block.h"
+#include "descriptor_sizes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto block = kovrin::ParseDescriptorBlock(data, size);
   if (!block) return 0;
-  std::size_t descriptors = 0;
-  for (const auto& intf : block->interfaces) descriptors += 1 + intf.endpoints.size();
-  // Every interface takes 9 bytes and every endpoint 7, after the 18-byte
-  // device descriptor and the 9-byte configuration.
-  if (18 + 9 + descriptors * 7 > size) std::abort();
+  // Every interface and endpoint reported was read from a descriptor of at
+  // least its length, after the device and configuration descriptors.
+  std::size_t bytes = kovrin::kDeviceDescriptorLength + kovrin::kConfigurationLength;
+  for (const auto& intf : block->interfaces) {
+    bytes += kovrin::kInterfaceLength + intf.endpoints.size() * kovrin::kEndpointLength;
+  }
+  if (bytes > size) std::abort();
   for (bool in : {true, false}) {
     auto packet = block->BulkMaxPacketSize(in);
-    if (packet && *packet > 0x7FF) std::abort();
+    if (packet && (*packet & ~kovrin::kMaxPacketSizeMask) != 0) std::abort();
   }
   (void)block->NamesStrings();
   return 0;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "radiosim/fault_plan.h"
+#include "radiosim/radio_config.h"
 #include "radiosim/radio_simulator.h"
 
 namespace {
@@ -24,7 +26,7 @@ constexpr std::uint32_t kRates[] = {0, 19200, 115200, 230400, 460800, 9600};
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
   radiosim::RadioConfig config;
-  config.bootLoader = static_cast<radiosim::BootLoaderType>(data[0] % 3);
+  config.bootLoader = static_cast<radiosim::BootLoaderType>(data[0] % radiosim::kBootLoaderTypeCount);
   config.link = (data[0] & 0x04) ? radiosim::LinkKind::Usb : radiosim::LinkKind::Serial;
   config.powerOn = (data[0] & 0x08) ? radiosim::PowerOnState::Kernel : radiosim::PowerOnState::BootLoader;
   if ((data[0] & 0x28) == 0x20) config.powerOn = radiosim::PowerOnState::Firmware;
@@ -36,7 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   config.divisor = 1u + (data[0] >> 6);
   config.ramSize = 1u << 16;
   radiosim::RadioSimulator radio(config);
-  if (data[1] & 0x80) radio.AddFault({static_cast<radiosim::FaultKind>(data[1] % 23), 1 + (data[1] & 0x03)});
+  if (data[1] & 0x80) {
+    const auto kind = static_cast<radiosim::FaultKind>(data[1] % radiosim::kFaultKindCount);
+    radio.AddFault({kind, 1 + (data[1] & 0x03)});
+  }
   DiscardLink link;
   radio.AttachHost(&link);
 

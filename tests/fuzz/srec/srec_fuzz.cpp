@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../fuzz_file.h"
+#include "engine/images/srecord_error.h"
 #include "engine/images/srecord_file.h"
 
 namespace {
@@ -48,7 +49,7 @@ std::vector<Block> ReadAll(const std::string& path, int options, std::uint32_t b
       blocks.push_back({type, address, std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + length)});
     }
   } catch (SREC_EXCEPTION e) {
-    if (e < SREC_MODE_NOT_SUPPORTED || e > SREC_BUFFER_TOO_SMALL) std::abort();
+    if (!IsSRecordError(e)) std::abort();
     *error = e;
   }
   return blocks;

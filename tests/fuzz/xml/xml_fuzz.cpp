@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "shell/xml/xml_error.h"
 #include "shell/xml/xml_parser.h"
 #include "shell/xml/xml_text_encoding.h"
 #include "shell/xml/xml_writer.h"
@@ -20,7 +21,7 @@ const char* const kTagNames[] = {nullptr, "", "content", "menuitem", "a"};
 const int kFormats[] = {-1, 0, 1, 3};
 
 void CheckFailure(const std::string& text, const XmlParseResult& result) {
-  if (result.code < 2 || result.code > 12) std::abort();
+  if (XmlTreeKept(result.code) || !IsXmlCode(result.code)) std::abort();
   if (result.code == XML_FIRST_TAG_NOT_FOUND || result.code == XML_NO_ELEMENTS) return;
   int lines = 1;
   for (char c : text) lines += c == '\n' ? 1 : 0;

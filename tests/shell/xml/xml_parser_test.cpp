@@ -138,6 +138,10 @@ TEST(XmlErrorTexts, EveryCodeHasItsTextAndOthersAreUnknown) {
   EXPECT_STREQ(XmlErrorText(12), "Error: First Tag not found");
   EXPECT_STREQ(XmlErrorText(13), "Unknown");
   EXPECT_STREQ(XmlErrorText(-1), "Unknown");
+  EXPECT_TRUE(IsXmlCode(XML_NO_ERROR));
+  EXPECT_TRUE(IsXmlCode(XML_FIRST_TAG_NOT_FOUND));
+  EXPECT_FALSE(IsXmlCode(XML_FIRST_TAG_NOT_FOUND + 1));
+  EXPECT_FALSE(IsXmlCode(-1));
 }
 
 }  // namespace

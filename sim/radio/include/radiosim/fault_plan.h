@@ -2,6 +2,7 @@
 // Faults the simulated radio injects on request, each a given number of
 // times (or for ever), optionally only for one kernel request.
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -35,6 +36,9 @@ enum class FaultKind {
   OversizedFdi,      // a data-area unit query answers used parts beyond the unit
   LongText,          // a text reply (target name, custom command) runs on without its zero
 };
+
+// The number of fault kinds; a new kind goes before LongText or moves this.
+inline constexpr std::size_t kFaultKindCount = static_cast<std::size_t>(FaultKind::LongText) + 1;
 
 struct Fault {
   FaultKind kind;

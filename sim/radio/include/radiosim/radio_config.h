@@ -17,6 +17,7 @@ namespace radiosim {
 // 14-byte header with a 32-bit length; Bisel does not answer the ping and
 // takes the 12-byte header.
 enum class BootLoaderType { Harrow, Calder, Bisel };
+inline constexpr int kBootLoaderTypeCount = static_cast<int>(BootLoaderType::Bisel) + 1;
 
 // Serial: RS232, kernel requests in serial-bus frames with ACK/NAK.
 // Usb: bulk pipes, kernel requests preceded by a 2-byte length.
