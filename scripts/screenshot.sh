@@ -2,12 +2,15 @@
 # Pictures of the program's main window and its dialogs as a person sees them, for a look
 # before a change goes in: runs the window under a virtual X display
 # (xvfb-run) and writes PNG files to build/screenshots/: the main window at
-# start and mid-flash (main_window_flashing.png, the README's
-# docs/main_window.png), each pop-up of its menu bar open (menu_*.png, the
-# File menu with its recent files), its status bar with an error line and a
-# progress line (status_bar_*.png), the question its close button asks while
-# a job runs (main_window_close_question.png), the window made wider
-# (main_window_wide.png), and the dialogs. The last one,
+# start, with a row ended by a refused Flash Software (main_window_refused.png),
+# with the format question (format_question.png) and mid-flash
+# (main_window_flashing.png, the README's docs/main_window.png), each pop-up
+# of its menu bar open (menu_*.png, the File menu with its recent files), its
+# status bar with an error line and a progress line (status_bar_*.png), the
+# question its close button asks while a job runs
+# (main_window_close_question.png), the window made wider
+# (main_window_wide.png), and the dialogs (the FlashPack Manager with its error
+# over it: dialog_flashpack_error.png). The last one,
 # demo_window.png, is the window of the demo that `./setup.sh run` starts
 # (scripts/demo.sh), with the demo radio's row in the grid; first_start_window.png
 # the window of a first start from the desktop menu (an empty ~/Quillon); after

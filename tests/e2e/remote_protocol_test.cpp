@@ -214,7 +214,8 @@ TEST(E2eJobCommands, QueueTheirJobsWithoutAReply) {
                                 "COM1> ERROR: Flashpacks have not been extracted", kCancelled},
        "ERROR \"Flashpacks have not been extracted\"\n"},
       {"FLASHPACK_ADD pack.bin", {"COM1> Queueing item with sequence number 5", "Starting read of file pack.bin",
-                                  "Error Opening File pack.bin", "COM1> ERROR: Error opening file", kCancelled},
+                                  "Error Opening File pack.bin", "COM1> ERROR: Error opening file: pack.bin",
+                                  kCancelled},
        "ERROR \"Error opening file\"\n"},
   };
   std::vector<std::string> expected;

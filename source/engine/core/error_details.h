@@ -4,6 +4,7 @@
 // become fields 4 to 12 of an ErrorRecord.
 
 #include <cstdint>
+#include <string>
 
 struct ErrorDetails {
   std::uint32_t address = 0;         // failing address
@@ -15,6 +16,10 @@ struct ErrorDetails {
   std::uint16_t deviceId = 0;        // flash device id
   std::uint16_t deviceId2 = 0;       // second device id
   std::uint16_t deviceId3 = 0;       // third device id
+  // What the failure is about where the code's text does not say it: the
+  // image file that would not load, the GPS-chip library's own message.
+  // Empty when the code says it all.
+  std::string cause;
 
   bool operator==(const ErrorDetails&) const = default;
 };

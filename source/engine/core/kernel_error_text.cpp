@@ -150,6 +150,12 @@ std::string Format(const char* format, Args... args) {
 
 }  // namespace
 
+std::string GetErrorReason(const ErrorRecord* record) {
+  std::string reason = GetKernelErrorText(record);
+  if (record != nullptr && !record->details.cause.empty()) reason += ": " + record->details.cause;
+  return reason;
+}
+
 std::string GetKernelErrorText(const ErrorRecord* record) {
   if (record == nullptr) return {};
   const ErrorText* entry = FindErrorText(record->errorCode);

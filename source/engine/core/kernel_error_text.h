@@ -32,3 +32,7 @@ enum KernelErrorCode : std::int32_t {
 // sector, flash ids). A code without a text prints "Undefined Error Code :
 // %d" with the code; a null record gives an empty text.
 std::string GetKernelErrorText(const ErrorRecord* record);
+
+// The reason a user acts on: the code's text, followed by the failure's
+// cause when the record names one ("Error opening file: fw.s19").
+std::string GetErrorReason(const ErrorRecord* record);

@@ -167,6 +167,10 @@ inline constexpr std::uint32_t WM_REMOTE_LINES_DONE = WM_USER + 0x301;
 // (Flash Software waits for its read-back's saved file otherwise).
 // (WM_APP + 0xB0 is the user-I/O thread's own message for prompt answers.)
 inline constexpr std::uint32_t WM_REQUEST_REFUSED = WM_APP + 0xB1;
+// Pre-processing thread to the main dialog: the update flash that a saved
+// read-back started was refused; the reason (heap string, freed by the
+// receiver). The row of the read-back's device ends in "Error" with it.
+inline constexpr std::uint32_t WM_UPDATE_REFUSED = WM_APP + 0xB2;
 // User-I/O thread to the remote-I/O thread after the options changed: listen
 // on the remote port now set, when it is not the one listened on; 0 / 0.
 inline constexpr std::uint32_t WM_REMOTE_LISTEN = WM_APP + 0xB3;
@@ -273,6 +277,7 @@ QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
 QUILLON_MESSAGE_PLAIN(WM_FLASH_IMAGE_FILE);
 QUILLON_MESSAGE_PLAIN(WM_REQUEST_REFUSED);
+QUILLON_MESSAGE_CARRIES(WM_UPDATE_REFUSED, std::string);
 QUILLON_MESSAGE_PLAIN(WM_REMOTE_LISTEN);
 
 #undef QUILLON_MESSAGE_CARRIES

@@ -123,6 +123,9 @@ class CKernel {
   // into the error details; returns the engine error.
   int QueryTargetStatus(CCommChannel& channel);
   const ErrorDetails& GetErrorDetails() const { return errorDetails_; }
+  // The cause that the next failure event carries beside its code (empty
+  // for none).
+  void SetFailureCause(std::string cause) { errorDetails_.cause = std::move(cause); }
 
   // The comm check: opens the kernel link (booting the radio when no kernel
   // runs); closing event 6 when it answers, 5 with the error otherwise.

@@ -118,6 +118,7 @@ int COrvix::RunRead() {
 
 template <class Step>
 int COrvix::RunOperation(DeviceEventCode firstEvent, std::int64_t total, Step step) {
+  SetFailureCause({});
   if (const int result = OpenKernelLink(); result != kKernelOk) return result;
   radioHostRate_ = BaudRate();
   ReportProgress(firstEvent, 0, total);
@@ -262,7 +263,9 @@ int COrvix::CheckAmbrelResult(int code) {
          (lastLibraryErrorText_.back() == '\n' || lastLibraryErrorText_.back() == '\r'))
     lastLibraryErrorText_.pop_back();
   // The engine's own text for this failure says only "Orvix failure": the
-  // library's reason goes into the log beside it.
+  // library's reason goes into the log beside it, and the first one stays
+  // the failure's cause (the clean-up after it may fail as well).
+  if (GetErrorDetails().cause.empty()) SetFailureCause(lastLibraryErrorText_);
   PostToTarget<WM_LOG_LINE>(PT_USER_IO,
                std::make_unique<std::string>(GetDeviceName(Device()) + "> ERROR: " + lastLibraryErrorText_));
   return kOrvixLibraryFailure;

@@ -45,6 +45,11 @@ std::string Format(const char* format, const std::string& text, std::int32_t num
   return buffer;
 }
 
+// Work queued for a device in error waits: the line says so and why.
+std::string WaitsForRetryOrCancelLine(DeviceNumber device, const std::string& reason) {
+  return GetDeviceName(device) + "> ERROR: " + reason + " - waiting for Retry or Cancel";
+}
+
 DeviceNumber DeviceOf(platform::WParam wParam) {
   return static_cast<DeviceNumber>(static_cast<std::intptr_t>(wParam));
 }
@@ -244,6 +249,8 @@ void CCoreProcessingThread::AppendEntries(EntryList entries) {
     queue_.push_back(std::move(entry));
     if (DeviceSlot* slot = SlotOf(device)) {
       ++slot->itemsQueued;
+      // Nothing of the device runs until the user answers its error.
+      if (slot->state == SLOT_ERROR) Log(WaitsForRetryOrCancelLine(device, slot->errorReason));
       auto progress = std::make_unique<ProgressRecord>();
       progress->device = device;
       progress->eventCode = EVENT_STATUS_ITEM_QUEUED;
@@ -487,9 +494,10 @@ void CCoreProcessingThread::OnJobError(std::unique_ptr<ErrorRecord> record) {
   DeviceSlot* slot = SlotOf(device);
   if (!slot || !RunningEntryOf(device)) return;  // nothing of the device runs
   slot->state = SLOT_ERROR;
+  slot->errorReason = GetErrorReason(record.get());
   --slot->itemsStarted;
   PostStatus(record->eventCode, device, 0, record.get());
-  Log(GetDeviceName(device) + "> ERROR: " + GetKernelErrorText(record.get()));
+  Log(GetDeviceName(device) + "> ERROR: " + slot->errorReason);
   // Why, where the system said so: a user can mend a port's link from it.
   if (!record->systemReason.empty()) Log(GetDeviceName(device) + "> " + record->systemReason);
   if (device == DEVICE_SMARTPHONE) RalixRequestDisconnect();
@@ -515,7 +523,7 @@ void CCoreProcessingThread::OnCancelDevice(DeviceNumber device) {
   if (slot->state == SLOT_BUSY) {
     dispatcher_->AbortDevice(device);
   } else if (slot->state == SLOT_ERROR) {
-    FlagEntriesCancelled(device);
+    Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), FlagEntriesCancelled(device)));
     slot->itemsStarted = 0;
     slot->itemsQueued = 0;
     slot->state = SLOT_IDLE;
@@ -570,6 +578,7 @@ void CCoreProcessingThread::OnFileLoaded(std::unique_ptr<FileLoadRequest> reques
       Log(Format("Error Opening File %s", request->fileName));
       entry->state = ENTRY_FAILED;
       entry->error = MakeErrorRecord(entry->device, EVENT_STATUS_FILE_OPEN_FAILED, request->result, nullptr);
+      entry->error->details.cause = request->fileName;  // the row names the file it could not load
       entry->error->details.address = static_cast<std::uint32_t>(request->resultDetail);
     }
   }

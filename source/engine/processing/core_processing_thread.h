@@ -49,6 +49,7 @@ class CCoreProcessingThread : public platform::WorkerThread {
     std::int32_t state = SLOT_IDLE;
     std::int32_t itemsStarted = 0;
     std::int32_t itemsQueued = 0;
+    std::string errorReason;  // while in error: why, for the work that waits behind it
   };
   using EntryList = std::vector<std::unique_ptr<JobQueueEntry>>;
 

@@ -27,6 +27,11 @@ std::shared_ptr<IPromptService> GetPromptService() {
   return InstalledService();
 }
 
+int AppMessageBox(const std::string& text, std::uint32_t buttons, const std::string& firstButton) {
+  const auto service = GetPromptService();
+  return service ? service->ShowNamedBox(text, buttons, firstButton) : kAnswerOk;
+}
+
 int AppMessageBox(const std::string& text, std::uint32_t buttons) {
   // The service is held by a share of its own while the box is up, so it
   // may be replaced meanwhile without pulling it from under the caller.

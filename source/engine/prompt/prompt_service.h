@@ -26,6 +26,12 @@ class IPromptService {
   // Shows a box with the text and the buttons and returns the answer once
   // the user has given it; may be called from any thread.
   virtual int ShowMessageBox(const std::string& text, std::uint32_t buttons) = 0;
+  // The same box with its first button named for what it does ("Format"
+  // instead of OK); a service that cannot name buttons shows the plain box.
+  virtual int ShowNamedBox(const std::string& text, std::uint32_t buttons, const std::string& firstButton) {
+    (void)firstButton;
+    return ShowMessageBox(text, buttons);
+  }
 };
 
 // Installs the service (null removes it); returns the one it replaces.
@@ -35,3 +41,5 @@ std::shared_ptr<IPromptService> GetPromptService();
 // The application message box: through the installed service, or OK when
 // there is none.
 int AppMessageBox(const std::string& text, std::uint32_t buttons = kBoxOk);
+// The box of a destructive step: its first button says what it does.
+int AppMessageBox(const std::string& text, std::uint32_t buttons, const std::string& firstButton);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <utility>
 
 #include "engine/core/device_event.h"
 #include "engine/core/kernel_error_text.h"
@@ -33,6 +34,8 @@ std::string CountsText(std::int32_t started, std::int32_t queued) {
   std::snprintf(text, sizeof text, "(%d/%d)", static_cast<int>(started), static_cast<int>(queued));
   return text;
 }
+
+constexpr const char* kCompleteText = "Complete";
 
 GridPost ToPreProcessing(std::uint32_t message, DeviceNumber device = 0) {
   return {PT_PREPROCESSING, message, static_cast<platform::WParam>(device)};
@@ -192,7 +195,7 @@ void DeviceGrid::LayoutGridRow(int index, GridEffects& effects) {
 
 void DeviceGrid::SetTooltips(DeviceRow& row, const ErrorRecord* error) {
   if (row.tooltipsSet) return;
-  row.tooltip = GetKernelErrorText(error);
+  row.tooltip = GetErrorReason(error);
   row.tooltipsSet = true;
 }
 
@@ -273,6 +276,9 @@ GridEffects DeviceGrid::OnGridStatus(const DeviceStatusRecord& record) {
       ClearTooltips(row);
     }
     row.progressText = GridStatusText(record.eventCode, record.percent);
+    // A read-back (reverse flash, RAM dump, GPS-chip read) ends when its
+    // file is saved: its row ends there too.
+    if (record.eventCode == EVENT_STATUS_READ_FILE_SAVED) row.progressText = kCompleteText;
     row.percent = record.percent;
     TrackFlashSoftware(row, record, effects);
     ReportGridStatus(row, record, effects);
@@ -300,6 +306,7 @@ void DeviceGrid::ReportGridStatus(const DeviceRow& row, const DeviceStatusRecord
       break;
     case GRID_ROW_ERROR:
     case GRID_ROW_ERROR_REMOVED:
+      // The remote client's STATUS answer keeps the code's own text.
       effects.report = StatusReport{STATUS_ERROR, GetKernelErrorText(record.error.get())};
       break;
     case GRID_ROW_UNSUPPORTED:
@@ -332,6 +339,7 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
     // device whose read-back it was.
     effects.posts.push_back(ToPreProcessing(WM_FLASH, row.device));
     ReleaseFlash(effects);
+    updateDevice_ = row.device;
   } else if (IsErrorState(row.state) || IsCancelEvent(code)) {
     ReleaseFlash(effects);
   }
@@ -340,6 +348,25 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
 GridEffects DeviceGrid::OnRequestRefused(std::uint32_t jobCode, bool interactive) {
   GridEffects effects;
   if (flashDevice_ && jobCode == WM_REVERSE_FLASH && interactive) ReleaseFlash(effects);
+  return effects;
+}
+
+GridEffects DeviceGrid::OnUpdateRefused(const std::string& reason) {
+  GridEffects effects;
+  const std::optional<DeviceNumber> device = std::exchange(updateDevice_, std::nullopt);
+  const int index = device ? FindShownRow(*device) : -1;
+  if (index < 0) return effects;
+  DeviceRow& row = rows_[index];
+  // Nothing waits in the core thread, so there is nothing to retry or
+  // cancel: the row ends finished, showing the error and its reason.
+  row.state = GRID_ROW_FINISHED;
+  LayoutGridRow(index, effects);
+  row.progressText = "Error";
+  row.percent = 0;
+  row.errorColours = true;
+  row.tooltip = reason;
+  row.tooltipsSet = true;
+  if (row.position == 0) effects.report = StatusReport{STATUS_ERROR, reason};
   return effects;
 }
 

@@ -65,6 +65,10 @@ class DeviceGrid {
   // Software's, whose saved file will never come, so Flash Software is
   // given back.
   GridEffects OnRequestRefused(std::uint32_t jobCode, bool interactive);
+  // The update flash that a saved read-back started was refused (the radio
+  // has the latest firmware, ...): the device's row ends in "Error" with
+  // the reason as its tooltip.
+  GridEffects OnUpdateRefused(const std::string& reason);
 
  private:
   int FindShownRow(DeviceNumber device) const;
@@ -83,4 +87,6 @@ class DeviceGrid {
   // The file saved next is the reverse flash's, not another read-back's
   // (a RAM dump or GPS-chip read of the same device).
   bool flashReadBackIsOurs_ = false;
+  // The device whose saved read-back started the update flash last.
+  std::optional<DeviceNumber> updateDevice_;
 };

@@ -4,6 +4,7 @@
 
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "shell/preproc/reverse_flash_request.h"
 
 namespace {
 
@@ -24,8 +25,9 @@ constexpr platform::WParam kPromptErrorReport = 7;
 constexpr auto kCommands = std::to_array<CommandRow>({
     {ID_FLASH_SOFTWARE, CommandKind::FlashSoftware, WM_REVERSE_FLASH, 0, kReverseFlashRefusal},
     {ID_TOOL_FLASH_SOFTWARE, CommandKind::FlashSoftware, WM_REVERSE_FLASH, 0, kReverseFlashRefusal},
-    {ID_REVERSE_FLASH, CommandKind::SingleDevice, WM_REVERSE_FLASH, 0, kReverseFlashRefusal},
-    {ID_TOOL_REVERSE_FLASH, CommandKind::SingleDevice, WM_REVERSE_FLASH, 0, kReverseFlashRefusal},
+    // The user's own read-back asks what to read and where to save it.
+    {ID_REVERSE_FLASH, CommandKind::SingleDevice, WM_REVERSE_FLASH, kChosenReadBackRequest, kReverseFlashRefusal},
+    {ID_TOOL_REVERSE_FLASH, CommandKind::SingleDevice, WM_REVERSE_FLASH, kChosenReadBackRequest, kReverseFlashRefusal},
     {ID_ERASE, CommandKind::Post, WM_ERASE, 0, nullptr},
     {ID_TOOL_ERASE, CommandKind::Post, WM_ERASE, 0, nullptr},
     {ID_PROGRAM_MAGIC_KEY, CommandKind::Post, WM_PROGRAM_MAGIC_KEY, 0, nullptr},

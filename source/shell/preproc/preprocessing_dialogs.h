@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "shell/prompt/file_filters.h"  // the filters of the thread's file dialogs
+
 struct FileDialogSpec {
   std::string defaultExtension;  // without the dot
   std::string initialName;       // empty for none
@@ -25,10 +27,3 @@ class IPreprocessingDialogs {
   virtual int AskYesNoCancel(const std::string& text) = 0;
 };
 
-// The filters of the thread's file dialogs.
-inline constexpr const char* kSRecordFilter = "S-record files (*.s)|*.s|All Files (*.*)|*.*||";
-inline constexpr const char* kScriptFilter = "Quillon script files (*.qls)|*.qls|All Files (*.*)|*.*||";
-inline constexpr const char* kImageFileFilter =
-    "Image files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||";
-inline constexpr const char* kDataFileFilter = "Data files (*.bin)|*.bin|All Files (*.*)|*.*||";
-inline constexpr const char* kRamDumpFilter = "Ram dump files (*.ram)|*.ram|All Files (*.*)|*.*||";

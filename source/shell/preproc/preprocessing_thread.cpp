@@ -1,6 +1,8 @@
 #include "shell/preproc/preprocessing_thread.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "engine/core/app_settings.h"
 #include "engine/core/flashpack_status_record.h"
@@ -42,6 +44,9 @@ class RemoteLineFlags {
   int& interactive_;
   int& secondRequest_;
 };
+
+constexpr const char* kOverwriteQuestion = "File already exists. Overwrite it?";
+constexpr const char* kNoSectorsToErase = "Error> No sectors selected to erase";
 
 std::unique_ptr<CJobOptions> SettingsOptions() { return CopySettingsOptions(SettingsSectorSelection()); }
 
@@ -88,7 +93,9 @@ void CPreProcessingThread::BuildMessageMap() {
       .On<WM_ORVIX_FLASH>(guarded(&CPreProcessingThread::OnOrvixChipFlash))
       .On<WM_ERASE>(guarded(&CPreProcessingThread::OnErase))
       .On<WM_ORVIX_ERASE>(guarded(&CPreProcessingThread::OnOrvixChipErase))
-      .On<WM_REVERSE_FLASH>(guarded(&CPreProcessingThread::OnReverseFlash))
+      .On<WM_REVERSE_FLASH>([this](Message& m) {
+        WithErrorPrompt([&] { m.wParam == kChosenReadBackRequest ? OnChosenReverseFlash() : OnReverseFlash(); });
+      })
       .On<WM_ORVIX_REVERSE_FLASH>(guarded(&CPreProcessingThread::OnOrvixChipReverseFlash))
       .On<WM_FLASHPACK_MANAGER>(guarded(&CPreProcessingThread::OnFlashPackExtract))
       .On<WM_PROGRAM_MAGIC_KEY>([this](Message&) { QueueOptionsJob(WM_PROGRAM_MAGIC_KEY); })
@@ -158,6 +165,12 @@ void CPreProcessingThread::OnErase() {
   const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection);
   if (answer == kPromptAbort) throw QUILLON_ERROR;
   if (answer != kPromptOk) return;
+  // An erase of no sector would end "Complete" and erase nothing.
+  if (std::none_of(selection.sectors.begin(), selection.sectors.end(),
+                   [](const SectorEntry& sector) { return sector.selected != 0; })) {
+    PostLogLine(kNoSectorsToErase);
+    throw QUILLON_ERROR;
+  }
   QueueJobRequest(MakeJobRequest(WM_ERASE, CopySettingsOptions(selection), DeviceByProtocol()));
 }
 
@@ -315,7 +328,16 @@ std::optional<std::string> CPreProcessingThread::OpenFileDialog(const FileDialog
 }
 
 std::optional<std::string> CPreProcessingThread::SaveFileDialog(const FileDialogSpec& spec) {
-  return services_.dialogs->SaveFile(spec);
+  // A file that exists is replaced only when the user says so; No chooses
+  // another name.
+  for (;;) {
+    std::optional<std::string> path = services_.dialogs->SaveFile(spec);
+    std::error_code ec;
+    if (!path || !spec.promptOverwrite || !std::filesystem::exists(*path, ec)) return path;
+    const int answer = services_.dialogs->AskYesNoCancel(kOverwriteQuestion);
+    if (answer == kPromptYes) return path;
+    if (answer != kPromptNo) return std::nullopt;
+  }
 }
 
 std::string CPreProcessingThread::ExpandShortcut(const std::string& path) const {

@@ -10,6 +10,8 @@
 //   WM_FLASH             wParam: the device whose read-back was saved. The
 //                        update flash runs only when a "Flash Software"
 //                        read-back (WM_REVERSE_FLASH) is pending for it.
+//   WM_REVERSE_FLASH     wParam: kUpdateReadBackRequest (Flash Software's)
+//                        or kChosenReadBackRequest (the user's own).
 //   WM_FILES_DROPPED     payload: std::vector<std::string>, full paths.
 //   WM_REMOTE_COMMAND    payload: std::string, one remote line.
 //   WM_USER_PROMPT       wParam: the prompt kind to show.
@@ -32,11 +34,23 @@
 #include "engine/core/sector_list.h"
 #include "platform/worker_thread.h"
 #include "shell/preproc/preprocessing_dialogs.h"
+#include "shell/preproc/reverse_flash_request.h"
 #include "shell/preproc/script_runner.h"
 #include "shell/requests/prompt_asker.h"
 
 struct CustomCommandPayload;
 struct FlashpackStatusRecord;
+
+// What the user's own Reverse Flash reads: the sectors (selected flags
+// set) and the S-record output's start address and record length.
+struct ChosenReadBack {
+  SectorList sectors;
+  std::uint32_t outputAddress = 0;
+  std::uint8_t recordLength = 0;
+};
+// The Reverse Flash dialog's answer (the settings' sectors followed by the
+// dialog's own list) cut to the dialog's list.
+SectorList ChosenReadBackSectors(const SectorList& answered);
 
 // What the thread uses from the rest of the program; every member may be
 // left empty.
@@ -82,6 +96,9 @@ class CPreProcessingThread : public platform::WorkerThread, private IPreprocessi
   void OnErase();
   void OnOrvixChipErase();
   void OnReverseFlash();
+  // Radio -> Reverse Flash...: asks what to read and where to save it.
+  void OnChosenReverseFlash();
+  std::optional<ChosenReadBack> AskWhatToRead();
   // Nothing was queued for the read-back that Flash Software asked for.
   void ReportReverseFlashRefused() const;
   void OnOrvixChipReverseFlash();

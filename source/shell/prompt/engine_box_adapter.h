@@ -13,6 +13,7 @@ class CEngineBoxAdapter : public IPromptService {
   CEngineBoxAdapter(std::shared_ptr<IShellPromptService> service, std::string caption)
       : service_(std::move(service)), caption_(std::move(caption)) {}
   int ShowMessageBox(const std::string& text, std::uint32_t buttons) override;
+  int ShowNamedBox(const std::string& text, std::uint32_t buttons, const std::string& firstButton) override;
 
  private:
   std::shared_ptr<IShellPromptService> service_;

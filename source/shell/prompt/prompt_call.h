@@ -38,6 +38,8 @@ inline constexpr std::uint32_t kIconQuestion = 0x20;
 inline constexpr std::uint32_t kIconExclamation = 0x30;
 inline constexpr std::uint32_t kIconInformation = 0x40;
 inline constexpr std::uint32_t kIconMask = 0xF0;
+// The second button is the default one (Enter presses it).
+inline constexpr std::uint32_t kStyleDefaultButton2 = 0x100;
 
 // Kind 0: given the settings' sector list; on OK `chosen` holds the dialog's
 // sector entries and its two names. `image` names the file whose flash
@@ -108,6 +110,7 @@ struct PromptCall {
   std::string text;          // the box text; the page address for kind 7; the dialog title of a file dialog
   std::uint32_t style = 0;   // box style; 0 for dialogs
   PromptDialogData dialog;   // std::monostate for a message box
+  std::string firstButton;   // a box's first button named for what it does; empty: its usual text
 
   bool IsMessageBox() const { return std::holds_alternative<std::monostate>(dialog); }
 };

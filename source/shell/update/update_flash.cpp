@@ -4,6 +4,8 @@
 #include <memory>
 #include <system_error>
 
+#include "engine/core/messages.h"
+#include "engine/core/post_target.h"
 #include "platform/file_io.h"
 #include "shell/preproc/update_read_back.h"
 #include "shell/requests/flash_requests.h"
@@ -60,6 +62,9 @@ void ConvertUpdateTexts() {
 
 void Refuse(const char* line) {
   PostLogLine(line);
+  // The row of the radio that was read back ends with the reason.
+  const std::string reason = line;
+  PostToTarget<WM_UPDATE_REFUSED>(PT_MAIN_WINDOW, std::make_unique<std::string>(reason.substr(reason.find("> ") + 2)));
   PostErrorPrompt();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "engine/core/app_settings.h"
 #include "engine/core/job_payloads.h"
@@ -24,6 +25,7 @@
 #include "shell/custom_menu/custom_menu_service.h"
 #include "shell/download/download_service.h"
 #include "shell/log/post_log_line.h"
+#include "shell/prompt/file_filters.h"
 #include "shell/requests/job_building.h"
 #include "shell/userio/error_report_address.h"
 #include "shell/userio/prompt_kind.h"
@@ -72,6 +74,16 @@ bool IsHandledWhilePromptOpen(std::uint32_t number) {
   return number == WM_LOG_LINE || number == WM_SET_STATUS || number == WM_STATUS_TEXT ||
          number == WM_REFRESH_TITLE;
 }
+
+// The prompt request a WM_USER_PROMPT carries, read without taking it (the
+// record's address is the message's wParam); null for none.
+const PromptRequest* PeekPromptRequest(const platform::Message& message) {
+  if (message.number != WM_USER_PROMPT || !message.HasPayload()) return nullptr;
+  return reinterpret_cast<const PromptRequest*>(message.wParam);
+}
+
+// Error boxes show the log's last error line: the one of their moment.
+bool ShowsLastLogError(std::int32_t kind) { return kind == PROMPT_ERROR || kind == PROMPT_RETRY_CANCEL; }
 
 template <class Data>
 Data& DialogOf(PromptCall& call) {
@@ -445,9 +457,9 @@ int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& m
     case PROMPT_ENABLE_AUTO_ERASE:
       return ShowBox(kEnableAutoEraseText, kStyleYesNo | kIconQuestion, request.kind);
     case PROMPT_ERROR:
-      return ShowBox(log_->GetLastLogError(), kStyleOk | kIconStop, request.kind);
+      return ShowBox(TakeErrorBoxText(), kStyleOk | kIconStop, request.kind);
     case PROMPT_RETRY_CANCEL:
-      return ShowBox(log_->GetLastLogError(), kStyleRetryCancel | kIconStop, request.kind);
+      return ShowBox(TakeErrorBoxText(), kStyleRetryCancel | kIconStop, request.kind);
     case PROMPT_COMPLETE:
       return ShowBox(kCompleteText, kStyleOk | kIconInformation, request.kind);
     case PROMPT_RERUN_SCRIPT:
@@ -457,52 +469,103 @@ int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& m
   }
 }
 
+std::string CUserIOThread::TakeErrorBoxText() {
+  if (heldBoxText_) return *std::exchange(heldBoxText_, std::nullopt);
+  return log_->GetLastLogError();
+}
+
 int CUserIOThread::RunPrompt(std::shared_ptr<PromptCall> call) {
   auto service = seams_.prompts ? seams_.prompts : GetShellPromptService();
   if (!service) return DefaultAnswerFor(*call);
   const std::uint64_t serial = ++promptSerial_;
   const platform::ThreadId self = Id();
   ++promptDepth_;
-  struct DepthGuard {
-    int& depth;
-    ~DepthGuard() { --depth; }
-  } guard{promptDepth_};
+  openPrompts_.push_back({serial, call->kind});
+  struct OpenGuard {
+    CUserIOThread& thread;
+    ~OpenGuard() {
+      --thread.promptDepth_;
+      thread.openPrompts_.pop_back();
+    }
+  } guard{*this};
   service->Begin(std::move(call), [self, serial](int result) {
     platform::PostThreadMessage<kPromptAnswered>(self, static_cast<platform::WParam>(serial),
                                 static_cast<platform::LParam>(result));
   });
   for (;;) {
+    // A prompt opened over this one may have taken this one's answer.
+    if (auto it = earlyAnswers_.find(serial); it != earlyAnswers_.end()) {
+      const int answer = it->second;
+      earlyAnswers_.erase(it);
+      return answer;
+    }
     std::optional<platform::Message> message = Queue().Get();
     if (!message) return kAnswerAbort;  // the queue was closed
     if (message->number == kPromptAnswered) {
       if (message->wParam == serial) return static_cast<int>(message->lParam);
-      continue;  // an answer that nobody waits for any more
+      KeepAnswerOfOuterPrompt(message->wParam, static_cast<int>(message->lParam));
+      continue;
     }
     HandleWhilePromptOpen(std::move(*message));
   }
 }
 
+void CUserIOThread::KeepAnswerOfOuterPrompt(std::uint64_t serial, int answer) {
+  // An answer that nobody waits for any more is dropped.
+  for (const OpenPrompt& open : openPrompts_) {
+    if (open.serial == serial) earlyAnswers_[serial] = answer;
+  }
+}
+
+bool CUserIOThread::ShowsAtOnceWhilePromptOpen(const platform::Message& message) const {
+  // The FlashPack Manager is a working window, not a question: the error
+  // of its own work (an add the core refused, a delete of nothing) is shown
+  // over it at once, not after it closes.
+  const PromptRequest* request = PeekPromptRequest(message);
+  return request != nullptr && request->kind == PROMPT_ERROR && !openPrompts_.empty() &&
+         openPrompts_.back().kind == PROMPT_FLASHPACK_MANAGER;
+}
+
 void CUserIOThread::HandleWhilePromptOpen(platform::Message message) {
+  // The log is written at once, whatever waits, so that it is complete and
+  // every line has the time it happened.
+  if (message.number == WM_LOG_LINE || ShowsAtOnceWhilePromptOpen(message)) {
+    Map().Dispatch(message);
+    return;
+  }
   // Once one message waits, every later one waits behind it, so the order
   // in which messages are handled never changes.
   if (deferred_.empty() && IsHandledWhilePromptOpen(message.number)) {
     Map().Dispatch(message);
-  } else {
-    deferred_.push_back(std::move(message));
+    return;
   }
+  DeferredMessage deferred{std::move(message), std::nullopt};
+  // An error box that waits shows the error of its own moment, not a later
+  // line that the log took meanwhile.
+  if (const PromptRequest* request = PeekPromptRequest(deferred.message); request && ShowsLastLogError(request->kind)) {
+    try {
+      deferred.boxText = log_->GetLastLogError();
+    } catch (...) {
+    }
+  }
+  deferred_.push_back(std::move(deferred));
 }
 
 void CUserIOThread::DrainDeferred() {
   while (!deferred_.empty()) {
-    platform::Message message = std::move(deferred_.front());
+    DeferredMessage deferred = std::move(deferred_.front());
     deferred_.pop_front();
+    platform::Message& message = deferred.message;
+    heldBoxText_ = std::move(deferred.boxText);
     if (message.number == platform::kQuitMessage) {
       // The loop's own quit: everything behind it would never run.
       deferred_.clear();
+      heldBoxText_.reset();
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
     if (!Map().Dispatch(message)) OnUnhandledMessage(message);
+    heldBoxText_.reset();
   }
 }
 
@@ -662,7 +725,7 @@ bool CUserIOThread::ChooseProductFile(std::string& file, std::string& tag) {
   call->kind = kFileOpenPrompt;
   call->caption = title_;
   call->text = "Choose a product file";
-  call->dialog = FileOpenDialogData{"Quillon Product files (*.qlp)|*.qlp|All files|*.*||", ""};
+  call->dialog = FileOpenDialogData{kProductFileFilter, ""};
   if (RunPrompt(call) != kAnswerOk) return false;
   const std::string source = DialogOf<FileOpenDialogData>(*call).chosenPath;
   if (source.empty()) return false;

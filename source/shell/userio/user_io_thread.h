@@ -6,13 +6,15 @@
 // All its work arrives as posted messages; every record that arrives is
 // freed by its handler.
 //
-// While a prompt is open the thread keeps handling the log lines, status
-// reports and title texts that arrive; any other message waits, in order,
-// until the prompt is answered.
+// While a prompt is open the thread keeps writing every log line that
+// arrives and handles status reports and title texts; any other message
+// waits, in order, until the prompt is answered, except the error box of the
+// FlashPack Manager's own work, which opens over it at once.
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -96,7 +98,12 @@ class CUserIOThread : public platform::WorkerThread {
   int RunPrompt(std::shared_ptr<PromptCall> call);
   int ShowBox(const std::string& text, std::uint32_t style, PromptKind kind = kMessageBoxPrompt);
   void HandleWhilePromptOpen(platform::Message message);
+  bool ShowsAtOnceWhilePromptOpen(const platform::Message& message) const;
+  void KeepAnswerOfOuterPrompt(std::uint64_t serial, int answer);
   void DrainDeferred();
+  // The text of an error box: the one kept when it was held back, else the
+  // log's last error line.
+  std::string TakeErrorBoxText();
 
   // Queries.
   std::string ChangeWorkingDirectory(const std::string& argument);
@@ -133,8 +140,21 @@ class CUserIOThread : public platform::WorkerThread {
   std::optional<CLogFile> log_;
   CProductRecord product_;
 
-  // Prompts being answered, and the messages held back meanwhile.
+  // Prompts being answered (innermost last), answers that came for an
+  // outer one while an inner one was open, and the messages held back
+  // meanwhile with, for an error box, its text of that moment.
+  struct OpenPrompt {
+    std::uint64_t serial;
+    PromptKind kind;
+  };
+  struct DeferredMessage {
+    platform::Message message;
+    std::optional<std::string> boxText;
+  };
   std::uint64_t promptSerial_ = 0;
   int promptDepth_ = 0;
-  std::deque<platform::Message> deferred_;
+  std::vector<OpenPrompt> openPrompts_;
+  std::map<std::uint64_t, int> earlyAnswers_;
+  std::deque<DeferredMessage> deferred_;
+  std::optional<std::string> heldBoxText_;
 };

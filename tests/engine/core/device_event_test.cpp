@@ -119,7 +119,7 @@ TEST_F(OnDeviceEventTest, SmartFlashErasingIsProgressZero) {
 }
 
 TEST_F(OnDeviceEventTest, FailureCopiesTheDetails) {
-  ErrorDetails details{0x00123456, 7, 8, 0x9A, 12, 0x89, 0x8817, 0x11, 0x22};
+  ErrorDetails details{0x00123456, 7, 8, 0x9A, 12, 0x89, 0x8817, 0x11, 0x22, {}};
   OnDeviceEvent(DeviceEvent{.device = 127, .eventCode = EVENT_FLASH_FAILED, .argument = 26,
                             .errorDetails = &details});
   details.address = 0;  // the record is a copy, not a view
@@ -131,7 +131,7 @@ TEST_F(OnDeviceEventTest, FailureCopiesTheDetails) {
   EXPECT_EQ(record->device, 127);
   EXPECT_EQ(record->eventCode, EVENT_FLASH_FAILED);
   EXPECT_EQ(record->errorCode, 26);
-  EXPECT_EQ(record->details, (ErrorDetails{0x00123456, 7, 8, 0x9A, 12, 0x89, 0x8817, 0x11, 0x22}));
+  EXPECT_EQ(record->details, (ErrorDetails{0x00123456, 7, 8, 0x9A, 12, 0x89, 0x8817, 0x11, 0x22, {}}));
 }
 
 TEST_F(OnDeviceEventTest, FailureWithoutDetailsCarriesZeros) {

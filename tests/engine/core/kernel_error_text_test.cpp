@@ -13,7 +13,7 @@ ErrorRecord WithCode(std::int32_t code) {
   record.device = 130;
   record.eventCode = EVENT_FLASH_FAILED;
   record.errorCode = code;
-  record.details = ErrorDetails{0x0001F000, 5, 6, 0x8C, 17, 0x89, 0x8817, 0x2201, 0x0F};
+  record.details = ErrorDetails{0x0001F000, 5, 6, 0x8C, 17, 0x89, 0x8817, 0x2201, 0x0F, {}};
   return record;
 }
 
@@ -90,6 +90,17 @@ TEST(KernelErrorText, WidestValues) {
   record.errorCode = 35;
   record.details.sector = 0xFFFF;
   EXPECT_EQ(GetKernelErrorText(&record), "Sector 65535 does not exist");
+}
+
+// The reason a user acts on: the code's text, and the cause when the
+// record names one; the code's text alone stays as it is.
+TEST(KernelErrorText, TheReasonAddsTheCauseToTheCodesText) {
+  ErrorRecord record = WithCode(202);
+  EXPECT_EQ(GetErrorReason(&record), "Error opening file");
+  record.details.cause = "/images/gone.s19";
+  EXPECT_EQ(GetErrorReason(&record), "Error opening file: /images/gone.s19");
+  EXPECT_EQ(GetKernelErrorText(&record), "Error opening file");
+  EXPECT_EQ(GetErrorReason(nullptr), "");
 }
 
 }  // namespace

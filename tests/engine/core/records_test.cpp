@@ -18,7 +18,7 @@ TEST(ErrorRecord, WithoutDetailsCarriesZeros) {
 // The record passed on to the main dialog is a copy: the main dialog frees
 // its own and the queued one stays intact.
 TEST(DeviceStatusRecord, CarriesItsOwnCopyOfTheError) {
-  ErrorDetails details{0x1000, 1, 2, 3, 4, 5, 6, 7, 8};
+  ErrorDetails details{0x1000, 1, 2, 3, 4, 5, 6, 7, 8, {}};
   auto queued = MakeErrorRecord(9, 22, 38, &details);
   auto status = MakeDeviceStatusRecord(EVENT_REVERSE_FLASH_FAILED, 9, 1, 2, 50, queued.get());
   ASSERT_TRUE(status->error);

@@ -166,6 +166,34 @@ TEST_F(CoreThreadTest, CancelInErrorDropsEntriesResetsTheRowAndReportsCompletion
   EXPECT_EQ(dispatch_->Count(kCom2), 1u);
 }
 
+// Work queued behind an error waits for the user: the log (and with it the
+// status bar) says so with the error's reason, and Cancel says how many
+// items it dropped.
+TEST_F(CoreThreadTest, WorkQueuedBehindAnErrorSaysItWaitsAndCancelCountsWhatItDrops) {
+  StartCore();
+  Queue(WM_COMM_CHECK, kCom2, Options());
+  ASSERT_TRUE(WaitDispatched(kCom2, 1));
+  Fail(kCom2, 5, 46);
+  ASSERT_TRUE(shell_.WaitLog("COM2> ERROR: Serial bus reply timeout"));
+  Queue(WM_COMM_CHECK, kCom2, Options());
+  Queue(WM_RESET_TARGET, kCom2, Options());
+  ASSERT_TRUE(shell_.WaitLogCount("COM2> ERROR: Serial bus reply timeout - waiting for Retry or Cancel", 2));
+  Post(WM_CANCEL_DEVICE, kCom2);
+  ASSERT_TRUE(shell_.WaitLog("COM2> Cancelled 3 queued item(s)"));
+  ASSERT_TRUE(shell_.WaitRowReset(kCom2));
+  Flush();
+  EXPECT_EQ(dispatch_->Count(kCom2), 1u);
+}
+
+// An image that cannot be loaded is named in the device's error.
+TEST_F(CoreThreadTest, AnImageThatCannotBeLoadedIsNamedInTheDevicesError) {
+  StartCore();
+  const std::string image = folder_.File("gone.s19");
+  loader_->failures[image] = 202;
+  Queue(WM_FLASH, kCom1, FilePayload(image));
+  EXPECT_TRUE(shell_.WaitLog("COM1> ERROR: Error opening file: " + image));
+}
+
 TEST_F(CoreThreadTest, CancelOnAnIdleDeviceOnlyLogs) {
   StartCore();
   Post(WM_CANCEL_DEVICE, kCom1);

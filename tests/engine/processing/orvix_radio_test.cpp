@@ -171,6 +171,25 @@ TEST_F(OrvixJobsTest, ASilentChipLogsTheLibrarysOwnReason) {
   EXPECT_GE(shell_.CountLogs(Name() + "> ERROR: "), 2u) << shell_.AllLogs();
 }
 
+// The library's first reason is the failure's cause: the job's error line
+// (and with it the row and the status bar) names it after the engine's text.
+TEST_F(OrvixJobsTest, ASilentChipsFailureKeepsTheLibrarysFirstReasonInView) {
+  Serve(false);
+  QueueProgram();
+  ASSERT_TRUE(shell_.WaitLog(Name() + "> ERROR: Orvix failure")) << shell_.AllLogs();
+  const std::string prefix = Name() + "> ERROR: ";
+  std::string first;
+  for (const std::string& line : shell_.Logs()) {
+    if (line.starts_with(prefix)) {
+      first = line.substr(prefix.size());
+      break;
+    }
+  }
+  ASSERT_FALSE(first.empty());
+  ASSERT_EQ(first.find("Orvix failure"), std::string::npos) << "the library's line comes first";
+  EXPECT_TRUE(shell_.WaitLog(prefix + "Orvix failure: " + first)) << shell_.AllLogs();
+}
+
 TEST(OrvixObject, CapsTheRateAndRefusesAnUnknownMode) {
   COrvix orvix;
   OrvixSettingsRecord settings;

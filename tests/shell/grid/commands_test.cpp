@@ -7,6 +7,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/grid/main_commands.h"
+#include "shell/preproc/reverse_flash_request.h"
 #include "shell/grid/menu_state.h"
 #include "shell/grid/usb_change_event.h"
 
@@ -35,8 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, CommandTable,
     ::testing::Values(CommandCase{32771, CommandKind::FlashSoftware, WM_REVERSE_FLASH, 0},
                       CommandCase{32806, CommandKind::FlashSoftware, WM_REVERSE_FLASH, 0},
-                      CommandCase{32772, CommandKind::SingleDevice, WM_REVERSE_FLASH, 0},
-                      CommandCase{32808, CommandKind::SingleDevice, WM_REVERSE_FLASH, 0},
+                      // The user's own read-back asks what to read and where to save it.
+                      CommandCase{32772, CommandKind::SingleDevice, WM_REVERSE_FLASH, kChosenReadBackRequest},
+                      CommandCase{32808, CommandKind::SingleDevice, WM_REVERSE_FLASH, kChosenReadBackRequest},
                       CommandCase{32793, CommandKind::Post, WM_ERASE, 0},
                       CommandCase{32807, CommandKind::Post, WM_ERASE, 0},
                       CommandCase{32776, CommandKind::Post, WM_PROGRAM_MAGIC_KEY, 0},

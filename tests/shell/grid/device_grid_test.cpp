@@ -220,8 +220,9 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{GRID_ROW_BUSY, 14, 1, 1, GRID_ROW_FINISHED, "Complete", "Cancel", false, false, false},
         // Done while items are still queued: waiting, Cancel disabled.
         RowCase{GRID_ROW_BUSY, 14, 1, 2, GRID_ROW_WAITING, "Complete", "Cancel", false, false, false},
-        RowCase{GRID_ROW_FINISHED, 58, 1, 1, GRID_ROW_FINISHED, "Rev Flashing 42%", "Cancel", false, false, false},
-        RowCase{GRID_ROW_FINISHED, 58, 1, 2, GRID_ROW_WAITING, "Rev Flashing 42%", "Cancel", false, false, false},
+        // A read-back ends with its file saved.
+        RowCase{GRID_ROW_FINISHED, 58, 1, 1, GRID_ROW_FINISHED, "Complete", "Cancel", false, false, false},
+        RowCase{GRID_ROW_FINISHED, 58, 1, 2, GRID_ROW_WAITING, "Complete", "Cancel", false, false, false},
         RowCase{GRID_ROW_BUSY, 12, 1, 1, GRID_ROW_ERROR, "Error", "Cancel", true, true, true},
         // An error after the device went away while busy: Close.
         RowCase{GRID_ROW_REMOVED_BUSY, 12, 1, 1, GRID_ROW_ERROR_REMOVED, "Error", "Close", true, true, true},
@@ -517,6 +518,64 @@ TEST_F(FlashSoftwareTest, NoDeviceOrItsRowGoneGivesFlashSoftwareBack) {
   GridEffects e = Remove(5);
   EXPECT_TRUE(e.flashReleased);
   EXPECT_FALSE(grid.PendingFlashDevice().has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// Every job's row ends "Complete" or "Error": a refused update flash ends
+// the row that started it in "Error", its reason as the tooltip and the
+// overall status; nothing is left to retry or cancel.
+TEST_F(FlashSoftwareTest, ARefusedUpdateFlashEndsItsRowInErrorWithTheReason) {
+  Attach(5);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  Status(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 100);
+  ASSERT_TRUE(PostsFlash(Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100)));
+  EXPECT_EQ(RowOf(5).progressText, "Complete");
+  const std::string reason = "The radio has the latest firmware. The flash operation stops.";
+  const GridEffects e = grid.OnUpdateRefused(reason);
+  const DeviceRow& row = RowOf(5);
+  EXPECT_EQ(row.progressText, "Error");
+  EXPECT_TRUE(row.errorColours);
+  EXPECT_EQ(row.tooltip, reason);
+  EXPECT_FALSE(row.cancelEnabled);
+  EXPECT_FALSE(row.retryShown);
+  ASSERT_TRUE(e.report.has_value());
+  EXPECT_EQ(e.report->state, STATUS_ERROR);
+  EXPECT_TRUE(e.dirtyRows.contains(grid.FindGridRow(5)));
+  // The next job takes the row on as usual.
+  Status(EVENT_FLASH_PROGRESS, 5, 1, 1, 10);
+  EXPECT_EQ(RowOf(5).progressText, "Flashing 10%");
+  EXPECT_FALSE(RowOf(5).errorColours);
+  EXPECT_FALSE(RowOf(5).tooltipsSet);
+  // A refusal with no update flash of its own changes nothing.
+  EXPECT_TRUE(grid.OnUpdateRefused(reason).dirtyRows.empty());
+}
+
+// The error's reason is the code's text and, where the record names one,
+// its cause (the file that would not load, the GPS-chip library's message);
+// it stays the tooltip while work queued behind the error comes in.
+TEST_F(DeviceGridTest, AnErrorsCauseIsInTheTooltipAndStaysWhileWorkQueuesBehindIt) {
+  Attach(5);
+  DeviceStatusRecord r;
+  r.eventCode = EVENT_STATUS_FILE_OPEN_FAILED;
+  r.device = 5;
+  r.itemsStarted = 1;
+  r.itemsQueued = 1;
+  r.error = std::make_unique<ErrorRecord>();
+  r.error->device = 5;
+  r.error->errorCode = 202;
+  r.error->details.cause = "/images/gone.s19";
+  const GridEffects e = grid.OnGridStatus(r);
+  EXPECT_EQ(RowOf(5).tooltip, "Error opening file: /images/gone.s19");
+  ASSERT_TRUE(e.report.has_value());
+  EXPECT_EQ(e.report->text, "Error opening file") << "the STATUS answer keeps the code's text";
+  Status(EVENT_STATUS_ITEM_QUEUED, 5, 1, 3);
+  EXPECT_EQ(RowOf(5).state, GRID_ROW_ERROR);
+  EXPECT_EQ(RowOf(5).progressText, "Error");
+  EXPECT_EQ(RowOf(5).counts, "(1/3)");
+  EXPECT_EQ(RowOf(5).tooltip, "Error opening file: /images/gone.s19");
 }
 
 }  // namespace

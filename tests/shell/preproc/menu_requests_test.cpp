@@ -182,6 +182,25 @@ TEST_F(PreprocFixture, EraseAnsweredAbortShowsTheErrorPrompt) {
   EXPECT_EQ(userIo.PromptKinds(), (std::vector<int>{0, PROMPT_ERROR}));
 }
 
+// OK with no sector chosen would queue an erase that erases nothing and
+// ends "Complete": it is refused with its reason instead.
+TEST_F(PreprocFixture, EraseWithNoSectorChosenIsRefusedWithItsReason) {
+  userIo.SetAnswerer([](const PromptSeen& p) {
+    if (p.kind == 0 && p.record) {
+      SectorList none = ProductSectors();
+      for (auto& sector : none.sectors) sector.selected = 0;
+      *reinterpret_cast<SectorList*>(p.record) = none;
+    }
+    return 1;
+  });
+  StartThread();
+  Post(WM_ERASE);
+  EXPECT_TRUE(FlushJobs().empty());
+  EXPECT_TRUE(userIo.WaitLog("Error> No sectors selected to erase"));
+  ASSERT_TRUE(userIo.WaitPrompts(2));
+  EXPECT_EQ(userIo.PromptKinds(), (std::vector<int>{0, PROMPT_ERROR}));
+}
+
 TEST_F(PreprocFixture, RamDumpAtAnotherRateIsRefusedOverRs232Too) {
   GetAppSettings().SetIntParam(OPTION_DATA_RATE, 1);
   dialogs->saveAnswer = "dump.ram";

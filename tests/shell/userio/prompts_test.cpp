@@ -319,7 +319,8 @@ TEST_F(OpenPromptTest, ASecondPromptWaitsAndShowsTheLineLoggedJustBeforeIt) {
   Prompt(PROMPT_ERROR);
   Log("Error> second");
   Log("after both");
-  // The first line is written at once; everything from the second prompt on waits.
+  // The lines are written at once; the second prompt waits and shows the
+  // line logged just before it.
   EXPECT_TRUE(WaitUntil([&] { return LogText().find("Error> first") != std::string::npos; }));
   held->Answer(0, kAnswerOk);
   ASSERT_TRUE(held->WaitOpen(2));
@@ -330,6 +331,61 @@ TEST_F(OpenPromptTest, ASecondPromptWaitsAndShowsTheLineLoggedJustBeforeIt) {
   Flush();
   const std::string text = LogText();
   EXPECT_LT(text.find("Error> second"), text.find("after both"));
+}
+
+// The log is complete at every moment: lines behind a prompt that waits
+// are written when they come, not when the waiting prompt has been shown.
+TEST_F(OpenPromptTest, LinesBehindAWaitingPromptAreWrittenWhenTheyCome) {
+  Prompt(PROMPT_COMPLETE);
+  ASSERT_TRUE(held->WaitOpen(1));
+  Prompt(PROMPT_ENABLE_AUTO_ERASE);
+  Log("Queueing behind the waiting question");
+  EXPECT_TRUE(WaitUntil([&] { return LogText().find("Queueing behind the waiting question") != std::string::npos; }));
+  held->Answer(0, kAnswerOk);
+  ASSERT_TRUE(held->WaitOpen(2));
+  held->Answer(1, kAnswerNo);
+  EXPECT_EQ(PromptReply(), kAnswerOk);
+  EXPECT_EQ(PromptReply(), kAnswerNo);
+}
+
+class FlashpackManagerOpenTest : public OpenPromptTest {
+ protected:
+  void OpenManager() {
+    auto request = std::make_unique<PromptRequest>();
+    request->kind = PROMPT_FLASHPACK_MANAGER;
+    request->replyTarget = PT_REMOTE_IO;
+    request->wantReply = 1;
+    request->flashpackManager = PromptRequest::FlashpackManagerTarget{nullptr, 131};
+    PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request));
+    ASSERT_TRUE(held->WaitOpen(1));
+  }
+};
+
+// The error of the FlashPack Manager's own work is shown over it at once,
+// with its line, not after the dialog closes.
+TEST_F(FlashpackManagerOpenTest, ItsErrorBoxOpensOverItAtOnce) {
+  OpenManager();
+  Log("Error> No flashpacks selected");
+  Prompt(PROMPT_ERROR, 0);
+  ASSERT_TRUE(held->WaitOpen(2));
+  EXPECT_EQ(held->Text(1), "Error> No flashpacks selected");
+  Log("written while both are open");
+  EXPECT_TRUE(WaitUntil([&] { return LogText().find("written while both are open") != std::string::npos; }));
+  held->Answer(1, kAnswerOk);
+  held->Answer(0, kAnswerOk);
+  EXPECT_EQ(PromptReply(), kAnswerOk);
+}
+
+// The manager's answer may come while its error box is still open (the
+// program shuts down): it is kept for the manager, not lost.
+TEST_F(FlashpackManagerOpenTest, ItsAnswerWhileItsErrorBoxIsOpenIsKept) {
+  OpenManager();
+  Log("Error> Illegal character found");
+  Prompt(PROMPT_ERROR, 0);
+  ASSERT_TRUE(held->WaitOpen(2));
+  held->Answer(0, kAnswerCancel);  // comes first in the thread's queue
+  held->Answer(1, kAnswerOk);
+  EXPECT_EQ(PromptReply(), kAnswerCancel);
 }
 
 TEST_F(OpenPromptTest, QuitWhileABoxIsOpenEndsOnceItIsAnswered) {

@@ -4,16 +4,21 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QScreen>
 #include <QWidget>
 
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "engine/core/app_settings.h"
+#include "engine/prompt/prompt_service.h"
 #include "lumbrapack/pack_manager.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/dialogs/flashpack_manager_dlg.h"
 #include "shell/ui/dialogs/shell_dialogs.h"
+#include "shell/ui/prompt/qt_prompt_service.h"
 
 namespace {
 
@@ -43,6 +48,48 @@ bool Save(QWidget& widget, const QString& folder, const char* name) {
 bool SaveKind(CAppSettings& settings, PromptCall call, const QString& folder, const char* name) {
   std::unique_ptr<QDialog> dialog(ShellDialogFor(call.kind, settings)(nullptr, call));
   return dialog && Save(*dialog, folder, name);
+}
+
+void Settle(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// The FlashPack Manager as the user-I/O thread opens it, and the error box
+// of its own work opened while it is shown: the box comes up over it. The
+// screen is shot, since the two are windows of their own.
+bool SaveFlashpackErrorOverItsDialog(std::shared_ptr<CPackManager> packs, CAppSettings& settings,
+                                     const QString& folder) {
+  auto service = std::make_shared<CQtPromptService>();
+  RegisterShellDialogs(*service, settings);
+  auto manager = std::make_shared<PromptCall>();
+  manager->kind = PROMPT_FLASHPACK_MANAGER;
+  manager->caption = "Vexa20 Flash";
+  manager->dialog = FlashpackManagerDialogData{std::move(packs), 0};
+  auto box = std::make_shared<PromptCall>();
+  box->caption = "Vexa20 Flash";
+  box->text = "Error> Illegal character found";
+  box->style = kStyleOk | kIconStop;
+  std::thread managerAsker([&] { ShowPromptAndWait(service, manager); });
+  Settle(400);
+  std::thread boxAsker([&] { ShowPromptAndWait(service, box); });
+  Settle(600);
+  QRect area;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible()) area = area.united(w->frameGeometry());
+  }
+  const QString path = QDir(folder).filePath("dialog_flashpack_error.png");
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const bool saved =
+      screen != nullptr && screen->grabWindow(0, area.x(), area.y(), area.width() + 8, area.height() + 8).save(path);
+  if (saved) std::printf("%s\n", qPrintable(path));
+  else std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+  service->Shutdown(kAnswerCancel);
+  Settle(200);
+  boxAsker.join();
+  managerAsker.join();
+  return saved;
 }
 
 }  // namespace
@@ -100,6 +147,7 @@ int main(int argc, char** argv) {
     CFlashPackManagerDlg manager(packs, 0, settings);
     ok = Save(manager, folder, "dialog_flashpack_manager.png") && ok;
   }
+  ok = SaveFlashpackErrorOverItsDialog(packs, settings, folder) && ok;
 
   CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {},
                        "Data files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||");

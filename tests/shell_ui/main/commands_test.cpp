@@ -10,6 +10,8 @@
 #include "engine/core/status_report.h"
 #include "main_window_fixture.h"
 #include "shell/grid/main_commands.h"
+#include "shell/prompt/prompt_call.h"
+#include "shell/preproc/reverse_flash_request.h"
 
 namespace maintest {
 namespace {
@@ -34,7 +36,8 @@ TEST_P(WindowCommands, PostToThePreProcessingThread) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, WindowCommands,
-                         ::testing::Values(PostCase{32772, WM_REVERSE_FLASH, 0}, PostCase{32808, WM_REVERSE_FLASH, 0},
+                         ::testing::Values(PostCase{32772, WM_REVERSE_FLASH, kChosenReadBackRequest},
+                                           PostCase{32808, WM_REVERSE_FLASH, kChosenReadBackRequest},
                                            PostCase{32793, WM_ERASE, 0}, PostCase{32805, WM_PROGRAM_MAGIC_KEY, 0},
                                            PostCase{32809, WM_COMM_CHECK, 0}, PostCase{32788, WM_RESET_TARGET, 0},
                                            PostCase{32790, WM_RUN_SCRIPT_FILE, 0}, PostCase{32797, WM_ORVIX_ERASE, 0},
@@ -120,7 +123,10 @@ TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
   EXPECT_EQ(posted[0].number, WM_RALIX_FORMAT);
   EXPECT_EQ(posted[0].wParam, window->Handle());
   ASSERT_EQ(prompts->Boxes().size(), 2u);
-  EXPECT_EQ(prompts->Boxes()[0].text, "Format File System?");
+  // The question names the device; Cancel is its default, so Enter never formats.
+  EXPECT_EQ(prompts->Boxes()[0].text.rfind("Format File System?", 0), 0u);
+  EXPECT_NE(prompts->Boxes()[0].text.find("Smartphone"), std::string::npos);
+  EXPECT_EQ(prompts->Boxes()[0].buttons & kStyleDefaultButton2, kStyleDefaultButton2);
 }
 
 class FlashSoftware : public MainWindowTest {
@@ -167,6 +173,26 @@ TEST_F(FlashSoftware, ItsSavedReadBackStartsTheUpdateFlashAndGivesTheToolbarBack
   Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_TRUE(PreMessages().empty());
+}
+
+// The row of a refused update flash ends in "Error" with the reason as its
+// tooltip, instead of staying at "Rev Flashing 100%".
+TEST_F(FlashSoftware, ARefusedUpdateEndsTheRowInErrorWithItsReason) {
+  Open();
+  Attach(4);
+  window->OnCommand(ID_FLASH_SOFTWARE);
+  Status(EVENT_REVERSE_FLASH_PROGRESS, 4, 100);
+  Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
+  FlushWindow();
+  const int row = window->Grid().FindGridRow(4);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(window->Grid().Row(row).progressText, "Complete");
+  const std::string reason = "The radio has the latest firmware. The flash operation stops.";
+  ASSERT_TRUE(platform::PostWindowMessage<WM_UPDATE_REFUSED>(window->Handle(), std::make_unique<std::string>(reason)));
+  FlushWindow();
+  EXPECT_EQ(window->Grid().Row(row).progressText, "Error");
+  EXPECT_EQ(window->Grid().Row(row).tooltip, reason);
+  EXPECT_TRUE(FlashSoftwareUsable());
 }
 
 TEST_F(FlashSoftware, AFailedReadBackGivesTheToolbarBack) {

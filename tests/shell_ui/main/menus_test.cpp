@@ -16,6 +16,7 @@
 #include "main_window_fixture.h"
 #include "shell/custom_menu/custom_menu_store.h"
 #include "shell/grid/device_grid.h"
+#include "shell/preproc/reverse_flash_request.h"
 #include "shell/grid/main_commands.h"
 #include "shell/grid/main_menus.h"
 #include "shell/ui/app/program_icon.h"
@@ -44,7 +45,7 @@ const MenuItemCase kMenuItems[] = {
     {"&File", "Flash F&ile...", ID_FLASH_FILE, WM_FLASH_IMAGE_FILE, 0},
     {"&File", "Run &Script...", 32790, WM_RUN_SCRIPT_FILE, 0},
     {"&Radio", "&Erase...", 32793, WM_ERASE, 0},
-    {"&Radio", "&Reverse Flash...", 32772, WM_REVERSE_FLASH, 0},
+    {"&Radio", "&Reverse Flash...", 32772, WM_REVERSE_FLASH, kChosenReadBackRequest},
     {"&Radio", "&Comm Check", 32783, WM_COMM_CHECK, 0},
     {"&Radio", "Re&set", 32788, WM_RESET_TARGET, 0},
     {"&Radio", "Program &Magic Key", 32776, WM_PROGRAM_MAGIC_KEY, 0},

@@ -1,7 +1,8 @@
 // Shows the main window as a user sees it during a flash and saves PNG
-// pictures of it: at start, with three devices mid-flash (one failed, its
-// reason in the status bar), with the product list, and with each pop-up of
-// the menu bar open (the File menu with its recent files). No worker thread
+// pictures of it: at start, with a row ended by a refused Flash Software,
+// with the format question open, with three devices mid-flash (one failed,
+// its reason in the status bar), with the product list, and with each
+// pop-up of the menu bar open (the File menu with its recent files). No worker thread
 // runs; the device changes, status records and log lines are the ones the
 // core thread, the USB monitor and the user-I/O thread post.
 //
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 
@@ -26,7 +28,11 @@
 #include "platform/temp_folder.h"
 #include "engine/core/error_record.h"
 #include "engine/core/kernel_error_text.h"
+#include "engine/prompt/prompt_service.h"
+#include "shell/grid/main_commands.h"
+#include "shell/prompt/engine_box_adapter.h"
 #include "shell/ui/main/flash_dlg.h"
+#include "shell/ui/prompt/qt_prompt_service.h"
 #include "shell/ui/main/log_status_bar.h"
 #include "closing_preview.h"
 
@@ -92,6 +98,27 @@ void Status(CFlashDlg& window, int event, int device, int started, int queued, i
                               MakeDeviceStatusRecord(event, device, started, queued, percent, error.get()));
 }
 
+// Runs Format File System through the program's own prompt service and
+// shoots the screen while its question is open; the question is then
+// cancelled.
+bool SaveFormatQuestion(CFlashDlg& window, const QString& folder) {
+  auto prompts = std::make_shared<CQtPromptService>();
+  prompts->SetParentWindow(&window);
+  auto previous = SetPromptService(std::make_shared<CEngineBoxAdapter>(prompts, "Vexa20 Flash"));
+  bool saved = false;
+  QTimer::singleShot(600, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box == nullptr) return;
+    saved = SaveScreenArea(window.frameGeometry().united(box->frameGeometry()).adjusted(0, 0, 8, 8), folder,
+                           "format_question.png");
+    box->close();
+  });
+  window.OnCommand(ID_FORMAT_FILE_SYSTEM);
+  SetPromptService(previous);
+  Settle(200);
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,7 +142,24 @@ int main(int argc, char** argv) {
     Settle(200);
     ok = Save(window, output, "main_window_start.png") && ok;
 
+    // Flash Software on COM1, refused after the read-back: the row ends in
+    // "Error", the reason in the status bar.
     platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 127, 0);  // COM1
+    Settle(100);
+    window.OnCommand(ID_FLASH_SOFTWARE);
+    Status(window, 21, 127, 1, 1, 60);
+    Status(window, 24, 127, 1, 1, 100);
+    Status(window, 58, 127, 1, 1, 100);
+    Settle(100);  // the saved read-back starts the update flash, which is refused
+    const char* refusal = "The radio has the latest firmware. The flash operation stops.";
+    platform::PostWindowMessage<WM_UPDATE_REFUSED>(window.Handle(), std::make_unique<std::string>(refusal));
+    window.StatusBar()->ShowLogLine(QString("Error> ") + refusal);
+    Settle(300);
+    ok = Save(window, output, "main_window_refused.png") && ok;
+
+    // The format question over the window, as the prompt service shows it.
+    ok = SaveFormatQuestion(window, output) && ok;
+
     platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 5, 2);
     platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 2, 2);
     Settle(100);

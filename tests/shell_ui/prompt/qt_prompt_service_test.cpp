@@ -18,6 +18,8 @@
 #include "engine/core/post_target.h"
 #include "engine/core/prompt_request.h"
 #include "engine/prompt/prompt_service.h"
+#include "shell/prompt/file_filters.h"
+#include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/userio/query_request.h"
 #include "shell/userio/user_io_thread.h"
 #include "../../shell/support/shell_test_support.h"
@@ -116,6 +118,22 @@ TEST_F(QtPromptServiceTest, AnEscapedBoxIsCancel) {
   EXPECT_EQ(asker.Result(), kAnswerCancel);
 }
 
+// A destructive question names its button for what it does and makes
+// Cancel the default, so that Enter never does it.
+TEST_F(QtPromptServiceTest, ANamedBoxSaysWhatItsButtonDoesAndEnterCancels) {
+  auto call = Box(kStyleOkCancel | kIconQuestion | kStyleDefaultButton2, "Format File System?");
+  call->firstButton = "Format";
+  Asker asker(service, call);
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  QMessageBox* box = OpenBox();
+  ASSERT_NE(box->button(QMessageBox::Ok), nullptr);
+  EXPECT_EQ(box->button(QMessageBox::Ok)->text(), "Format");
+  EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+  QTest::keyClick(box, Qt::Key_Return);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), kAnswerCancel);
+}
+
 TEST_F(QtPromptServiceTest, QuitWhileABoxIsOpenAnswersAbortAndClosesIt) {
   Asker asker(service, Box(0x24, "Open until the end"));
   ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
@@ -196,6 +214,35 @@ TEST_F(QtPromptServiceTest, TheSaveDialogTakesANewFileNameAndTheOpenDialogAnExis
     ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
     EXPECT_EQ(asker.Result(), kAnswerCancel);
   }
+}
+
+// Every filter of the program reaches Qt as one name filter per pair, the
+// patterns split ("Image files (*.s19 *.bin)"), on both roads to a file
+// dialog: the prompt service's and the program's own file dialog.
+TEST_F(QtPromptServiceTest, EveryFileDialogGivesQtTheFiltersOneWay) {
+  for (const char* filter : kProgramFileFilters) {
+    SCOPED_TRACE(filter);
+    QStringList expected;
+    for (const std::string& f : ToolkitNameFilters(filter)) expected << QString::fromStdString(f);
+    auto call = std::make_shared<PromptCall>();
+    call->kind = kFileOpenPrompt;
+    call->dialog = FileOpenDialogData{filter, {}};
+    Asker asker(service, call);
+    QPointer<QFileDialog> dialog;
+    ASSERT_TRUE(ProcessUntil([&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+      }
+      return dialog != nullptr;
+    }));
+    EXPECT_EQ(dialog->nameFilters(), expected);
+    dialog->reject();
+    ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+    CAppFileDialog own(CAppFileDialog::Mode::Open, "s19", {}, filter);
+    EXPECT_EQ(own.nameFilters(), expected);
+  }
+  const std::string image = kImageFileFilter;
+  EXPECT_EQ(ToolkitNameFilters(image).front(), "Image files (*.s19 *.bin)");
 }
 
 TEST_F(QtPromptServiceTest, AnActionRunsOnTheGuiThread) {

@@ -2,36 +2,19 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QRegularExpression>
+
+#include "shell/prompt/file_filters.h"
 
 namespace {
 
 constexpr int kAnswerOk = 1;
 constexpr int kAnswerCancel = 2;
 
-// "*.s19;*.bin" -> "*.s19 *.bin"; "*.*" -> "*".
-QString ConvertPatterns(const QString& patterns) {
-  QStringList out;
-  for (QString pattern : patterns.split(';', Qt::SkipEmptyParts)) {
-    pattern = pattern.trimmed();
-    out << (pattern == "*.*" ? QString("*") : pattern);
-  }
-  return out.join(' ');
-}
-
 }  // namespace
 
 QStringList CAppFileDialog::ConvertFilter(const QString& filter) {
-  QStringList parts = filter.split('|');
   QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    if (parts[i].isEmpty()) break;  // the closing "||"
-    // The name loses its own pattern list; Qt reads the patterns from the
-    // parentheses, so they are written there the way Qt wants them.
-    QString name = parts[i];
-    name.remove(QRegularExpression("\\s*\\([^)]*\\)\\s*$"));
-    filters << QString("%1 (%2)").arg(name, ConvertPatterns(parts[i + 1]));
-  }
+  for (const std::string& f : ToolkitNameFilters(filter.toStdString())) filters << QString::fromStdString(f);
   return filters;
 }
 

@@ -24,6 +24,7 @@
 #include "lumbrapack/pack_manager.h"
 #include "shell/app/expand_shortcut.h"
 #include "shell/log/post_log_line.h"
+#include "shell/prompt/file_filters.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/main/window_target.h"
 
@@ -204,8 +205,7 @@ void CFlashPackManagerDlg::AddFile(const QString& path) {
 }
 
 void CFlashPackManagerDlg::OnAdd() {
-  CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {},
-                       "Data files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||", this);
+  CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {}, kFlashpackFileFilter, this);
   if (files.DoModal() == 1) AddFile(files.GetPathName());
 }
 
@@ -261,7 +261,7 @@ void CFlashPackManagerDlg::OnDeviceStatus(std::unique_ptr<DeviceStatusRecord> st
   if (status->device == device_ && status->error) {
     PostToTarget<WM_CANCEL_DEVICE>(PT_CORE, static_cast<platform::WParam>(device_));
     PostToTarget<WM_RESET_DEVICE_ROW>(PT_MAIN_WINDOW, static_cast<platform::WParam>(device_));
-    PostLogLine("Error> " + GetKernelErrorText(status->error.get()));
+    PostLogLine("Error> " + GetErrorReason(status->error.get()));
     PostErrorPrompt();
     return;
   }

@@ -25,6 +25,7 @@
 #include "engine/prompt/prompt_service.h"
 #include "platform/termination_signal.h"
 #include "shell/grid/main_commands.h"
+#include "shell/prompt/prompt_call.h"
 #include "shell/ui/app/program_icon.h"
 #include "shell/ui/grid/device_grid_view.h"
 #include "shell/ui/main/log_status_bar.h"
@@ -40,6 +41,8 @@ constexpr std::chrono::seconds kThreadStopBound{10};
 constexpr int kCoalesceMs = 40;
 constexpr std::uint32_t kBoxIconExclamation = 0x30;
 constexpr std::uint32_t kBoxOkCancelQuestion = 0x01 | 0x20;
+constexpr const char* kFormatQuestion =
+    "Format File System?\r\nEvery file on the Smartphone is erased.";
 constexpr std::int32_t kErrorPromptKind = PROMPT_ERROR;
 
 int PromptAnswer(const std::string& text, std::uint32_t buttons) { return AppMessageBox(text, buttons); }
@@ -188,6 +191,9 @@ void CFlashDlg::BuildMessageMap() {
       .On<WM_REQUEST_REFUSED>([this](platform::Message& m) {
         Carry(grid_.OnRequestRefused(static_cast<std::uint32_t>(m.wParam), m.lParam != 0));
       })
+      .On<WM_UPDATE_REFUSED>([this](std::unique_ptr<std::string> reason) {
+        if (reason) Carry(grid_.OnUpdateRefused(*reason));
+      })
       .On<WM_USB_DEVICE_EVENT>([this](platform::Message& m) { OnUsbDeviceEvent(m); })
       // A library handed this window (the USB driver's monitor registration)
       // says what the user must know through the log.
@@ -261,7 +267,9 @@ void CFlashDlg::OnFlashSoftware(const CommandPlan& plan) {
 }
 
 void CFlashDlg::OnFormatFileSystem(const CommandPlan& plan) {
-  if (PromptAnswer("Format File System?", kBoxOkCancelQuestion) != kAnswerOk) return;
+  // The question names the device and its button what it does; Cancel is
+  // the default, so that Enter never formats.
+  if (AppMessageBox(kFormatQuestion, kBoxOkCancelQuestion | kStyleDefaultButton2, "Format") != kAnswerOk) return;
   PostTableMessage(plan.target, plan.message, Handle());
 }
 

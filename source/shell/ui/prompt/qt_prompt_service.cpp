@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 #include <QThread>
 
 #include <atomic>
 
 #include "engine/prompt/prompt_service.h"
+#include "shell/prompt/file_filters.h"
 
 // One prompt that has begun and is not yet answered.
 struct CQtPromptService::Pending {
@@ -36,17 +38,22 @@ QMessageBox::Icon IconOfStyle(std::uint32_t style) {
   }
 }
 
-// "Name (*.x)|*.x|All files|*.*||" as Qt's "Name (*.x);;All files (*.*)".
-QString FilterOf(const std::string& filter) {
-  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+QStringList FiltersOf(const std::string& filter) {
   QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    if (parts[i].isEmpty()) break;
-    QString name = parts[i];
-    if (!name.contains(QLatin1Char('('))) name += QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
-    filters << name;
+  for (const std::string& f : ToolkitNameFilters(filter)) filters << QString::fromStdString(f);
+  return filters;
+}
+
+// The box's standard buttons in the order of their style ("OK, Cancel").
+QList<QAbstractButton*> OrderedButtons(const QMessageBox& box) {
+  static constexpr QMessageBox::StandardButton kOrder[] = {QMessageBox::Ok,    QMessageBox::Abort, QMessageBox::Retry,
+                                                           QMessageBox::Ignore, QMessageBox::Yes,  QMessageBox::No,
+                                                           QMessageBox::Cancel};
+  QList<QAbstractButton*> buttons;
+  for (const QMessageBox::StandardButton which : kOrder) {
+    if (QAbstractButton* b = box.button(which)) buttons << b;
   }
-  return filters.join(QStringLiteral(";;"));
+  return buttons;
 }
 
 bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
@@ -174,6 +181,17 @@ void CQtPromptService::Show(const std::shared_ptr<PromptCall>& call, const std::
   }
 }
 
+QWidget* CQtPromptService::ParentForNewPrompt() {
+  // A prompt that opens while another is shown (the FlashPack Manager's
+  // error box) goes over that one, so the user sees it at once.
+  std::lock_guard lock(mutex_);
+  for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {
+    QWidget* open = it->second->widget.data();
+    if (open != nullptr && open->isVisible()) return open;
+  }
+  return parentWindow_.data();
+}
+
 QWidget* CQtPromptService::MakeWidget(const std::shared_ptr<PromptCall>& call, bool& isBox) {
   isBox = call->IsMessageBox();
   if (isBox) return MakeBox(*call);
@@ -183,19 +201,25 @@ QWidget* CQtPromptService::MakeWidget(const std::shared_ptr<PromptCall>& call, b
     std::lock_guard lock(mutex_);
     if (auto it = dialogs_.find(call->kind); it != dialogs_.end()) factory = it->second;
   }
-  return factory ? factory(parentWindow_.data(), *call) : nullptr;
+  return factory ? factory(ParentForNewPrompt(), *call) : nullptr;
 }
 
 QMessageBox* CQtPromptService::MakeBox(const PromptCall& call) {
   auto* box = new QMessageBox(IconOfStyle(call.style), QString::fromStdString(call.caption), FromText(call.text),
                               static_cast<QMessageBox::StandardButtons>(ButtonsOfStyle(call.style)),
-                              parentWindow_.data());
+                              ParentForNewPrompt());
   box->setObjectName(QStringLiteral("promptBox"));
+  const QList<QAbstractButton*> buttons = OrderedButtons(*box);
+  if (!call.firstButton.empty() && !buttons.isEmpty()) buttons[0]->setText(QString::fromStdString(call.firstButton));
+  if ((call.style & kStyleDefaultButton2) != 0 && buttons.size() > 1) {
+    box->setDefaultButton(qobject_cast<QPushButton*>(buttons[1]));
+    buttons[1]->setFocus();
+  }
   return box;
 }
 
 QDialog* CQtPromptService::MakeFileDialog(PromptCall& call) {
-  auto* dialog = new QFileDialog(parentWindow_.data(), QString::fromStdString(call.text));
+  auto* dialog = new QFileDialog(ParentForNewPrompt(), QString::fromStdString(call.text));
   dialog->setObjectName(QStringLiteral("promptFileDialog"));
   if (call.kind == kFileSavePrompt) {
     // A new name may be typed; the asker puts its own overwrite question.
@@ -207,7 +231,7 @@ QDialog* CQtPromptService::MakeFileDialog(PromptCall& call) {
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
   }
   dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setNameFilter(FilterOf(std::get<FileOpenDialogData>(call.dialog).filter));
+  dialog->setNameFilters(FiltersOf(std::get<FileOpenDialogData>(call.dialog).filter));
   auto* data = &std::get<FileOpenDialogData>(call.dialog);
   connect(dialog, &QFileDialog::fileSelected, dialog,
           [data](const QString& file) { data->chosenPath = file.toStdString(); });

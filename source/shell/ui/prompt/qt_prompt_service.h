@@ -57,6 +57,8 @@ class CQtPromptService : public QObject, public IShellPromptService {
   std::shared_ptr<Pending> Register(Done done);
   void Show(const std::shared_ptr<PromptCall>& call, const std::shared_ptr<Pending>& pending, bool modalHere);
   QWidget* MakeWidget(const std::shared_ptr<PromptCall>& call, bool& isBox);
+  // The newest prompt still shown, else the main window.
+  QWidget* ParentForNewPrompt();
   QMessageBox* MakeBox(const PromptCall& call);
   QDialog* MakeFileDialog(PromptCall& call);
   void Finish(const std::shared_ptr<Pending>& pending, int answer);
