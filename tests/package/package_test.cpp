@@ -203,7 +203,7 @@ TEST(InstalledPackage, ControlFieldsNameThePackageAndWhatItNeeds) {
 TEST(InstalledPackage, DesktopEntryIsValidAndNamesTheProgramAndIcon) {
   const fs::path entry = kRoot / "usr/share/applications/vexaload.desktop";
   const std::string text = ReadFile(entry);
-  EXPECT_NE(text.find("\nExec=vexaload\n"), std::string::npos);
+  EXPECT_NE(text.find("\nExec=vexaload -user_folder\n"), std::string::npos);
   EXPECT_NE(text.find("\nIcon=vexaload\n"), std::string::npos);
   const std::string validator = QUILLON_DESKTOP_FILE_VALIDATE;
   if (validator.empty() || validator.find("NOTFOUND") != std::string::npos) {

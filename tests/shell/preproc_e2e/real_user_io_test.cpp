@@ -134,7 +134,10 @@ TEST_F(WithRealUserIo, DroppedFiles) {
 
 TEST_F(WithRealUserIo, AMessagePostedWhileWaitingForAPromptIsHandledAfterwardsInOrder) {
   prompts->SetDialogFiller([](PromptCall& call) {
-    if (std::holds_alternative<EraseSectorsDialogData>(call.dialog)) {
+    if (auto* erase = std::get_if<EraseSectorsDialogData>(&call.dialog)) {
+      // A sector is chosen: an erase of none is refused.
+      erase->chosen = erase->given;
+      erase->chosen.sectors[2].selected = 1;
       PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING);
       PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING);
     }
