@@ -90,9 +90,20 @@ bool SelectProductMap(const std::string& tag, SetOptionContext& context) {
     int more = parser.ReadFirstProductName(context.workingDirectory + file.name, name, ampersand);
     while (more != 0) {
       if (name == tag) {
+        const std::string previousFile = context.settings.GetStringParam(OPTION_PRODUCT_FILE);
+        const std::string previousTag = context.settings.GetStringParam(OPTION_PRODUCT_TAG);
         context.settings.SetStringParam(OPTION_PRODUCT_FILE, file.name);
         context.settings.SetStringParam(OPTION_PRODUCT_TAG, tag);
-        if (context.readProductFile) context.readProductFile();
+        try {
+          if (context.readProductFile) context.readProductFile();
+        } catch (...) {
+          // A product that cannot be loaded is not selected: the program
+          // keeps working with the one it had, and no later write of the
+          // configuration saves the broken one.
+          context.settings.SetStringParam(OPTION_PRODUCT_FILE, previousFile);
+          context.settings.SetStringParam(OPTION_PRODUCT_TAG, previousTag);
+          throw;
+        }
         PostToTarget<WM_SELECT_PRODUCT>(PT_MAIN_WINDOW, std::make_unique<ProductSelection>(ProductSelection{file.name, tag}));
         return true;
       }

@@ -12,7 +12,8 @@ class CAppSettings;
 struct SetOptionContext {
   CAppSettings& settings;
   std::string workingDirectory;  // ends with "/"; the product files lie here
-  // Loads the product file and tag just stored in the settings.
+  // Loads the product file and tag just stored in the settings; throws
+  // (after logging why) when it cannot, and the selection is then undone.
   std::function<void()> readProductFile;
   // Writes the configuration file; throws the application's exception when
   // it fails.

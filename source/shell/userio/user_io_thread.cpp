@@ -305,7 +305,7 @@ void CUserIOThread::OnSetOption(std::unique_ptr<SetOptionTokens> tokens) {
   bool done = false;
   try {
     if (tokens) {
-      SetOptionContext context{settings_, workingDirectory_, [this] { ReadProductFile(); },
+      SetOptionContext context{settings_, workingDirectory_, [this] { ReadProductFile(ProductReadFailure::Throw); },
                                [this] { WriteConfiguration(); }};
       done = ApplySetOption(*tokens, context);
       if (done) ListenOnRemotePort();
@@ -661,23 +661,26 @@ std::string CUserIOThread::QueryStatus(const std::string& argument) {
 
 // ---- product file ----------------------------------------------------------
 
-void CUserIOThread::ReadProductFile() {
+void CUserIOThread::ReadProductFile(ProductReadFailure onFailure) {
   const std::string path = workingDirectory_ + settings_.GetStringParam(OPTION_PRODUCT_FILE);
   const std::string tag = settings_.GetStringParam(OPTION_PRODUCT_TAG);
   Log("Reading product file " + path);
   if (!std::filesystem::is_regular_file(path)) {
     Log(MissingProductFileLine(workingDirectory_, settings_.GetStringParam(OPTION_PRODUCT_FILE)));
     Log("Error> Unable to read product file");
+    if (onFailure == ProductReadFailure::Throw) throw QUILLON_ERROR;
     PostErrorPrompt();
     return;
   }
   try {
+    // The parser replaces the product only when the whole file loaded.
     ProductFileParser parser;
     parser.LoadProduct(path, tag, product_);
     SectorList list;
     CopyProductRecord(product_, list);
     settings_.SetSectorList(list);
   } catch (QUILLON_EXCEPTION) {
+    if (onFailure == ProductReadFailure::Throw) throw;
     PostErrorPrompt();
   }
 }

@@ -114,7 +114,11 @@ class CUserIOThread : public platform::WorkerThread {
   std::string QueryStatus(const std::string& argument);
 
   // Product selection.
-  void ReadProductFile();
+  // What a product file that cannot be read leads to: the error box (start
+  // and the user's own selection) or an exception for the caller to report
+  // (a SET, whose failure is its reply).
+  enum class ProductReadFailure { ShowErrorBox, Throw };
+  void ReadProductFile(ProductReadFailure onFailure = ProductReadFailure::ShowErrorBox);
   bool ChooseProductFile(std::string& file, std::string& tag);
   void CopyProductFile(const std::string& source, const std::string& destination, const std::string& newName);
 

@@ -1,8 +1,10 @@
 #include "shell/ui/app/flash_app.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,8 +15,11 @@
 #include "shell/app/command_line.h"
 #include "shell/app/early_switches.h"
 #include "shell/app/working_folder.h"
+#include "shell/log/log_file.h"
+#include "shell/log/post_log_line.h"
 #include "shell/prompt/engine_box_adapter.h"
 #include "shell/prompt/scripted_prompt_service.h"
+#include "shell/prompt/unattended_prompt_service.h"
 #include "shell/ui/app/main_dialog.h"
 #include "shell/ui/app/program_icon.h"
 #include "shell/ui/app/startup_only_dialog.h"
@@ -26,10 +31,11 @@
 namespace {
 
 // A start that cannot go on: the reason on standard error and in a box;
-// the program ends when the box is closed.
+// the program ends when the box is closed. Where no one can answer, the
+// prompt service itself tells standard error and the box is not shown.
 int RefuseStart(const std::string& reason, const std::shared_ptr<IShellPromptService>& prompts,
-                const std::string& caption) {
-  std::fprintf(stderr, "vexaload: %s\n", reason.c_str());
+                const std::string& caption, bool unattended) {
+  if (!unattended) std::fprintf(stderr, "vexaload: %s\n", reason.c_str());
   auto box = std::make_shared<PromptCall>();
   box->kind = kMessageBoxPrompt;
   box->caption = caption;
@@ -37,6 +43,28 @@ int RefuseStart(const std::string& reason, const std::shared_ptr<IShellPromptSer
   box->style = kStyleOk | kIconStop;
   ShowPromptAndWait(prompts, std::move(box));
   return 1;
+}
+
+// The last error line of the log that the user-I/O thread keeps in the
+// working folder; empty before that thread has opened it.
+std::string LastLogError(const CAppSettings& settings) {
+  const std::string folder = settings.GetAppString(APP_STRING_WORKING_DIRECTORY);
+  if (folder.empty()) return {};
+  const std::string path = folder + settings.GetAppString(APP_STRING_WINDOW_TITLE) + ".log";
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  return CLogFile(path).GetLastLogError();
+}
+
+std::shared_ptr<IShellPromptService> MakeUnattendedPrompts(const CAppSettings& settings) {
+  CUnattendedPromptService::Outlets outlets;
+  outlets.log = [](const std::string& line) { PostLogLine(line); };
+  outlets.lastLogError = [&settings] { return LastLogError(settings); };
+  outlets.standardError = [](const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+  };
+  return std::make_shared<CUnattendedPromptService>(std::move(outlets));
 }
 
 }  // namespace
@@ -71,7 +99,13 @@ int CFlashApp::Run(int argc, char** argv) {
 
   COnlineHelpDlg helpWindow;
   std::shared_ptr<CQtPromptService> qtPrompts;
+  // Decided once, here: a scripted run answers from its script; where no
+  // one can see a box, none is shown and each takes its safe answer; a real
+  // display shows every box and dialog.
   std::shared_ptr<IShellPromptService> prompts = CScriptedShellPromptService::FromEnvironment();
+  const bool unattended =
+      !prompts && CUnattendedPromptService::NoOneCanAnswerOn(QGuiApplication::platformName().toStdString());
+  if (unattended) prompts = MakeUnattendedPrompts(settings);
   if (!prompts) {
     qtPrompts = std::make_shared<CQtPromptService>();
     RegisterErrorReportAction(*qtPrompts, helpWindow);
@@ -86,7 +120,7 @@ int CFlashApp::Run(int argc, char** argv) {
   const std::string title = settings.GetAppString(APP_STRING_WINDOW_TITLE);
   if (const std::string refusal = PrepareWorkingFolder(commandLine.UsesUserFolder(), title, folderLock);
       !refusal.empty()) {
-    const int code = RefuseStart(refusal, prompts, title);
+    const int code = RefuseStart(refusal, prompts, title, unattended);
     SetPromptService(nullptr);
     SetShellPromptService(nullptr);
     return code;
