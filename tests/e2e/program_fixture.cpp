@@ -201,7 +201,7 @@ bool Program::Start(const ProgramOptions& options) {
 }
 
 bool Program::Launch(const ProgramOptions& options) {
-  WriteConfiguration(options);
+  if (!options.keepConfiguration || port_ == 0) WriteConfiguration(options);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   environment.insert("QUILLON_PROMPTS", QString::fromStdString(File(kAnswers)));

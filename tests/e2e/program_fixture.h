@@ -81,6 +81,9 @@ struct ProgramOptions {
   int remoteControl = 1;
   int autoErase = 1;
   std::uint16_t remotePort = 0;  // 0: a free port
+  // Starts with the configuration the last run of this program left in the
+  // folder instead of writing a new one (the remote port stays the same).
+  bool keepConfiguration = false;
   // Arguments after "-id E2E", and variables set for the program.
   std::vector<std::string> arguments;
   std::vector<std::pair<std::string, std::string>> environment;
