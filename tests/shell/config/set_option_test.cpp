@@ -144,6 +144,24 @@ TEST_F(ProductMapTest, TagsAreComparedExactly) {
   EXPECT_EQ(reads, 0);
 }
 
+// The tag is found but its product does not load: the command fails, the
+// product that was selected stays selected, and nothing is written or shown.
+TEST_F(ProductMapTest, AProductThatDoesNotLoadIsNotSelected) {
+  settings.SetStringParam(OPTION_PRODUCT_FILE, "b_radios.QLP");
+  settings.SetStringParam(OPTION_PRODUCT_TAG, "RADIO_C");
+  SetOptionContext context{settings, dir.Dir(), [this] {
+                             ++reads;
+                             throw QUILLON_ERROR;
+                           },
+                           [this] { ++writes; }};
+  EXPECT_FALSE(ApplySetOption({"data_rate", "230400", "flash_product_map", "RADIO_A"}, context));
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(writes, 0);
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "b_radios.QLP");
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), "RADIO_C");
+  for (const auto& message : mainWindow.TakeAll()) EXPECT_NE(message.number, WM_SELECT_PRODUCT);
+}
+
 TEST_F(ProductMapTest, AParseErrorWhileWalkingFailsTheCommand) {
   dir.Write("0_broken.qlp", "product {\n");
   auto context = Context();
