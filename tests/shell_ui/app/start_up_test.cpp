@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -163,15 +164,20 @@ TEST(ProgramStart, AUserFolderThatCannotBeMadeIsRefusedInABoxAndOnStandardError)
 }
 
 // A folder the user may not write: root writes anywhere, so the program runs
-// as nobody then.
-TEST(ProgramStart, AFolderThatCannotBeWrittenIsRefusedInABoxAndOnStandardError) {
-  shell_test::TempFolder scratch;
-  shell_test::TempFolder dir;
+// as nobody then. The reason the program gives, or nothing when it cannot run.
+struct UnwritableRun {
+  RunResult run;
+  std::string reason;
+};
+
+std::optional<UnwritableRun> RunInAFolderThatCannotBeWritten(const shell_test::TempFolder& scratch,
+                                                             const shell_test::TempFolder& dir,
+                                                             const QProcessEnvironment& environment) {
   QString program = kProgram;
   QStringList arguments = {"-id", "T"};
   if (::geteuid() == 0) {
     const QString setpriv = QStandardPaths::findExecutable("setpriv");
-    if (setpriv.isEmpty()) GTEST_SKIP() << "running as root without setpriv to drop to nobody";
+    if (setpriv.isEmpty()) return std::nullopt;
     arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", kProgram} + arguments;
     program = setpriv;
     // Where nobody writes the record of the boxes.
@@ -179,15 +185,41 @@ TEST(ProgramStart, AFolderThatCannotBeWrittenIsRefusedInABoxAndOnStandardError) 
   }
   fs::permissions(dir.Dir(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  const RunResult run = RunToEnd(program, arguments, Offscreen(scratch), dir.Dir());
+  UnwritableRun result{RunToEnd(program, arguments, environment, dir.Dir()), {}};
   std::string folder = dir.Dir();
   folder.pop_back();
-  const std::string reason = "Cannot write in the working folder " + folder +
-                             ": Permission denied. The configuration and the log are kept there: start the program "
-                             "in a folder that you may write to.";
-  EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("vexaload: " + reason + "\n"), std::string::npos) << run.err;
-  EXPECT_EQ(ReadFile(scratch.File("boxes")), "-1\tT\t" + reason + "\t1\n");
+  result.reason = "Cannot write in the working folder " + folder +
+                  ": Permission denied. The configuration and the log are kept there: start the program "
+                  "in a folder that you may write to.";
+  return result;
+}
+
+TEST(ProgramStart, AFolderThatCannotBeWrittenIsRefusedInABoxAndOnStandardError) {
+  shell_test::TempFolder scratch;
+  shell_test::TempFolder dir;
+  const auto result = RunInAFolderThatCannotBeWritten(scratch, dir, Offscreen(scratch));
+  if (!result) GTEST_SKIP() << "running as root without setpriv to drop to nobody";
+  EXPECT_EQ(result->run.exitCode, 1) << result->run.err;
+  EXPECT_NE(result->run.err.find("vexaload: " + result->reason + "\n"), std::string::npos) << result->run.err;
+  EXPECT_EQ(ReadFile(scratch.File("boxes")), "-1\tT\t" + result->reason + "\t1\n");
+  EXPECT_TRUE(fs::is_empty(dir.Dir()));
+}
+
+// The same with no answer file, where no one can see a box: the reason is
+// told once on standard error and the program exits 1 without waiting.
+TEST(ProgramStart, AFolderThatCannotBeWrittenEndsTheProgramWhereNoOneCanAnswer) {
+  shell_test::TempFolder scratch;
+  shell_test::TempFolder dir;
+  QProcessEnvironment environment = Offscreen(scratch);
+  environment.remove("QUILLON_PROMPTS");
+  environment.remove("QUILLON_PROMPTS_RECORD");
+  const auto result = RunInAFolderThatCannotBeWritten(scratch, dir, environment);
+  if (!result) GTEST_SKIP() << "running as root without setpriv to drop to nobody";
+  EXPECT_EQ(result->run.exitCode, 1) << result->run.err;
+  const std::string told = "vexaload: " + result->reason + "\n";
+  const auto at = result->run.err.find(told);
+  EXPECT_NE(at, std::string::npos) << result->run.err;
+  EXPECT_EQ(result->run.err.find(told, at + 1), std::string::npos) << "told twice: " << result->run.err;
   EXPECT_TRUE(fs::is_empty(dir.Dir()));
 }
 
