@@ -9,6 +9,8 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,24 +62,44 @@ void Terminate(Program& program, LineClient& client) {
 
 class UnseenBoxes : public ::testing::TestWithParam<RoadCase> {};
 
-// The configured product file is missing: the start-up error is logged once
-// and told on standard error, and the remote client is answered at once.
-TEST_P(UnseenBoxes, AMissingProductFileAtStartBlocksNothing) {
-  Program program;
-  std::filesystem::remove(program.File(kProductFile));
-  ASSERT_TRUE(program.Start(OnRoad(GetParam().road)));
-  ASSERT_TRUE(program.WaitLog("Error> Unable to read product file"));
-  LineClient client = program.Connect();
-  ASSERT_TRUE(client.Valid());
-  EXPECT_TRUE(AnsweredWithoutError(client.Ask("STATUS")));
-  EXPECT_EQ(client.Ask("LIST_PRODUCT_TAGS"), "\n");
-  Terminate(program, client);
-  const auto log = program.LogLines();
-  EXPECT_EQ(CountOf(log, "Error> Unable to read product file"), 1u);
-  EXPECT_EQ(CountOf(log, "Remote command: TERMINATE_APP"), 1u);
-  if (GetParam().road == Road::NoAnswerFile) {
-    EXPECT_NE(program.Output().find("vexaload: Error> Unable to read product file\n"), std::string::npos)
-        << program.Output();
+// The configured product cannot be read (its file is missing, or does not
+// parse): the start-up error is logged once and told on standard error, and
+// the remote client is answered at once.
+struct StartUpProblem {
+  const char* name;
+  std::optional<std::string> productText;  // nullopt: no product file
+};
+
+TEST_P(UnseenBoxes, AProductThatCannotBeReadAtStartBlocksNothing) {
+  const std::vector<StartUpProblem> problems{{"missing", std::nullopt},
+                                             {"does not parse", std::string(kBrokenProductText)}};
+  for (const StartUpProblem& problem : problems) {
+    SCOPED_TRACE(problem.name);
+    Program program;
+    if (problem.productText) {
+      program.Write(kProductFile, *problem.productText);
+    } else {
+      std::filesystem::remove(program.File(kProductFile));
+    }
+    ASSERT_TRUE(program.Start(OnRoad(GetParam().road)));
+    std::string error;
+    ASSERT_TRUE(PollUntil([&] {
+      for (const std::string& line : program.LogLines()) {
+        if (line.rfind("Error> ", 0) == 0) error = line;
+      }
+      return !error.empty();
+    })) << "no start-up error in the log";
+    LineClient client = program.Connect();
+    ASSERT_TRUE(client.Valid());
+    EXPECT_TRUE(AnsweredWithoutError(client.Ask("STATUS")));
+    EXPECT_EQ(client.Ask("GET_FLASH_DETAILS"), "\n");
+    Terminate(program, client);
+    const auto log = program.LogLines();
+    EXPECT_EQ(CountOf(log, error), 1u) << error;
+    EXPECT_EQ(CountOf(log, "Remote command: TERMINATE_APP"), 1u);
+    if (GetParam().road == Road::NoAnswerFile) {
+      EXPECT_NE(program.Output().find("vexaload: " + error), std::string::npos) << program.Output();
+    }
   }
 }
 
