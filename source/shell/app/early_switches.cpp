@@ -37,7 +37,9 @@ const char* const kProgramUsage =
     "  QUILLON_SERIAL_TRACE=stderr traces what the serial ports' drivers refuse\n"
     "  QUILLON_RALIX_SOCKET     the simulated smartphone's socket (phonesim)\n"
     "  QT_QPA_PLATFORM=offscreen runs the program without a display, for\n"
-    "                           remote control\n";
+    "                           remote control; no box is shown then: its text\n"
+    "                           goes to standard error and the log, and it\n"
+    "                           takes its safe answer (OK, No or Cancel)\n";
 
 namespace {
 
