@@ -1,7 +1,8 @@
 // The Debian package as a user installs it: unpacked into a fresh root
 // (CTest's package fixtures build it with the build's package target and
 // unpack it with dpkg-deb), it holds exactly the program's files and never
-// the USB driver stand-in, its control fields name what it needs, and the
+// the USB driver stand-in, its control fields name what it needs, its
+// documents say what the installed files do, and the
 // program started through /usr/bin/vexaload runs from the installed folder
 // with the libraries there: it flashes a simulated radio on COM1 and ends on
 // TERMINATE_APP.

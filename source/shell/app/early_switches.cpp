@@ -37,7 +37,8 @@ const char* const kProgramUsage =
     "  QUILLON_SERIAL_TRACE=stderr traces what the serial ports' drivers refuse\n"
     "  QUILLON_RALIX_SOCKET     the simulated smartphone's socket (phonesim)\n"
     "  QT_QPA_PLATFORM=offscreen runs the program without a display, for\n"
-    "                           remote control\n";
+    "                           remote control\n"
+    "The manual page vexaload(1) lists every variable the program reads.\n";
 
 namespace {
 
