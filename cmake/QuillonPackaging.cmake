@@ -6,8 +6,9 @@
 # folder (the real path of /proc/self/exe) and finds the linked ones through
 # RUNPATH $ORIGIN. /usr/bin/vexaload and /usr/bin/Crypt are links into that
 # folder. A udev rule opens the maker's USB radios to the user and links USB
-# serial adapters into the COM map; a desktop entry and the icon make the
-# program startable from the desktop's menu.
+# serial adapters into the COM map; a desktop entry, its icons and the
+# AppStream data make the program startable from the desktop's menu and known
+# to software centres.
 #
 # USB radios go through the driver library built over libusb. The stand-in of
 # the driver library (outside/quor_pst), which serves simulated radios to the
@@ -79,14 +80,23 @@ endforeach()
 set(quillon_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 install(FILES ${quillon_packaging_dir}/70-quillon.rules DESTINATION lib/udev/rules.d)
 install(FILES ${quillon_packaging_dir}/vexaload.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The icon at the size menus and panels draw (48x48), at the size of the
+# window's own, and drawn to any size (SVG).
+set(quillon_icon_dir ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(FILES ${quillon_packaging_dir}/icons/vexaload-48.png
+        DESTINATION ${quillon_icon_dir}/48x48/apps RENAME vexaload.png)
 install(FILES ${PROJECT_SOURCE_DIR}/source/shell/ui/app/icons/vexaload.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+        DESTINATION ${quillon_icon_dir}/256x256/apps)
+install(FILES ${quillon_packaging_dir}/icons/vexaload.svg DESTINATION ${quillon_icon_dir}/scalable/apps)
+install(FILES ${quillon_packaging_dir}/invalid.quillon.vexaload.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The documents: the copyright in the machine-readable format as it is; the
-# changelog, the README and the manual pages compressed as Debian wants them
-# (gzip -9n: no name and no time stamp, so the same text gives the same
-# bytes).
+# changelog, the user's part of the README and the manual pages compressed as
+# Debian wants them (gzip -9n: no name and no time stamp, so the same text
+# gives the same bytes).
 find_program(QUILLON_GZIP gzip REQUIRED)
+find_program(QUILLON_SED sed REQUIRED)
 set(quillon_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quillon)
 set(quillon_compressed_dir ${CMAKE_BINARY_DIR}/packaging/compressed)
 set(quillon_compressed)
@@ -100,7 +110,17 @@ function(quillon_compressed_document source name destination)
   set(quillon_compressed ${quillon_compressed} ${output} PARENT_SCOPE)
 endfunction()
 quillon_compressed_document(${quillon_packaging_dir}/changelog changelog ${quillon_doc_dir})
-quillon_compressed_document(${PROJECT_SOURCE_DIR}/README.md README.md ${quillon_doc_dir})
+# The installed README is what a user of the installed program reads: the
+# lines of the checkout's README from each "<!-- user guide -->" mark up to
+# the next "<!-- checkout only -->" mark, the marks left out. How to build and
+# test from the checkout stays behind.
+set(quillon_user_readme ${CMAKE_BINARY_DIR}/packaging/README.md)
+add_custom_command(OUTPUT ${quillon_user_readme}
+                   COMMAND ${QUILLON_SED} -n -e [[/^<!-- user guide -->$/,/^<!-- checkout only -->$/{]]
+                           -e [[/^<!-- /d]] -e p -e [[}]] ${PROJECT_SOURCE_DIR}/README.md > ${quillon_user_readme}.new
+                   COMMAND ${CMAKE_COMMAND} -E rename ${quillon_user_readme}.new ${quillon_user_readme}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/README.md VERBATIM)
+quillon_compressed_document(${quillon_user_readme} README.md ${quillon_doc_dir})
 quillon_compressed_document(${quillon_packaging_dir}/vexaload.1 vexaload.1 ${CMAKE_INSTALL_MANDIR}/man1)
 quillon_compressed_document(${quillon_packaging_dir}/Crypt.1 Crypt.1 ${CMAKE_INSTALL_MANDIR}/man1)
 add_custom_target(quillon_documents ALL DEPENDS ${quillon_compressed})
@@ -127,8 +147,10 @@ at once, over RS232 or USB, from its window, from script files or from a
 remote client over TCP. Crypt scrambles update text files.
 
 The package lets the user at the seat (and members of the group plugdev)
-open the maker's USB radios, and links USB serial adapters as
-/dev/quillon/COMn.")
+open the maker's USB radios, and keeps modem managers off them. Every USB
+serial device /dev/ttyUSB0 to /dev/ttyUSB18, whatever it is (a cable to a
+radio, a modem, a GPS dongle), is linked as /dev/quillon/COM1 to COM19 and
+opened to the user at the seat.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://support.quillon.invalid/vexa20_flash.html")
@@ -136,7 +158,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Depends from the libraries the files link (Qt 6 Widgets, libcurl, libudev,
 # libusb-1.0 and the C++ runtime); the suite's own libraries are private.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
+# udev applies the rule; xdg-open (xdg-utils) opens the working folder in the
+# desktop's file manager (File -> Open Working Folder).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${quillon_packaging_dir}/postinst ${quillon_packaging_dir}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

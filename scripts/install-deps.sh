@@ -29,6 +29,7 @@ packages=(
   dpkg-dev       # dpkg-shlibdeps: the Debian package's Depends
   desktop-file-utils  # the package test validates the desktop entry
   lintian        # the package test checks the package as Debian does
+  appstream      # appstreamcli: the package test validates the AppStream metainfo
 )
 
 missing=()

@@ -1,7 +1,8 @@
 // The Debian package as a user installs it: unpacked into a fresh root
 // (CTest's package fixtures build it with the build's package target and
 // unpack it with dpkg-deb), it holds exactly the program's files and never
-// the USB driver stand-in, its control fields name what it needs, and the
+// the USB driver stand-in, its control fields name what it needs, its
+// documents say what the installed files do, and the
 // program started through /usr/bin/vexaload runs from the installed folder
 // with the libraries there: it flashes a simulated radio on COM1 and ends on
 // TERMINATE_APP.
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fnmatch.h>
@@ -55,7 +58,10 @@ std::set<std::string> ExpectedFiles() {
       kInstallDir + "/Crypt",
       "usr/lib/udev/rules.d/70-quillon.rules",
       "usr/share/applications/vexaload.desktop",
+      "usr/share/icons/hicolor/48x48/apps/vexaload.png",
       "usr/share/icons/hicolor/256x256/apps/vexaload.png",
+      "usr/share/icons/hicolor/scalable/apps/vexaload.svg",
+      "usr/share/metainfo/invalid.quillon.vexaload.metainfo.xml",
       "usr/share/doc/quillon/copyright",
       "usr/share/doc/quillon/changelog.gz",
       "usr/share/doc/quillon/README.md.gz",
@@ -198,6 +204,12 @@ TEST(InstalledPackage, ControlFieldsNameThePackageAndWhatItNeeds) {
   for (const auto& package : needed) {
     EXPECT_NE(depends.find(package), std::string::npos) << "Depends lacks " << package << ": " << depends;
   }
+  // udev applies the rule; xdg-open opens the working folder (File -> Open
+  // Working Folder) on a system that has no file manager's opener of its own.
+  const std::string recommends = ControlField("Recommends");
+  for (const char* package : {"udev", "xdg-utils"}) {
+    EXPECT_NE(recommends.find(package), std::string::npos) << "Recommends lacks " << package << ": " << recommends;
+  }
 }
 
 TEST(InstalledPackage, DesktopEntryIsValidAndNamesTheProgramAndIcon) {
@@ -205,6 +217,9 @@ TEST(InstalledPackage, DesktopEntryIsValidAndNamesTheProgramAndIcon) {
   const std::string text = ReadFile(entry);
   EXPECT_NE(text.find("\nExec=vexaload -user_folder\n"), std::string::npos);
   EXPECT_NE(text.find("\nIcon=vexaload\n"), std::string::npos);
+  // The menu leaves the entry out when the program is gone.
+  EXPECT_NE(text.find("\nTryExec=vexaload\n"), std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(kRoot / "usr/bin/vexaload")) << "TryExec names a program the package lacks";
   const std::string validator = QUILLON_DESKTOP_FILE_VALIDATE;
   if (validator.empty() || validator.find("NOTFOUND") != std::string::npos) {
     GTEST_SKIP() << "desktop-file-validate is not installed";
@@ -215,17 +230,58 @@ TEST(InstalledPackage, DesktopEntryIsValidAndNamesTheProgramAndIcon) {
   EXPECT_EQ(output, "");
 }
 
-TEST(InstalledPackage, IconIsA256PixelPng) {
-  const std::string png = ReadFile(kRoot / "usr/share/icons/hicolor/256x256/apps/vexaload.png");
-  ASSERT_GE(png.size(), 24u);
-  EXPECT_EQ(png.substr(1, 3), "PNG");
-  auto be32 = [&](std::size_t at) {
-    return (std::uint32_t{static_cast<std::uint8_t>(png[at])} << 24) |
-           (std::uint32_t{static_cast<std::uint8_t>(png[at + 1])} << 16) |
-           (std::uint32_t{static_cast<std::uint8_t>(png[at + 2])} << 8) | std::uint32_t{static_cast<std::uint8_t>(png[at + 3])};
-  };
-  EXPECT_EQ(be32(16), 256u);
-  EXPECT_EQ(be32(20), 256u);
+namespace {
+
+std::uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+  return value;
+}
+
+}  // namespace
+
+// The icon as menus and panels draw it (48x48) and as the window shows it
+// (256x256), each a PNG of its folder's size.
+TEST(InstalledPackage, PngIconsHaveTheirFoldersSize) {
+  for (const std::uint32_t size : {48u, 256u}) {
+    const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+    const std::string png = ReadFile(kRoot / "usr/share/icons/hicolor" / folder / "apps/vexaload.png");
+    ASSERT_GE(png.size(), 24u) << folder;
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << folder;
+    EXPECT_EQ(BigEndian32(png, 16), size) << folder;
+    EXPECT_EQ(BigEndian32(png, 20), size) << folder;
+  }
+}
+
+// The scalable icon is an SVG drawing that says its square drawing area.
+TEST(InstalledPackage, ScalableIconIsASquareSvg) {
+  const std::string svg = ReadFile(kRoot / "usr/share/icons/hicolor/scalable/apps/vexaload.svg");
+  EXPECT_EQ(svg.rfind("<?xml ", 0), 0u);
+  EXPECT_NE(svg.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
+  EXPECT_NE(svg.find("viewBox=\"0 0 256 256\""), std::string::npos);
+  EXPECT_NE(svg.find("</svg>"), std::string::npos);
+}
+
+// The AppStream metainfo names the desktop entry the package installs and
+// the maker's USB devices, and appstreamcli (when installed) accepts it.
+TEST(InstalledPackage, AppStreamMetainfoIsValidAndNamesTheDesktopEntry) {
+  const fs::path metainfo = kRoot / "usr/share/metainfo/invalid.quillon.vexaload.metainfo.xml";
+  const std::string text = ReadFile(metainfo);
+  EXPECT_NE(text.find("<id>invalid.quillon.vexaload</id>"), std::string::npos);
+  EXPECT_NE(text.find("<launchable type=\"desktop-id\">vexaload.desktop</launchable>"), std::string::npos);
+  EXPECT_TRUE(fs::is_regular_file(kRoot / "usr/share/applications/vexaload.desktop"));
+  for (const char* modalias : {"<modalias>usb:v1D07p*</modalias>", "<modalias>usb:v3E61p*</modalias>"}) {
+    EXPECT_NE(text.find(modalias), std::string::npos) << modalias;
+  }
+  const std::string validator = QUILLON_APPSTREAMCLI;
+  if (!Found(validator)) GTEST_SKIP() << "appstreamcli is not installed";
+  int status = 0;
+  const std::string output = RunCommand(validator + " validate --no-net " + metainfo.string(), &status);
+  EXPECT_EQ(status, 0) << output;
+  for (const auto& line : Lines(output)) {
+    EXPECT_NE(line.rfind("E: ", 0), 0u) << output;
+    EXPECT_NE(line.rfind("W: ", 0), 0u) << output;
+  }
 }
 
 namespace {
@@ -304,20 +360,29 @@ namespace {
 struct CompressedDocument {
   const char* installed;  // relative to the root
   const char* source;     // relative to the source folder
+  bool whole;             // the source's text as it is (else a part of it)
 };
 
 constexpr CompressedDocument kCompressedDocuments[] = {
-    {"usr/share/doc/quillon/changelog.gz", "packaging/changelog"},
-    {"usr/share/doc/quillon/README.md.gz", "README.md"},
-    {"usr/share/man/man1/vexaload.1.gz", "packaging/vexaload.1"},
-    {"usr/share/man/man1/Crypt.1.gz", "packaging/Crypt.1"},
+    {"usr/share/doc/quillon/changelog.gz", "packaging/changelog", true},
+    {"usr/share/doc/quillon/README.md.gz", "README.md", false},
+    {"usr/share/man/man1/vexaload.1.gz", "packaging/vexaload.1", true},
+    {"usr/share/man/man1/Crypt.1.gz", "packaging/Crypt.1", true},
 };
+
+// The text of an installed compressed document.
+std::string Decompressed(const fs::path& installed) {
+  int status = 0;
+  std::string text = RunCommand("gzip -dc " + installed.string(), &status);
+  EXPECT_EQ(status, 0) << installed;
+  return text;
+}
 
 }  // namespace
 
 // The changelog, the README and the manual pages are the texts of the
-// source, compressed as gzip -9n does: the best compression, no file name
-// and no time stamp in the header.
+// source (the README the user's part of it), compressed as gzip -9n does: the
+// best compression, no file name and no time stamp in the header.
 TEST(InstalledPackage, DocumentsAreTheSourcesTextsCompressedWithoutNameOrTime) {
   for (const auto& document : kCompressedDocuments) {
     const fs::path installed = kRoot / document.installed;
@@ -327,10 +392,35 @@ TEST(InstalledPackage, DocumentsAreTheSourcesTextsCompressedWithoutNameOrTime) {
     EXPECT_EQ(bytes[3] & 0x08, 0) << installed << " names its file";
     EXPECT_EQ(bytes.substr(4, 4), std::string(4, '\0')) << installed << " has a time stamp";
     EXPECT_EQ(bytes[8], 2) << installed << " is not compressed at the best level";
-    int status = 0;
-    const std::string text = RunCommand("gzip -dc " + installed.string(), &status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(text, ReadFile(fs::path(QUILLON_SOURCE_DIR) / document.source)) << installed;
+    if (document.whole) {
+      EXPECT_EQ(Decompressed(installed), ReadFile(fs::path(QUILLON_SOURCE_DIR) / document.source)) << installed;
+    }
+  }
+}
+
+// The installed README is the user's part of the checkout's README: its
+// lines, kept whole and in their order, about installing, using the program
+// with real radios, the window and remote control, and nothing about
+// building or testing from the checkout.
+TEST(InstalledPackage, InstalledReadmeIsTheUsersPart) {
+  const std::vector<std::string> installed = Lines(Decompressed(kRoot / "usr/share/doc/quillon/README.md.gz"));
+  const std::vector<std::string> source = Lines(ReadFile(fs::path(QUILLON_SOURCE_DIR) / "README.md"));
+  ASSERT_FALSE(installed.empty());
+  auto from = source.begin();
+  for (const auto& line : installed) {
+    const auto found = std::find(from, source.end(), line);
+    ASSERT_NE(found, source.end()) << "not a line of the README, or out of its order: " << line;
+    from = found + 1;
+  }
+  const std::string text = Decompressed(kRoot / "usr/share/doc/quillon/README.md.gz");
+  for (const char* heading : {"# Quillon\n", "\n### What the package does to the machine\n",
+                              "\n## Using the program with a real radio\n", "\n### On a USB cable\n",
+                              "\n## Using the window\n", "\n## Scripts and remote control\n"}) {
+    EXPECT_NE(text.find(heading), std::string::npos) << "the user's README lacks " << heading;
+  }
+  for (const char* checkout : {"setup.sh", "build/", "cmake", "scripts/", "packaging/", "docs/", "tests/",
+                               "<!--", "## What the tests need", "## Layout"}) {
+    EXPECT_EQ(text.find(checkout), std::string::npos) << "the user's README speaks of the checkout: " << checkout;
   }
 }
 
@@ -496,4 +586,134 @@ TEST(InstalledPackage, MaintainerScriptsTriggerOnlyTheRulesDevices) {
   }
   EXPECT_NE(ReadFile(control / "postinst").find("\"$1\" = configure"), std::string::npos);
   EXPECT_NE(ReadFile(control / "postrm").find("remove|"), std::string::npos);
+}
+
+// The maker's USB devices: the seat's user and plugdev may open them, every
+// user may read their descriptors (lsusb -v), and a modem manager leaves
+// them alone.
+TEST(InstalledPackage, UdevRuleOpensTheMakersDevicesAndKeepsModemManagersOff) {
+  const std::string rule = ReadFile(kRoot / "usr/lib/udev/rules.d/70-quillon.rules");
+  std::vector<std::string> vendors;
+  for (const auto& line : Lines(rule)) {
+    if (line.empty() || line[0] == '#' || line.find("ATTR{idVendor}==") == std::string::npos) continue;
+    const auto at = line.find("ATTR{idVendor}==\"") + 17;
+    vendors.push_back(line.substr(at, line.find('"', at) - at));
+    for (const char* assignment : {"MODE=\"0664\"", "GROUP=\"plugdev\"", "TAG+=\"uaccess\"",
+                                   "ENV{ID_MM_DEVICE_IGNORE}=\"1\""}) {
+      EXPECT_NE(line.find(assignment), std::string::npos) << "lacks " << assignment << ": " << line;
+    }
+  }
+  EXPECT_EQ(vendors, (std::vector<std::string>{"1d07", "3e61"}));
+}
+
+namespace {
+
+// The items of a manual page's section that are lists of tagged paragraphs
+// (.TP, then the tag's line, then the text up to the next macro that ends
+// the item): tag -> text.
+std::vector<std::pair<std::string, std::string>> ManualItems(const std::string& page, const std::string& section) {
+  std::vector<std::pair<std::string, std::string>> items;
+  bool inSection = false;
+  bool tagNext = false;
+  for (const auto& line : Lines(page)) {
+    if (line.rfind(".SH ", 0) == 0) {
+      inSection = line == ".SH " + section;
+      continue;
+    }
+    if (!inSection) continue;
+    if (line == ".TP") {
+      tagNext = true;
+    } else if (tagNext) {
+      items.emplace_back(line, "");
+      tagNext = false;
+    } else if (!items.empty()) {
+      items.back().second += line + "\n";
+    }
+  }
+  return items;
+}
+
+struct CryptCall {
+  const char* name;
+  std::vector<std::string> arguments;
+  int status;
+  const char* manual;  // what the manual page says of this call under its status
+};
+
+}  // namespace
+
+// Each call of the installed Crypt ends with the status its manual page
+// lists for it, and the page says which call gives which.
+TEST(InstalledPackage, CryptEndsAsItsManualPageSays) {
+  const std::string page = Decompressed(kRoot / "usr/share/man/man1/Crypt.1.gz");
+  const auto items = ManualItems(page, "EXIT STATUS");
+  const std::vector<CryptCall> calls = {
+      {"LongHelp", {"--help"}, 0, "\\-\\-help"},
+      {"ShortHelp", {"-h"}, 0, "\\-h"},
+      {"SlashQuestionMark", {"/?"}, 0, "/?"},
+      {"NoArguments", {}, 2, "another number of arguments"},
+      {"OtherSwitch", {"/x", "in", "out"}, 2, "another switch"},
+      {"MissingSource", {"/d", "no-such-file", "out"}, 1, "could not be read"},
+  };
+  const fs::path crypt = kRoot / "usr/bin/Crypt";
+  for (const auto& call : calls) {
+    std::string command = crypt.string();
+    for (const auto& argument : call.arguments) command += " '" + argument + "'";
+    int status = 0;
+    const std::string output = RunCommand("cd " + ::testing::TempDir() + " && " + command, &status);
+    EXPECT_EQ(status, call.status) << call.name << ":\n" << output;
+    const std::string tag = ".B " + std::to_string(call.status);
+    const auto item = std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.first == tag; });
+    ASSERT_NE(item, items.end()) << "the manual page lists no status " << call.status;
+    EXPECT_NE(item->second.find(call.manual), std::string::npos)
+        << call.name << ": the manual's status " << call.status << " does not say \"" << call.manual
+        << "\":\n" << item->second;
+  }
+}
+
+namespace {
+
+bool IsNameCharacter(char c) {
+  return std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// Whether the name at `at` is a type's name as the run-time type information
+// and mangled symbols write it: its length in decimal right before it.
+bool IsTypeName(const std::string& bytes, std::size_t at, std::size_t length) {
+  const std::string digits = std::to_string(length);
+  return at >= digits.size() && bytes.compare(at - digits.size(), digits.size(), digits) == 0;
+}
+
+// The names QUILLON_... that a text holds. In a binary file, only those that
+// end as C strings end, as a name given to getenv does, and no type's name.
+std::set<std::string> QuillonVariables(const std::string& bytes, bool binary) {
+  static const std::string kPrefix = "QUILLON_";
+  std::set<std::string> names;
+  for (auto at = bytes.find(kPrefix); at != std::string::npos; at = bytes.find(kPrefix, at + 1)) {
+    auto end = at + kPrefix.size();
+    while (end < bytes.size() && IsNameCharacter(bytes[end])) ++end;
+    if (end == at + kPrefix.size()) continue;
+    if (binary && (end == bytes.size() || bytes[end] != '\0' || IsTypeName(bytes, at, end - at))) continue;
+    names.insert(bytes.substr(at, end - at));
+  }
+  return names;
+}
+
+}  // namespace
+
+// Every QUILLON_ variable that the installed programs and libraries name is
+// one the program's manual page explains under ENVIRONMENT.
+TEST(InstalledPackage, EveryEnvironmentVariableTheProgramReadsIsInItsManualPage) {
+  std::set<std::string> documented;
+  for (const auto& [tag, text] : ManualItems(Decompressed(kRoot / "usr/share/man/man1/vexaload.1.gz"), "ENVIRONMENT")) {
+    for (const auto& name : QuillonVariables(tag, false)) documented.insert(name);
+  }
+  std::set<std::string> read;
+  for (const auto& file : InstalledElfFiles()) {
+    for (const auto& name : QuillonVariables(ReadFile(kRoot / kInstallDir / file), true)) read.insert(name);
+  }
+  ASSERT_FALSE(read.empty()) << "no installed file names a QUILLON_ variable";
+  std::vector<std::string> missing;
+  std::set_difference(read.begin(), read.end(), documented.begin(), documented.end(), std::back_inserter(missing));
+  EXPECT_TRUE(missing.empty()) << "read but not in vexaload(1): " << ::testing::PrintToString(missing);
 }

@@ -39,7 +39,8 @@ const char* const kProgramUsage =
     "  QT_QPA_PLATFORM=offscreen runs the program without a display, for\n"
     "                           remote control; no box is shown then: its text\n"
     "                           goes to standard error and the log, and it\n"
-    "                           takes its safe answer (OK, No or Cancel)\n";
+    "                           takes its safe answer (OK, No or Cancel)\n"
+    "The manual page vexaload(1) lists every variable the program reads.\n";
 
 namespace {
 
