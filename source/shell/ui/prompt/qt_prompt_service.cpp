@@ -1,6 +1,7 @@
 #include "shell/ui/prompt/qt_prompt_service.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <utility>
 
 #include "engine/prompt/prompt_service.h"
 #include "shell/prompt/file_filters.h"
@@ -64,7 +66,20 @@ CQtPromptService::CQtPromptService(QObject* parent) : QObject(parent) {}
 
 CQtPromptService::~CQtPromptService() { Shutdown(kAnswerAbort); }
 
-void CQtPromptService::SetParentWindow(QWidget* window) { parentWindow_ = window; }
+void CQtPromptService::SetParentWindow(QWidget* window) {
+  parentWindow_ = window;
+  parentShown_ = window == nullptr || window->isVisible();
+  if (window != nullptr) window->installEventFilter(this);
+}
+
+bool CQtPromptService::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched == parentWindow_.data() && !parentShown_) {
+    parentShown_ = true;
+    // Opened once the window is placed and painted.
+    for (auto& show : std::exchange(waitingForParent_, {})) QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+  }
+  return QObject::eventFilter(watched, event);
+}
 
 void CQtPromptService::RegisterDialog(PromptKind kind, DialogFactory factory) {
   std::lock_guard lock(mutex_);
@@ -140,6 +155,10 @@ void CQtPromptService::Begin(std::shared_ptr<PromptCall> call, Done done) {
 void CQtPromptService::Show(const std::shared_ptr<PromptCall>& call, const std::shared_ptr<Pending>& pending,
                             bool modalHere) {
   if (pending->answered) return;  // answered by a shutdown before it could open
+  if (!modalHere && parentWindow_ && !parentShown_) {
+    waitingForParent_.push_back([this, call, pending] { Show(call, pending, false); });
+    return;
+  }
   Action action;
   {
     std::lock_guard lock(mutex_);
