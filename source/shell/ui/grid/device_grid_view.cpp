@@ -13,6 +13,7 @@ const QColor kNormalBackground(Qt::white);
 const QColor kNormalBar(0, 0, 139);
 const QColor kErrorBackground(139, 0, 0);
 const QColor kErrorText(Qt::white);
+constexpr int kEmptyLineRows = 2;
 
 }  // namespace
 
@@ -79,11 +80,12 @@ void CDeviceGridView::SetRowMetrics(int minimumWidth, int rowHeight) {
   ResizeToRows();
 }
 
-// With no rows and a reason to say, the view keeps one row's height for it.
+// With no rows and a reason to say, the view keeps two rows' height for it,
+// room for the line wrapped once in the narrowest window.
 void CDeviceGridView::ResizeToRows() {
   const bool showEmptyLine = RowCount() == 0 && !emptyLine_->text().isEmpty();
   emptyLine_->setVisible(showEmptyLine);
-  setFixedHeight(std::max(RowCount(), showEmptyLine ? 1 : 0) * rowHeight_);
+  setFixedHeight(std::max(RowCount(), showEmptyLine ? kEmptyLineRows : 0) * rowHeight_);
   PlaceEmptyLine();
 }
 
