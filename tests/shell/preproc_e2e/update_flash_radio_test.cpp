@@ -6,6 +6,7 @@
 #include "../../engine/processing/radio_on_pty.h"
 #include "../../engine/processing/shell_stand_in.h"
 #include "../update/update_images.h"
+#include "engine/prompt/prompt_service.h"
 #include "shell/update/update_flash.h"
 #include "shell_threads_fixture.h"
 
@@ -125,6 +126,42 @@ TEST_F(UpdateFlashRadio, ANewerFirmwareIsFlashedAndItsImagesAreGoneOnceLoaded) {
   for (int i = 0; i < 10; ++i) {
     const std::string entry = GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, i);
     for (const char* image : {kSuImage, kCpImage, kLpImage}) EXPECT_NE(entry, folder.File(image));
+  }
+}
+
+// A newcomer's first flash: the product file, the kernels and the update
+// texts come together in a folder of their own; choosing the product file
+// offers the others, and Flash Software then finds everything it needs.
+TEST_F(UpdateFlashRadio, AProductChosenBesideItsKernelAndUpdateFilesIsFlashedWithThem) {
+  const std::filesystem::path delivery = folder.Path() / "delivery";
+  std::filesystem::create_directory(delivery);
+  for (const char* name : test_support::kKernelFiles) std::filesystem::rename(folder.File(name), delivery / name);
+  std::ofstream((delivery / "vexa.qlp").string()) << kProduct;
+  SeedRadio(RadioImageSpec{});
+  const FirmwareSpec firmware;
+  WriteUpdateTexts(firmware);
+  for (const char* text : {kSuText, kCpText, kLpText}) std::filesystem::rename(folder.File(text), delivery / text);
+
+  prompts->SetDialogFiller([chosen = (delivery / "vexa.qlp").string()](PromptCall& call) {
+    if (auto* data = std::get_if<FileOpenDialogData>(&call.dialog)) data->chosenPath = chosen;
+  });
+  prompts->Script(kAnswerOk);   // the file dialog
+  prompts->Script(kAnswerYes);  // copy the files beside it
+  ASSERT_TRUE(PostToTarget<WM_SELECT_PRODUCT>(PT_USER_IO, nullptr));
+  ASSERT_TRUE(PollUntil([&] { return LogText().find("Selecting new product tag 'Vexa_Series'") != std::string::npos; }))
+      << LogText();
+  FlashSoftware();
+
+  ASSERT_TRUE(PollUntil([&] { return NoUpdateImages(); }, std::chrono::seconds(180))) << LogText();
+  ASSERT_TRUE(PollUntil([&] { return FlashHolds(SuMemory(firmware)) && FlashHolds(CpMemory(firmware)) &&
+                                     FlashHolds(LpMemory()); },
+                        std::chrono::seconds(60)))
+      << LogText();
+  const std::string log = LogText();
+  EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+  ASSERT_EQ(prompts->Prompts().size(), 2u);
+  for (const char* name : {"calderkrnl.s19", "su.txt", "french_spanish.txt"}) {
+    EXPECT_NE(prompts->Prompts()[1].text.find(name), std::string::npos) << name;
   }
 }
 
