@@ -48,8 +48,9 @@ class CQtPromptService : public QObject, public IShellPromptService {
   void Begin(std::shared_ptr<PromptCall> call, Done done) override;
   void Shutdown(int answer) override;
 
-  // Prompts asked before the main window is first shown wait for it, so
-  // that they open over it, not in a corner of the screen.
+  // Prompts asked before the main window is first on the screen (shown,
+  // placed by the window manager and exposed) wait for it, so that they
+  // open centred over it, not over the place it had before it was placed.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   // The system's answer for a message-box button (2 for none).
@@ -74,8 +75,11 @@ class CQtPromptService : public QObject, public IShellPromptService {
   std::map<std::uint64_t, std::shared_ptr<Pending>> pending_;
   std::uint64_t nextId_ = 0;
   QPointer<QWidget> parentWindow_;
-  bool parentShown_ = false;                               // GUI thread only
+  bool parentReady_ = true;                                // GUI thread only
   std::vector<std::function<void()>> waitingForParent_;    // GUI thread only
+
+  void WatchParentWindowHandle();
+  void ShowPromptsWaitingForParent();
   std::map<PromptKind, DialogFactory> dialogs_;
   std::map<PromptKind, Action> actions_;
 };
