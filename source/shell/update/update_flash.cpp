@@ -1,6 +1,7 @@
 #include "shell/update/update_flash.h"
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -77,13 +78,16 @@ std::string AbsolutePath(const char* name) {
   return std::filesystem::absolute(name, ignored).string();
 }
 
-// The update texts that could not be read, in the order su, cp, lp; their
-// images are left out.
+// The update texts that could not be opened, in the order su, cp, lp; their
+// images are left out. (An image that cannot be written is found missing by
+// the checks.)
 std::vector<std::string> ConvertUpdateTexts() {
   std::vector<std::string> unread;
   for (const UpdatePair& pair : kUpdatePairs) {
     platform::RemoveFile(pair.image);
-    if (!ConvertUpdateText(pair.text, pair.image)) unread.emplace_back(pair.text);
+    if (!ConvertUpdateText(pair.text, pair.image) && !std::ifstream(pair.text, std::ios::binary).is_open()) {
+      unread.emplace_back(pair.text);
+    }
   }
   return unread;
 }

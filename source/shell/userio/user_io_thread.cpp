@@ -61,8 +61,6 @@ std::string CurrentDirectory() {
 
 std::string Quoted(const std::string& text) { return " \"" + text + "\" "; }
 
-// Where the product file was looked for, so that the error box's reason can
-// be acted on: the file named by flash_product_file, in the working folder.
 // The box of a missing product file: the log line, where it was looked
 // for, and how a product is chosen from the window.
 std::string MissingProductFileBoxText(const std::string& reason) {
@@ -71,6 +69,8 @@ std::string MissingProductFileBoxText(const std::string& reason) {
          "\"Select a new product file...\"; the chosen file is copied into the working folder.";
 }
 
+// Where the product file was looked for, so that the error box's reason can
+// be acted on: the file named by flash_product_file, in the working folder.
 std::string MissingProductFileLine(const std::string& folder, const std::string& file) {
   if (file.empty()) return "No product file is selected (flash_product_file is empty) in the working folder " + folder;
   if (FileExists(folder + file)) return "The product file " + file + " in the working folder " + folder + " is not a file";
