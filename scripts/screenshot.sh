@@ -10,10 +10,15 @@
 # question its close button asks while a job runs
 # (main_window_close_question.png), the window made wider
 # (main_window_wide.png), and the dialogs (the FlashPack Manager with its error
-# over it: dialog_flashpack_error.png). The last one,
+# over it: dialog_flashpack_error.png), a Flash Software refused for update
+# texts that are not in the folder searched (main_window_update_files_missing.png,
+# update_files_missing_box.png), and the questions of a product file chosen
+# beside its kernel and update files (product_files_question.png,
+# product_files_replace_question.png). The last one,
 # demo_window.png, is the window of the demo that `./setup.sh run` starts
 # (scripts/demo.sh), with the demo radio's row in the grid; first_start_window.png
-# the window of a first start from the desktop menu (an empty ~/Quillon); after
+# the window of a first start from the desktop menu (an empty ~/Quillon) with
+# its box, first_start_empty_grid.png the window once the box is answered; after
 # it gps_flash_progress.png and gps_flash_done.png, the window flashing the GPS
 # chip of `radiosim --gps-chip` (scripts/gps_flash_shots.py) and its end.
 #
@@ -80,6 +85,13 @@ HOME="$first" XDG_CONFIG_HOME="$first/.config" XDG_RUNTIME_DIR="$home" \
     done
     sleep 1  # the box and the window painted
     [ $shown -eq 0 ] && "$1/screen_grab" "$2/first_start_window.png" || { echo "the first start did not come up:"; cat "$HOME/out"; }
+    # The box answered, the window behind it: with USB and no radio, the
+    # empty grid says why.
+    if [ $shown -eq 0 ] && command -v xdotool >/dev/null; then
+      xdotool key Return
+      sleep 1
+      "$1/screen_grab" "$2/first_start_empty_grid.png"
+    fi
     kill -TERM $program
     # The box may hold the window up; the program has ten seconds to end.
     ( sleep 10; kill -KILL $program 2>/dev/null ) &

@@ -34,4 +34,8 @@ struct PromptRequest {
   // What the prompt is about, when the asker names it: the image file whose
   // sectors the erase dialog asks for (its title names it). Empty for none.
   std::string subject{};
+
+  // An error box's own text, when the asker has more to say than its log
+  // line (which file, what to do). Empty: the log's last error line.
+  std::string boxText{};
 };

@@ -77,12 +77,25 @@ void CKernelImageSlots::Clear() { ReleaseAll(slots_); }
 std::string CKernelImageSlots::Load(const std::string& folder) {
   std::array<KernelSlot, kKernelSlotCount> fresh{};
   for (auto& slot : fresh) slot.buffer = GetBufferRegistry().Allocate(kKernelBufferSize);
+  // Every file is tried, so that one answer names all the files that are
+  // not there, not one per retry.
+  const std::string openError = std::string(SRecordErrorText(SREC_OPEN_ERROR)) + " ";
+  std::string unopened;
+  std::string otherError;
   for (KernelSlotIndex index : kReadOrder) {
-    std::string error = ReadKernelFile(PathOf(folder, kKernelFileNames[index]), fresh[index]);
-    if (!error.empty()) {
-      ReleaseAll(fresh);
-      return error;
+    const std::string path = PathOf(folder, kKernelFileNames[index]);
+    const std::string error = ReadKernelFile(path, fresh[index]);
+    if (error.empty()) continue;
+    if (error == openError + path) {
+      unopened += (unopened.empty() ? "" : ", ") + path;
+    } else if (otherError.empty()) {
+      otherError = error;
     }
+  }
+  if (!unopened.empty() || !otherError.empty()) {
+    ReleaseAll(fresh);
+    if (unopened.empty()) return otherError;
+    return openError + unopened + (otherError.empty() ? "" : "; " + otherError);
   }
   ReleaseAll(slots_);
   slots_ = fresh;

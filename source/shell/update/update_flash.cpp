@@ -1,9 +1,12 @@
 #include "shell/update/update_flash.h"
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <system_error>
+#include <vector>
 
+#include "engine/core/app_settings.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "platform/file_io.h"
@@ -46,38 +49,69 @@ class TemporaryImage {
   std::string path_;
 };
 
+std::string CurrentFolder() {
+  std::error_code ignored;
+  return std::filesystem::current_path(ignored).string();
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ignored);
+}
+
+// The update texts are read from the current folder, which File > Flash
+// File... moves to the folder of the image it flashes.
+UpdateFolderContext FolderContextNow() {
+  const CAppSettings& settings = GetAppSettings();
+  const std::string working = settings.GetAppString(APP_STRING_WORKING_DIRECTORY);
+  const std::string recent = settings.GetAppString(APP_STRING_RECENT_FILE);
+  const std::string current = CurrentFolder();
+  UpdateFolderContext context;
+  context.workingFolder = working;
+  context.lastImageFolder =
+      !SameFolder(current, working) && SameFolder(current, std::filesystem::path(recent).parent_path().string());
+  return context;
+}
+
 std::string AbsolutePath(const char* name) {
   std::error_code ignored;
   return std::filesystem::absolute(name, ignored).string();
 }
 
-void ConvertUpdateTexts() {
+// The update texts that could not be opened, in the order su, cp, lp; their
+// images are left out. (An image that cannot be written is found missing by
+// the checks.)
+std::vector<std::string> ConvertUpdateTexts() {
+  std::vector<std::string> unread;
   for (const UpdatePair& pair : kUpdatePairs) {
-    // A text that cannot be read leaves its image out; the checks or the
-    // core thread report the missing image.
     platform::RemoveFile(pair.image);
-    ConvertUpdateText(pair.text, pair.image);
+    if (!ConvertUpdateText(pair.text, pair.image) && !std::ifstream(pair.text, std::ios::binary).is_open()) {
+      unread.emplace_back(pair.text);
+    }
   }
+  return unread;
 }
 
-void Refuse(const char* line) {
+void Refuse(const std::string& line) {
   PostLogLine(line);
   // The row of the radio that was read back ends with the reason.
-  const std::string reason = line;
-  PostToTarget<WM_UPDATE_REFUSED>(PT_MAIN_WINDOW, std::make_unique<std::string>(reason.substr(reason.find("> ") + 2)));
+  PostToTarget<WM_UPDATE_REFUSED>(PT_MAIN_WINDOW, std::make_unique<std::string>(line.substr(line.find("> ") + 2)));
   PostErrorPrompt();
 }
 
-// The reason to refuse the update, or null to go ahead.
-const char* CheckUpdate() {
+// The reason to refuse the update, or empty to go ahead. An update text
+// that cannot be read stops the update before any image is flashed, so no
+// radio is left with part of a new firmware.
+std::string CheckUpdate(const std::vector<std::string>& unreadTexts) {
   const auto radio = GetRadioInfo(kUpdateReadBackFile);
   if (!radio) return kNoRadioInfo;
   if (radio->modelCode != kModelCode && radio->modelCode != kOtherRadioModelCode) return kModelMismatch;
+  if (!unreadTexts.empty()) return UnreadUpdateTextsLine(unreadTexts, CurrentFolder(), FolderContextNow());
   const auto firmware = GetFlashFileInfo(kSuImage, kCpImage);
   if (!firmware) return kNoFlashFileInfo;
   if (firmware->modelCode != kModelCode) return kModelMismatch;
   if (!(firmware->version > radio->version)) return kLatestFirmware;
-  return nullptr;
+  return "";
 }
 
 void QueueUpdateImages(IPromptAsker& asker) {
@@ -96,11 +130,25 @@ void QueueUpdateImages(IPromptAsker& asker) {
 }  // namespace
 
 void RunUpdateFlash(IPromptAsker& asker) {
-  ConvertUpdateTexts();
-  if (const char* refusal = CheckUpdate()) {
+  const std::vector<std::string> unread = ConvertUpdateTexts();
+  if (const std::string refusal = CheckUpdate(unread); !refusal.empty()) {
     for (const char* image : kFlashOrder) platform::RemoveFile(image);
     Refuse(refusal);
     return;
   }
   QueueUpdateImages(asker);
+}
+
+std::string UnreadUpdateTextsLine(const std::vector<std::string>& texts, const std::string& folder,
+                                  const UpdateFolderContext& context) {
+  std::string names;
+  for (const std::string& text : texts) names += (names.empty() ? "" : ", ") + text;
+  std::string line = std::string(kNoFlashFileInfo) + " Source file could not be opened: " + names + " in the folder " +
+                     folder;
+  if (context.lastImageFolder) {
+    std::string working = context.workingFolder;
+    while (working.size() > 1 && working.back() == '/') working.pop_back();
+    line += ", the folder of the last image flashed (File \u2192 Flash File...), not the working folder " + working;
+  }
+  return line + ".";
 }

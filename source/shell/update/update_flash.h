@@ -6,6 +6,7 @@
 // flash job per image is queued.
 
 #include <string>
+#include <vector>
 
 #include "shell/requests/prompt_asker.h"
 
@@ -20,6 +21,17 @@ inline constexpr const char* kLpImage = "lp.s19";
 // The model code that the radio may carry and the one the firmware must carry.
 inline constexpr const char* kModelCode = "4E383231";
 inline constexpr const char* kOtherRadioModelCode = "52425231";
+
+// Where the update texts were looked for, beyond the folder itself.
+struct UpdateFolderContext {
+  std::string workingFolder;
+  bool lastImageFolder = false;  // the folder of the last image flashed, not the working folder
+};
+
+// The refusal when update texts cannot be opened: which ones and the folder
+// searched (said to be the last image's folder when it is).
+std::string UnreadUpdateTextsLine(const std::vector<std::string>& texts, const std::string& folder,
+                                  const UpdateFolderContext& context);
 
 // Runs the update flash on the asking thread. Every refusal logs its
 // "Error> " line and shows the error prompt; the read-back image and the

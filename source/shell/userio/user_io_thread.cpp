@@ -28,6 +28,7 @@
 #include "shell/prompt/file_filters.h"
 #include "shell/requests/job_building.h"
 #include "shell/userio/error_report_address.h"
+#include "shell/userio/product_companions.h"
 #include "shell/userio/prompt_kind.h"
 #include "shell/userio/set_option_tokens.h"
 
@@ -59,6 +60,14 @@ std::string CurrentDirectory() {
 }
 
 std::string Quoted(const std::string& text) { return " \"" + text + "\" "; }
+
+// The box of a missing product file: the log line, where it was looked
+// for, and how a product is chosen from the window.
+std::string MissingProductFileBoxText(const std::string& reason) {
+  return "Error> Unable to read product file\n\n" + reason +
+         "\n\nTo choose a product, open the product list in the main window and pick its last entry, "
+         "\"Select a new product file...\"; the chosen file is copied into the working folder.";
+}
 
 // Where the product file was looked for, so that the error box's reason can
 // be acted on: the file named by flash_product_file, in the working folder.
@@ -457,6 +466,7 @@ int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& m
     case PROMPT_ENABLE_AUTO_ERASE:
       return ShowBox(kEnableAutoEraseText, kStyleYesNo | kIconQuestion, request.kind);
     case PROMPT_ERROR:
+      if (!request.boxText.empty()) return ShowBox(request.boxText, kStyleOk | kIconStop, request.kind);
       return ShowBox(TakeErrorBoxText(), kStyleOk | kIconStop, request.kind);
     case PROMPT_RETRY_CANCEL:
       return ShowBox(TakeErrorBoxText(), kStyleRetryCancel | kIconStop, request.kind);
@@ -666,10 +676,15 @@ void CUserIOThread::ReadProductFile(ProductReadFailure onFailure) {
   const std::string tag = settings_.GetStringParam(OPTION_PRODUCT_TAG);
   Log("Reading product file " + path);
   if (!std::filesystem::is_regular_file(path)) {
-    Log(MissingProductFileLine(workingDirectory_, settings_.GetStringParam(OPTION_PRODUCT_FILE)));
+    const std::string reason = MissingProductFileLine(workingDirectory_, settings_.GetStringParam(OPTION_PRODUCT_FILE));
+    Log(reason);
     Log("Error> Unable to read product file");
     if (onFailure == ProductReadFailure::Throw) throw QUILLON_ERROR;
-    PostErrorPrompt();
+    auto prompt = std::make_unique<PromptRequest>();
+    prompt->kind = PROMPT_ERROR;
+    prompt->replyTarget = PT_USER_IO;
+    prompt->boxText = MissingProductFileBoxText(reason);
+    PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(prompt));
     return;
   }
   try {
@@ -751,7 +766,37 @@ bool CUserIOThread::ChooseProductFile(std::string& file, std::string& tag) {
   }
   file = newName;
   parser.ReadFirstProductName(destination, tag, ampersand);
+  OfferCompanionFiles(std::filesystem::path(source).parent_path().string());
   return true;
+}
+
+// The kernel and update files beside a chosen product file: those missing
+// in the working folder are offered in one question; those there with
+// other contents only replace them when the user says so (No by default).
+void CUserIOThread::OfferCompanionFiles(const std::string& sourceFolder) {
+  const std::vector<CompanionFile> found = FindCompanionFiles(sourceFolder, workingDirectory_);
+  std::vector<CompanionFile> toCopy;
+  const auto missing = CompanionsIn(found, CompanionState::Missing);
+  if (!missing.empty() && ShowBox(CompanionQuestion(missing, sourceFolder, workingDirectory_, false),
+                                  kStyleYesNo | kIconQuestion) == kAnswerYes) {
+    toCopy = missing;
+  }
+  const auto differing = CompanionsIn(found, CompanionState::Differs);
+  if (!differing.empty() &&
+      ShowBox(CompanionQuestion(differing, sourceFolder, workingDirectory_, true),
+              kStyleYesNo | kIconExclamation | kStyleDefaultButton2) == kAnswerYes) {
+    toCopy.insert(toCopy.end(), differing.begin(), differing.end());
+  }
+  bool failed = false;
+  for (const CompanionFile& companion : toCopy) {
+    if (const std::string error = CopyCompanionFile(companion); !error.empty()) {
+      Log(error);
+      failed = true;
+      continue;
+    }
+    Log("Copying " + companion.source + " to the Quillon directory as " + companion.name + ".");
+  }
+  if (failed) PostErrorPrompt();
 }
 
 void CUserIOThread::CopyProductFile(const std::string& source, const std::string& destination,

@@ -121,6 +121,7 @@ class CUserIOThread : public platform::WorkerThread {
   void ReadProductFile(ProductReadFailure onFailure = ProductReadFailure::ShowErrorBox);
   bool ChooseProductFile(std::string& file, std::string& tag);
   void CopyProductFile(const std::string& source, const std::string& destination, const std::string& newName);
+  void OfferCompanionFiles(const std::string& sourceFolder);
 
   void WriteConfiguration();
   void ListenOnRemotePort();

@@ -37,6 +37,19 @@ TEST_F(CoreThreadTest, AMissingKernelFileIsNamedAndACancelledRetryTellsTheWindow
   EXPECT_EQ(shell_.Prompts()[0].kind, PROMPT_RETRY_CANCEL);
 }
 
+// Every missing kernel file is named in one line and one box, not one
+// file per retry.
+TEST_F(CoreThreadTest, AllMissingKernelFilesAreNamedInOneBox) {
+  std::filesystem::remove(folder_.File("calderkrnl.s19"));
+  std::filesystem::remove(folder_.File("biselkrnl.s19"));
+  StartCore();  // the stand-in answers the Retry/Cancel box with Cancel
+  Queue(WM_REVERSE_FLASH, kCom1, Options(), 1);
+  ASSERT_TRUE(shell_.WaitLog("Error> Error opening file " + folder_.File("calderkrnl.s19") + ", " +
+                             folder_.File("biselkrnl.s19")));
+  ASSERT_TRUE(shell_.WaitRefusal(WM_REVERSE_FLASH, true));
+  EXPECT_EQ(shell_.Prompts().size(), 1u);
+}
+
 TEST_F(CoreThreadTest, InteractiveRequestRetriesTheKernelFilesWhenTheUserSaysRetry) {
   std::filesystem::remove(folder_.File("harrowkrnl.s19"));
   shell_.promptAnswer = [this] {

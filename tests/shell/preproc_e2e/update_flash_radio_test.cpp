@@ -6,6 +6,7 @@
 #include "../../engine/processing/radio_on_pty.h"
 #include "../../engine/processing/shell_stand_in.h"
 #include "../update/update_images.h"
+#include "engine/prompt/prompt_service.h"
 #include "shell/update/update_flash.h"
 #include "shell_threads_fixture.h"
 
@@ -128,6 +129,42 @@ TEST_F(UpdateFlashRadio, ANewerFirmwareIsFlashedAndItsImagesAreGoneOnceLoaded) {
   }
 }
 
+// A newcomer's first flash: the product file, the kernels and the update
+// texts come together in a folder of their own; choosing the product file
+// offers the others, and Flash Software then finds everything it needs.
+TEST_F(UpdateFlashRadio, AProductChosenBesideItsKernelAndUpdateFilesIsFlashedWithThem) {
+  const std::filesystem::path delivery = folder.Path() / "delivery";
+  std::filesystem::create_directory(delivery);
+  for (const char* name : test_support::kKernelFiles) std::filesystem::rename(folder.File(name), delivery / name);
+  std::ofstream((delivery / "vexa.qlp").string()) << kProduct;
+  SeedRadio(RadioImageSpec{});
+  const FirmwareSpec firmware;
+  WriteUpdateTexts(firmware);
+  for (const char* text : {kSuText, kCpText, kLpText}) std::filesystem::rename(folder.File(text), delivery / text);
+
+  prompts->SetDialogFiller([chosen = (delivery / "vexa.qlp").string()](PromptCall& call) {
+    if (auto* data = std::get_if<FileOpenDialogData>(&call.dialog)) data->chosenPath = chosen;
+  });
+  prompts->Script(kAnswerOk);   // the file dialog
+  prompts->Script(kAnswerYes);  // copy the files beside it
+  ASSERT_TRUE(PostToTarget<WM_SELECT_PRODUCT>(PT_USER_IO, nullptr));
+  ASSERT_TRUE(PollUntil([&] { return LogText().find("Selecting new product tag 'Vexa_Series'") != std::string::npos; }))
+      << LogText();
+  FlashSoftware();
+
+  ASSERT_TRUE(PollUntil([&] { return NoUpdateImages(); }, std::chrono::seconds(180))) << LogText();
+  ASSERT_TRUE(PollUntil([&] { return FlashHolds(SuMemory(firmware)) && FlashHolds(CpMemory(firmware)) &&
+                                     FlashHolds(LpMemory()); },
+                        std::chrono::seconds(60)))
+      << LogText();
+  const std::string log = LogText();
+  EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+  ASSERT_EQ(prompts->Prompts().size(), 2u);
+  for (const char* name : {"calderkrnl.s19", "su.txt", "french_spanish.txt"}) {
+    EXPECT_NE(prompts->Prompts()[1].text.find(name), std::string::npos) << name;
+  }
+}
+
 TEST_F(UpdateFlashRadio, TheSameFirmwareStopsWithTheLatestFirmwareBox) {
   SeedRadio(RadioImageSpec{});
   FirmwareSpec firmware;
@@ -171,7 +208,10 @@ TEST_P(RefusedUpdate, NothingIsFlashedAndTheBoxSaysWhy) {
   FlashSoftware();
 
   ASSERT_TRUE(prompts->WaitForPrompts(1, kDeadline)) << LogText();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.box});
+  // The box names the folder searched, the working folder here.
+  std::string box = c.box;
+  if (const auto at = box.find("<folder>"); at != std::string::npos) box.replace(at, 8, folder.Path().string());
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{box});
   EXPECT_TRUE(NoUpdateImages());
   EXPECT_FALSE(FlashHolds(CpMemory(firmware)));
 }
@@ -183,7 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error> unable to flash due to model mismatch\r\nPlease choose the right tool to flash the radio."},
         RefusedCase{"FirmwareOfAnotherModel", "52425231", "4E000000", true,
                     "Error> unable to flash due to model mismatch\r\nPlease choose the right tool to flash the radio."},
-        RefusedCase{"NoSuText", "4E383231", "4E383231", false, "Error> unable to get flash file information."}),
+        RefusedCase{"NoSuText", "4E383231", "4E383231", false,
+                    "Error> unable to get flash file information\r\nSource file could not be opened: su.txt in the "
+                    "folder <folder>."}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -142,6 +142,49 @@ TEST_F(UpdateFlash, AMissingSuTextLeavesNoFlashFileInformation) {
   ExpectRefused(kNoFirmware);
 }
 
+// An update text that cannot be opened stops the update before any image
+// is flashed, and the refusal says which texts and which folder.
+struct UnreadTextCase {
+  const char* name;
+  std::vector<const char*> missing;
+  bool fromLastImageFolder;  // File > Flash File... moved to another folder first
+  const char* names;
+};
+
+class UnreadUpdateTexts : public UpdateFlash, public ::testing::WithParamInterface<UnreadTextCase> {};
+
+TEST_P(UnreadUpdateTexts, TheRefusalNamesTheTextsAndTheFolder) {
+  const UnreadTextCase& c = GetParam();
+  WriteUpdate(RadioImageSpec{}, FirmwareSpec{});
+  for (const char* text : c.missing) std::filesystem::remove(text);
+  GetAppSettings().SetAppString(APP_STRING_WORKING_DIRECTORY, folder.Path().string() + "/");
+  std::string searched = folder.Path().string();
+  if (c.fromLastImageFolder) {
+    searched = folder.File("images");
+    std::filesystem::create_directory(searched);
+    std::filesystem::rename("rev_flash.s19", searched + "/rev_flash.s19");
+    GetAppSettings().SetAppString(APP_STRING_RECENT_FILE, searched + "/radio.s19");
+    std::filesystem::current_path(searched);
+  }
+  RunUpdateFlash(asker);
+  std::string line = std::string(kNoFirmware) + " Source file could not be opened: " + c.names + " in the folder " +
+                     std::filesystem::current_path().string();
+  if (c.fromLastImageFolder) {
+    line += ", the folder of the last image flashed (File \u2192 Flash File...), not the working folder " +
+            folder.Path().string();
+  }
+  ExpectRefused((line + ".").c_str());
+  EXPECT_EQ(userIo.CountLogs(kNoFirmware), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, UnreadUpdateTexts,
+    ::testing::Values(UnreadTextCase{"Su", {kSuText}, false, "su.txt"},
+                      UnreadTextCase{"LpAloneStopsTooBeforeCpIsFlashed", {kLpText}, false, "french_spanish.txt"},
+                      UnreadTextCase{"AllInTheLastImagesFolder", {}, true,
+                                     "su.txt, p5E00cp0_VAD3_Vexa20.txt, french_spanish.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(UpdateFlash, AReadBackWithoutThePointerRecordIsRefusedAndDeleted) {
   RadioImageSpec radio;
   radio.pointerRecord = false;

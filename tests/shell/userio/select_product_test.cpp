@@ -140,5 +140,100 @@ TEST_F(SelectProductTest, AnUnreadableSourceIsReportedAndNothingChanges) {
   EXPECT_EQ(prompts->Prompts()[1].text, "Error> An error occurred while selecting the new product file");
 }
 
+// The kernel and update files beside a product file chosen elsewhere.
+class CompanionFilesTest : public SelectProductTest {
+ protected:
+  void ChooseProductBesideCompanions() {
+    elsewhere.Write("prod.qlp", "product NEW_ONE { processor Harrow; }\n");
+    elsewhere.Write("calderkrnl.s19", "S0 calder\n");
+    elsewhere.Write("biselkrnl.s19", "S0 bisel\n");
+    elsewhere.Write("su.txt", "scrambled\n");
+    ChooseFile(elsewhere.File("prod.qlp"));
+    prompts->Script(kAnswerOk);
+  }
+  std::vector<CScriptedShellPromptService::Shown> Questions() {
+    std::vector<CScriptedShellPromptService::Shown> boxes;
+    for (const auto& call : prompts->Prompts()) {
+      if (call.kind == kMessageBoxPrompt) boxes.push_back(call);
+    }
+    return boxes;
+  }
+  static bool Lists(const std::string& text, const std::string& name) {
+    return text.find("    " + name + "\n") != std::string::npos;
+  }
+};
+
+TEST_F(CompanionFilesTest, TheMissingFilesAreOfferedInOneQuestionAndCopied) {
+  ChooseProductBesideCompanions();
+  prompts->Script(kAnswerYes);
+  SelectByUser();
+  Flush();
+  const auto questions = Questions();
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].style, kStyleYesNo | kIconQuestion);
+  for (const char* name : {"calderkrnl.s19", "biselkrnl.s19", "su.txt"}) {
+    EXPECT_TRUE(Lists(questions[0].text, name)) << name;
+    EXPECT_EQ(dir.Read(name), elsewhere.Read(name)) << name;
+    EXPECT_NE(LogText().find("Copying " + elsewhere.File(name) + " to the Quillon directory as " + name + "."),
+              std::string::npos);
+  }
+  EXPECT_FALSE(Lists(questions[0].text, "harrowkrnl.s19"));  // not beside the product file
+  EXPECT_NE(questions[0].text.find("lie beside it in " + elsewhere.File("calderkrnl.s19").substr(0, elsewhere.Dir().size() - 1) + ":"), std::string::npos);
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), "NEW_ONE");
+}
+
+TEST_F(CompanionFilesTest, NoCopiesNothingButKeepsTheProduct) {
+  ChooseProductBesideCompanions();
+  prompts->Script(kAnswerNo);
+  SelectByUser();
+  Flush();
+  EXPECT_EQ(Questions().size(), 1u);
+  EXPECT_FALSE(dir.Exists("calderkrnl.s19"));
+  EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_FILE), "prod.qlp");
+}
+
+struct ReplaceCase {
+  const char* name;
+  bool scriptAnswer;  // false: the box gets the answer nobody gave
+  int answer;
+  const char* expected;
+};
+
+class ReplaceCompanionTable : public CompanionFilesTest, public ::testing::WithParamInterface<ReplaceCase> {};
+
+TEST_P(ReplaceCompanionTable, AFileWithOtherContentsIsReplacedOnlyOnYes) {
+  dir.Write("calderkrnl.s19", "S0 ours\n");
+  dir.Write("biselkrnl.s19", "S0 bisel\n");  // the same contents: nothing to ask
+  dir.Write("su.txt", "scrambled\n");
+  ChooseProductBesideCompanions();
+  if (GetParam().scriptAnswer) prompts->Script(GetParam().answer);
+  SelectByUser();
+  Flush();
+  const auto questions = Questions();
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_TRUE(Lists(questions[0].text, "calderkrnl.s19"));
+  EXPECT_FALSE(Lists(questions[0].text, "biselkrnl.s19"));
+  EXPECT_EQ(questions[0].style, kStyleYesNo | kIconExclamation | kStyleDefaultButton2);
+  PromptCall asked;
+  asked.style = questions[0].style;
+  EXPECT_EQ(DefaultAnswerFor(asked), kAnswerNo);
+  EXPECT_EQ(dir.Read("calderkrnl.s19"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ReplaceCompanionTable,
+                         ::testing::Values(ReplaceCase{"YesReplaces", true, kAnswerYes, "S0 calder\n"},
+                                           ReplaceCase{"NoKeeps", true, kAnswerNo, "S0 ours\n"},
+                                           ReplaceCase{"NoAnswerKeeps", false, 0, "S0 ours\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CompanionFilesTest, AProductOfTheWorkingFolderAsksNothingMore) {
+  dir.Write("calderkrnl.s19", "S0 calder\n");
+  ChooseFile(dir.File("second.qlp"));
+  prompts->Script(kAnswerOk);
+  SelectByUser();
+  Flush();
+  EXPECT_TRUE(Questions().empty());
+}
+
 }  // namespace
 }  // namespace shell_test

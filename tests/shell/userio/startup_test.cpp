@@ -60,7 +60,12 @@ TEST_F(StartupTest, AMissingProductFileShowsTheErrorBoxAndStartUpGoesOn) {
   Start();
   ASSERT_TRUE(prompts->WaitForPrompts(1, std::chrono::seconds(20)));
   const auto shown = prompts->Prompts();
-  EXPECT_EQ(shown[0].text, "Error> Unable to read product file");
+  // The box says which file was looked for where, and how to choose a product.
+  EXPECT_EQ(shown[0].text.rfind("Error> Unable to read product file\n\n", 0), 0u) << shown[0].text;
+  EXPECT_NE(shown[0].text.find("The product file Quor_Plover.qlp is not in the working folder " + dir.Dir()),
+            std::string::npos)
+      << shown[0].text;
+  EXPECT_NE(shown[0].text.find("its last entry, \"Select a new product file...\""), std::string::npos);
   EXPECT_EQ(shown[0].caption, "Vexa20 Flash");
   EXPECT_EQ(shown[0].style, 0x10u);
   auto numbers = WindowMessages();

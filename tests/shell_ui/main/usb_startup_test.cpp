@@ -1,9 +1,11 @@
 // The USB registration at start-up against the driver stand-in, with the
 // stand-in failing at each step, and the rows it lists; the shut-down.
+#include <QLabel>
 #include <string>
 
 #include "main_window_fixture.h"
 #include "pellwick/pellwick.h"
+#include "shell/ui/grid/device_grid_view.h"
 #include "quor_pst/quor_sim_control.h"
 #include "shell/ui/main/usb_session.h"
 
@@ -89,6 +91,29 @@ TEST_F(UsbStartup, RegistersListsTheDevicesOnceAndDeregistersAtTheEnd) {
   window->Shutdown();
   EXPECT_EQ(PWLDeregisterApp(app), PWL_RC_APP_NOT_REGISTERED);
   EXPECT_EQ(QuorSim_CountCalls("Quor_PSTUninitialize"), 1);
+}
+
+// USB with no radio: the empty grid says why and where RS232 is chosen; a
+// radio plugged in takes the line's place, and the line is back when it goes.
+TEST_F(UsbStartup, AnEmptyUsbGridSaysNoRadioWasFound) {
+  Open();
+  const int before = window->height();
+  StartUp();
+  ASSERT_EQ(GetAppSettings().GetAppInt(APP_INT_USB_AVAILABLE), 1);
+  EXPECT_EQ(window->Grid().CountGridDevices(), 0);
+  QLabel* line = window->GridView()->EmptyLine();
+  ASSERT_NE(line, nullptr);
+  EXPECT_TRUE(line->text().startsWith("No radio found on USB."));
+  EXPECT_TRUE(line->text().contains(QString::fromUtf8("choose RS232 in Tools \u2192 Options")));
+  EXPECT_EQ(window->height(), before + 2 * window->GridView()->RowHeight());
+  EXPECT_LE(line->heightForWidth(line->width()), line->height());  // not cut
+
+  ASSERT_EQ(QuorSim_DefineDevice(5, QUOR_SIM_FLASH, 64, 64), 0);
+  ASSERT_EQ(QuorSim_Plug(5), 0);
+  EXPECT_TRUE(PumpUntil([&] { return window->Grid().FindGridRow(5) >= 0; }));
+  EXPECT_EQ(window->GridView()->EmptyLine(), nullptr);
+  ASSERT_EQ(QuorSim_Unplug(5), 0);
+  EXPECT_TRUE(PumpUntil([&] { return window->GridView()->EmptyLine() != nullptr; }));
 }
 
 // The program reaches pellwick only through its exported functions, so the

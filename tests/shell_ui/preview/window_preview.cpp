@@ -34,6 +34,8 @@
 #include "shell/ui/main/flash_dlg.h"
 #include "shell/ui/prompt/qt_prompt_service.h"
 #include "shell/ui/main/log_status_bar.h"
+#include "shell/update/update_flash.h"
+#include "shell/userio/product_companions.h"
 #include "closing_preview.h"
 
 namespace {
@@ -119,6 +121,47 @@ bool SaveFormatQuestion(CFlashDlg& window, const QString& folder) {
   return saved;
 }
 
+// Shows one box over the window through the program's own prompt service,
+// shoots the screen while it is open and closes it.
+bool SaveBox(CFlashDlg& window, const QString& folder, const char* name, const std::string& text,
+             std::uint32_t style) {
+  auto prompts = std::make_shared<CQtPromptService>();
+  prompts->SetParentWindow(&window);
+  bool saved = false;
+  QTimer::singleShot(600, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box == nullptr) return;
+    saved = SaveScreenArea(window.frameGeometry().united(box->frameGeometry()).adjusted(0, 0, 8, 8), folder, name);
+    box->close();
+  });
+  auto call = std::make_shared<PromptCall>();
+  call->caption = "Vexa20 Flash";
+  call->text = text;
+  call->style = style;
+  ShowPromptAndWait(prompts, call);
+  Settle(200);
+  return saved;
+}
+
+// The questions of a product file chosen beside its kernel and update
+// files: the files to copy, and those that would replace other contents.
+bool SaveCompanionQuestions(CFlashDlg& window, const QString& output, const std::string& workingFolder) {
+  const std::string beside = "/media/usb/Vexa20 R5E06";
+  std::vector<CompanionFile> missing;
+  for (const char* name : {"calderkrnl.s19", "harrowkrnl.s19", "harrowkrnlu.s19", "biselkrnl.s19", "su.txt",
+                           "p5E00cp0_VAD3_Vexa20.txt", "french_spanish.txt"}) {
+    missing.push_back(CompanionFile{name, "", "", CompanionState::Missing});
+  }
+  const std::vector<CompanionFile> differing{{"calderkrnl.s19", "", "", CompanionState::Differs}};
+  bool ok = SaveBox(window, output, "product_files_question.png",
+                    CompanionQuestion(missing, beside, workingFolder, false), kStyleYesNo | kIconQuestion);
+  ok = SaveBox(window, output, "product_files_replace_question.png",
+               CompanionQuestion(differing, beside, workingFolder, true),
+               kStyleYesNo | kIconExclamation | kStyleDefaultButton2) &&
+       ok;
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +199,27 @@ int main(int argc, char** argv) {
     window.StatusBar()->ShowLogLine(QString("Error> ") + refusal);
     Settle(300);
     ok = Save(window, output, "main_window_refused.png") && ok;
+
+    // Flash Software refused because the update texts are not in the folder
+    // searched, the folder of the last image flashed: row, status bar, box.
+    platform::PostWindowMessage<WM_RESET_ALL_ROWS>(window.Handle());
+    window.OnCommand(ID_FLASH_SOFTWARE);
+    Status(window, 21, 127, 1, 1, 60);
+    Status(window, 24, 127, 1, 1, 100);
+    Status(window, 58, 127, 1, 1, 100);
+    Settle(100);
+    const std::string unread = UnreadUpdateTextsLine({kSuText, kCpText, kLpText}, "/srv/firmware",
+                                                     UpdateFolderContext{folder, true});
+    platform::PostWindowMessage<WM_UPDATE_REFUSED>(window.Handle(),
+                                                   std::make_unique<std::string>(unread.substr(unread.find("> ") + 2)));
+    window.StatusBar()->ShowLogLine(QString::fromStdString(unread));
+    Settle(300);
+    ok = Save(window, output, "main_window_update_files_missing.png") && ok;
+    // The box shows the line as the log gives it, a sentence to a line.
+    std::string boxText = unread;
+    boxText.replace(boxText.find(". "), 2, "\r\n");
+    ok = SaveBox(window, output, "update_files_missing_box.png", boxText, kStyleOk | kIconStop) && ok;
+    ok = SaveCompanionQuestions(window, output, folder) && ok;
 
     // The format question over the window, as the prompt service shows it.
     ok = SaveFormatQuestion(window, output) && ok;

@@ -134,6 +134,28 @@ TEST_F(QtPromptServiceTest, ANamedBoxSaysWhatItsButtonDoesAndEnterCancels) {
   EXPECT_EQ(asker.Result(), kAnswerCancel);
 }
 
+// A box asked while the program starts, before its window is shown, opens
+// once the window is there, over it.
+TEST_F(QtPromptServiceTest, ABoxAskedBeforeTheWindowShowsOpensOverItOnceItDoes) {
+  QWidget window;
+  window.setGeometry(300, 200, 600, 300);
+  service->SetParentWindow(&window);
+  Asker asker(service, Box(0x10, "Error> Unable to read product file"));
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(OpenBox(), nullptr);
+  window.show();
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  QMessageBox* box = OpenBox();
+  EXPECT_EQ(box->parentWidget(), &window);
+  EXPECT_TRUE(window.frameGeometry().contains(box->frameGeometry().center()))
+      << box->frameGeometry().x() << "," << box->frameGeometry().y();
+  QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), kAnswerOk);
+}
+
 TEST_F(QtPromptServiceTest, QuitWhileABoxIsOpenAnswersAbortAndClosesIt) {
   Asker asker(service, Box(0x24, "Open until the end"));
   ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));

@@ -13,6 +13,7 @@ const QColor kNormalBackground(Qt::white);
 const QColor kNormalBar(0, 0, 139);
 const QColor kErrorBackground(139, 0, 0);
 const QColor kErrorText(Qt::white);
+constexpr int kEmptyLineRows = 2;
 
 }  // namespace
 
@@ -39,8 +40,22 @@ struct CDeviceGridView::RowWidgets {
 
 CDeviceGridView::CDeviceGridView(QWidget* parent) : QWidget(parent) {
   setObjectName("deviceGrid");
+  emptyLine_ = new QLabel(this);
+  emptyLine_->setObjectName("emptyGridLine");
+  emptyLine_->setAlignment(Qt::AlignCenter);
+  emptyLine_->setWordWrap(true);
+  emptyLine_->hide();
   ResizeToRows();
 }
+
+void CDeviceGridView::SetEmptyText(const QString& text) {
+  emptyLine_->setText(text);
+  ResizeToRows();
+}
+
+QLabel* CDeviceGridView::EmptyLine() const { return emptyLine_->isVisibleTo(this) ? emptyLine_ : nullptr; }
+
+void CDeviceGridView::PlaceEmptyLine() { emptyLine_->setGeometry(4, 0, std::max(0, width() - 8), height()); }
 
 CDeviceGridView::~CDeviceGridView() { Clear(); }
 
@@ -65,11 +80,19 @@ void CDeviceGridView::SetRowMetrics(int minimumWidth, int rowHeight) {
   ResizeToRows();
 }
 
-void CDeviceGridView::ResizeToRows() { setFixedHeight(RowCount() * rowHeight_); }
+// With no rows and a reason to say, the view keeps two rows' height for it,
+// room for the line wrapped once in the narrowest window.
+void CDeviceGridView::ResizeToRows() {
+  const bool showEmptyLine = RowCount() == 0 && !emptyLine_->text().isEmpty();
+  emptyLine_->setVisible(showEmptyLine);
+  setFixedHeight(std::max(RowCount(), showEmptyLine ? kEmptyLineRows : 0) * rowHeight_);
+  PlaceEmptyLine();
+}
 
 // A wider window stretches every row.
 void CDeviceGridView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  PlaceEmptyLine();
   if (width() == width_) return;
   width_ = width();
   for (RowWidgets* row : rows_) {

@@ -40,6 +40,12 @@ class CDeviceGridView : public QWidget {
   QLabel* Label(int row) const;
   QLabel* Counts(int row) const;
 
+  // A line shown in place of the rows while there are none, saying why
+  // (empty: the grid is simply empty).
+  void SetEmptyText(const QString& text);
+  // The line while it shows, else null; for tests.
+  QLabel* EmptyLine() const;
+
  signals:
   void RowButtonClicked(int commandId);
 
@@ -52,8 +58,10 @@ class CDeviceGridView : public QWidget {
   void ShowRow(RowWidgets& widgets, const DeviceRow& row);
   void PlaceRow(RowWidgets& widgets) const;
   void ResizeToRows();
+  void PlaceEmptyLine();
 
   std::array<RowWidgets*, kGridRowCount> rows_{};
   int width_ = 460;
   int rowHeight_ = 26;
+  QLabel* emptyLine_ = nullptr;
 };

@@ -25,6 +25,9 @@ namespace {
 
 constexpr int kWidestUsbIndex = 126;
 constexpr int kSmartphoneKind = 3;
+// The empty grid's line: with RS232 the serial port always has its row.
+constexpr const char* kNoRadioFoundText =
+    "No radio found on USB. For a radio on a serial port, choose RS232 in Tools \u2192 Options.";
 
 std::string Format(const char* format, int value) {
   char line[256];
@@ -57,7 +60,11 @@ void CFlashDlg::InitStatusGrid() {
   if (settings.GetIntParam(OPTION_COMM_PROTOCOL) == 0)
     devices.push_back(DEVICE_FIRST_COM + settings.GetIntParam(OPTION_SERIAL_PORT));
   LogDevicesWithoutRow(grid_.ReserveDevices(devices));
+  // From now on an empty grid means no radio was found: say so in it, and
+  // where a radio on a serial port is chosen instead.
+  gridView_->SetEmptyText(QString::fromUtf8(kNoRadioFoundText));
   Carry(grid_.ApplyGridRowChanges());
+  FitWindowToRows();
 }
 
 void CFlashDlg::OnUsbDeviceEvent(platform::Message& message) {

@@ -1,13 +1,17 @@
 #include "shell/ui/prompt/qt_prompt_service.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
 
 #include <atomic>
+#include <utility>
 
 #include "engine/prompt/prompt_service.h"
 #include "shell/prompt/file_filters.h"
@@ -56,6 +60,9 @@ QList<QAbstractButton*> OrderedButtons(const QMessageBox& box) {
   return buttons;
 }
 
+// How long a prompt waits at most for the main window to come on the screen.
+constexpr int kParentWaitMs = 5000;
+
 bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
 }  // namespace
@@ -64,7 +71,39 @@ CQtPromptService::CQtPromptService(QObject* parent) : QObject(parent) {}
 
 CQtPromptService::~CQtPromptService() { Shutdown(kAnswerAbort); }
 
-void CQtPromptService::SetParentWindow(QWidget* window) { parentWindow_ = window; }
+void CQtPromptService::SetParentWindow(QWidget* window) {
+  parentWindow_ = window;
+  parentReady_ = window == nullptr || (window->windowHandle() != nullptr && window->windowHandle()->isExposed());
+  if (window == nullptr) return;
+  window->installEventFilter(this);
+  WatchParentWindowHandle();
+}
+
+void CQtPromptService::WatchParentWindowHandle() {
+  if (QWindow* handle = parentWindow_ ? parentWindow_->windowHandle() : nullptr) {
+    handle->removeEventFilter(this);
+    handle->installEventFilter(this);
+  }
+}
+
+bool CQtPromptService::eventFilter(QObject* watched, QEvent* event) {
+  if (!parentReady_ && parentWindow_) {
+    // The native window exists once the widget is shown; it is exposed
+    // once the window manager has mapped it in its place.
+    if (watched == parentWindow_.data() && event->type() == QEvent::Show) WatchParentWindowHandle();
+    QWindow* handle = parentWindow_->windowHandle();
+    if (handle != nullptr && watched == handle && event->type() == QEvent::Expose && handle->isExposed()) {
+      ShowPromptsWaitingForParent();
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void CQtPromptService::ShowPromptsWaitingForParent() {
+  parentReady_ = true;
+  // Opened after the window's own handling of the event, in its place.
+  for (auto& show : std::exchange(waitingForParent_, {})) QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+}
 
 void CQtPromptService::RegisterDialog(PromptKind kind, DialogFactory factory) {
   std::lock_guard lock(mutex_);
@@ -140,6 +179,13 @@ void CQtPromptService::Begin(std::shared_ptr<PromptCall> call, Done done) {
 void CQtPromptService::Show(const std::shared_ptr<PromptCall>& call, const std::shared_ptr<Pending>& pending,
                             bool modalHere) {
   if (pending->answered) return;  // answered by a shutdown before it could open
+  if (!modalHere && parentWindow_ && !parentReady_) {
+    // A window that never comes on the screen does not hold a question up
+    // for good: it opens all the same after a while.
+    if (waitingForParent_.empty()) QTimer::singleShot(kParentWaitMs, this, [this] { ShowPromptsWaitingForParent(); });
+    waitingForParent_.push_back([this, call, pending] { Show(call, pending, false); });
+    return;
+  }
   Action action;
   {
     std::lock_guard lock(mutex_);

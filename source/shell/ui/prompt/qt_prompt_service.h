@@ -17,10 +17,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "shell/prompt/shell_prompt_service.h"
 
 class QDialog;
+class QEvent;
 class QMessageBox;
 class QWidget;
 
@@ -46,6 +48,11 @@ class CQtPromptService : public QObject, public IShellPromptService {
   void Begin(std::shared_ptr<PromptCall> call, Done done) override;
   void Shutdown(int answer) override;
 
+  // Prompts asked before the main window is first on the screen (shown,
+  // placed by the window manager and exposed) wait for it, so that they
+  // open centred over it, not over the place it had before it was placed.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   // The system's answer for a message-box button (2 for none).
   static int AnswerOfButton(int standardButton);
   // The buttons of a box style as Qt standard buttons.
@@ -68,6 +75,11 @@ class CQtPromptService : public QObject, public IShellPromptService {
   std::map<std::uint64_t, std::shared_ptr<Pending>> pending_;
   std::uint64_t nextId_ = 0;
   QPointer<QWidget> parentWindow_;
+  bool parentReady_ = true;                                // GUI thread only
+  std::vector<std::function<void()>> waitingForParent_;    // GUI thread only
+
+  void WatchParentWindowHandle();
+  void ShowPromptsWaitingForParent();
   std::map<PromptKind, DialogFactory> dialogs_;
   std::map<PromptKind, Action> actions_;
 };
