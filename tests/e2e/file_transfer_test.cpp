@@ -163,6 +163,35 @@ TEST_F(E2eFileTransfer, NobodyListeningFailsTheConnectAndTheQueueGoesOn) {
   EXPECT_FALSE(program.Exists("a.bin"));
 }
 
+// A station's client connects the moment the program listens and sends its
+// first lines at once: a queued transfer that cannot connect and a DELETE
+// behind it. Both are queued, however far the program's start has gone; the
+// transfer fails, and the DELETE runs right after it.
+TEST(E2eFileTransferAtStart, TheFirstLinesAreQueuedAndTheQueueGoesOnPastAFailedTransfer) {
+  Program program;
+  program.Write("gone.txt", "x");
+  ASSERT_TRUE(program.Launch());
+  platform::TcpSocket socket;
+  ASSERT_TRUE(PollUntil([&] {
+    int error = 0;
+    socket = platform::ConnectTcp("127.0.0.1", program.Port(), std::chrono::seconds(2), &error);
+    return socket.Valid();
+  }));
+  LineClient client(std::move(socket));
+  const std::string port = std::to_string(FreePort());
+  // The OK says the transfer is queued; the DELETE goes behind it.
+  ASSERT_EQ(client.Ask("TRANSFER_FILE a.bin " + port + " UPLOAD QUEUE"), "OK\n");
+  ASSERT_TRUE(client.Send("DELETE gone.txt"));
+  EXPECT_TRUE(PollUntil([&] { return !program.Exists("gone.txt"); }, std::chrono::seconds(10)));
+  const auto log = program.LogLines();
+  const auto at = [&](const std::string& line) { return std::find(log.begin(), log.end(), line) - log.begin(); };
+  EXPECT_LT(at("Starting remote transfer of file a.bin"), at("Error> file transfer: could not connect to socket"));
+  EXPECT_LT(at("Error> file transfer: could not connect to socket"), at("Deleting gone.txt"));
+  EXPECT_LT(at("Deleting gone.txt"), static_cast<std::ptrdiff_t>(log.size()));
+  EXPECT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
+  EXPECT_FALSE(program.Exists("a.bin"));
+}
+
 // A queued upload shows its progress in whole percents as the bytes come.
 TEST_F(E2eFileTransfer, AQueuedUploadShowsRisingPercentages) {
   TransferPeer peer;

@@ -63,6 +63,14 @@ CJobOptions* JobPayload::Options() const {
   }
 }
 
+std::string* JobPayload::OutputFileName() const {
+  switch (Kind()) {
+    case JobPayloadKind::ReadBack: return &Get<ReadBackPayload>()->outputFileName;
+    case JobPayloadKind::RamDump: return &Get<RamDumpPayload>()->outputFileName;
+    default: return nullptr;
+  }
+}
+
 bool PayloadFitsJob(std::uint32_t jobCode, const JobPayload& payload) {
   return payload.Kind() == PayloadKindOfJob(jobCode);
 }
@@ -77,11 +85,30 @@ void FreeJobPayload(std::uint32_t jobCode, JobPayload& payload) {
 
 namespace {
 
+// Counts the fields of an aggregate: the most initialisers that brace
+// initialisation takes. The clones below copy field by field, and each
+// checks here that it names every field, so a field added to a payload
+// cannot silently miss the devices of a fan-out.
+struct AnyField {
+  template <class T>
+  operator T() const;
+};
+
+template <class Aggregate, class... Fields>
+consteval std::size_t FieldCount() {
+  if constexpr (requires { Aggregate{Fields{}..., AnyField{}}; }) {
+    return FieldCount<Aggregate, Fields..., AnyField>();
+  } else {
+    return sizeof...(Fields);
+  }
+}
+
 RegionListPtr DuplicateIfAny(const RegionListPtr& list) {
   return list ? DuplicateRegionList(*list) : RegionListPtr();
 }
 
 std::unique_ptr<FileJobPayload> Clone(const FileJobPayload& p) {
+  static_assert(FieldCount<FileJobPayload>() == 4, "the clone copies every field of the payload");
   auto copy = std::make_unique<FileJobPayload>();
   copy->imageFileName = p.imageFileName;
   copy->options = p.options;
@@ -91,6 +118,7 @@ std::unique_ptr<FileJobPayload> Clone(const FileJobPayload& p) {
 }
 
 std::unique_ptr<ReadBackPayload> Clone(const ReadBackPayload& p) {
+  static_assert(FieldCount<ReadBackPayload>() == 7, "the clone copies every field of the payload");
   auto copy = std::make_unique<ReadBackPayload>();
   copy->outputAddress = p.outputAddress;
   copy->readBaseAddress = p.readBaseAddress;
@@ -103,6 +131,7 @@ std::unique_ptr<ReadBackPayload> Clone(const ReadBackPayload& p) {
 }
 
 std::unique_ptr<RamDumpPayload> Clone(const RamDumpPayload& p) {
+  static_assert(FieldCount<RamDumpPayload>() == 3, "the clone copies every field of the payload");
   auto copy = std::make_unique<RamDumpPayload>();
   copy->outputFileName = p.outputFileName;
   copy->regions = DuplicateIfAny(p.regions);
@@ -111,6 +140,7 @@ std::unique_ptr<RamDumpPayload> Clone(const RamDumpPayload& p) {
 }
 
 std::unique_ptr<FlashpackRemovePayload> Clone(const FlashpackRemovePayload& p) {
+  static_assert(FieldCount<FlashpackRemovePayload>() == 2, "the clone copies every field of the payload");
   auto copy = std::make_unique<FlashpackRemovePayload>();
   copy->packIndices = p.packIndices;
   copy->options = p.options;
@@ -118,6 +148,7 @@ std::unique_ptr<FlashpackRemovePayload> Clone(const FlashpackRemovePayload& p) {
 }
 
 std::unique_ptr<CustomCommandPayload> Clone(const CustomCommandPayload& p) {
+  static_assert(FieldCount<CustomCommandPayload>() == 6, "the clone copies every field of the payload");
   auto copy = std::make_unique<CustomCommandPayload>();
   copy->label = p.label;
   copy->command = p.command;

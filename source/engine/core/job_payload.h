@@ -63,6 +63,9 @@ class JobPayload {
   // The options that the payload carries (the payload itself for the
   // options kind); null for kinds without options.
   CJobOptions* Options() const;
+  // The name of the file that the job writes (a read-back's or a RAM
+  // dump's output file); null for kinds that write none.
+  std::string* OutputFileName() const;
   void Reset() { value_ = std::monostate{}; }
 
  private:

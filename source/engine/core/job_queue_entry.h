@@ -35,8 +35,10 @@ struct JobQueueEntry {
 // device, the devices present when it is queued; otherwise the request's own
 // device). The first entry takes the request's payload, every further entry
 // gets a deep copy of its own, so entries never share a payload, a region
-// list or a buffer. No devices gives no entries (the payload is freed with
-// the request).
+// list or a buffer. When there are several devices, a job that writes a
+// file (a read-back, a RAM dump) writes one per device: DeviceFileName of
+// the given name. One device keeps the name exactly. No devices gives no
+// entries (the payload is freed with the request).
 std::vector<std::unique_ptr<JobQueueEntry>> FanOutJobRequest(CJobRequest& request,
                                                              const std::vector<DeviceNumber>& devices,
                                                              std::int32_t sequenceNumber);

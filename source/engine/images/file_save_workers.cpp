@@ -19,9 +19,13 @@ constexpr int kOtherFailure = 1;
 constexpr std::uint32_t kDataRecordType = 3;
 constexpr std::uint32_t kEndRecordType = 7;
 
-void PostSaved(DeviceNumber device) {
+// The log names the file that now holds the device's data: when one request
+// read several devices, each has a file of its own.
+void PostSaved(const FileSaveRequest& request) {
+  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(GetDeviceName(request.device) +
+                                                                      "> File saved " + request.outputFileName));
   PostToTarget<WM_JOB_FINISHED>(PT_CORE,
-               std::make_unique<FinishRecord>(FinishRecord{device, EVENT_STATUS_READ_FILE_SAVED}));
+               std::make_unique<FinishRecord>(FinishRecord{request.device, EVENT_STATUS_READ_FILE_SAVED}));
 }
 
 void PostSaveFailed(DeviceNumber device, int errorCode) {
@@ -74,7 +78,7 @@ bool WriteRamDump(const FileSaveRequest& request) {
 int SRecordSaveWorker(std::unique_ptr<FileSaveRequest> request) {
   try {
     WriteReadBackImage(*request);
-    PostSaved(request->device);
+    PostSaved(*request);
   } catch (SREC_EXCEPTION e) {
     PostSaveFailed(request->device, e);
   } catch (...) {
@@ -85,7 +89,7 @@ int SRecordSaveWorker(std::unique_ptr<FileSaveRequest> request) {
 
 int BinarySaveWorker(std::unique_ptr<FileSaveRequest> request) {
   if (WriteRamDump(*request)) {
-    PostSaved(request->device);
+    PostSaved(*request);
   } else {
     PostSaveFailed(request->device, SREC_CREATE_ERROR);
   }

@@ -475,8 +475,13 @@ void CJobStarters::StartRemoteTransfer(JobQueueEntry& entry, const DispatchConte
   }
   Log("Starting remote transfer of file " + transfer->fileName);
   // The transfer stays the entry's until the remote-I/O thread reports the
-  // job finished; that thread works on a copy of its own.
-  PostToTarget<WM_REMOTE_FILE_TRANSFER>(PT_REMOTE_IO, std::make_unique<FileTransferRequest>(*transfer));
+  // job finished; that thread works on a copy of its own. Without that
+  // thread nothing would report the end, so the job ends here and the queue
+  // goes on.
+  if (!PostToTarget<WM_REMOTE_FILE_TRANSFER>(PT_REMOTE_IO, std::make_unique<FileTransferRequest>(*transfer))) {
+    Log("Error> file transfer: file transfer failure");
+    PostFinished(entry.device, kRemoteTransferDone);
+  }
 }
 
 void CJobStarters::StartDeleteFile(JobQueueEntry& entry, const DispatchContext&) {

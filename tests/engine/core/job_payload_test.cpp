@@ -110,7 +110,8 @@ TEST_F(FanOut, ThreeUsbDevicesGetThreeIndependentReadLists) {
     EXPECT_EQ(e.jobCode, WM_REVERSE_FLASH);
     auto* p = e.payload.Get<ReadBackPayload>();
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->outputFileName, "read.s19");
+    // Each radio's read-back goes to a file of its own.
+    EXPECT_EQ(p->outputFileName, "read_" + GetDeviceName(threeUsb[i]) + ".s19");
     EXPECT_EQ(p->outputAddress, 0x100u);
     EXPECT_EQ(p->readBaseAddress, 0x200u);
     EXPECT_EQ(p->recordLength, 21);
@@ -228,6 +229,7 @@ TEST_F(FanOut, ASingleDeviceTakesThePayloadItselfAndNoDeviceFreesIt) {
   auto one = FanOutJobRequest(*request, {130}, 1);
   ASSERT_EQ(one.size(), 1u);
   EXPECT_EQ(one[0]->payload.Get<ReadBackPayload>(), original);
+  EXPECT_EQ(original->outputFileName, "read.s19");  // one device keeps the name as given
   EXPECT_EQ(one[0]->state, ENTRY_READY);
   EXPECT_EQ(one[0]->cancel, 0);
   EXPECT_EQ(one[0]->error, nullptr);
@@ -256,6 +258,112 @@ TEST_F(FanOut, TheSendersKeepAliveIsSharedByEveryCopyAndReleasedWithTheLast) {
   EXPECT_FALSE(watch.expired());
   FreeJobPayload(entries[0]->jobCode, entries[0]->payload);
   EXPECT_TRUE(watch.expired());
+}
+
+// Every field of every payload that writes or reads something reaches each
+// device of a fan-out with the value the request gave (only the output file
+// names differ, one per device).
+TEST_F(FanOut, EveryFieldReachesEveryDevice) {
+  CJobOptions options = OptionsWithPort(6);
+  options.SetIntParam(OPTION_DATA_RATE, 2);
+  options.SetIntParam(OPTION_ENABLE_SMART_FLASHING, 1);
+  options.SetStringParam(OPTION_PRODUCT_TAG, "VEXA20");
+  SectorList sectors;
+  sectors.sectors = {{0x0, 0x10000, "CODE", 1}, {0x10000, 0x10000, "CODEPLUG", 0}};
+  sectors.magicKeyPartition = "ALWAYS";
+  sectors.processorName = "HARROW";
+  options.SetSectorList(sectors);
+  auto sameOptions = [&](const CJobOptions& copy) {
+    return copy.CopyParams() == options.CopyParams() && copy.GetSectorList() == sectors &&
+           copy.GetIntParam(OPTION_BAUD_RATE) == options.GetIntParam(OPTION_BAUD_RATE);
+  };
+  auto sameRegions = [](const RegionListPtr& a, const RegionListPtr& b) {
+    if (!a || !b || a->Count() != b->Count()) return false;
+    for (std::size_t i = 0; i < a->Count(); ++i) {
+      if ((*a)[i].address != (*b)[i].address || (*a)[i].length != (*b)[i].length) return false;
+      if (std::memcmp((*a)[i].buffer, (*b)[i].buffer, (*a)[i].length) != 0) return false;
+    }
+    return true;
+  };
+
+  auto readBack = std::make_unique<ReadBackPayload>();
+  readBack->outputAddress = 0x1000000;
+  readBack->readBaseAddress = 0x20000;
+  readBack->reserved = 0x3FFFF;
+  readBack->recordLength = 10;
+  readBack->outputFileName = "gps.s19";
+  readBack->regions = MakeFilledList(2);
+  readBack->options = options;
+  auto ramDump = std::make_unique<RamDumpPayload>();
+  ramDump->outputFileName = "dump.ram";
+  ramDump->regions = MakeFilledList(1);
+  ramDump->options = options;
+  auto custom = std::make_unique<CustomCommandPayload>();
+  custom->label = "Read version";
+  custom->command = {0x03, 0x84, 0x01};
+  custom->commandLength = 3;
+  custom->flags = CustomCommandPayload::kNoResponse;
+  custom->options = options;
+  custom->regions = MakeFilledList(1);
+  auto remove = std::make_unique<FlashpackRemovePayload>();
+  remove->packIndices = {2, 5};
+  remove->options = options;
+  auto file = std::make_unique<FileJobPayload>();
+  file->imageFileName = "image.s19";
+  file->options = options;
+  file->loadedImage = MakeFilledList(2);
+  file->keepAlive = std::make_shared<int>(1);
+
+  struct Case {
+    std::uint32_t jobCode;
+    JobPayload payload;
+  };
+  std::vector<Case> cases;
+  cases.push_back({WM_ORVIX_REVERSE_FLASH, std::move(readBack)});
+  cases.push_back({WM_RAM_DUMP, std::move(ramDump)});
+  cases.push_back({WM_CUSTOM_COMMAND, std::move(custom)});
+  cases.push_back({WM_FLASHPACK_REMOVE, std::move(remove)});
+  cases.push_back({WM_FLASH, std::move(file)});
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.jobCode);
+    CJobRequest request(c.jobCode, std::move(c.payload));
+    auto entries = FanOutJobRequest(request, threeUsb, 8);
+    ASSERT_EQ(entries.size(), 3u);
+    const JobPayload& first = entries[0]->payload;
+    for (const auto& e : entries) {
+      ASSERT_NE(e->payload.Options(), nullptr);
+      EXPECT_TRUE(sameOptions(*e->payload.Options()));
+      if (auto* r = e->payload.Get<ReadBackPayload>()) {
+        const auto* f = first.Get<ReadBackPayload>();
+        EXPECT_EQ(r->outputAddress, 0x1000000u);
+        EXPECT_EQ(r->readBaseAddress, 0x20000u);
+        EXPECT_EQ(r->reserved, 0x3FFFFu);
+        EXPECT_EQ(r->recordLength, 10);
+        EXPECT_EQ(r->outputFileName, "gps_" + GetDeviceName(e->device) + ".s19");
+        EXPECT_TRUE(sameRegions(r->regions, f->regions));
+      }
+      if (auto* d = e->payload.Get<RamDumpPayload>()) {
+        EXPECT_EQ(d->outputFileName, "dump_" + GetDeviceName(e->device) + ".ram");
+        EXPECT_TRUE(sameRegions(d->regions, first.Get<RamDumpPayload>()->regions));
+      }
+      if (auto* cc = e->payload.Get<CustomCommandPayload>()) {
+        EXPECT_EQ(cc->label, "Read version");
+        EXPECT_EQ(cc->command, first.Get<CustomCommandPayload>()->command);
+        EXPECT_EQ(cc->commandLength, 3u);
+        EXPECT_EQ(cc->flags, CustomCommandPayload::kNoResponse);
+        EXPECT_TRUE(sameRegions(cc->regions, first.Get<CustomCommandPayload>()->regions));
+      }
+      if (auto* rm = e->payload.Get<FlashpackRemovePayload>()) {
+        EXPECT_EQ(rm->packIndices, (std::vector<std::uint16_t>{2, 5}));
+      }
+      if (auto* fj = e->payload.Get<FileJobPayload>()) {
+        const auto* f = first.Get<FileJobPayload>();
+        EXPECT_EQ(fj->imageFileName, "image.s19");
+        EXPECT_TRUE(sameRegions(fj->loadedImage, f->loadedImage));
+        EXPECT_EQ(fj->keepAlive, f->keepAlive);
+      }
+    }
+  }
 }
 
 TEST(JobRequest, ConstructorArgumentsInTheirOrder) {

@@ -119,6 +119,61 @@ TEST_F(MainWindowTest, AThreadThatDoesNotEndIsLeftBehindWithinTheBound) {
   SetTargetThread(PT_CORE, core.handle());
 }
 
+// The user-I/O thread lets the remote client in as soon as it runs, and the
+// client's first line posts work to the pre-processing and core threads: no
+// thread may run before every thread is in the target tables. The core
+// thread is made slowly here, so that a thread that already ran would be
+// seen.
+TEST(WorkerThreadSet, NoThreadRunsBeforeEveryThreadIsInTheTables) {
+  static constexpr std::int32_t kTargets[] = {PT_REMOTE_IO, PT_USER_IO, PT_PREPROCESSING, PT_CORE};
+  std::vector<std::pair<platform::ThreadId, platform::WorkerThread*>> saved;
+  for (std::int32_t target : kTargets) {
+    saved.emplace_back(GetTargetThreadId(target), GetTargetThreadObject(target));
+    SetTargetThread(target, platform::kNoHandle);
+    SetTargetThreadObject(target, nullptr);
+  }
+  std::atomic<int> started{0};
+  std::atomic<int> startedTooEarly{0};
+  class CheckingThread : public platform::WorkerThread {
+   public:
+    CheckingThread(std::atomic<int>& started, std::atomic<int>& tooEarly) : started_(started), tooEarly_(tooEarly) {
+      Map().On<WM_QUIT_THREAD>([this](platform::Message&) { PostQuitMessage(0); });
+    }
+
+   protected:
+    bool InitInstance() override {
+      for (std::int32_t target : kTargets) {
+        if (GetTargetThreadId(target) == platform::kNoHandle) ++tooEarly_;
+      }
+      ++started_;
+      return true;
+    }
+
+   private:
+    std::atomic<int>& started_;
+    std::atomic<int>& tooEarly_;
+  };
+  auto maker = [&](bool slowly) -> WorkerThreadFactory::Make {
+    return [&, slowly] {
+      // Gives a thread made earlier the time to run, should it be running.
+      if (slowly) PumpUntil([&] { return started > 0; }, std::chrono::milliseconds(300));
+      return std::make_unique<CheckingThread>(started, startedTooEarly);
+    };
+  };
+  {
+    WorkerThreadSet set;
+    ASSERT_TRUE(set.Start(WorkerThreadFactory{maker(false), maker(false), maker(false), maker(true)}).empty());
+    // The remote-I/O thread stays suspended; the other three run.
+    EXPECT_TRUE(PumpUntil([&] { return started == 3; }));
+    EXPECT_EQ(startedTooEarly, 0);
+    set.Stop(std::chrono::seconds(5));
+  }
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    SetTargetThread(kTargets[i], saved[i].first);
+    SetTargetThreadObject(kTargets[i], saved[i].second);
+  }
+}
+
 // A payload that counts its own destruction.
 struct Counted {
   explicit Counted(std::atomic<int>& freed) : freed_(freed) {}

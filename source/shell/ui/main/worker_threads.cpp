@@ -1,5 +1,6 @@
 #include "shell/ui/main/worker_threads.h"
 
+#include <utility>
 #include <thread>
 
 #include "engine/core/messages.h"
@@ -35,7 +36,13 @@ std::vector<std::string> WorkerThreadSet::Start(const WorkerThreadFactory& facto
       {PT_PREPROCESSING, "pre-processing", &factory.preProcessing, false},
       {PT_CORE, "core processing", &factory.core, false},
   };
+  // Every thread goes into the target tables before any of them runs: the
+  // user-I/O thread lets the remote client in at once, and a line it sends
+  // must find the pre-processing and core threads to take its work (a post
+  // to a thread that is not yet in the tables would be lost). Posts wait in
+  // a thread's queue until it runs.
   std::vector<std::string> failed;
+  std::vector<std::pair<Entry, bool>> made;  // with whether it starts suspended
   for (const Plan& plan : plans) {
     if (!*plan.make) continue;
     std::unique_ptr<platform::WorkerThread> thread = (*plan.make)();
@@ -45,13 +52,16 @@ std::vector<std::string> WorkerThreadSet::Start(const WorkerThreadFactory& facto
     }
     SetTargetThread(plan.target, thread->Id());
     SetTargetThreadObject(plan.target, thread.get());
-    if (!thread->Create(plan.suspended)) {
-      SetTargetThread(plan.target, platform::kNoHandle);
-      SetTargetThreadObject(plan.target, nullptr);
-      failed.push_back(plan.name);
+    made.push_back({Entry{plan.target, plan.name, std::move(thread)}, plan.suspended});
+  }
+  for (auto& [entry, suspended] : made) {
+    if (!entry.thread->Create(suspended)) {
+      SetTargetThread(entry.target, platform::kNoHandle);
+      SetTargetThreadObject(entry.target, nullptr);
+      failed.push_back(entry.name);
       continue;
     }
-    entries_.push_back({plan.target, plan.name, std::move(thread)});
+    entries_.push_back(std::move(entry));
   }
   return failed;
 }

@@ -33,9 +33,11 @@ class WorkerThreadSet {
   WorkerThreadSet(const WorkerThreadSet&) = delete;
   WorkerThreadSet& operator=(const WorkerThreadSet&) = delete;
 
-  // Creates the threads in order: remote-I/O (suspended; the user-I/O thread
-  // resumes it), user-I/O, pre-processing, core; each goes into the target
-  // tables before it runs. Returns the names of threads that could not start.
+  // Makes the threads and puts every one into the target tables, then
+  // starts them in order: remote-I/O (suspended; the user-I/O thread resumes
+  // it), user-I/O, pre-processing, core. No thread runs before all are in
+  // the tables, so nothing posted at start goes astray. Returns the names of
+  // threads that could not start.
   std::vector<std::string> Start(const WorkerThreadFactory& factory);
   // Posts WM_QUIT_THREAD to the pre-processing, core, remote-I/O and user-I/O
   // threads, in that order, and waits for each to end within the bound. A
