@@ -16,6 +16,7 @@ std::vector<std::unique_ptr<JobQueueEntry>> FanOutJobRequest(CJobRequest& reques
     entry->jobCode = request.jobCode;
     entry->device = devices[i];
     entry->sequenceNumber = sequenceNumber;
+    entry->acceptedLine = request.acceptedLine;
     entry->payload = i == 0 ? std::move(request.payload) : std::move(copies[i - 1]);
     entries.push_back(std::move(entry));
   }
