@@ -413,17 +413,14 @@ GridEffects DeviceGrid::OnResetDeviceRow(DeviceNumber device) {
   return effects;
 }
 
-GridEffects DeviceGrid::OnCancelAllDevices() {
+GridEffects DeviceGrid::OnResetAllRows() {
+  // STATUS RESET: the core thread has cancelled the work of every device in
+  // error itself (rows without a device included); the rows follow.
   GridEffects effects;
-  for (auto& row : rows_) {
-    if (row.slot != GRID_SLOT_IN_USE) continue;
-    if (row.state == GRID_ROW_ERROR) {
-      effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
-    } else if (row.state == GRID_ROW_ERROR_REMOVED) {
-      effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
-      row.slot = GRID_SLOT_REMOVE_PENDING;
-      effects.applyWanted = true;
-    }
+  for (int i = 0; i < kGridRowCount; ++i) {
+    DeviceRow& row = rows_[i];
+    if (row.slot != GRID_SLOT_IN_USE || !IsErrorState(row.state)) continue;
+    effects.Merge(OnResetDeviceRow(row.device));
   }
   return effects;
 }

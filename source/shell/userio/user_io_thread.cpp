@@ -687,6 +687,7 @@ void CUserIOThread::ResetRunStatus() {
     }
   }
   workPending_ = remains;
+  PostToTarget<WM_RESET_ALL_ROWS>(PT_MAIN_WINDOW);
   status_ = remains ? RunStatus{RUN_BUSY, kJobQueuedStatusText} : RunStatus{RUN_IDLE, "Status reset to idle"};
 }
 
