@@ -86,8 +86,8 @@ class E2eRunStatus : public ::testing::Test {
   LineClient client;
 };
 
-// Twelve USB radios, two of them refusing the program request; USB11 has no
-// row in the window's grid. STATUS is ERROR with a failing radio's name
+// Sixteen USB radios, two of them refusing the program request; USB12 has
+// no row in the window's grid. STATUS is ERROR with a failing radio's name
 // while the others flash and after; STATUS RESET cancels the two and their
 // next job runs.
 TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
@@ -95,9 +95,9 @@ TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
   options.commProtocol = 1;
   ASSERT_TRUE(program.Start(options));
   ASSERT_TRUE(program.WaitLog("USB> Driver successfully intialized on Windows XP"));
-  const std::vector<int> refusing = {5, 11};
+  const std::vector<int> refusing = {5, 12};
   std::vector<std::pair<int, radiosim::RadioSimulator*>> radios;
-  for (int id = 1; id <= 12; ++id) {
+  for (int id = 1; id <= 16; ++id) {
     const bool refuses = std::find(refusing.begin(), refusing.end(), id) != refusing.end();
     radios.emplace_back(id, &program.AttachUsbRadio(id, refuses ? RefusingRadio(radiosim::LinkKind::Usb)
                                                                 : ProductRadio(radiosim::LinkKind::Usb)));
@@ -117,7 +117,7 @@ TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
     }
   }
   const std::string status = Status();
-  EXPECT_TRUE(StartsWith(status, "ERROR \"USB5> ") || StartsWith(status, "ERROR \"USB11> ")) << status;
+  EXPECT_TRUE(StartsWith(status, "ERROR \"USB5> ") || StartsWith(status, "ERROR \"USB12> ")) << status;
   for (const auto& [id, radio] : radios) {
     const bool refuses = std::find(refusing.begin(), refusing.end(), id) != refusing.end();
     EXPECT_EQ(radio->GetFlash(kImageAddress, kImageSize) == image, !refuses) << "USB" << id;
@@ -125,7 +125,7 @@ TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
 
   EXPECT_EQ(client.Ask("STATUS RESET"), kIdle);
   EXPECT_TRUE(LogHas("USB5> Cancelled by STATUS RESET"));
-  EXPECT_TRUE(LogHas("USB11> Cancelled by STATUS RESET"));
+  EXPECT_TRUE(LogHas("USB12> Cancelled by STATUS RESET"));
   // The next job runs on every radio, the two cancelled ones included.
   ASSERT_TRUE(client.Send("COMM_CHECK"));
   EXPECT_EQ(StatusOnceNotBusy(), kDone);
