@@ -595,9 +595,9 @@ void CCoreProcessingThread::OnResetRunStatus() {
   emptyQueueReport_ = EmptyQueueReport::Nothing;
   ScheduleJobs();
   const bool remains = WorkRemains();
-  // Remaining work ends in DONE when some of it finishes, else the reset's
-  // IDLE comes back once the cancelled entries have left.
-  if (remains || !queue_.empty()) emptyQueueReport_ = EmptyQueueReport::Idle;
+  // Remaining work ends in DONE when some of it finishes; when all of it is
+  // dropped instead, the reset's IDLE comes back.
+  if (remains) emptyQueueReport_ = EmptyQueueReport::Idle;
   PostToTarget<WM_RUN_STATUS_RESET>(PT_USER_IO, remains ? 1 : 0);
 }
 
