@@ -132,6 +132,9 @@ Program::~Program() {
   }
   usbFronts_.clear();
   usbRadios_.clear();
+  for (auto& front : otherComFronts_) front->Stop();
+  otherComFronts_.clear();
+  otherComRadios_.clear();
   if (comFront_) comFront_->Stop();
   comFront_.reset();
   comRadio_.reset();
@@ -159,6 +162,14 @@ radiosim::RadioSimulator& Program::ServeRadioOnCom1(radiosim::RadioConfig config
   comFront_ = std::make_unique<radiosim::PtyFrontEnd>(*comRadio_);
   EXPECT_TRUE(comFront_->Start() && comFront_->LinkAs(File(kComFolder), 1)) << "no radio on COM1";
   return *comRadio_;
+}
+
+radiosim::RadioSimulator& Program::ServeRadioOnCom(int number, radiosim::RadioConfig config) {
+  otherComRadios_.push_back(std::make_unique<radiosim::RadioSimulator>(std::move(config)));
+  otherComFronts_.push_back(std::make_unique<radiosim::PtyFrontEnd>(*otherComRadios_.back()));
+  EXPECT_TRUE(otherComFronts_.back()->Start() && otherComFronts_.back()->LinkAs(File(kComFolder), number))
+      << "no radio on COM" << number;
+  return *otherComRadios_.back();
 }
 
 radiosim::RadioSimulator& Program::AttachUsbRadio(int deviceId, radiosim::RadioConfig config) {

@@ -107,6 +107,8 @@ class Program {
   // Serves a simulated radio on COM1 of the folder's COM map (call before
   // Start; the flash layout is the product's unless the config says more).
   radiosim::RadioSimulator& ServeRadioOnCom1(radiosim::RadioConfig config = {});
+  // The same on another COM port of the map (COM2, COM3 ...).
+  radiosim::RadioSimulator& ServeRadioOnCom(int number, radiosim::RadioConfig config = {});
   // Attaches a simulated USB radio with the device id to the program's
   // stand-in (call after Start).
   radiosim::RadioSimulator& AttachUsbRadio(int deviceId, radiosim::RadioConfig config = {});
@@ -148,6 +150,8 @@ class Program {
   std::unique_ptr<QProcess> process_;
   std::unique_ptr<radiosim::RadioSimulator> comRadio_;
   std::unique_ptr<radiosim::PtyFrontEnd> comFront_;
+  std::vector<std::unique_ptr<radiosim::RadioSimulator>> otherComRadios_;
+  std::vector<std::unique_ptr<radiosim::PtyFrontEnd>> otherComFronts_;
   std::vector<std::unique_ptr<radiosim::RadioSimulator>> usbRadios_;
   std::vector<std::unique_ptr<radiosim::UsbFrontEnd>> usbFronts_;
 };

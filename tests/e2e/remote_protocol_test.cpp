@@ -86,10 +86,16 @@ TEST_F(E2eRemoteProtocol, CommandsThatAnswerSendExactlyTheirLine) {
       {"DIRECTORY sub", "", {"Changing the Windows current working directory to sub"}},
       {"DIRECTORY", "\"" + dir + "/sub\"\n", {}},
       {"DIRECTORY DEFAULT", "", {"Changing the Windows current working directory to " + program.Dir()}},
-      {"RUN_SCRIPT script.qls", idle, {"Processing script script.qls", "Script command: status"}},
+      // The script is work of its line: BUSY while it runs, DONE at its end.
+      {"RUN_SCRIPT script.qls", "BUSY \"Running script\"\n",
+       {"Processing script script.qls", "Script command: status"}},
       {"TRANSFER_FILE none.bin " + std::to_string(FreePort()) + " DOWNLOAD NOW", "OK\n", {}},
   };
-  for (const auto& c : table) Run(c, idle);
+  bool scriptRan = false;
+  for (const auto& c : table) {
+    scriptRan = scriptRan || c.line.rfind("RUN_SCRIPT", 0) == 0;
+    Run(c, scriptRan ? "DONE \"Processing Complete\"\n" : idle);
+  }
   // DELETE queues its job: the file goes, and the queue running empty
   // reports DONE.
   ASSERT_TRUE(client.Send("DELETE gone.txt"));
@@ -196,10 +202,10 @@ TEST(E2eJobCommands, QueueTheirJobsWithoutAReply) {
     std::string statusAfter;
   };
   const std::string done = "DONE \"Processing Complete\"\n";
-  // A failed job keeps its device's row in error until STATUS RESET
-  // cancels it (with whatever was queued for the device meanwhile), so each
-  // line waits for that end.
-  const std::string kCancelled = "COM1> User-initiated Cancel";
+  // A failed job keeps its device in error until STATUS RESET cancels it
+  // (with whatever was queued for the device meanwhile), so each line waits
+  // for that end. ERROR names the device.
+  const std::string kCancelled = "COM1> Cancelled by STATUS RESET";
   const std::vector<JobCase> table = {
       {"COMM_CHECK", {"COM1> Queueing item with sequence number 0", "COM1> Starting Comm Check",
                       "COM1> Item finished with sequence number 0"}, done},
@@ -209,14 +215,14 @@ TEST(E2eJobCommands, QueueTheirJobsWithoutAReply) {
                         "COM1> Item finished with sequence number 2"}, done},
       {"FLASHPACK_UPDATE_FLASH", {"COM1> Queueing item with sequence number 3",
                                   "COM1> ERROR: Flashpacks have not been extracted", kCancelled},
-       "ERROR \"Flashpacks have not been extracted\"\n"},
+       "ERROR \"COM1> Flashpacks have not been extracted\"\n"},
       {"FLASHPACK_DELETE 1 2", {"COM1> Queueing item with sequence number 4",
                                 "COM1> ERROR: Flashpacks have not been extracted", kCancelled},
-       "ERROR \"Flashpacks have not been extracted\"\n"},
+       "ERROR \"COM1> Flashpacks have not been extracted\"\n"},
       {"FLASHPACK_ADD pack.bin", {"COM1> Queueing item with sequence number 5", "Starting read of file pack.bin",
                                   "Error Opening File pack.bin", "COM1> ERROR: Error opening file: pack.bin",
                                   kCancelled},
-       "ERROR \"Error opening file\"\n"},
+       "ERROR \"COM1> Error opening file\"\n"},
   };
   std::vector<std::string> expected;
   for (const auto& c : table) {

@@ -19,6 +19,7 @@ std::vector<std::unique_ptr<JobQueueEntry>> FanOutJobRequest(CJobRequest& reques
     entry->jobCode = request.jobCode;
     entry->device = devices[i];
     entry->sequenceNumber = sequenceNumber;
+    entry->acceptedLine = request.acceptedLine;
     entry->payload = i == 0 ? std::move(request.payload) : std::move(copies[i - 1]);
     // Several devices never write one file: each read-back goes to a file
     // named after its device.

@@ -17,6 +17,7 @@ enum JobEntryState : std::int32_t {
   ENTRY_LOADING = 3,       // its image file is being loaded
   ENTRY_SAVING = 4,        // the read-back image is being saved to a file
   ENTRY_INDEPENDENT_RUNNING = 5,  // a device-independent entry that runs
+  ENTRY_SAVE_FAILED = 6,   // its read-back could not be saved; Retry saves again
 };
 
 struct JobQueueEntry {
@@ -29,6 +30,9 @@ struct JobQueueEntry {
   JobPayload payload;  // owned; freed when the entry leaves the queue
   std::int32_t cancel = 0;  // 1 when the entry is to be dropped
   std::unique_ptr<ErrorRecord> error;  // set when the entry failed before it could start
+  // 1 for the work of a script or remote line: a client learns its end
+  // from the run status, so dropping it must say so.
+  std::int32_t acceptedLine = 0;
 };
 
 // The entries of one request: one per device (for a request to every USB

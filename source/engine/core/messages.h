@@ -174,6 +174,11 @@ inline constexpr std::uint32_t WM_UPDATE_REFUSED = WM_APP + 0xB2;
 // User-I/O thread to the remote-I/O thread after the options changed: listen
 // on the remote port now set, when it is not the one listened on; 0 / 0.
 inline constexpr std::uint32_t WM_REMOTE_LISTEN = WM_APP + 0xB3;
+// User-I/O thread to the core thread on STATUS RESET: cancel the work of
+// every device in error; 0 / 0. The core thread answers the user-I/O thread
+// with WM_RUN_STATUS_RESET: 1 when accepted work still remains, else 0 / 0.
+inline constexpr std::uint32_t WM_RESET_RUN_STATUS = WM_APP + 0xC0;
+inline constexpr std::uint32_t WM_RUN_STATUS_RESET = WM_APP + 0xC1;
 
 // ---- what each message carries ---------------------------------------------
 class CJobRequest;
@@ -279,6 +284,8 @@ QUILLON_MESSAGE_PLAIN(WM_FLASH_IMAGE_FILE);
 QUILLON_MESSAGE_PLAIN(WM_REQUEST_REFUSED);
 QUILLON_MESSAGE_CARRIES(WM_UPDATE_REFUSED, std::string);
 QUILLON_MESSAGE_PLAIN(WM_REMOTE_LISTEN);
+QUILLON_MESSAGE_PLAIN(WM_RESET_RUN_STATUS);
+QUILLON_MESSAGE_PLAIN(WM_RUN_STATUS_RESET);
 
 #undef QUILLON_MESSAGE_CARRIES
 #undef QUILLON_MESSAGE_PLAIN

@@ -32,6 +32,15 @@ constexpr std::int32_t kStatusFileFlashing = EVENT_FLASH_PROGRESS;
 constexpr int kUsbAvailable = 1;
 constexpr const char* kUsbFlashInterface = "Corvane_Flash";
 constexpr const char* kUsbBootInterface = "Corvane_Boot";
+// The run status texts of the core thread's own reports.
+constexpr const char* kWorkQueuedText = "Job queued";
+constexpr const char* kProcessingCompleteText = "Processing Complete";
+constexpr const char* kStatusResetText = "Status reset to idle";
+constexpr const char* kCancelledText = "Cancelled";
+// What the log names as the cause of a cancel.
+constexpr const char* kUserCancelCause = "User-initiated Cancel";
+constexpr const char* kResetCancelCause = "Cancelled by STATUS RESET";
+constexpr const char* kShutdownCancelCause = "Cancelled by TERMINATE_APP";
 
 std::string Format(const char* format, const std::string& text) {
   char buffer[1024];
@@ -97,7 +106,8 @@ void CCoreProcessingThread::BuildMessageMap() {
       .On<WM_SAVE_READ_FILE>([this](platform::Message& m) { OnSaveReadFile(DeviceOf(m.wParam)); })
       .On<WM_RALIX_PROGRESS>([this](platform::Message& m) {
         OnRalixProgress(static_cast<std::uint32_t>(m.wParam), m.lParam);
-      });
+      })
+      .On<WM_RESET_RUN_STATUS>([this] { OnResetRunStatus(); });
 }
 
 bool CCoreProcessingThread::InitInstance() {
@@ -121,11 +131,7 @@ bool CCoreProcessingThread::OnIdle(long count) {
   if (queue_.empty()) {
     lastIdleQueueLength_ = 0;
     scheduleWanted_ = false;
-    auto report = std::make_unique<StatusReport>();
-    report->state = STATUS_DONE;
-    report->text = "Processing Complete";
-    report->acceptedJobsReceived = acceptedJobsReceived_;
-    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+    ReportQueueEmpty();
     return false;
   }
   const bool changed = queue_.size() != lastIdleQueueLength_ || scheduleWanted_;
@@ -141,13 +147,18 @@ bool CCoreProcessingThread::OnIdle(long count) {
 
 void CCoreProcessingThread::OnQueueJob(std::unique_ptr<CJobRequest> request) {
   if (!request) return;
-  if (request->acceptedLine != 0) ++acceptedJobsReceived_;
+  if (request->acceptedLine != 0) {
+    ++acceptedJobsReceived_;
+    // Its end is reported when the queue runs empty, also when it queued
+    // nothing (a refusal has set ERROR by then).
+    emptyQueueReport_ = EmptyQueueReport::Done;
+  }
   interactive_ = request->interactive != 0;
   if (!IsQueueableDevice(request->device)) {
     char line[96];
     std::snprintf(line, sizeof line, "Error> Request for invalid device number %d refused",
                   request->device);
-    Log(line);
+    RefuseRequest(line);
     DropRefusedRequest(*request);
     return;
   }
@@ -240,8 +251,14 @@ void CCoreProcessingThread::DropRefusedRequest(CJobRequest& request) {
 void CCoreProcessingThread::AppendEntries(EntryList entries) {
   // An entry may arrive just as another left, so that the next idle pass
   // sees the same queue length: it must still schedule.
-  if (!entries.empty()) scheduleWanted_ = true;
+  if (entries.empty()) return;
+  scheduleWanted_ = true;
+  // Work arrives in a queue that had ended its work: BUSY until it ends.
+  if (emptyQueueReport_ == EmptyQueueReport::Nothing) PostRunStatus(STATUS_BUSY, kWorkQueuedText);
+  emptyQueueReport_ = EmptyQueueReport::Done;
+  bool shutdown = false;
   for (auto& entry : entries) {
+    if (entry->jobCode == WM_SHUTDOWN) shutdown = true;
     entry->state = NeedsImageFile(entry->jobCode) ? ENTRY_LOAD_PENDING : ENTRY_READY;
     Log(Format("%s> Queueing item with sequence number %d", GetDeviceName(entry->device),
                entry->sequenceNumber));
@@ -257,6 +274,9 @@ void CCoreProcessingThread::AppendEntries(EntryList entries) {
       PostToTarget<WM_JOB_PROGRESS>(PT_CORE, std::move(progress));
     }
   }
+  // The program is to end: a device in error would hold the shutdown back
+  // for ever, so its work is given up (healthy devices finish theirs first).
+  if (shutdown) CancelDevicesInError(kShutdownCancelCause);
 }
 
 void CCoreProcessingThread::QueueJob(CJobRequest& request) {
@@ -330,15 +350,44 @@ void CCoreProcessingThread::RemoveEntry(const JobQueueEntry* entry) {
   queue_.erase(it);
 }
 
-std::int32_t CCoreProcessingThread::FlagEntriesCancelled(DeviceNumber device) {
+std::int32_t CCoreProcessingThread::FlagEntriesCancelled(DeviceNumber device, std::int32_t* accepted) {
   std::int32_t count = 0;
   for (auto& entry : queue_) {
     if (entry->device != device) continue;
     entry->cancel = 1;
     ++count;
+    if (accepted && entry->acceptedLine != 0) ++*accepted;
   }
   scheduleWanted_ = true;
   return count;
+}
+
+std::int32_t CCoreProcessingThread::CancelDeviceInError(DeviceNumber device, const std::string& cause) {
+  DeviceSlot& slot = slots_[device];
+  if (cause != kUserCancelCause) Log(GetDeviceName(device) + "> " + cause);
+  std::int32_t accepted = 0;
+  Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), FlagEntriesCancelled(device, &accepted)));
+  slot.itemsStarted = 0;
+  slot.itemsQueued = 0;
+  slot.state = SLOT_IDLE;
+  slot.errorReason.clear();
+  PostToTarget<WM_RESET_DEVICE_ROW>(PT_MAIN_WINDOW, static_cast<platform::WParam>(device));
+  return accepted;
+}
+
+void CCoreProcessingThread::CancelDevicesInError(const std::string& cause) {
+  for (DeviceNumber device = 0; device < DEVICE_SLOT_COUNT; ++device) {
+    if (slots_[device].state == SLOT_ERROR) CancelDeviceInError(device, cause);
+  }
+}
+
+bool CCoreProcessingThread::ShutdownQueued() const {
+  return std::any_of(queue_.begin(), queue_.end(),
+                     [](const auto& e) { return e->jobCode == WM_SHUTDOWN && e->cancel == 0; });
+}
+
+bool CCoreProcessingThread::WorkRemains() const {
+  return std::any_of(queue_.begin(), queue_.end(), [](const auto& e) { return e->cancel == 0; });
 }
 
 void CCoreProcessingThread::ScheduleJobs() {
@@ -482,6 +531,7 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
   }
   Log(Format("%s> Item finished with sequence number %d", GetDeviceName(device), entry->sequenceNumber));
   RemoveEntry(entry);
+  emptyQueueReport_ = EmptyQueueReport::Done;
   if (device == DEVICE_SMARTPHONE && VisibleEntriesOf(DEVICE_SMARTPHONE).empty()) {
     RalixRequestDisconnect();
   }
@@ -492,7 +542,11 @@ void CCoreProcessingThread::OnJobError(std::unique_ptr<ErrorRecord> record) {
   if (!record) return;
   const DeviceNumber device = record->device;
   DeviceSlot* slot = SlotOf(device);
-  if (!slot || !RunningEntryOf(device)) return;  // nothing of the device runs
+  JobQueueEntry* entry = RunningEntryOf(device);
+  if (!slot || !entry) return;  // nothing of the device runs
+  // A read-back whose file could not be written no longer uses its data:
+  // Cancel drops it, Retry saves again.
+  if (entry->state == ENTRY_SAVING) entry->state = ENTRY_SAVE_FAILED;
   slot->state = SLOT_ERROR;
   slot->errorReason = GetErrorReason(record.get());
   --slot->itemsStarted;
@@ -501,6 +555,10 @@ void CCoreProcessingThread::OnJobError(std::unique_ptr<ErrorRecord> record) {
   // Why, where the system said so: a user can mend a port's link from it.
   if (!record->systemReason.empty()) Log(GetDeviceName(device) + "> " + record->systemReason);
   if (device == DEVICE_SMARTPHONE) RalixRequestDisconnect();
+  // Whichever device fails, the run status tells which and why; it holds
+  // until STATUS RESET.
+  PostRunStatus(STATUS_ERROR, GetDeviceName(device) + "> " + GetKernelErrorText(record.get()));
+  if (ShutdownQueued()) CancelDeviceInError(device, kShutdownCancelCause);
 }
 
 void CCoreProcessingThread::OnCancelQueued(std::unique_ptr<FinishRecord> record) {
@@ -508,27 +566,39 @@ void CCoreProcessingThread::OnCancelQueued(std::unique_ptr<FinishRecord> record)
   const DeviceNumber device = record->device;
   DeviceSlot* slot = SlotOf(device);
   if (!slot || !RunningEntryOf(device)) return;
-  const std::int32_t count = FlagEntriesCancelled(device);
+  std::int32_t accepted = 0;
+  const std::int32_t count = FlagEntriesCancelled(device, &accepted);
   Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), count));
   slot->itemsStarted = 0;
   slot->itemsQueued = 0;
   slot->state = SLOT_IDLE;
   PostStatus(record->eventCode, device, 0);
+  // Work a client asked for did not happen.
+  if (accepted > 0) PostRunStatus(STATUS_ERROR, kCancelledText);
 }
 
 void CCoreProcessingThread::OnCancelDevice(DeviceNumber device) {
   DeviceSlot* slot = SlotOf(device);
   if (!slot) return;
-  Log(GetDeviceName(device) + "> User-initiated Cancel");
+  Log(GetDeviceName(device) + "> " + kUserCancelCause);
   if (slot->state == SLOT_BUSY) {
     dispatcher_->AbortDevice(device);
   } else if (slot->state == SLOT_ERROR) {
-    Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), FlagEntriesCancelled(device)));
-    slot->itemsStarted = 0;
-    slot->itemsQueued = 0;
-    slot->state = SLOT_IDLE;
-    PostToTarget<WM_RESET_DEVICE_ROW>(PT_MAIN_WINDOW, static_cast<platform::WParam>(device));
+    // Work a client asked for did not happen.
+    if (CancelDeviceInError(device, kUserCancelCause) > 0) PostRunStatus(STATUS_ERROR, kCancelledText);
   }
+}
+
+void CCoreProcessingThread::OnResetRunStatus() {
+  CancelDevicesInError(kResetCancelCause);
+  // Work that ended before the reset is no longer reported.
+  emptyQueueReport_ = EmptyQueueReport::Nothing;
+  ScheduleJobs();
+  const bool remains = WorkRemains();
+  // Remaining work ends in DONE when some of it finishes; when all of it is
+  // dropped instead, the reset's IDLE comes back.
+  if (remains) emptyQueueReport_ = EmptyQueueReport::Idle;
+  PostToTarget<WM_RUN_STATUS_RESET>(PT_USER_IO, remains ? 1 : 0);
 }
 
 void CCoreProcessingThread::OnRetryDevice(DeviceNumber device) {
@@ -539,7 +609,7 @@ void CCoreProcessingThread::OnRetryDevice(DeviceNumber device) {
   JobQueueEntry* entry = FirstEntryOf(device, false);
   // Only a device in error is retried; a running operation is left alone.
   if (!entry || slot->state != SLOT_ERROR) return;
-  if (entry->state == ENTRY_SAVING) {
+  if (entry->state == ENTRY_SAVE_FAILED) {
     ++slot->itemsStarted;
     slot->state = SLOT_BUSY;  // the save runs again; the entry is in use until it ends
     PostToTarget<WM_SAVE_READ_FILE>(PT_CORE, static_cast<platform::WParam>(device));
@@ -634,6 +704,24 @@ void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, s
   PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW,
                MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0,
                                       slot ? slot->itemsQueued : 0, percent, error));
+}
+
+void CCoreProcessingThread::PostRunStatus(std::int32_t state, const std::string& text) {
+  auto report = std::make_unique<StatusReport>();
+  report->state = state;
+  report->text = text;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+}
+
+void CCoreProcessingThread::ReportQueueEmpty() {
+  if (emptyQueueReport_ == EmptyQueueReport::Nothing) return;
+  auto report = std::make_unique<StatusReport>();
+  const bool done = emptyQueueReport_ == EmptyQueueReport::Done;
+  report->state = done ? STATUS_DONE : STATUS_IDLE;
+  report->text = done ? kProcessingCompleteText : kStatusResetText;
+  report->acceptedJobsReceived = acceptedJobsReceived_;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+  emptyQueueReport_ = EmptyQueueReport::Nothing;
 }
 
 void CCoreProcessingThread::Log(const std::string& line) {

@@ -65,6 +65,9 @@ class CCoreProcessingThread : public platform::WorkerThread {
   void OnCancelQueued(std::unique_ptr<FinishRecord> record);
   void OnSaveReadFile(DeviceNumber device);
   void OnRalixProgress(std::uint32_t percent, std::intptr_t kind);
+  // STATUS RESET: the work of every device in error is cancelled; the
+  // user-I/O thread learns whether work remains.
+  void OnResetRunStatus();
 
   bool LoadKernelImages();
   void RefreshUsbPresence();
@@ -92,13 +95,27 @@ class CCoreProcessingThread : public platform::WorkerThread {
   // busy); null otherwise, so that stray records change nothing.
   JobQueueEntry* RunningEntryOf(DeviceNumber device) const;
   void RemoveEntry(const JobQueueEntry* entry);
-  std::int32_t FlagEntriesCancelled(DeviceNumber device);
+  // Flags every entry of the device; `accepted` (when given) counts those of
+  // script and remote lines.
+  std::int32_t FlagEntriesCancelled(DeviceNumber device, std::int32_t* accepted = nullptr);
+  // Drops the queued work of a device in error, logs why and what, frees
+  // the slot and resets the device's row. Returns how many dropped entries
+  // were accepted lines' work.
+  std::int32_t CancelDeviceInError(DeviceNumber device, const std::string& cause);
+  // Every device in error gives up its work (STATUS RESET, TERMINATE_APP).
+  void CancelDevicesInError(const std::string& cause);
+  bool ShutdownQueued() const;
+  bool WorkRemains() const;
 
   DeviceSlot* SlotOf(DeviceNumber device);
   void PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                   const ErrorRecord* error = nullptr);
   void Log(const std::string& line);
   void ReportUnqueued();
+  void PostRunStatus(std::int32_t state, const std::string& text);
+  // The run status once the queue has run empty: DONE after work, IDLE when
+  // a reset left work that has now gone, nothing when nothing happened.
+  void ReportQueueEmpty();
 
   std::unique_ptr<CJobDispatcher> dispatcher_;
   CoreServices services_;
@@ -113,4 +130,7 @@ class CCoreProcessingThread : public platform::WorkerThread {
   // Set when entries were flagged cancelled or a pass must run again, so the
   // next idle pass schedules even though the queue length did not change.
   bool scheduleWanted_ = false;
+  // What the queue running empty reports next (see ReportQueueEmpty).
+  enum class EmptyQueueReport { Nothing, Idle, Done };
+  EmptyQueueReport emptyQueueReport_ = EmptyQueueReport::Nothing;
 };

@@ -70,6 +70,7 @@ void PostStatus(StatusReportState state, const char* text) {
   auto report = std::make_unique<StatusReport>();
   report->state = state;
   report->text = text;
+  report->lineWork = true;
   PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
 }
 

@@ -291,26 +291,20 @@ GridEffects DeviceGrid::OnGridStatus(const DeviceStatusRecord& record) {
 
 void DeviceGrid::ReportGridStatus(const DeviceRow& row, const DeviceStatusRecord& record,
                                   GridEffects& effects) const {
+  // The core thread reports how the work ends (DONE, ERROR) for every
+  // device; the top row lends the BUSY its progress text.
   if (row.position != 0) return;
   switch (row.state) {
-    case GRID_ROW_READY:
-    case GRID_ROW_FINISHED:
-      effects.report = IsCancelEvent(record.eventCode) ? StatusReport{STATUS_ERROR, "Cancelled"}
-                                                       : StatusReport{STATUS_DONE, "Processing Complete"};
-      break;
     case GRID_ROW_BUSY:
     case GRID_ROW_SCANNING:
     case GRID_ROW_WAITING:
-    case GRID_ROW_REMOVED_BUSY:
-      effects.report = StatusReport{STATUS_BUSY, GridStatusText(record.eventCode, record.percent)};
+    case GRID_ROW_REMOVED_BUSY: {
+      StatusReport report{STATUS_BUSY, GridStatusText(record.eventCode, record.percent)};
+      report.progressOnly = true;
+      effects.report = report;
       break;
-    case GRID_ROW_ERROR:
-    case GRID_ROW_ERROR_REMOVED:
-      // The remote client's STATUS answer keeps the code's own text.
-      effects.report = StatusReport{STATUS_ERROR, GetKernelErrorText(record.error.get())};
-      break;
-    case GRID_ROW_UNSUPPORTED:
-      break;  // an unusable device has no status of its own
+    }
+    default: break;
   }
 }
 
@@ -408,22 +402,25 @@ GridEffects DeviceGrid::OnResetDeviceRow(DeviceNumber device) {
   const int index = FindShownRow(device);
   if (index < 0) return effects;
   ClearTooltips(rows_[index]);
+  // A device gone while in error has nothing left to show.
+  if (rows_[index].state == GRID_ROW_ERROR_REMOVED) {
+    rows_[index].slot = GRID_SLOT_REMOVE_PENDING;
+    effects.Merge(ApplyGridRowChanges());
+    return effects;
+  }
   rows_[index].state = GRID_ROW_READY;
   LayoutGridRow(index, effects);
   return effects;
 }
 
-GridEffects DeviceGrid::OnCancelAllDevices() {
+GridEffects DeviceGrid::OnResetAllRows() {
+  // STATUS RESET: the core thread has cancelled the work of every device in
+  // error itself (rows without a device included); the rows follow.
   GridEffects effects;
-  for (auto& row : rows_) {
-    if (row.slot != GRID_SLOT_IN_USE) continue;
-    if (row.state == GRID_ROW_ERROR) {
-      effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
-    } else if (row.state == GRID_ROW_ERROR_REMOVED) {
-      effects.posts.push_back(ToPreProcessing(WM_CANCEL_DEVICE, row.device));
-      row.slot = GRID_SLOT_REMOVE_PENDING;
-      effects.applyWanted = true;
-    }
+  for (int i = 0; i < kGridRowCount; ++i) {
+    DeviceRow& row = rows_[i];
+    if (row.slot != GRID_SLOT_IN_USE || !IsErrorState(row.state)) continue;
+    effects.Merge(OnResetDeviceRow(row.device));
   }
   return effects;
 }

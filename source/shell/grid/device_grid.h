@@ -55,7 +55,7 @@ class DeviceGrid {
   GridEffects OnGridStatus(const DeviceStatusRecord& record);
   GridEffects OnRowButton(int commandId);
   GridEffects OnResetDeviceRow(DeviceNumber device);
-  GridEffects OnCancelAllDevices();
+  GridEffects OnResetAllRows();
 
   // Flash Software: decides whether its read-back waits for one device.
   FlashSoftwareStart BeginFlashSoftware();

@@ -228,6 +228,13 @@ int RunTransfer(const FileTransferRequest& request) {
 int FileTransferProc(const FileTransferRequest& request) {
   const int code = RunTransfer(request);
   if (code != TRANSFER_OK) PostScriptLogLine(FileTransferErrorText(code));
+  if (request.queued && code != TRANSFER_OK) {
+    // A queued transfer is work of its line: its failure is the run status.
+    auto report = std::make_unique<StatusReport>();
+    report->state = STATUS_ERROR;
+    report->text = FileTransferErrorText(code);
+    PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+  }
   if (request.queued) {
     auto finished = std::make_unique<FinishRecord>();
     finished->device = DEVICE_INDEPENDENT;

@@ -5,6 +5,7 @@
 
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "engine/core/status_report.h"
 #include "engine/quillon_exception.h"
 #include "shell/script/script_error.h"
 #include "shell/script/script_interpreter.h"
@@ -24,6 +25,25 @@ enum ScriptQueryKind : std::int32_t {
 std::string Argument(const ScriptTokens& tokens, std::size_t index) {
   return index < tokens.size() ? tokens[index] : std::string();
 }
+
+void PostScriptRunStatus(StatusReportState state, const char* text) {
+  auto report = std::make_unique<StatusReport>();
+  report->state = state;
+  report->text = text;
+  report->lineWork = true;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+}
+
+// A script run is work of its line: BUSY from its start, and its end (well
+// or not: a failure sets ERROR just after) ends that BUSY unless queued
+// work still runs.
+class ScriptRunStatus {
+ public:
+  ScriptRunStatus() { PostScriptRunStatus(STATUS_BUSY, "Running script"); }
+  ~ScriptRunStatus() { PostScriptRunStatus(STATUS_DONE, "Processing Complete"); }
+  ScriptRunStatus(const ScriptRunStatus&) = delete;
+  ScriptRunStatus& operator=(const ScriptRunStatus&) = delete;
+};
 
 }  // namespace
 
@@ -78,6 +98,7 @@ void CScriptInterpreter::OnDownloadLatestProducts(const ScriptTokens&) {
 
 void CScriptInterpreter::OnRunScript(const ScriptTokens& tokens) {
   if (tokens.size() < 2) FailScript("Error> RUN_SCRIPT command missing filename");
+  ScriptRunStatus status;
   RunScript(tokens[1]);
 }
 

@@ -41,6 +41,9 @@ constexpr const char* kEnableAutoEraseText =
     "Auto erase flash memory is not enabled\r\nDo you wish to enable auto erase and continue";
 constexpr const char* kCompleteText = "Processing complete";
 constexpr const char* kRerunScriptText = "Processing complete. Rerun script?";
+constexpr const char* kDownloadingStatusText = "Downloading the latest QLP files";
+// The core thread answers a reset at once unless it waits for a box.
+constexpr platform::Milliseconds kResetAnswerTimeout{5000};
 constexpr const char* kSelectProductFailed = "Error> An error occurred while selecting the new product file";
 
 bool FileExists(const std::string& path) {
@@ -151,6 +154,8 @@ void CUserIOThread::BuildMessageMap() {
   OnThenDrainDeferred<WM_RELOAD_CUSTOM_MENU>([this](Message&) { OnReloadCustomMenu(); });
   // A late answer of a prompt no longer waited for.
   OnThenDrainDeferred<kPromptAnswered>([](Message&) {});
+  // A late answer of a reset no longer waited for.
+  OnThenDrainDeferred<WM_RUN_STATUS_RESET>([](Message&) {});
 }
 
 void CUserIOThread::Log(std::string text) const { PostLogLine(std::move(text)); }
@@ -265,11 +270,24 @@ void CUserIOThread::OnStatusText(std::unique_ptr<std::string> text, platform::LP
 
 void CUserIOThread::OnSetStatus(std::unique_ptr<StatusReport> report) {
   if (!report) return;
-  if (report->acceptsJob) ++jobsAccepted_;
-  if (status_.state == RUN_ERROR) return;
-  // The core's queue ran empty before it had every accepted job: that DONE
-  // is about earlier work, and the new job still waits.
-  if (report->acceptedJobsReceived >= 0 && report->acceptedJobsReceived < jobsAccepted_) return;
+  if (report->acceptsJob) {
+    ++jobsAccepted_;
+    workPending_ = true;
+  }
+  // The core's report from before it had every accepted job is about
+  // earlier work: the new job still waits.
+  const bool stale = report->acceptedJobsReceived >= 0 && report->acceptedJobsReceived < jobsAccepted_;
+  if (!report->progressOnly && !report->lineWork && !stale && report->state != STATUS_ERROR) {
+    workPending_ = report->state == STATUS_BUSY;
+  }
+  if (status_.state == RUN_ERROR || stale) return;
+  if (report->progressOnly) {
+    // How the work goes, while it goes.
+    if (status_.state == RUN_BUSY && report->state == STATUS_BUSY) status_.text = report->text;
+    return;
+  }
+  // A line's own work ended well, but queued work still runs.
+  if (report->lineWork && report->state == STATUS_DONE && workPending_) return;
   status_.state = static_cast<RunState>(report->state);
   status_.text = report->text;
   if (status_.state == RUN_ERROR && status_.text.empty()) {
@@ -302,6 +320,8 @@ void CUserIOThread::OnReloadCustomMenu() {
 }
 
 void CUserIOThread::OnDownloadProductFiles(bool fromScript) {
+  // A client polling STATUS sees the download as work from its line on.
+  if (fromScript && status_.state != RUN_ERROR) status_ = RunStatus{RUN_BUSY, kDownloadingStatusText};
   try {
     if (seams_.downloadProductFiles) seams_.downloadProductFiles(fromScript);
   } catch (...) {
@@ -656,17 +676,29 @@ std::string CUserIOThread::QueueDeleteFile(const std::string& fileName) {
   // BUSY from the accepted line on, so STATUS never answers earlier work's DONE.
   if (status_.state != RUN_ERROR) status_ = RunStatus{RUN_BUSY, kJobQueuedStatusText};
   ++jobsAccepted_;
+  workPending_ = true;
   request->acceptedLine = 1;
   PostToTarget<WM_QUEUE_JOB>(PT_CORE, std::move(request));
   return "";
 }
 
 std::string CUserIOThread::QueryStatus(const std::string& argument) {
-  if (UpperCase(argument) == "RESET") {
-    status_ = RunStatus{RUN_IDLE, "Status reset to idle"};
-    PostToTarget<WM_RESET_ALL_ROWS>(PT_MAIN_WINDOW);
-  }
+  if (UpperCase(argument) == "RESET") ResetRunStatus();
   return std::string(RunStateWord(status_.state)) + " \"" + status_.text + "\"";
+}
+
+void CUserIOThread::ResetRunStatus() {
+  // The core thread cancels the work of the devices in error before any job
+  // of a later line reaches it, and says whether accepted work remains.
+  bool remains = workPending_;
+  if (PostToTarget<WM_RESET_RUN_STATUS>(PT_CORE)) {
+    if (std::optional<platform::Message> reply = WaitForMessage(WM_RUN_STATUS_RESET, kResetAnswerTimeout)) {
+      remains = reply->wParam != 0;
+    }
+  }
+  workPending_ = remains;
+  PostToTarget<WM_RESET_ALL_ROWS>(PT_MAIN_WINDOW);
+  status_ = remains ? RunStatus{RUN_BUSY, kJobQueuedStatusText} : RunStatus{RUN_IDLE, "Status reset to idle"};
 }
 
 // ---- product file ----------------------------------------------------------

@@ -112,6 +112,8 @@ class CUserIOThread : public platform::WorkerThread {
   std::string GetFlashDetails() const;
   std::string QueueDeleteFile(const std::string& fileName);
   std::string QueryStatus(const std::string& argument);
+  // STATUS RESET: clears a held ERROR; BUSY while accepted work remains.
+  void ResetRunStatus();
 
   // Product selection.
   // What a product file that cannot be read leads to: the error box (start
@@ -137,6 +139,9 @@ class CUserIOThread : public platform::WorkerThread {
   // Jobs of script and remote lines accepted so far; the core's DONE counts
   // those it received, so a DONE from before the latest one is ignored.
   std::int64_t jobsAccepted_ = 0;
+  // Queued work (the core's or an accepted line's) has not ended yet: a
+  // line's own DONE then leaves the state BUSY.
+  bool workPending_ = false;
   std::string title_;
   std::string shownTitle_;
   std::string titlePrefix_;

@@ -157,4 +157,33 @@ TEST_F(CoreThreadTest, RetriedSaveKeepsTheDeviceBusyAndItsDataAlive) {
   EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_COMM_CHECK);
 }
 
+// A save that failed has ended: Cancel (or STATUS RESET) drops its entry
+// with its data, and the device's next job starts.
+class FailedSaveTest : public CoreThreadTest {
+ protected:
+  void DropAndRunNext(std::uint32_t cancel) {
+    StartCore();
+    std::uint8_t* buffer = nullptr;
+    Queue(WM_REVERSE_FLASH, kCom2, ReadBack(folder_.File("read.s19"), &buffer));
+    ASSERT_TRUE(WaitDispatched(kCom2, 1));
+    Post(WM_SAVE_READ_FILE, kCom2);
+    ASSERT_TRUE(shell_.WaitUntil([&] { return loader_->Saves() == 1; }));
+    {
+      std::lock_guard lock(loader_->mutex);
+      loader_->saves.clear();  // the save worker has ended
+    }
+    Fail(kCom2, 59, 201);
+    ASSERT_TRUE(shell_.WaitLog("COM2> ERROR:"));
+    Post(cancel, kCom2);
+    ASSERT_TRUE(shell_.WaitLog("COM2> Cancelled 1 queued item(s)"));
+    Queue(WM_COMM_CHECK, kCom2, Options());
+    ASSERT_TRUE(WaitDispatched(kCom2, 2));
+    EXPECT_EQ(dispatch_->Copy().back().jobCode, WM_COMM_CHECK);
+    EXPECT_TRUE(shell_.WaitUntil([&] { return GetBufferRegistry().ReferenceCount(buffer) == 0; }));
+  }
+};
+
+TEST_F(FailedSaveTest, DroppedByCancel) { DropAndRunNext(WM_CANCEL_DEVICE); }
+TEST_F(FailedSaveTest, DroppedByStatusReset) { DropAndRunNext(WM_RESET_RUN_STATUS); }
+
 }  // namespace

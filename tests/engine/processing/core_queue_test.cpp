@@ -47,12 +47,22 @@ TEST_F(CoreThreadTest, ARequestQueuedAsThePreviousJobEndsStillStarts) {
   EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_RESET_TARGET);
 }
 
-TEST_F(CoreThreadTest, EveryIdlePassWithAnEmptyQueueReportsProcessingComplete) {
+// "Processing Complete" tells that work ended: once when the queue has run
+// empty after work, never for idle passes of a queue that had none (they
+// would overwrite what a reset said).
+TEST_F(CoreThreadTest, ProcessingCompleteOnceTheQueueRanEmptyAfterWork) {
   StartCore();
+  Post(WM_CANCEL_DEVICE, kCom1);  // wakes the loop; the queue stays empty
+  Flush();
+  EXPECT_EQ(shell_.CompleteReports(), 0u);
+  Queue(WM_COMM_CHECK, kCom1, Options());
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  Finish(kCom1, 6);
   ASSERT_TRUE(shell_.WaitProcessingComplete(0));
   const std::size_t mark = shell_.CompleteReports();
-  Post(WM_CANCEL_DEVICE, kCom1);  // wakes the loop; the queue stays empty
-  EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
+  Post(WM_CANCEL_DEVICE, kCom1);
+  Flush();
+  EXPECT_EQ(shell_.CompleteReports(), mark);
 }
 
 TEST_F(CoreThreadTest, DeviceIndependentEntryWaitsForTheHeadAndHoldsBackLaterWork) {

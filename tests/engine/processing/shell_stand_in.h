@@ -68,6 +68,11 @@ class ShellStandIn {
   bool WaitProcessingComplete(std::size_t mark) {
     return WaitUntil([&] { return completeReports_ > mark; });
   }
+  // The core thread's answers to STATUS RESET (true: work remains).
+  bool WaitResetAnswer(std::size_t count) {
+    return WaitUntil([&] { return resetAnswers_.size() >= count; });
+  }
+  const std::vector<bool>& ResetAnswers() const { return resetAnswers_; }
   // The reports seen so far, pumping what has arrived.
   std::size_t CompleteReports() {
     PumpOnce(std::chrono::milliseconds(0));
@@ -166,6 +171,8 @@ class ShellStandIn {
         if (report->state == STATUS_DONE && report->text == "Processing Complete") ++completeReports_;
         reports_.push_back(*report);
       }
+    } else if (m.number == WM_RUN_STATUS_RESET) {
+      resetAnswers_.push_back(m.wParam != 0);
     } else if (m.number == WM_USER_PROMPT) {
       if (auto prompt = m.Take<WM_USER_PROMPT>()) {
         prompts_.push_back(*prompt);
@@ -197,6 +204,7 @@ class ShellStandIn {
   std::vector<StatusReport> reports_;
   std::vector<PromptRequest> prompts_;
   std::vector<DeviceNumber> rowResets_;
+  std::vector<bool> resetAnswers_;
   std::vector<Refusal> refusals_;
   std::size_t completeReports_ = 0;
   std::size_t disconnects_ = 0;

@@ -248,12 +248,15 @@ struct ReportCase {
   GridRowStateCode prior;
   int event;
   std::optional<int> state;  // none: no report
-  const char* text;          // null: the error text
+  const char* text;
 };
 
 class GridReport : public DeviceGridTest, public ::testing::WithParamInterface<ReportCase> {};
 
-TEST_P(GridReport, TheTopRowReportsTheRunStatus) {
+// The top row lends the run status its progress text while it works; how
+// work ends (DONE, ERROR, "Cancelled") is the core thread's to report, for
+// every device.
+TEST_P(GridReport, TheTopRowReportsItsProgressOnly) {
   const auto& c = GetParam();
   Attach(5);
   DriveTo(5, c.prior);
@@ -261,26 +264,22 @@ TEST_P(GridReport, TheTopRowReportsTheRunStatus) {
   ASSERT_EQ(e.report.has_value(), c.state.has_value());
   if (!c.state) return;
   EXPECT_EQ(e.report->state, *c.state);
-  if (c.text) {
-    EXPECT_EQ(e.report->text, c.text);
-  } else {
-    EXPECT_EQ(e.report->text, RowOf(5).tooltip);
-    EXPECT_FALSE(e.report->text.empty());
-  }
+  EXPECT_TRUE(e.report->progressOnly);
+  EXPECT_EQ(e.report->text, c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, GridReport,
-    ::testing::Values(ReportCase{GRID_ROW_BUSY, 14, STATUS_DONE, "Processing Complete"},
-                      ReportCase{GRID_ROW_BUSY, 13, STATUS_ERROR, "Cancelled"},
-                      ReportCase{GRID_ROW_BUSY, 50, STATUS_ERROR, "Cancelled"},
-                      ReportCase{GRID_ROW_BUSY, 3, STATUS_DONE, "Processing Complete"},
+    ::testing::Values(ReportCase{GRID_ROW_BUSY, 14, std::nullopt, nullptr},
+                      ReportCase{GRID_ROW_BUSY, 13, std::nullopt, nullptr},
+                      ReportCase{GRID_ROW_BUSY, 50, std::nullopt, nullptr},
+                      ReportCase{GRID_ROW_BUSY, 3, std::nullopt, nullptr},
                       ReportCase{GRID_ROW_READY, 11, STATUS_BUSY, "Flashing 30%"},
                       ReportCase{GRID_ROW_READY, 52, STATUS_BUSY, "Scanning File..."},
                       ReportCase{GRID_ROW_BUSY, 7, STATUS_BUSY, "Bootloading 30%"},
                       ReportCase{GRID_ROW_REMOVED_BUSY, 11, STATUS_BUSY, "Flashing 30%"},
-                      ReportCase{GRID_ROW_BUSY, 12, STATUS_ERROR, nullptr},
-                      ReportCase{GRID_ROW_REMOVED_BUSY, 22, STATUS_ERROR, nullptr}));
+                      ReportCase{GRID_ROW_BUSY, 12, std::nullopt, nullptr},
+                      ReportCase{GRID_ROW_REMOVED_BUSY, 22, std::nullopt, nullptr}));
 
 TEST_F(DeviceGridTest, OnlyTheTopRowReports) {
   Attach(5);
@@ -385,19 +384,31 @@ TEST_F(DeviceGridTest, TheCloseButtonRemovesTheRow) {
   EXPECT_EQ(Labels(), (std::vector<std::string>{"USB7"}));
 }
 
-TEST_F(DeviceGridTest, CancelAllCancelsErrorRowsAndClosesRemovedOnes) {
+// STATUS RESET: the core thread cancels the work itself, so the rows post no
+// cancel of their own (it would drop work queued after the reset).
+TEST_F(DeviceGridTest, ResetAllRowsReadiesErrorRowsAndClosesRemovedOnes) {
   Attach(1);
   Attach(2);
   Attach(3);
   DriveTo(1, GRID_ROW_ERROR);
   DriveTo(2, GRID_ROW_ERROR_REMOVED);
   DriveTo(3, GRID_ROW_BUSY);
-  GridEffects e = grid.OnCancelAllDevices();
-  EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 1},
-                                            {PT_PREPROCESSING, WM_CANCEL_DEVICE, 2}}));
-  EXPECT_TRUE(e.applyWanted);
+  GridEffects e = grid.OnResetAllRows();
+  EXPECT_TRUE(e.posts.empty());
   grid.ApplyGridRowChanges();
   EXPECT_EQ(Labels(), (std::vector<std::string>{"USB1", "USB3"}));
+  EXPECT_EQ(RowOf(1).state, GRID_ROW_READY);
+  EXPECT_EQ(RowOf(3).state, GRID_ROW_BUSY);
+}
+
+// The core thread's reset of a row whose device went away in error closes it.
+TEST_F(DeviceGridTest, ResetOfARemovedErrorRowClosesIt) {
+  Attach(1);
+  Attach(2);
+  DriveTo(2, GRID_ROW_ERROR_REMOVED);
+  grid.OnResetDeviceRow(2);
+  grid.ApplyGridRowChanges();
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"USB1"}));
 }
 
 TEST_F(DeviceGridTest, ResetRowMakesItReady) {
@@ -569,8 +580,8 @@ TEST_F(DeviceGridTest, AnErrorsCauseIsInTheTooltipAndStaysWhileWorkQueuesBehindI
   r.error->details.cause = "/images/gone.s19";
   const GridEffects e = grid.OnGridStatus(r);
   EXPECT_EQ(RowOf(5).tooltip, "Error opening file: /images/gone.s19");
-  ASSERT_TRUE(e.report.has_value());
-  EXPECT_EQ(e.report->text, "Error opening file") << "the STATUS answer keeps the code's text";
+  // The core thread reports the error for the run status, not the grid.
+  EXPECT_FALSE(e.report.has_value());
   Status(EVENT_STATUS_ITEM_QUEUED, 5, 1, 3);
   EXPECT_EQ(RowOf(5).state, GRID_ROW_ERROR);
   EXPECT_EQ(RowOf(5).progressText, "Error");

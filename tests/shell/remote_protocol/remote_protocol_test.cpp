@@ -116,6 +116,7 @@ class RemoteProtocolTest : public ::testing::Test {
   CurrentDirectory cwd_{dir_.Dir()};
   RecordingTarget mainWindow_{PT_MAIN_WINDOW};
   RecordingTarget core_{PT_CORE};
+  CoreResetResponder coreReset_{core_};
   std::unique_ptr<CPreProcessingThread> preprocessing_;
   std::unique_ptr<CRemoteIOThread> remote_;
   std::unique_ptr<CUserIOThread> userIo_;

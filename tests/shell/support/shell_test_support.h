@@ -11,6 +11,8 @@
 #include <optional>
 #include <random>
 #include <sstream>
+#include <atomic>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,25 @@ class RecordingTarget {
  private:
   std::int32_t target_;
   platform::RegisteredQueue queue_;
+};
+
+// Answers the user-I/O thread's STATUS RESET in place of the core thread,
+// taking only that message from the recording core target: no accepted
+// work remains unless a test says so.
+class CoreResetResponder {
+ public:
+  explicit CoreResetResponder(RecordingTarget& core)
+      : thread_([this, &core](std::stop_token stop) {
+          while (!stop.stop_requested()) {
+            if (core.Queue().TakeMatching(WM_RESET_RUN_STATUS, WM_RESET_RUN_STATUS, platform::Milliseconds(20))) {
+              PostToTarget<WM_RUN_STATUS_RESET>(PT_USER_IO, workRemains.load() ? 1 : 0);
+            }
+          }
+        }) {}
+  std::atomic<bool> workRemains{false};
+
+ private:
+  std::jthread thread_;
 };
 
 inline bool Contains(const std::vector<std::string>& lines, const std::string& text) {

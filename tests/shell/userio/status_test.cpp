@@ -98,10 +98,51 @@ TEST_F(StatusTest, DeleteIsBusyFromItsQueryOnAndCountsAsAcceptedWhileErrorHolds)
   EXPECT_EQ(Status(), "BUSY \"Job queued\"");
   Report(STATUS_ERROR, "Link lost");
   ReportJobAccepted();  // counted, though ERROR holds
+  // The reset clears the ERROR; the core says accepted work remains, so
+  // the state is BUSY until that work has ended.
+  coreReset.workRemains = true;
   Query(QUERY_STATUS, "RESET");
+  EXPECT_EQ(Status(), "BUSY \"Job queued\"");
   ReportQueueEmpty(1);
-  EXPECT_EQ(Status(), "IDLE \"Status reset to idle\"");
+  EXPECT_EQ(Status(), "BUSY \"Job queued\"");
   ReportQueueEmpty(2);
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+}
+
+void ReportFlagged(std::int32_t state, const char* text, bool progressOnly, bool lineWork) {
+  auto report = std::make_unique<StatusReport>();
+  report->state = state;
+  report->text = text;
+  report->progressOnly = progressOnly;
+  report->lineWork = lineWork;
+  PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
+}
+
+// The grid's progress text is taken while work runs; it never turns a DONE,
+// an IDLE or an ERROR into BUSY.
+TEST_F(StatusTest, ProgressTextIsTakenOnlyWhileBusy) {
+  ReportQueueEmpty(0);
+  ReportFlagged(STATUS_BUSY, "Flashing 99%", true, false);
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+  ReportJobAccepted();
+  ReportFlagged(STATUS_BUSY, "Flashing 45%", true, false);
+  EXPECT_EQ(Status(), "BUSY \"Flashing 45%\"");
+  Report(STATUS_ERROR, "USB5> Flash failed");
+  ReportFlagged(STATUS_BUSY, "Flashing 46%", true, false);
+  EXPECT_EQ(Status(), "ERROR \"USB5> Flash failed\"");
+}
+
+// A line that works itself (a download, a script) ends DONE only when no
+// queued work still runs.
+TEST_F(StatusTest, ALinesOwnDoneWaitsForQueuedWork) {
+  ReportJobAccepted();
+  ReportFlagged(STATUS_BUSY, "Running script", false, true);
+  ReportFlagged(STATUS_DONE, "Processing Complete", false, true);
+  EXPECT_EQ(Status(), "BUSY \"Running script\"");
+  ReportQueueEmpty(1);
+  EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
+  ReportFlagged(STATUS_BUSY, "Running script", false, true);
+  ReportFlagged(STATUS_DONE, "Processing Complete", false, true);
   EXPECT_EQ(Status(), "DONE \"Processing Complete\"");
 }
 

@@ -175,6 +175,7 @@ class UserIoFixture : public ::testing::Test {
   RecordingTarget mainWindow{PT_MAIN_WINDOW};
   RecordingTarget preprocessing{PT_PREPROCESSING};
   RecordingTarget core{PT_CORE};
+  CoreResetResponder coreReset{core};
   RecordingTarget asker{PT_REMOTE_IO};
   std::shared_ptr<CScriptedShellPromptService> prompts = std::make_shared<CScriptedShellPromptService>();
   std::shared_ptr<RecordingWindowControl> window = std::make_shared<RecordingWindowControl>();

@@ -187,7 +187,7 @@ void CFlashDlg::BuildMessageMap() {
       .On<WM_GRID_STATUS>([this](std::unique_ptr<DeviceStatusRecord> record) { OnGridStatus(std::move(record)); })
       .On<WM_RESET_DEVICE_ROW>(
           [this](platform::Message& m) { Carry(grid_.OnResetDeviceRow(static_cast<DeviceNumber>(m.wParam))); })
-      .On<WM_RESET_ALL_ROWS>([this] { Carry(grid_.OnCancelAllDevices()); })
+      .On<WM_RESET_ALL_ROWS>([this] { Carry(grid_.OnResetAllRows()); })
       .On<WM_REQUEST_REFUSED>([this](platform::Message& m) {
         Carry(grid_.OnRequestRefused(static_cast<std::uint32_t>(m.wParam), m.lParam != 0));
       })
