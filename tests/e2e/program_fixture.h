@@ -3,7 +3,7 @@
 // folder: a configuration with remote control on a free port, a product
 // file, the four kernel files, answers for its boxes (the scripted prompt
 // service, which also records every box shown), the Qt offscreen platform,
-// a COM map folder whose COM1 is a simulated radio served by this process,
+// a COM map folder whose COM ports are simulated radios served by this process,
 // and the USB stand-in's device socket in the folder, where simulated USB
 // radios attach. A client talks to it over TCP as a remote client would.
 //
@@ -101,9 +101,12 @@ class Program {
   std::string Read(const std::string& name) const;
   bool Exists(const std::string& name) const;
 
-  // Serves a simulated radio on COM1 of the folder's COM map (call before
+  // Serves a simulated radio on COMn of the folder's COM map (call before
   // Start; the flash layout is the product's unless the config says more).
-  radiosim::RadioSimulator& ServeRadioOnCom1(radiosim::RadioConfig config = {});
+  radiosim::RadioSimulator& ServeRadioOnCom(int comNumber, radiosim::RadioConfig config = {});
+  radiosim::RadioSimulator& ServeRadioOnCom1(radiosim::RadioConfig config = {}) {
+    return ServeRadioOnCom(1, std::move(config));
+  }
   // Attaches a simulated USB radio with the device id to the program's
   // stand-in (call after Start).
   radiosim::RadioSimulator& AttachUsbRadio(int deviceId, radiosim::RadioConfig config = {});
@@ -143,8 +146,8 @@ class Program {
   test_support::TempFolder folder_;
   std::uint16_t port_ = 0;
   std::unique_ptr<QProcess> process_;
-  std::unique_ptr<radiosim::RadioSimulator> comRadio_;
-  std::unique_ptr<radiosim::PtyFrontEnd> comFront_;
+  std::vector<std::unique_ptr<radiosim::RadioSimulator>> comRadios_;
+  std::vector<std::unique_ptr<radiosim::PtyFrontEnd>> comFronts_;
   std::vector<std::unique_ptr<radiosim::RadioSimulator>> usbRadios_;
   std::vector<std::unique_ptr<radiosim::UsbFrontEnd>> usbFronts_;
 };
@@ -160,14 +163,15 @@ std::uint16_t FreePort();
 // (gaps 0xFF).
 std::vector<std::uint8_t> SRecordBytes(const std::string& path, std::uint32_t from, std::uint32_t length);
 
-// Waits until the predicate holds; true when it did.
+// Waits until the predicate holds, asking every `interval`; true when it did.
 template <typename Predicate>
-bool PollUntil(Predicate predicate, std::chrono::milliseconds timeout = kDeadline) {
+bool PollUntil(Predicate predicate, std::chrono::milliseconds timeout = kDeadline,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(20)) {
   const auto end = Clock::now() + timeout;
   for (;;) {
     if (predicate()) return true;
     if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(interval);
   }
 }
 
