@@ -132,9 +132,12 @@ Program::~Program() {
   }
   usbFronts_.clear();
   usbRadios_.clear();
-  for (auto& front : comFronts_) front->Stop();
-  comFronts_.clear();
-  comRadios_.clear();
+  for (auto& front : otherComFronts_) front->Stop();
+  otherComFronts_.clear();
+  otherComRadios_.clear();
+  if (comFront_) comFront_->Stop();
+  comFront_.reset();
+  comRadio_.reset();
 }
 
 void Program::Write(const std::string& name, const std::string& bytes) const {
@@ -154,12 +157,19 @@ std::string Program::Read(const std::string& name) const {
 
 bool Program::Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
 
-radiosim::RadioSimulator& Program::ServeRadioOnCom(int comNumber, radiosim::RadioConfig config) {
-  comRadios_.push_back(std::make_unique<radiosim::RadioSimulator>(std::move(config)));
-  comFronts_.push_back(std::make_unique<radiosim::PtyFrontEnd>(*comRadios_.back()));
-  EXPECT_TRUE(comFronts_.back()->Start() && comFronts_.back()->LinkAs(File(kComFolder), comNumber))
-      << "no radio on COM" << comNumber;
-  return *comRadios_.back();
+radiosim::RadioSimulator& Program::ServeRadioOnCom1(radiosim::RadioConfig config) {
+  comRadio_ = std::make_unique<radiosim::RadioSimulator>(std::move(config));
+  comFront_ = std::make_unique<radiosim::PtyFrontEnd>(*comRadio_);
+  EXPECT_TRUE(comFront_->Start() && comFront_->LinkAs(File(kComFolder), 1)) << "no radio on COM1";
+  return *comRadio_;
+}
+
+radiosim::RadioSimulator& Program::ServeRadioOnCom(int number, radiosim::RadioConfig config) {
+  otherComRadios_.push_back(std::make_unique<radiosim::RadioSimulator>(std::move(config)));
+  otherComFronts_.push_back(std::make_unique<radiosim::PtyFrontEnd>(*otherComRadios_.back()));
+  EXPECT_TRUE(otherComFronts_.back()->Start() && otherComFronts_.back()->LinkAs(File(kComFolder), number))
+      << "no radio on COM" << number;
+  return *otherComRadios_.back();
 }
 
 radiosim::RadioSimulator& Program::AttachUsbRadio(int deviceId, radiosim::RadioConfig config) {

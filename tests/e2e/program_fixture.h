@@ -3,7 +3,7 @@
 // folder: a configuration with remote control on a free port, a product
 // file, the four kernel files, answers for its boxes (the scripted prompt
 // service, which also records every box shown), the Qt offscreen platform,
-// a COM map folder whose COM ports are simulated radios served by this process,
+// a COM map folder whose COM1 is a simulated radio served by this process,
 // and the USB stand-in's device socket in the folder, where simulated USB
 // radios attach. A client talks to it over TCP as a remote client would.
 //
@@ -101,12 +101,11 @@ class Program {
   std::string Read(const std::string& name) const;
   bool Exists(const std::string& name) const;
 
-  // Serves a simulated radio on COMn of the folder's COM map (call before
+  // Serves a simulated radio on COM1 of the folder's COM map (call before
   // Start; the flash layout is the product's unless the config says more).
-  radiosim::RadioSimulator& ServeRadioOnCom(int comNumber, radiosim::RadioConfig config = {});
-  radiosim::RadioSimulator& ServeRadioOnCom1(radiosim::RadioConfig config = {}) {
-    return ServeRadioOnCom(1, std::move(config));
-  }
+  radiosim::RadioSimulator& ServeRadioOnCom1(radiosim::RadioConfig config = {});
+  // The same on another COM port of the map (COM2, COM3 ...).
+  radiosim::RadioSimulator& ServeRadioOnCom(int number, radiosim::RadioConfig config = {});
   // Attaches a simulated USB radio with the device id to the program's
   // stand-in (call after Start).
   radiosim::RadioSimulator& AttachUsbRadio(int deviceId, radiosim::RadioConfig config = {});
@@ -146,8 +145,10 @@ class Program {
   test_support::TempFolder folder_;
   std::uint16_t port_ = 0;
   std::unique_ptr<QProcess> process_;
-  std::vector<std::unique_ptr<radiosim::RadioSimulator>> comRadios_;
-  std::vector<std::unique_ptr<radiosim::PtyFrontEnd>> comFronts_;
+  std::unique_ptr<radiosim::RadioSimulator> comRadio_;
+  std::unique_ptr<radiosim::PtyFrontEnd> comFront_;
+  std::vector<std::unique_ptr<radiosim::RadioSimulator>> otherComRadios_;
+  std::vector<std::unique_ptr<radiosim::PtyFrontEnd>> otherComFronts_;
   std::vector<std::unique_ptr<radiosim::RadioSimulator>> usbRadios_;
   std::vector<std::unique_ptr<radiosim::UsbFrontEnd>> usbFronts_;
 };
