@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+
 #include "program_fixture.h"
 
 namespace e2e {
@@ -122,13 +123,11 @@ class E2eStationDay : public ::testing::Test {
   // COM1 and COM2 one after the other. `first` goes in the same write as
   // the round's lines.
   void SendRound(const Image& image, const std::string& first = {}) {
-    const std::vector<std::string> lines = {
-        "SET comm_protocol USB",   "FLASH " + image.file,  "SET comm_protocol RS232",
-        "SET serial_port COM1",    "FLASH " + image.file,  "SET serial_port COM2",
-        "FLASH " + image.file,
-    };
+    const std::string flash = "FLASH " + image.file + "\r\n";
     std::string write = first.empty() ? "" : first + "\r\n";
-    for (const auto& line : lines) write += line + "\r\n";
+    write += "SET comm_protocol USB\r\n" + flash;
+    write += "SET comm_protocol RS232\r\nSET serial_port COM1\r\n" + flash;
+    write += "SET serial_port COM2\r\n" + flash;
     ASSERT_TRUE(client.SendRaw(write));
   }
 
@@ -164,8 +163,8 @@ class E2eStationDay : public ::testing::Test {
     SCOPED_TRACE("round of " + image.file);
     const auto without = RadiosWithout(image);
     EXPECT_EQ(status, kDone) << "STATUS says " << Shown(status) << " after a round that every radio should take";
-    EXPECT_TRUE(without.empty()) << "STATUS says " << Shown(status) << " while " << Names(without)
-                                 << " do not hold " << image.file;
+    EXPECT_TRUE(without.empty()) << "STATUS says " << Shown(status) << " while " << Names(without) << " do not hold "
+                                 << image.file;
   }
 
   // A round in which the failing radios refused a program request: the
@@ -197,8 +196,9 @@ class E2eStationDay : public ::testing::Test {
       return;
     }
     const std::string device = NamedDevice(status);
-    EXPECT_EQ(failing.count(device), 1u) << "STATUS says " << Shown(status) << ", which names none of the failing radios "
-                                         << Names(failing) << " as ERROR \"<device>> <reason>\"";
+    EXPECT_EQ(failing.count(device), 1u) << "STATUS says " << Shown(status)
+                                         << ", which names none of the failing radios " << Names(failing)
+                                         << " as ERROR \"<device>> <reason>\"";
     EXPECT_EQ(without.count(device), 1u) << "STATUS says " << Shown(status) << " but " << device << " holds "
                                          << image.file;
     EXPECT_GT(status.size(), std::string("ERROR \"" + device + "> \"\n").size()) << "no reason in " << Shown(status);
