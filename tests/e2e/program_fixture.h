@@ -167,14 +167,15 @@ std::uint16_t FreePort();
 // (gaps 0xFF).
 std::vector<std::uint8_t> SRecordBytes(const std::string& path, std::uint32_t from, std::uint32_t length);
 
-// Waits until the predicate holds; true when it did.
+// Waits until the predicate holds, asking every `interval`; true when it did.
 template <typename Predicate>
-bool PollUntil(Predicate predicate, std::chrono::milliseconds timeout = kDeadline) {
+bool PollUntil(Predicate predicate, std::chrono::milliseconds timeout = kDeadline,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(20)) {
   const auto end = Clock::now() + timeout;
   for (;;) {
     if (predicate()) return true;
     if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(interval);
   }
 }
 
