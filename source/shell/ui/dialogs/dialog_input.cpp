@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QFont>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QString>
 
@@ -32,6 +34,13 @@ void AddOkCancelRow(QDialog& dialog, QBoxLayout& layout, const QString& okText) 
   layout.addLayout(row);
   QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
   QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+}
+
+int TitleBarWidth(const QWidget& window) {
+  constexpr int kIconAndButtons = 160;
+  QFont bold = window.font();
+  bold.setBold(true);
+  return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + kIconAndButtons;
 }
 
 namespace {
