@@ -90,7 +90,7 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
   if (SameFile(source, destination)) return;
   std::error_code error;
   if (std::filesystem::exists(destination, error)) {
-    if (services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?") != kPromptYes) return;
+    if (services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons) != kPromptYes) return;
   }
   if (!CopyWholeFile(source, destination)) {
     PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");
