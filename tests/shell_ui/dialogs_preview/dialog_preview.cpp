@@ -15,6 +15,7 @@
 #include "engine/core/app_settings.h"
 #include "engine/prompt/prompt_service.h"
 #include "lumbrapack/pack_manager.h"
+#include "shell/prompt/file_filters.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/dialogs/flashpack_manager_dlg.h"
 #include "shell/ui/dialogs/shell_dialogs.h"
@@ -149,8 +150,8 @@ int main(int argc, char** argv) {
   }
   ok = SaveFlashpackErrorOverItsDialog(packs, settings, folder) && ok;
 
-  CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {},
-                       "Data files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||");
+  CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {}, kFlashpackFileFilter);
+  files.setWindowTitle("Add FlashPack File");
   files.setDirectory(QDir::homePath());
   ok = Save(files, folder, "dialog_file_open.png") && ok;
   return ok ? 0 : 1;

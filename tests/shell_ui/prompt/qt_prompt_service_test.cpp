@@ -259,8 +259,9 @@ TEST_F(QtPromptServiceTest, EveryFileDialogGivesQtTheFiltersOneWay) {
     CAppFileDialog own(CAppFileDialog::Mode::Open, "s19", {}, filter);
     EXPECT_EQ(own.nameFilters(), expected);
   }
-  const std::string image = kImageFileFilter;
-  EXPECT_EQ(ToolkitNameFilters(image).front(), "Image files (*.s19 *.bin)");
+  EXPECT_EQ(ToolkitNameFilters("Data files (*.s19;*.bin)|*.s19;*.bin||").front(), "Data files (*.s19 *.bin)");
+  // The radio's image dialog offers S-records, what its loader reads.
+  EXPECT_EQ(ToolkitNameFilters(kImageFileFilter).front(), "S-record images (*.s19)");
 }
 
 TEST_F(QtPromptServiceTest, AnActionRunsOnTheGuiThread) {
