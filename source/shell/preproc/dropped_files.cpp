@@ -13,6 +13,7 @@
 #include "engine/core/prompt_request.h"
 #include "engine/quillon_exception.h"
 #include "platform/file_io.h"
+#include "shell/requests/image_file_check.h"
 #include "shell/preproc/preprocessing_thread.h"
 #include "shell/requests/auto_erase.h"
 #include "shell/requests/job_building.h"
@@ -126,7 +127,16 @@ void CPreProcessingThread::QueueDroppedFile(const std::string& path, const Secto
   }
   payload->imageFileName = ExpandShortcut(path);
   const bool smartphoneFile = EndsWithNoCase(path, ".bin");
-  if (!smartphoneFile) RememberRecentFile(path);
+  if (!smartphoneFile) {
+    // The radio's loader reads S-records only; a file that is not is
+    // refused here, and only a file that can flash is remembered.
+    const ImageFileCheck check = CheckImageFile(payload->imageFileName);
+    if (check == ImageFileCheck::NotSRecords) {
+      PostLogLine(NotSRecordsLine(path));
+      throw QUILLON_ERROR;
+    }
+    RememberRecentFile(path);
+  }
   const DeviceNumber device = rs232 ? SelectedSerialDevice() : (smartphoneFile ? DEVICE_SMARTPHONE : DEVICE_UNASSIGNED);
   QueueJobRequest(MakeJobRequest(smartphoneFile ? WM_RALIX_FLASH_FILE : WM_FLASH, std::move(payload), device));
 }
