@@ -43,9 +43,7 @@ int TitleBarWidth(const QWidget& window) {
   return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + kIconAndButtons;
 }
 
-namespace {
-
-void Refuse(QDialog& dialog, QLineEdit& field, const QString& text) {
+void RefuseField(QDialog& dialog, QLineEdit& field, const QString& text) {
   auto* box = new QMessageBox(QMessageBox::Warning, dialog.windowTitle(), text, QMessageBox::Ok, &dialog);
   box->setObjectName("inputRefused");
   box->setAttribute(Qt::WA_DeleteOnClose);
@@ -53,6 +51,10 @@ void Refuse(QDialog& dialog, QLineEdit& field, const QString& text) {
   field.setFocus();
   field.selectAll();
 }
+
+namespace {
+
+void Refuse(QDialog& dialog, QLineEdit& field, const QString& text) { RefuseField(dialog, field, text); }
 
 }  // namespace
 

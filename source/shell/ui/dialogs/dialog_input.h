@@ -32,6 +32,10 @@ void AddOkCancelRow(QDialog& dialog, QBoxLayout& layout, const QString& okText =
 // buttons.
 int TitleBarWidth(const QWidget& window);
 
+// Refuses the field's text: a warning box over the dialog ("inputRefused")
+// with the text, and the focus back on the field.
+void RefuseField(QDialog& dialog, QLineEdit& field, const QString& text);
+
 // The field's value as a decimal integer within [low, high]; nullopt after
 // telling the user and selecting the field. A byte-sized field (as the
 // record lengths) answers every refusal with the range.
