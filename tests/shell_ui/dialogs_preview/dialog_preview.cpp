@@ -5,6 +5,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QScreen>
 #include <QWidget>
 
@@ -93,6 +97,65 @@ bool SaveFlashpackErrorOverItsDialog(std::shared_ptr<CPackManager> packs, CAppSe
   return saved;
 }
 
+// Saves the part of the screen that the visible windows cover.
+bool SaveScreenArea(const QString& folder, const char* name) {
+  QRect area;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible()) area = area.united(w->frameGeometry());
+  }
+  const QString path = QDir(folder).filePath(name);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const bool saved =
+      screen != nullptr && screen->grabWindow(0, area.x(), area.y(), area.width() + 8, area.height() + 8).save(path);
+  if (saved) std::printf("%s\n", qPrintable(path));
+  else std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+  return saved;
+}
+
+// One question box as the prompt service shows it (its buttons named by the
+// call), shot and then closed.
+bool SaveQuestion(std::shared_ptr<PromptCall> box, const QString& folder, const char* name) {
+  auto service = std::make_shared<CQtPromptService>();
+  box->caption = "Vexa20 Flash";
+  std::thread asker([&] { ShowPromptAndWait(service, box); });
+  Settle(500);
+  const bool saved = SaveScreenArea(folder, name);
+  service->Shutdown(kAnswerCancel);
+  Settle(200);
+  asker.join();
+  return saved;
+}
+
+std::shared_ptr<PromptCall> Question(const char* text, std::uint32_t style, const char* first, const char* second) {
+  auto call = std::make_shared<PromptCall>();
+  call->text = text;
+  call->style = style;
+  call->firstButton = first;
+  call->secondButton = second;
+  return call;
+}
+
+// The Erase Flash dialog with its BOOT sector chosen and OK pressed: the
+// question over it, shot and answered with Cancel.
+bool SaveBootQuestion(CAppSettings& settings, const QString& folder) {
+  PromptCall call;
+  call.kind = PROMPT_ERASE_SECTORS;
+  call.dialog = EraseSectorsDialogData{SampleSectors(), SampleSectors()};
+  std::unique_ptr<QDialog> dialog(ShellDialogFor(call.kind, settings)(nullptr, call));
+  dialog->show();
+  Settle(200);
+  auto* list = dialog->findChild<QListWidget*>("1028");
+  if (list == nullptr) return false;
+  list->item(0)->setSelected(true);
+  bool saved = false;
+  QTimer::singleShot(500, [&] {
+    saved = SaveScreenArea(folder, "dialog_erase_boot_question.png");
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+  });
+  if (auto* ok = dialog->findChild<QPushButton*>("1")) ok->click();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,5 +217,17 @@ int main(int argc, char** argv) {
   files.setWindowTitle("Add FlashPack File");
   files.setDirectory(QDir::homePath());
   ok = Save(files, folder, "dialog_file_open.png") && ok;
+  files.hide();
+
+  ok = SaveQuestion(Question("File already exists. Overwrite it?",
+                             kStyleYesNoCancel | kIconQuestion | kStyleDefaultButton2, "&Overwrite", "&Keep Existing"),
+                    folder, "question_overwrite.png") && ok;
+  ok = SaveQuestion(Question("Erase GPS Chip?\r\nThe whole flash of the GPS chip is erased.",
+                             kStyleOkCancel | kIconQuestion | kStyleDefaultButton2, "Erase", ""),
+                    folder, "question_gps_chip_erase.png") && ok;
+  ok = SaveQuestion(Question("Read the whole flash?\r\nYes reads every sector; No lets you choose the sectors to read.",
+                             kStyleYesNoCancel | kIconQuestion, "Read &Whole Flash", "&Choose Sectors"),
+                    folder, "question_read_whole_flash.png") && ok;
+  ok = SaveBootQuestion(settings, folder) && ok;
   return ok ? 0 : 1;
 }
