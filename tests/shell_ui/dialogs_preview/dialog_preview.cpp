@@ -156,12 +156,26 @@ bool SaveBootQuestion(CAppSettings& settings, const QString& folder) {
   return saved;
 }
 
+// The GPS chip's read-back dialog with the window manager's frame (run
+// under one, e.g. openbox): its title bar shows the whole title.
+int SaveFramedGpsChipReverseFlash(const QString& folder) {
+  CAppSettings settings;
+  PromptCall call;
+  call.kind = PROMPT_ORVIX_REVERSE_FLASH;
+  call.dialog = OrvixReverseFlashDialogData{};
+  std::unique_ptr<QDialog> dialog(ShellDialogFor(call.kind, settings)(nullptr, call));
+  dialog->show();
+  Settle(1500);
+  return SaveScreenArea(folder, "dialog_orvix_reverse_flash_framed.png") ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("screenshots");
   QDir().mkpath(folder);
+  if (argc > 2 && QString(argv[2]) == "--framed") return SaveFramedGpsChipReverseFlash(folder);
 
   CAppSettings settings;
   settings.SetAppInt(APP_INT_USB_AVAILABLE, 1);
