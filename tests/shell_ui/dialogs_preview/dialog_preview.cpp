@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include "engine/core/app_settings.h"
 #include "engine/prompt/prompt_service.h"
 #include "lumbrapack/pack_manager.h"
+#include "platform/tcp_socket.h"
 #include "shell/prompt/file_filters.h"
 #include "shell/ui/dialogs/app_file_dialog.h"
 #include "shell/ui/dialogs/flashpack_manager_dlg.h"
@@ -156,6 +158,29 @@ bool SaveBootQuestion(CAppSettings& settings, const QString& folder) {
   return saved;
 }
 
+// Options with a remote port that another program holds: the refusal over
+// the dialog, the port in use back in its field.
+bool SaveRemotePortRefused(CAppSettings& settings, const QString& folder) {
+  int error = 0;
+  const platform::TcpListener taken = platform::TcpListener::Listen(0, 1, &error);
+  if (!taken.Valid()) return false;
+  PromptCall call;
+  call.kind = PROMPT_OPTIONS;
+  call.dialog = OptionsDialogData{&settings};
+  std::unique_ptr<QDialog> dialog(ShellDialogFor(call.kind, settings)(nullptr, call));
+  dialog->show();
+  Settle(200);
+  auto* port = dialog->findChild<QLineEdit*>("1056");
+  auto* ok = dialog->findChild<QPushButton*>("1");
+  if (port == nullptr || ok == nullptr) return false;
+  port->setText(QString::number(taken.Port()));
+  ok->click();
+  Settle(500);
+  const bool saved = SaveScreenArea(folder, "dialog_options_port_in_use.png");
+  for (QMessageBox* box : dialog->findChildren<QMessageBox*>()) box->close();
+  return saved;
+}
+
 // The GPS chip's read-back dialog with the window manager's frame (run
 // under one, e.g. openbox): its title bar shows the whole title.
 int SaveFramedGpsChipReverseFlash(const QString& folder) {
@@ -243,5 +268,6 @@ int main(int argc, char** argv) {
                              kStyleYesNoCancel | kIconQuestion, "Read &Whole Flash", "&Choose Sectors"),
                     folder, "question_read_whole_flash.png") && ok;
   ok = SaveBootQuestion(settings, folder) && ok;
+  ok = SaveRemotePortRefused(settings, folder) && ok;
   return ok ? 0 : 1;
 }
