@@ -91,7 +91,8 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
   if (SameFile(source, destination)) return;
   std::error_code error;
   if (std::filesystem::exists(destination, error)) {
-    if (services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons) != kPromptYes) return;
+    const int answer = services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons);
+    if (answer != kPromptYes) return;
   }
   if (!CopyWholeFile(source, destination)) {
     PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");

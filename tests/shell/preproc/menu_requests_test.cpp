@@ -130,8 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
                  Sectors::Cleared, nullptr}),
     [](const ::testing::TestParamInfo<MenuCase>& info) { return std::string(info.param.name); });
 
-// Flash File asks for an S-record image and queues it as a recent file is: it heads the recent files, and with auto erase off the sector
-// dialog, which names the image, chooses the sectors.
+// Flash File asks for an S-record image and queues it as a recent file is:
+// it heads the recent files, and with auto erase off the sector dialog,
+// which names the image, chooses the sectors.
 TEST_F(PreprocFixture, FlashFileAsksForTheSectorsOfTheChosenImageByName) {
   GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
   const std::string image = (folder.Path() / "radio.s19").string();

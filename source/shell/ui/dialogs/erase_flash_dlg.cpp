@@ -21,9 +21,8 @@ CEraseFlashDlg::CEraseFlashDlg(SectorList sectors, const QString& image, QWidget
 bool CEraseFlashDlg::BootSectorChosen() const {
   const std::vector<SectorEntry>& sectors = Sectors().sectors;
   for (std::size_t row = 0; row < sectors.size(); ++row) {
-    if (IsRowSelected(static_cast<int>(row)) && QString::fromStdString(sectors[row].name).compare("BOOT", Qt::CaseInsensitive) == 0) {
-      return true;
-    }
+    const bool boot = QString::fromStdString(sectors[row].name).compare("BOOT", Qt::CaseInsensitive) == 0;
+    if (boot && IsRowSelected(static_cast<int>(row))) return true;
   }
   return false;
 }
