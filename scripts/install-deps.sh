@@ -25,6 +25,9 @@ packages=(
   libumockdev-dev
   xvfb           # windows looked at under a virtual display (screenshots)
   xauth
+  openbox        # a real window manager on the virtual display: the window's frame keeps its place
+  xdotool        # moves and closes the window under openbox in that test
+  x11-utils      # xwininfo and xprop read the frame's place in that test
   python3        # writes the demo's files for ./setup.sh run; runs the library export tests
   dpkg-dev       # dpkg-shlibdeps: the Debian package's Depends
   desktop-file-utils  # the package test validates the desktop entry

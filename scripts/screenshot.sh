@@ -20,7 +20,10 @@
 # the window of a first start from the desktop menu (an empty ~/Quillon) with
 # its box, first_start_empty_grid.png the window once the box is answered; after
 # it gps_flash_progress.png and gps_flash_done.png, the window flashing the GPS
-# chip of `radiosim --gps-chip` (scripts/gps_flash_shots.py) and its end.
+# chip of `radiosim --gps-chip` (scripts/gps_flash_shots.py) and its end; the
+# question boxes with their named buttons (question_*.png), the BOOT sector
+# question over Erase Flash, and under openbox the GPS chip read-back dialog
+# with its title bar (dialog_orvix_reverse_flash_framed.png).
 #
 #   scripts/screenshot.sh [build folder]     (default: build/normal)
 #   scripts/screenshot.sh --docs [build folder]
@@ -47,6 +50,21 @@ dialogs="$build/bin/dialog_preview"
 [ -x "$dialogs" ] || dialogs=$(find "$build" -name dialog_preview -type f -perm -u+x | head -n 1)
 HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
   xvfb-run -a -s "-screen 0 1280x800x24" "$dialogs" "$out"
+
+# A dialog with its window manager's frame (openbox, where it is installed):
+# the GPS chip's read-back dialog shows its whole title
+# (dialog_orvix_reverse_flash_framed.png).
+if command -v openbox >/dev/null; then
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
+    xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+      openbox >/dev/null 2>&1 &
+      wm=$!
+      for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
+      "$1" "$2" --framed
+      status=$?
+      kill $wm
+      exit $status' framed "$dialogs" "$out"
+fi
 
 # The demo's window: the demo script starts the simulated radio and the
 # program on the virtual display; once the program has read its product file

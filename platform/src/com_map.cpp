@@ -85,6 +85,14 @@ std::string ResolvePortName(const std::string& name) {
   return name;
 }
 
+std::optional<std::string> MissingComLink(const std::string& name) {
+  const std::optional<int> n = ParseComName(name);
+  if (!n) return std::nullopt;
+  const fs::path entry = fs::path(ComDirectory()) / ("COM" + std::to_string(*n));
+  if (EntryExists(entry)) return std::nullopt;
+  return entry.string();
+}
+
 std::optional<int> ComNumberOfDevice(const std::string& devicePath) {
   const fs::path device = Canonical(devicePath);
   for (int n : ComEntriesOfFolder()) {

@@ -110,11 +110,22 @@ bool SerialPort::FailOpen(const std::string& path, int err) {
   return Fail(err);
 }
 
+// A COM port without its link in the COM map folder fell back to
+// /dev/ttyS<n-1>; when that does not open either, the failure names the link
+// the user has to make, with the fallback's own reason after it.
+bool SerialPort::FailOpenMissingLink(const std::string& name, const std::string& path, int err) {
+  const std::optional<std::string> link = MissingComLink(name);
+  if (!link) return FailOpen(path, err);
+  openFailure_ = *link + ": " + std::strerror(ENOENT) + " (no such link in " + ComDirectory() + "; " + path +
+                 ", tried in its place: " + std::strerror(err) + ")";
+  return Fail(err);
+}
+
 bool SerialPort::Open(const std::string& name) {
   const std::string path = ResolvePortName(name);
   if (IsOpen()) return FailOpen(path, EBUSY);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return FailOpen(path, errno);
+  if (fd < 0) return FailOpenMissingLink(name, path, errno);
   // Exclusive like a Windows COM handle. TIOCEXCL keeps out other users, but
   // not root; the lock keeps out every other opener that goes through here.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -24,6 +24,10 @@ std::string ComDevicePath(int n);
 std::optional<int> ParseComName(const std::string& name);
 // A COM name resolved to its device path; any other name is a path already.
 std::string ResolvePortName(const std::string& name);
+// For a COM name whose link is not in the COM map folder, the link's path
+// ("/dev/quillon/COM3"): the entry the user has to make. Nothing for other
+// names and for links that are there.
+std::optional<std::string> MissingComLink(const std::string& name);
 // The COM number whose map entry is the device (compared after resolving
 // links), or nullopt.
 std::optional<int> ComNumberOfDevice(const std::string& devicePath);

@@ -169,6 +169,7 @@ class SerialPort {
  private:
   bool Fail(int err);
   bool FailOpen(const std::string& path, int err);
+  bool FailOpenMissingLink(const std::string& name, const std::string& path, int err);
   bool ApplyModemControls(const CommSettings& settings);
   bool ChangeModemBits(unsigned long request, int bits);
   bool WaitReadable(long long timeoutMs);

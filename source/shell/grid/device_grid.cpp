@@ -342,7 +342,21 @@ void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusReco
 GridEffects DeviceGrid::OnRequestRefused(std::uint32_t jobCode, bool interactive) {
   GridEffects effects;
   if (flashDevice_ && jobCode == WM_REVERSE_FLASH && interactive) ReleaseFlash(effects);
+  if (interactive) ClearFinishedComplete(effects);
   return effects;
+}
+
+// A request the user started and then gave up before it ran (the missing
+// kernel box cancelled): the rows no longer show the previous job's
+// "Complete" as if it were this one's; they are ready again.
+void DeviceGrid::ClearFinishedComplete(GridEffects& effects) {
+  for (int index = 0; index < static_cast<int>(rows_.size()); ++index) {
+    DeviceRow& row = rows_[index];
+    if (row.state != GRID_ROW_FINISHED || row.progressText != kCompleteText) continue;
+    row.state = GRID_ROW_READY;
+    row.percent = 0;
+    LayoutGridRow(index, effects);
+  }
 }
 
 GridEffects DeviceGrid::OnUpdateRefused(const std::string& reason) {

@@ -75,6 +75,7 @@ class DeviceGrid {
   void CreateGridRow(int index, GridEffects& effects);
   void DestroyGridRow(int index, GridEffects& effects);
   void LayoutGridRow(int index, GridEffects& effects);
+  void ClearFinishedComplete(GridEffects& effects);
   void SetTooltips(DeviceRow& row, const ErrorRecord* error);
   void ClearTooltips(DeviceRow& row);
   void ReportGridStatus(const DeviceRow& row, const DeviceStatusRecord& record, GridEffects& effects) const;

@@ -37,7 +37,7 @@ constexpr auto kCommands = std::to_array<CommandRow>({
     {ID_RESET_TARGET, CommandKind::Post, WM_RESET_TARGET, 0, nullptr},
     {ID_RUN_SCRIPT, CommandKind::Post, WM_RUN_SCRIPT_FILE, 0, nullptr},
     {ID_ORVIX_FLASH, CommandKind::Post, WM_ORVIX_FLASH, 0, nullptr},
-    {ID_ORVIX_ERASE, CommandKind::Post, WM_ORVIX_ERASE, 0, nullptr},
+    {ID_ORVIX_ERASE, CommandKind::ConfirmChipErase, WM_ORVIX_ERASE, 0, nullptr},
     {ID_ORVIX_REVERSE_FLASH, CommandKind::Post, WM_ORVIX_REVERSE_FLASH, 0, nullptr},
     {ID_OPTIONS, CommandKind::Post, WM_USER_PROMPT, kPromptOptions, nullptr},
     {ID_ABOUT, CommandKind::Post, WM_USER_PROMPT, kPromptAbout, nullptr},

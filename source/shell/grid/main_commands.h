@@ -52,6 +52,7 @@ enum class CommandKind {
   FlashSoftware,   // the read-back that precedes the update flash
   Exit,            // end the window
   ConfirmFormat,   // ask "Format File System?", then post with the window handle
+  ConfirmChipErase,  // ask "Erase GPS Chip?", then post
   PostWithWindow,  // post with the window handle as wParam
   RowButton,       // a grid row's Cancel or Retry
   OpenWorkingFolder,  // show the working folder in the desktop's file manager

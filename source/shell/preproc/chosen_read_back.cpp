@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kWholeFlashQuestion =
     "Read the whole flash?\r\nYes reads every sector; No lets you choose the sectors to read.";
+const QuestionButtons kWholeOrChosenButtons{"Read &Whole Flash", "&Choose Sectors", false};
 constexpr const char* kNoSectorsLine = "Error> no sectors selected for reverse flashing";
 constexpr const char* kNoProductLine = "Error> No product is selected";
 constexpr const char* kDefaultFileName = "rev_flash.s19";
@@ -43,7 +44,7 @@ std::optional<ChosenReadBack> CPreProcessingThread::AskWhatToRead() {
     PostLogLine(kNoProductLine);
     throw QUILLON_ERROR;
   }
-  const int whole = services_.dialogs->AskYesNoCancel(kWholeFlashQuestion);
+  const int whole = services_.dialogs->AskYesNoCancel(kWholeFlashQuestion, kWholeOrChosenButtons);
   if (whole == kPromptYes) {
     for (SectorEntry& sector : selection.sectors) sector.selected = 1;
     const auto recordLength =

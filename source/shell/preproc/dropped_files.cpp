@@ -13,6 +13,7 @@
 #include "engine/core/prompt_request.h"
 #include "engine/quillon_exception.h"
 #include "platform/file_io.h"
+#include "shell/requests/image_file_check.h"
 #include "shell/preproc/preprocessing_thread.h"
 #include "shell/requests/auto_erase.h"
 #include "shell/requests/job_building.h"
@@ -90,7 +91,8 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
   if (SameFile(source, destination)) return;
   std::error_code error;
   if (std::filesystem::exists(destination, error)) {
-    if (services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?") != kPromptYes) return;
+    const int answer = services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons);
+    if (answer != kPromptYes) return;
   }
   if (!CopyWholeFile(source, destination)) {
     PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");
@@ -126,7 +128,16 @@ void CPreProcessingThread::QueueDroppedFile(const std::string& path, const Secto
   }
   payload->imageFileName = ExpandShortcut(path);
   const bool smartphoneFile = EndsWithNoCase(path, ".bin");
-  if (!smartphoneFile) RememberRecentFile(path);
+  if (!smartphoneFile) {
+    // The radio's loader reads S-records only; a file that is not is
+    // refused here, and only a file that can flash is remembered.
+    const ImageFileCheck check = CheckImageFile(payload->imageFileName);
+    if (check == ImageFileCheck::NotSRecords) {
+      PostLogLine(NotSRecordsLine(path));
+      throw QUILLON_ERROR;
+    }
+    RememberRecentFile(path);
+  }
   const DeviceNumber device = rs232 ? SelectedSerialDevice() : (smartphoneFile ? DEVICE_SMARTPHONE : DEVICE_UNASSIGNED);
   QueueJobRequest(MakeJobRequest(smartphoneFile ? WM_RALIX_FLASH_FILE : WM_FLASH, std::move(payload), device));
 }

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "shell/prompt/question_buttons.h"
+
 #include "shell/prompt/file_filters.h"  // the filters of the thread's file dialogs
 
 struct FileDialogSpec {
@@ -23,7 +25,8 @@ class IPreprocessingDialogs {
   // The chosen path, or nothing when the dialog was cancelled.
   virtual std::optional<std::string> OpenFile(const FileDialogSpec& spec) = 0;
   virtual std::optional<std::string> SaveFile(const FileDialogSpec& spec) = 0;
-  // A yes/no/cancel box with the text; 6 Yes, 7 No, 2 Cancel.
-  virtual int AskYesNoCancel(const std::string& text) = 0;
+  // A yes/no/cancel box with the text, its Yes and No buttons named for
+  // what they do; 6 Yes, 7 No, 2 Cancel.
+  virtual int AskYesNoCancel(const std::string& text, const QuestionButtons& buttons) = 0;
 };
 

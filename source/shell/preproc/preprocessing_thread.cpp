@@ -334,7 +334,7 @@ std::optional<std::string> CPreProcessingThread::SaveFileDialog(const FileDialog
     std::optional<std::string> path = services_.dialogs->SaveFile(spec);
     std::error_code ec;
     if (!path || !spec.promptOverwrite || !std::filesystem::exists(*path, ec)) return path;
-    const int answer = services_.dialogs->AskYesNoCancel(kOverwriteQuestion);
+    const int answer = services_.dialogs->AskYesNoCancel(kOverwriteQuestion, kOverwriteOrRenameButtons);
     if (answer == kPromptYes) return path;
     if (answer != kPromptNo) return std::nullopt;
   }

@@ -37,11 +37,13 @@ std::optional<std::string> CShellPromptDialogs::SaveFile(const FileDialogSpec& s
   return ShowFileDialog(kFileSavePrompt, spec);
 }
 
-int CShellPromptDialogs::AskYesNoCancel(const std::string& text) {
+int CShellPromptDialogs::AskYesNoCancel(const std::string& text, const QuestionButtons& buttons) {
   auto call = std::make_shared<PromptCall>();
   call->kind = kMessageBoxPrompt;
   call->caption = WindowTitle();
   call->text = text;
-  call->style = kStyleYesNoCancel | kIconQuestion;
+  call->style = kStyleYesNoCancel | kIconQuestion | (buttons.noIsDefault ? kStyleDefaultButton2 : 0);
+  call->firstButton = buttons.yes;
+  call->secondButton = buttons.no;
   return ShowPromptAndWait(Service(), call);
 }

@@ -16,7 +16,7 @@ class CShellPromptDialogs : public IPreprocessingDialogs {
 
   std::optional<std::string> OpenFile(const FileDialogSpec& spec) override;
   std::optional<std::string> SaveFile(const FileDialogSpec& spec) override;
-  int AskYesNoCancel(const std::string& text) override;
+  int AskYesNoCancel(const std::string& text, const QuestionButtons& buttons) override;
 
  private:
   std::optional<std::string> ShowFileDialog(PromptKind kind, const FileDialogSpec& spec);

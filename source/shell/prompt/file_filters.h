@@ -13,11 +13,13 @@
 
 inline constexpr const char* kSRecordFilter = "S-record files (*.s)|*.s|All Files (*.*)|*.*||";
 inline constexpr const char* kScriptFilter = "Quillon script files (*.qls)|*.qls|All Files (*.*)|*.*||";
-inline constexpr const char* kImageFileFilter = "Image files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||";
+// The radio's loader reads S-records only: its dialogs offer nothing else
+// (a smartphone's .bin has its own dialog and filter).
+inline constexpr const char* kImageFileFilter = "S-record images (*.s19)|*.s19|All Files (*.*)|*.*||";
 inline constexpr const char* kDataFileFilter = "Data files (*.bin)|*.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kRamDumpFilter = "Ram dump files (*.ram)|*.ram|All Files (*.*)|*.*||";
 inline constexpr const char* kProductFileFilter = "Quillon Product files (*.qlp)|*.qlp|All files|*.*||";
-inline constexpr const char* kFlashpackFileFilter = "Data files (*.s19;*.bin)|*.s19;*.bin|All Files (*.*)|*.*||";
+inline constexpr const char* kFlashpackFileFilter = "FlashPack files (*.s19)|*.s19|All Files (*.*)|*.*||";
 inline constexpr const char* kReadBackFileFilter = "S-record files (*.s19)|*.s19|All Files (*.*)|*.*||";
 
 // Every filter that a file dialog of the program is opened with.

@@ -111,6 +111,7 @@ struct PromptCall {
   std::uint32_t style = 0;   // box style; 0 for dialogs
   PromptDialogData dialog;   // std::monostate for a message box
   std::string firstButton;   // a box's first button named for what it does; empty: its usual text
+  std::string secondButton;  // the same for its second button
 
   bool IsMessageBox() const { return std::holds_alternative<std::monostate>(dialog); }
 };

@@ -116,7 +116,7 @@ void CScriptedShellPromptService::Begin(std::shared_ptr<PromptCall> call, Done d
   }
   // A user fills a dialog only when leaving it with OK.
   if (filler && answer == kAnswerOk && !call->IsMessageBox()) filler(*call);
-  Shown shown{call->kind, call->caption, call->text, call->style, answer};
+  Shown shown{call->kind, call->caption, call->text, call->style, answer, call->firstButton, call->secondButton};
   {
     std::lock_guard lock(mutex_);
     if (!recordPath_.empty()) {

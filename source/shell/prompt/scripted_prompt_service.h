@@ -33,6 +33,8 @@ class CScriptedShellPromptService : public IShellPromptService {
     std::string text;
     std::uint32_t style;
     int answer;
+    std::string firstButton{};   // the buttons' own names, when the call gave them
+    std::string secondButton{};
   };
   // Fills a dialog's values before it is answered (as a user would).
   using DialogFiller = std::function<void(PromptCall&)>;

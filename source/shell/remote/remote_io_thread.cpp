@@ -113,7 +113,8 @@ void CRemoteIOThread::ListenForClients() {
 
 // A new port from the options is listened on at once. The old listener
 // stays until the new one listens, so a port that cannot be had leaves
-// remote control where it was; a connected client stays connected.
+// remote control, and the setting, where they were; a connected client
+// stays connected.
 void CRemoteIOThread::OnRemoteListen() {
   const int port = GetAppSettings().GetIntParam(OPTION_REMOTE_PORT);
   if (port == requestedPort_ && listener_.Valid()) return;
@@ -122,6 +123,12 @@ void CRemoteIOThread::OnRemoteListen() {
   platform::TcpListener replacement =
       platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error, address);
   if (!replacement.Valid()) {
+    // The port that listens stays the setting, so that it is the one saved
+    // and shown again in the options, not the port that was refused.
+    if (listener_.Valid()) {
+      requestedPort_ = listeningPort_.load();
+      GetAppSettings().SetIntParam(OPTION_REMOTE_PORT, requestedPort_);
+    }
     Log(SocketErrorText(error));
     const std::string stays = listener_.Valid()
                                   ? "; remote control stays on port " + std::to_string(listeningPort_.load())

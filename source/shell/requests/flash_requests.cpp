@@ -4,6 +4,8 @@
 #include "engine/core/job_payloads.h"
 #include "engine/core/messages.h"
 #include "engine/quillon_exception.h"
+#include "shell/log/post_log_line.h"
+#include "shell/requests/image_file_check.h"
 #include "shell/requests/job_building.h"
 #include "shell/userio/prompt_kind.h"
 
@@ -15,8 +17,19 @@ std::string FileNameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-bool IsRememberedImage(const std::string& path) {
-  return path.size() > 4 && (EndsWithNoCase(path, ".s19") || EndsWithNoCase(path, ".bin"));
+// Only radio images go into the recent-files list: a smartphone's ".bin"
+// there would be sent to the smartphone when chosen again.
+bool IsRememberedImage(const std::string& path) { return path.size() > 4 && EndsWithNoCase(path, ".s19"); }
+
+// A file that is not S-records is refused before a job starts and is not
+// remembered (Recent Files would offer it again though it cannot flash); a
+// file that does not open is left to the job, which names it.
+bool RefuseIfNotSRecords(const std::string& path, bool& remember) {
+  const ImageFileCheck check = CheckImageFile(path);
+  if (check != ImageFileCheck::NotSRecords) return false;
+  remember = false;
+  PostLogLine(NotSRecordsLine(path));
+  return true;
 }
 
 std::unique_ptr<FileJobPayload> MakeFilePayload(const std::string& path, const SectorList& selection) {
@@ -35,7 +48,9 @@ void QueueImageFlash(const std::string& path, const SectorList& selection, const
 }  // namespace
 
 void FlashImageFile(IPromptAsker& asker, const std::string& path, const FlashImageExtras& extras) {
-  if (extras.rememberImage && IsRememberedImage(path)) {
+  bool remember = extras.rememberImage;
+  if (extras.rememberImage && RefuseIfNotSRecords(path, remember)) throw QUILLON_ERROR;
+  if (remember && IsRememberedImage(path)) {
     RememberRecentFile(path);
     ChangeToFileFolder(path);
   }

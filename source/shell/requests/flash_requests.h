@@ -10,9 +10,10 @@
 
 // What a caller may add to an image flash.
 struct FlashImageExtras {
-  // Put the image at the head of the recent-files list and change to its
-  // folder (for an image path longer than 4 characters ending in ".s19" or
-  // ".bin"). Temporary images are never remembered.
+  // A file the user chose: refused with an error line (QUILLON_ERROR) when
+  // it is not S-records; put at the head of the recent-files list (a path
+  // longer than 4 characters ending in ".s19" that holds S-records) and its
+  // folder made the current one. Temporary images are never remembered.
   bool rememberImage = true;
   // Held by the queued job (and by every copy the core thread makes of it)
   // until the job leaves the queue; a temporary image is deleted when the

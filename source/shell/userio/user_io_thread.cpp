@@ -1,3 +1,4 @@
+#include "shell/prompt/question_buttons.h"
 #include "shell/userio/user_io_thread.h"
 
 #include <cctype>
@@ -400,6 +401,18 @@ int CUserIOThread::ShowBox(const std::string& text, std::uint32_t style, PromptK
   return RunPrompt(std::move(call));
 }
 
+// "File already exists. Overwrite it?" before a product file is copied in:
+// Overwrite copies it, Keep Existing (the default) uses the file there.
+int CUserIOThread::AskOverwrite() {
+  auto call = std::make_shared<PromptCall>();
+  call->caption = title_;
+  call->text = "File already exists. Overwrite it?";
+  call->style = kStyleYesNoCancel | kIconQuestion | (kOverwriteOrKeepButtons.noIsDefault ? kStyleDefaultButton2 : 0);
+  call->firstButton = kOverwriteOrKeepButtons.yes;
+  call->secondButton = kOverwriteOrKeepButtons.no;
+  return RunPrompt(std::move(call));
+}
+
 int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& message) {
   auto call = std::make_shared<PromptCall>();
   call->kind = request.kind;
@@ -785,7 +798,7 @@ bool CUserIOThread::ChooseProductFile(std::string& file, std::string& tag) {
   std::error_code ec;
   bool copy = !FileExists(destination);
   if (!copy && !std::filesystem::equivalent(source, destination, ec)) {
-    const int answer = ShowBox("File already exists. Overwrite it?", kStyleYesNoCancel);
+    const int answer = AskOverwrite();
     if (answer == kAnswerCancel) return false;
     copy = answer == kAnswerYes;
   }

@@ -97,6 +97,7 @@ class CUserIOThread : public platform::WorkerThread {
   int ShowPrompt(const PromptRequest& request, platform::Message& message);
   int RunPrompt(std::shared_ptr<PromptCall> call);
   int ShowBox(const std::string& text, std::uint32_t style, PromptKind kind = kMessageBoxPrompt);
+  int AskOverwrite();
   void HandleWhilePromptOpen(platform::Message message);
   bool ShowsAtOnceWhilePromptOpen(const platform::Message& message) const;
   void KeepAnswerOfOuterPrompt(std::uint64_t serial, int answer);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -318,6 +319,22 @@ TEST(SerialPortOpen, MissingDeviceIsFileNotFound) {
   EXPECT_FALSE(port.Open(dir.path() + "/no-such-port"));
   EXPECT_EQ(port.LastError(), platform::kErrorFileNotFound);
   EXPECT_FALSE(port.IsOpen());
+}
+
+// A COM port without its link in the COM map folder is reported by the link
+// the user has to make, not only by the /dev/ttyS fallback that was tried.
+TEST(SerialPortOpen, AMissingComLinkIsNamedInTheFailure) {
+  serial_testing::TempFolder dir;
+  serial_testing::ComDirOverride over(dir.path());
+  SerialPort port;
+  EXPECT_FALSE(port.Open("COM200"));
+  EXPECT_EQ(port.LastError(), platform::kErrorFileNotFound);
+  EXPECT_EQ(port.OpenFailure(), dir.path() + "/COM200: No such file or directory (no such link in " + dir.path() +
+                                    "; /dev/ttyS199, tried in its place: No such file or directory)");
+  // A link that is there is named as it is.
+  std::filesystem::create_symlink(dir.path() + "/gone", dir.path() + "/COM9");
+  EXPECT_FALSE(port.Open("COM9"));
+  EXPECT_EQ(port.OpenFailure(), dir.path() + "/COM9: No such file or directory");
 }
 
 TEST(SerialPortOpen, ANonTerminalOpensButRefusesLineSettings) {

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{32788, CommandKind::Post, WM_RESET_TARGET, 0},
                       CommandCase{32790, CommandKind::Post, WM_RUN_SCRIPT_FILE, 0},
                       CommandCase{32796, CommandKind::Post, WM_ORVIX_FLASH, 0},
-                      CommandCase{32797, CommandKind::Post, WM_ORVIX_ERASE, 0},
+                      CommandCase{32797, CommandKind::ConfirmChipErase, WM_ORVIX_ERASE, 0},
                       CommandCase{32798, CommandKind::Post, WM_ORVIX_REVERSE_FLASH, 0},
                       CommandCase{32774, CommandKind::Post, WM_USER_PROMPT, 4},
                       CommandCase{32775, CommandKind::Post, WM_USER_PROMPT, 6},

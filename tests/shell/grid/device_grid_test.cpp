@@ -76,6 +76,25 @@ class DeviceGridTest : public ::testing::Test {
   DeviceGrid grid;
 };
 
+// A request refused before it ran (the user cancelled the missing-kernel
+// box) leaves no row showing the previous job's "Complete" as its own; a
+// row that ended otherwise, or a refused remote command, keeps its text.
+TEST_F(DeviceGridTest, ARefusedRequestTakesThePreviousJobsCompleteOffTheRows) {
+  Attach(4);
+  Attach(5);
+  DriveTo(4, GRID_ROW_FINISHED);
+  ASSERT_EQ(RowOf(4).progressText, "Complete");
+  Status(EVENT_FLASH_CANCELLED, 5);
+  const std::string cancelled = RowOf(5).progressText;
+  grid.OnRequestRefused(WM_FLASH, false);
+  EXPECT_EQ(RowOf(4).progressText, "Complete");
+  const GridEffects e = grid.OnRequestRefused(WM_FLASH, true);
+  EXPECT_EQ(RowOf(4).state, GRID_ROW_READY);
+  EXPECT_EQ(RowOf(4).progressText, "Ready");
+  EXPECT_EQ(e.dirtyRows.count(grid.FindGridRow(4)), 1u);
+  EXPECT_EQ(RowOf(5).progressText, cancelled);
+}
+
 struct OrderCase {
   std::vector<DeviceNumber> attach;
   std::vector<DeviceNumber> remove;

@@ -13,9 +13,10 @@ namespace {
 // overwrite question.
 class QueuedBoxes : public ScriptedDialogs {
  public:
-  int AskYesNoCancel(const std::string& text) override {
+  int AskYesNoCancel(const std::string& text, const QuestionButtons& buttons) override {
     std::lock_guard lock(mutex);
     boxes.push_back(text);
+    boxButtons.push_back(buttons);
     if (answers.empty()) return 2;
     const int answer = answers.front();
     answers.pop_front();

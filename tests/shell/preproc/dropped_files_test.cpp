@@ -85,6 +85,24 @@ TEST_F(DroppedFiles, TwoImagesRefusedAutoEraseQueueNothingAndWaitForTheErrorBox)
   EXPECT_EQ(prompts[1].wantReply, 1);  // the drop waits for the error box
 }
 
+// The radio's loader reads S-records only: a dropped radio image that is
+// not is refused with a line that says so and the error box, queues
+// nothing and is not remembered.
+TEST_F(DroppedFiles, ARadioImageThatIsNotSRecordsIsRefusedAsSuch) {
+  const std::string image = (folder.Path() / "dump.hex").string();
+  // The file the drop's shortcut expansion leads to.
+  std::ofstream(image + ".target", std::ios::binary) << std::string("\x00\x01\x02binary", 9);
+  Answer({1});
+  StartThread();
+  Drop({image});
+  EXPECT_TRUE(FlushJobs().empty());
+  EXPECT_TRUE(userIo.WaitLog(image + " is not an S-record file"));
+  FlushUserIo();
+  ASSERT_EQ(userIo.Prompts().size(), 1u);
+  EXPECT_EQ(userIo.Prompts()[0].kind, PROMPT_ERROR);
+  EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), "sentinel.hex");
+}
+
 TEST_F(DroppedFiles, UsbModeSendsBinFilesToTheSmartphoneAndImagesToEveryUsbDevice) {
   GetAppSettings().SetIntParam(OPTION_COMM_PROTOCOL, 1);
   StartThread();

@@ -1,3 +1,4 @@
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "preproc_fixture.h"
@@ -129,12 +130,13 @@ INSTANTIATE_TEST_SUITE_P(
                  Sectors::Cleared, nullptr}),
     [](const ::testing::TestParamInfo<MenuCase>& info) { return std::string(info.param.name); });
 
-// Flash File asks for an image (.s19 or .bin) and queues it as a recent
-// file is: it heads the recent files, and with auto erase off the sector
-// dialog, which names the image, chooses the sectors.
+// Flash File asks for an S-record image and queues it as a recent file is:
+// it heads the recent files, and with auto erase off the sector dialog,
+// which names the image, chooses the sectors.
 TEST_F(PreprocFixture, FlashFileAsksForTheSectorsOfTheChosenImageByName) {
   GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
-  const std::string image = (folder.Path() / "radio.bin").string();
+  const std::string image = (folder.Path() / "radio.s19").string();
+  std::ofstream(image) << "S00600004844521B\nS9030000FC\n";
   dialogs->openAnswer = image;
   Answer({1});
   StartThread();
@@ -151,7 +153,7 @@ TEST_F(PreprocFixture, FlashFileAsksForTheSectorsOfTheChosenImageByName) {
   FlushUserIo();
   ASSERT_EQ(userIo.Prompts().size(), 1u);
   EXPECT_EQ(userIo.Prompts()[0].kind, 0);
-  EXPECT_EQ(userIo.Prompts()[0].subject, "radio.bin");
+  EXPECT_EQ(userIo.Prompts()[0].subject, "radio.s19");
   EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), image);
 }
 

@@ -38,11 +38,13 @@ class ScriptedDialogs : public IPreprocessingDialogs {
     saved.push_back(spec);
     return saveAnswer;
   }
-  int AskYesNoCancel(const std::string& text) override {
+  int AskYesNoCancel(const std::string& text, const QuestionButtons& buttons) override {
     std::lock_guard lock(mutex);
     boxes.push_back(text);
+    boxButtons.push_back(buttons);
     return boxAnswer;
   }
+  std::vector<QuestionButtons> boxButtons;
 
   std::mutex mutex;
   std::optional<std::string> openAnswer;

@@ -21,7 +21,7 @@ TEST(ShellPromptDialogs, FileDialogsAndTheOverwriteBoxGoThroughThePromptService)
   EXPECT_EQ(dialogs.SaveFile({"ram", "*.ram", "Ram dump files (*.ram)|*.ram||", "Save ram dump as ...", true}),
             "/dumps/today.ram");
   EXPECT_EQ(dialogs.OpenFile({"s", "", "", "", false}), std::nullopt);
-  EXPECT_EQ(dialogs.AskYesNoCancel("File already exists. Overwrite it?"), 7);
+  EXPECT_EQ(dialogs.AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons), 7);
 
   const auto shown = service->Prompts();
   ASSERT_EQ(shown.size(), 4u);
@@ -31,7 +31,11 @@ TEST(ShellPromptDialogs, FileDialogsAndTheOverwriteBoxGoThroughThePromptService)
   EXPECT_EQ(shown[3].kind, kMessageBoxPrompt);
   EXPECT_EQ(shown[3].caption, "Bench 2");
   EXPECT_EQ(shown[3].text, "File already exists. Overwrite it?");
-  EXPECT_EQ(shown[3].style, kStyleYesNoCancel | kIconQuestion);
+  // The question's text stays; its buttons say what they do, and No (keep
+  // the file) is the default.
+  EXPECT_EQ(shown[3].style, kStyleYesNoCancel | kIconQuestion | kStyleDefaultButton2);
+  EXPECT_EQ(shown[3].firstButton, "&Overwrite");
+  EXPECT_EQ(shown[3].secondButton, "&Keep Existing");
   GetAppSettings().SetAppString(APP_STRING_WINDOW_TITLE, kDefaultWindowTitle);
 }
 
@@ -39,7 +43,7 @@ TEST(ShellPromptDialogs, WithoutAServiceEveryDialogIsCancelled) {
   auto previous = SetShellPromptService(nullptr);
   CShellPromptDialogs dialogs;
   EXPECT_EQ(dialogs.OpenFile({"s", "", "", "", false}), std::nullopt);
-  EXPECT_EQ(dialogs.AskYesNoCancel("File already exists. Overwrite it?"), 2);
+  EXPECT_EQ(dialogs.AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons), 2);
   SetShellPromptService(previous);
 }
 

@@ -15,11 +15,11 @@ const std::map<std::string, Filters>& Expected() {
   static const std::map<std::string, Filters> expected{
       {kSRecordFilter, {"S-record files (*.s)", "All Files (*)"}},
       {kScriptFilter, {"Quillon script files (*.qls)", "All Files (*)"}},
-      {kImageFileFilter, {"Image files (*.s19 *.bin)", "All Files (*)"}},
+      {kImageFileFilter, {"S-record images (*.s19)", "All Files (*)"}},
       {kDataFileFilter, {"Data files (*.bin)", "All Files (*)"}},
       {kRamDumpFilter, {"Ram dump files (*.ram)", "All Files (*)"}},
       {kProductFileFilter, {"Quillon Product files (*.qlp)", "All files (*)"}},
-      {kFlashpackFileFilter, {"Data files (*.s19 *.bin)", "All Files (*)"}},
+      {kFlashpackFileFilter, {"FlashPack files (*.s19)", "All Files (*)"}},
       {kReadBackFileFilter, {"S-record files (*.s19)", "All Files (*)"}},
   };
   return expected;

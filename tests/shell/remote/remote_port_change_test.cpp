@@ -80,6 +80,8 @@ TEST_F(RemotePortChange, APortInUseIsLoggedAndRemoteControlStaysOnTheOldPort) {
   EXPECT_TRUE(log_.WaitLine("Error> Unable to listen for remote connections on port " + std::to_string(taken.Port()) +
                             "; remote control stays on port " + std::to_string(port_)));
   EXPECT_EQ(thread_->ListeningPort(), port_);
+  // The refused port is not kept: the options save and show the old one.
+  EXPECT_EQ(GetAppSettings().GetIntParam(OPTION_REMOTE_PORT), port_);
   auto client = Connect();
   Send(client, "STATUS\n");
   EXPECT_EQ(commands_.NextText<WM_REMOTE_COMMAND>(), "STATUS");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "../support/shell_targets.h"
 #include "engine/core/app_settings.h"
@@ -54,6 +55,10 @@ class FlashRequests : public ::testing::Test {
   }
   void TearDown() override { SetTargetThread(PT_PREPROCESSING, platform::kNoHandle); }
 
+  // A file that holds S-records, as a radio image does.
+  static void WriteImage(const std::string& path, const std::string& text = "S00600004844521B\r\nS9030000FC\r\n") {
+    std::ofstream(path, std::ios::binary) << text;
+  }
   void ExpectNothingQueued() { EXPECT_EQ(core.NextJob(std::chrono::milliseconds(0)), nullptr); }
 
   WorkingFolder folder;
@@ -165,6 +170,7 @@ TEST_P(FlashImageRecentFiles, RecentFilesAndCurrentDirectory) {
   const RecentCase& c = GetParam();
   std::string path = c.path;
   if (path.rfind("@/", 0) == 0) path = folder.Path().string() + path.substr(1);
+  WriteImage(path);
 
   FlashImageFile(asker, path);
 
@@ -180,7 +186,9 @@ TEST_P(FlashImageRecentFiles, RecentFilesAndCurrentDirectory) {
 INSTANTIATE_TEST_SUITE_P(
     Table, FlashImageRecentFiles,
     ::testing::Values(RecentCase{"@/images/sub/app.s19", true, "images/sub"},
-                      RecentCase{"@/images/APP.BIN", true, "images"},
+                      // A ".bin" in the list is sent to the smartphone when chosen
+                      // again: the radio's flash never puts one there.
+                      RecentCase{"@/images/APP.BIN", false, ""},
                       RecentCase{"app.S19", true, ""},       // no folder: the directory stays
                       RecentCase{"x.s19", true, ""},         // five characters
                       RecentCase{".s19", false, ""},         // four characters or fewer
@@ -190,8 +198,28 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FlashRequests, BackslashFoldersCountToo) {
   std::filesystem::create_directories(folder.Path() / "win");
   const std::string path = folder.Path().string() + "/win\\app.s19";
+  WriteImage(path);
   FlashImageFile(asker, path);
   EXPECT_EQ(std::filesystem::current_path(), folder.Path() / "win");
+}
+
+// The radio's loader reads S-records only: anything else is refused with a
+// line that says so before a job starts, and is not remembered; a file that
+// does not open is left to the job, which names it.
+TEST_F(FlashRequests, AFileThatIsNotSRecordsIsRefusedAndNotRemembered) {
+  const std::string bin = (folder.Path() / "phone.bin").string();
+  WriteImage(bin, std::string("\x7f" "ELF\x01\x02\x00\x00binary", 14));
+  const std::string text = (folder.Path() / "notes.s19").string();
+  WriteImage(text, "\n\nthis is not a record\n");
+  for (const std::string& path : {bin, text}) {
+    SCOPED_TRACE(path);
+    EXPECT_THROW(FlashImageFile(asker, path), QUILLON_EXCEPTION);
+    ExpectNothingQueued();
+    EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), "sentinel.s19");
+  }
+  const std::string missing = (folder.Path() / "gone.s19").string();
+  FlashImageFile(asker, missing);
+  EXPECT_NE(core.NextJob(), nullptr);
 }
 
 TEST_F(FlashRequests, ATemporaryImageIsNotRememberedAndItsJobHoldsIt) {

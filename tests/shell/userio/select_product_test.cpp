@@ -86,7 +86,11 @@ TEST_P(OverwriteTable, AnsweringTheOverwriteBox) {
   const auto shown = prompts->Prompts();
   ASSERT_GE(shown.size(), 2u);
   EXPECT_EQ(shown.back().text, "File already exists. Overwrite it?");
-  EXPECT_EQ(shown.back().style, 3u);
+  // Yes/No/Cancel with No (keep the file there) the default, the buttons
+  // named for what they do.
+  EXPECT_EQ(shown.back().style, kStyleYesNoCancel | kIconQuestion | kStyleDefaultButton2);
+  EXPECT_EQ(shown.back().firstButton, "&Overwrite");
+  EXPECT_EQ(shown.back().secondButton, "&Keep Existing");
   EXPECT_EQ(dir.Read("second.qlp"), GetParam().expectedFile);
   EXPECT_EQ(settings.GetStringParam(OPTION_PRODUCT_TAG), GetParam().expectedTag);
   if (*GetParam().expectedLog) {

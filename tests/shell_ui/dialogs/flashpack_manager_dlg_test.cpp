@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QFileDialog>
+#include <QTimer>
+
 #include "dialog_test_support.h"
 #include "engine/core/app_settings.h"
 #include "engine/core/device_status_record.h"
@@ -149,6 +152,26 @@ TEST_F(FlashpackManagerTest, AddQueuesTheFileForTheDialogsDevice) {
   EXPECT_EQ(job->senderFlagA, 0);
   ASSERT_NE(job->payload.Get<FileJobPayload>(), nullptr);
   EXPECT_EQ(job->payload.Get<FileJobPayload>()->imageFileName, "/data/packs/french.bin");
+}
+
+TEST_F(FlashpackManagerTest, AddsFileDialogSaysWhatItIsForAndOffersFlashPacks) {
+  QString title;
+  QStringList filters;
+  auto* poll = new QTimer(dialog.get());
+  QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+    auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (files == nullptr) return;
+    poll->stop();
+    title = files->windowTitle();
+    filters = files->nameFilters();
+    files->reject();
+  });
+  poll->start(10);
+  dialogtest::Click(*dialog, 1090);
+  poll->stop();
+  EXPECT_EQ(title, "Add FlashPack File");
+  EXPECT_EQ(filters, QStringList({"FlashPack files (*.s19)", "All Files (*)"}));
+  EXPECT_TRUE(core.Taken().empty());  // cancelled: nothing queued
 }
 
 TEST_F(FlashpackManagerTest, ADroppedShortcutAddsTheFileItNamesAndOverlongPathsAreSkipped) {

@@ -4,6 +4,7 @@
 #include "shell/ui/dialogs/options_dlg.h"
 
 #include "dialog_test_support.h"
+#include "platform/tcp_socket.h"
 #include "engine/core/app_settings.h"
 #include "engine/core/device_number.h"
 #include "shell/ui/dialogs/shell_dialogs.h"
@@ -192,6 +193,27 @@ TEST_F(OptionsDialogTest, RefusesAPortNumberThatIsNoInteger) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->text(), "Please enter an integer.");
   box->accept();
+  EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), 4000);
+  EXPECT_TRUE(mainWindow.Taken().empty());
+}
+
+// A remote port that another program holds is refused: the setting and the
+// field keep the port in use, and the dialog stays open.
+TEST_F(OptionsDialogTest, RefusesARemotePortThatIsInUseAndKeepsTheOldOne) {
+  settings.SetIntParam(OPTION_REMOTE_PORT, 4000);
+  int error = 0;
+  const platform::TcpListener taken = platform::TcpListener::Listen(0, 1, &error);
+  ASSERT_TRUE(taken.Valid());
+  auto dialog = Open();
+  Control<QLineEdit>(*dialog, 1056)->setText(QString::number(taken.Port()));
+  Click(*dialog, 1);
+  EXPECT_TRUE(dialog->isVisible());
+  QMessageBox* box = dialogtest::RefusalBox(*dialog);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(),
+            QString("Port %1 is in use by another program; remote control stays on port 4000.").arg(taken.Port()));
+  box->accept();
+  EXPECT_EQ(Control<QLineEdit>(*dialog, 1056)->text(), "4000");
   EXPECT_EQ(settings.GetIntParam(OPTION_REMOTE_PORT), 4000);
   EXPECT_TRUE(mainWindow.Taken().empty());
 }

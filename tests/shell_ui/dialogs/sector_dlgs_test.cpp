@@ -3,6 +3,8 @@
 // the start address, refused record lengths, OK and Cancel, and the
 // window's minimum size.
 
+#include <QTimer>
+
 #include "dialog_test_support.h"
 #include "engine/core/app_settings.h"
 #include "shell/ui/dialogs/shell_dialogs.h"
@@ -77,9 +79,9 @@ TEST_P(SectorDialogTest, ListsTypesInFirstSeenOrderAndOneLinePerSector) {
   for (int i = 0; i < types->count(); ++i) typeTexts << types->itemText(i);
   EXPECT_EQ(typeTexts, QStringList({"CODE", "CODEPLUG", "code"}));
   ASSERT_EQ(sectors->count(), 6);
-  EXPECT_EQ(sectors->item(0)->text(), "0 - 0x00010000");
-  EXPECT_EQ(sectors->item(2)->text(), "2 - 0x00ABC000");
-  EXPECT_EQ(sectors->item(5)->text(), "5 - 0x00F00000");
+  EXPECT_EQ(sectors->item(0)->text(), "0 - 0x00010000 (CODE)");
+  EXPECT_EQ(sectors->item(2)->text(), "2 - 0x00ABC000 (CODEPLUG)");
+  EXPECT_EQ(sectors->item(5)->text(), "5 - 0x00F00000 (code)");
   EXPECT_TRUE(SelectedRows().empty());
 }
 
@@ -232,6 +234,78 @@ TEST(EraseFlashTitle, NamesTheImageWhoseFlashAsks) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->windowTitle(), title);
   }
+}
+
+// ---- a BOOT sector is erased only when the user says so -------------------
+
+class EraseBootSectorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SectorList list;
+    list.sectors = {{0x00000000, 0x8000, "BOOT", 0}, {0x00010000, 0x10000, "CODE", 0}};
+    call.kind = PROMPT_ERASE_SECTORS;
+    call.dialog = EraseSectorsDialogData{list, list};
+    dialog.reset(ShellDialogFor(call.kind, settings)(nullptr, call));
+    dialog->show();
+    sectors = Control<QListWidget>(*dialog, 1028);
+  }
+  // Presses OK; the BOOT question, when it comes, is answered with the
+  // button of that text (its text, its default and the buttons are noted).
+  void PressOkAnswering(const QString& answer) {
+    auto* poll = new QTimer(dialog.get());
+    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || box->objectName() != "bootSectorQuestion") return;
+      poll->stop();
+      question = box->text();
+      for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      if (box->defaultButton() != nullptr) defaultButton = box->defaultButton()->text();
+      for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == answer) b->click();
+      }
+    });
+    poll->start(10);
+    Click(*dialog, 1);
+    poll->stop();
+  }
+
+  CAppSettings settings;
+  PromptCall call;
+  std::unique_ptr<QDialog> dialog;
+  QListWidget* sectors = nullptr;
+  QString question;
+  QStringList buttons;
+  QString defaultButton;
+};
+
+TEST_F(EraseBootSectorTest, ListsTheTypeOfEachSector) {
+  EXPECT_EQ(sectors->item(0)->text(), "0 - 0x00000000 (BOOT)");
+  EXPECT_EQ(sectors->item(1)->text(), "1 - 0x00010000 (CODE)");
+}
+
+TEST_F(EraseBootSectorTest, CancelOfTheQuestionKeepsTheDialogOpenAndErasesNothing) {
+  sectors->item(0)->setSelected(true);
+  PressOkAnswering("Cancel");
+  EXPECT_TRUE(question.startsWith("Erase the BOOT sector?"));
+  EXPECT_EQ(defaultButton, "Cancel");
+  EXPECT_EQ(buttons, QStringList({"&Erase BOOT Sector", "Cancel"}));
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(std::get<EraseSectorsDialogData>(call.dialog).chosen.sectors[0].selected, 0u);
+}
+
+TEST_F(EraseBootSectorTest, ItsEraseButtonChoosesTheBootSector) {
+  sectors->item(0)->setSelected(true);
+  PressOkAnswering("&Erase BOOT Sector");
+  ASSERT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(std::get<EraseSectorsDialogData>(call.dialog).chosen.sectors[0].selected, 1u);
+}
+
+TEST_F(EraseBootSectorTest, OtherSectorsAskNothing) {
+  sectors->item(1)->setSelected(true);
+  PressOkAnswering("Cancel");
+  EXPECT_TRUE(question.isEmpty());
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ TEST(AboutDialogTest, ShowsTheProductAndFirmwareLines) {
   auto* about = qobject_cast<CAboutDlg*>(dialog.get());
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(about->Text(1075), "Vexa20 Flash R02.00");
-  EXPECT_FALSE(about->Text(1076).isEmpty());
+  // The program's licence is MIT: the notice says so, not "All rights reserved."
+  EXPECT_EQ(about->Text(1076), "Flashing suite for Vexa20 radios. Free software under the MIT License.");
   EXPECT_EQ(about->Text(1077), "Firmware Version R5E.06.00");
   for (int id : {1078, 1079, 1080, 1085, 1084, 1081, 1082, 1083}) EXPECT_TRUE(about->Text(id).isEmpty()) << id;
   EXPECT_NE(qobject_cast<CHyperlinkLabel*>(dialog->findChild<QLabel*>("1101")), nullptr);

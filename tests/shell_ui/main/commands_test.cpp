@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, WindowCommands,
                                            PostCase{32808, WM_REVERSE_FLASH, kChosenReadBackRequest},
                                            PostCase{32793, WM_ERASE, 0}, PostCase{32805, WM_PROGRAM_MAGIC_KEY, 0},
                                            PostCase{32809, WM_COMM_CHECK, 0}, PostCase{32788, WM_RESET_TARGET, 0},
-                                           PostCase{32790, WM_RUN_SCRIPT_FILE, 0}, PostCase{32797, WM_ORVIX_ERASE, 0},
+                                           PostCase{32790, WM_RUN_SCRIPT_FILE, 0},
                                            PostCase{32775, WM_USER_PROMPT, 6}, PostCase{32801, WM_USER_PROMPT, 5},
                                            PostCase{32817, WM_FLASHPACK_MANAGER, 0}, PostCase{32813, WM_RAM_DUMP, 0},
                                            PostCase{32820, WM_RECENT_FILE, 2}, PostCase{32855, WM_CUSTOM_MENU_ITEM, 2}));
@@ -126,6 +126,21 @@ TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
   // The question names the device; Cancel is its default, so Enter never formats.
   EXPECT_EQ(prompts->Boxes()[0].text.rfind("Format File System?", 0), 0u);
   EXPECT_NE(prompts->Boxes()[0].text.find("Smartphone"), std::string::npos);
+  EXPECT_EQ(prompts->Boxes()[0].buttons & kStyleDefaultButton2, kStyleDefaultButton2);
+}
+
+TEST_F(MainWindowTest, GpsChipEraseAsksFirstWithCancelTheDefault) {
+  Open();
+  prompts->Script(2);  // Cancel
+  window->OnCommand(ID_ORVIX_ERASE);
+  EXPECT_TRUE(Drain(pre).empty());
+  prompts->Script(1);  // Erase
+  window->OnCommand(ID_ORVIX_ERASE);
+  auto posted = Drain(pre);
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].number, WM_ORVIX_ERASE);
+  ASSERT_EQ(prompts->Boxes().size(), 2u);
+  EXPECT_EQ(prompts->Boxes()[0].text.rfind("Erase GPS Chip?", 0), 0u);
   EXPECT_EQ(prompts->Boxes()[0].buttons & kStyleDefaultButton2, kStyleDefaultButton2);
 }
 

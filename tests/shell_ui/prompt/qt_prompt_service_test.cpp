@@ -156,6 +156,24 @@ TEST_F(QtPromptServiceTest, ABoxAskedBeforeTheWindowShowsOpensOverItOnceItDoes) 
   EXPECT_EQ(asker.Result(), kAnswerOk);
 }
 
+// A yes/no/cancel question keeps its text; its Yes and No buttons say what
+// they do, and with No the default Enter keeps the file.
+TEST_F(QtPromptServiceTest, AYesNoCancelQuestionNamesItsButtonsAndEnterAnswersNo) {
+  auto call = Box(kStyleYesNoCancel | kIconQuestion | kStyleDefaultButton2, "File already exists. Overwrite it?");
+  call->firstButton = "&Overwrite";
+  call->secondButton = "&Keep Existing";
+  Asker asker(service, call);
+  ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
+  QMessageBox* box = OpenBox();
+  EXPECT_EQ(box->text(), "File already exists. Overwrite it?");
+  EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "&Overwrite");
+  EXPECT_EQ(box->button(QMessageBox::No)->text(), "&Keep Existing");
+  EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+  QTest::keyClick(box, Qt::Key_Return);
+  ASSERT_TRUE(ProcessUntil([&] { return asker.Done(); }));
+  EXPECT_EQ(asker.Result(), kAnswerNo);
+}
+
 TEST_F(QtPromptServiceTest, QuitWhileABoxIsOpenAnswersAbortAndClosesIt) {
   Asker asker(service, Box(0x24, "Open until the end"));
   ASSERT_TRUE(ProcessUntil([] { return OpenBox() != nullptr; }));
@@ -263,8 +281,9 @@ TEST_F(QtPromptServiceTest, EveryFileDialogGivesQtTheFiltersOneWay) {
     CAppFileDialog own(CAppFileDialog::Mode::Open, "s19", {}, filter);
     EXPECT_EQ(own.nameFilters(), expected);
   }
-  const std::string image = kImageFileFilter;
-  EXPECT_EQ(ToolkitNameFilters(image).front(), "Image files (*.s19 *.bin)");
+  EXPECT_EQ(ToolkitNameFilters("Data files (*.s19;*.bin)|*.s19;*.bin||").front(), "Data files (*.s19 *.bin)");
+  // The radio's image dialog offers S-records, what its loader reads.
+  EXPECT_EQ(ToolkitNameFilters(kImageFileFilter).front(), "S-record images (*.s19)");
 }
 
 TEST_F(QtPromptServiceTest, AnActionRunsOnTheGuiThread) {

@@ -12,7 +12,7 @@ class CAboutDlg : public QDialog {
   Q_OBJECT
  public:
   static constexpr const char* kProductLine = "Vexa20 Flash R02.00";
-  static constexpr const char* kNoticeLine = "Flashing suite for Vexa20 radios. All rights reserved.";
+  static constexpr const char* kNoticeLine = "Flashing suite for Vexa20 radios. Free software under the MIT License.";
   static constexpr const char* kFirmwareLine = "Firmware Version R5E.06.00";
   static constexpr const char* kProductPage = "http://support.quillon.invalid/vexa20_flash.html";
 

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QFont>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QString>
 
@@ -34,9 +36,14 @@ void AddOkCancelRow(QDialog& dialog, QBoxLayout& layout, const QString& okText) 
   QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
 }
 
-namespace {
+int TitleBarWidth(const QWidget& window) {
+  constexpr int kIconAndButtons = 160;
+  QFont bold = window.font();
+  bold.setBold(true);
+  return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + kIconAndButtons;
+}
 
-void Refuse(QDialog& dialog, QLineEdit& field, const QString& text) {
+void RefuseField(QDialog& dialog, QLineEdit& field, const QString& text) {
   auto* box = new QMessageBox(QMessageBox::Warning, dialog.windowTitle(), text, QMessageBox::Ok, &dialog);
   box->setObjectName("inputRefused");
   box->setAttribute(Qt::WA_DeleteOnClose);
@@ -44,6 +51,10 @@ void Refuse(QDialog& dialog, QLineEdit& field, const QString& text) {
   field.setFocus();
   field.selectAll();
 }
+
+namespace {
+
+void Refuse(QDialog& dialog, QLineEdit& field, const QString& text) { RefuseField(dialog, field, text); }
 
 }  // namespace
 

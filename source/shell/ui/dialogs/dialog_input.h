@@ -11,6 +11,7 @@ class QBoxLayout;
 class QDialog;
 class QLineEdit;
 class QPushButton;
+class QWidget;
 #include <QString>
 
 inline constexpr const char* kEnterIntegerText = "Please enter an integer.";
@@ -25,6 +26,15 @@ QString HexAddress(unsigned int address);
 // Adds the right-aligned "OK" (object name "1", the default button) and
 // "Cancel" ("2") buttons to the layout, wired to accept and reject.
 void AddOkCancelRow(QDialog& dialog, QBoxLayout& layout, const QString& okText = "OK");
+
+// The width a window needs for the window manager's title bar to show its
+// whole title: the title in a bold face, and room for the bar's icon and
+// buttons.
+int TitleBarWidth(const QWidget& window);
+
+// Refuses the field's text: a warning box over the dialog ("inputRefused")
+// with the text, and the focus back on the field.
+void RefuseField(QDialog& dialog, QLineEdit& field, const QString& text);
 
 // The field's value as a decimal integer within [low, high]; nullopt after
 // telling the user and selecting the field. A byte-sized field (as the

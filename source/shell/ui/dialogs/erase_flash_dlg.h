@@ -13,4 +13,12 @@ class CEraseFlashDlg : public CSectorDlgBase {
 
   // "Erase Flash", with " - " and the image's name when there is one.
   static QString TitleFor(const QString& image);
+
+ protected:
+  // A BOOT sector among the chosen ones is erased only when the user says
+  // so: without it the radio no longer starts.
+  bool TakeFields() override;
+
+ private:
+  bool BootSectorChosen() const;
 };

@@ -30,6 +30,7 @@
 
 namespace {
 
+constexpr const char* kAddFileTitle = "Add FlashPack File";
 constexpr int kMinimumColumnWidth = 50;
 constexpr int kNameUnits = 50;
 constexpr int kMaxDroppedPath = 256;
@@ -206,6 +207,7 @@ void CFlashPackManagerDlg::AddFile(const QString& path) {
 
 void CFlashPackManagerDlg::OnAdd() {
   CAppFileDialog files(CAppFileDialog::Mode::Open, "s19", {}, kFlashpackFileFilter, this);
+  files.setWindowTitle(kAddFileTitle);
   if (files.DoModal() == 1) AddFile(files.GetPathName());
 }
 

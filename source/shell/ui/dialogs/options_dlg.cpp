@@ -9,6 +9,7 @@
 
 #include "engine/core/app_settings.h"
 #include "engine/core/device_number.h"
+#include "platform/tcp_socket.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/ui/dialogs/dialog_input.h"
@@ -132,9 +133,26 @@ void COptionsDlg::WriteListOption(int id, const QComboBox* list) {
   if (list->currentIndex() >= 0) settings_.SetIntParam(id, list->currentIndex());
 }
 
+// A new remote port that another program holds would be saved and shown
+// though remote control cannot listen on it: it is refused here, and the
+// port in use stays in the field.
+bool COptionsDlg::RemotePortAvailable(long long port) {
+  const int now = settings_.GetIntParam(OPTION_REMOTE_PORT);
+  if (port == now) return true;
+  int error = 0;
+  const platform::TcpListener probe = platform::TcpListener::Listen(
+      static_cast<std::uint16_t>(port), 1, &error, settings_.GetAppString(APP_STRING_REMOTE_ADDRESS));
+  if (probe.Valid()) return true;
+  remotePort_->setText(QString::number(now));
+  RefuseField(*this, *remotePort_,
+              QString("Port %1 is in use by another program; remote control stays on port %2.").arg(port).arg(now));
+  return false;
+}
+
 void COptionsDlg::accept() {
   const auto port = TakeBoundedInteger(*this, *remotePort_, kLowestRemotePort, kHighestRemotePort);
   if (!port) return;
+  if (!RemotePortAvailable(*port)) return;
   settings_.SetIntParam(OPTION_REMOTE_PORT, static_cast<int>(*port));
   settings_.SetIntParam(OPTION_OVERRIDE_CHECKSUM, overrideChecksum_->isChecked() ? 1 : 0);
   settings_.SetIntParam(OPTION_AUTO_ERASE_FLASH, autoErase_->isChecked() ? 1 : 0);

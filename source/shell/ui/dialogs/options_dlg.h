@@ -18,6 +18,7 @@ class COptionsDlg : public QDialog {
   void accept() override;
 
  private:
+  bool RemotePortAvailable(long long port);
   void BuildControls();
   void ReadSettings();
   void OnProtocolChanged(int index);

@@ -22,9 +22,9 @@ struct ProgrammingChoice {
   const char* label;
 };
 constexpr ProgrammingChoice kProgrammingChoices[] = {
-    {"1062", "Erase relevant sectors only"},
-    {"1063", "Erase whole chip"},
-    {"1064", "Update chip"},
+    {"1062", "Erase &relevant sectors only"},
+    {"1063", "Erase &whole chip"},
+    {"1064", "&Update chip"},
 };
 
 }  // namespace
@@ -41,7 +41,7 @@ void COrvixOptionsDlg::BuildControls() {
   auto* layout = new QVBoxLayout(this);
   auto* location = new QGroupBox("Flash location settings", this);
   auto* locationBox = new QVBoxLayout(location);
-  enableChipSelection_ = new QCheckBox("Enable chip selection", location);
+  enableChipSelection_ = new QCheckBox("&Enable chip selection", location);
   enableChipSelection_->setObjectName("1059");
   locationBox->addWidget(enableChipSelection_);
   auto* form = new QFormLayout;
@@ -50,8 +50,8 @@ void COrvixOptionsDlg::BuildControls() {
   for (int n = 0; n < kChipSelectCount; ++n) chipSelect_->addItem(QString("CSN%1").arg(n));
   chipOffset_ = new QLineEdit(location);
   chipOffset_->setObjectName("1061");
-  form->addRow("Chip select:", chipSelect_);
-  form->addRow("Chip offset:", chipOffset_);
+  form->addRow("Chip &select:", chipSelect_);
+  form->addRow("Chip o&ffset:", chipOffset_);
   locationBox->addLayout(form);
   layout->addWidget(location);
 

@@ -28,11 +28,13 @@ COrvixReverseFlashDlg::COrvixReverseFlashDlg(std::uint8_t recordLength, QWidget*
   begin_ = MakeField(this, "1065", kZeroAddress);
   end_ = MakeField(this, "1066", kZeroAddress);
   recordLength_ = MakeField(this, "1067", QString::number(recordLength));
-  form->addRow("Begin address:", begin_);
-  form->addRow("End address:", end_);
-  form->addRow("Record length:", recordLength_);
+  form->addRow("&Begin address:", begin_);
+  form->addRow("&End address:", end_);
+  form->addRow("&Record length:", recordLength_);
   layout->addLayout(form);
   AddOkCancelRow(*this, *layout);
+  // The dialog is as wide as its title needs, so the title bar shows it whole.
+  layout->addStrut(TitleBarWidth(*this));
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

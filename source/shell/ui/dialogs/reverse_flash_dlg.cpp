@@ -14,8 +14,8 @@ CReverseFlashDlg::CReverseFlashDlg(SectorList sectors, std::uint8_t recordLength
   startAddress_->setObjectName("1055");
   recordLengthField_ = new QLineEdit(QString::number(recordLength), this);
   recordLengthField_->setObjectName("1056");
-  form->addRow("S19 Start Address", startAddress_);
-  form->addRow("Record length:", recordLengthField_);
+  form->addRow("S19 Start &Address", startAddress_);
+  form->addRow("&Record length:", recordLengthField_);
   FieldsLayout()->addLayout(form);
   FinishLayout();
 }

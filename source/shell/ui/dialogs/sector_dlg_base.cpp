@@ -19,10 +19,12 @@ CSectorDlgBase::CSectorDlgBase(const QString& title, const char* typeListId, con
   auto* typeRow = new QFormLayout;
   typeList_ = new QComboBox(this);
   typeList_->setObjectName(typeListId);
-  typeRow->addRow("Sector type:", typeList_);
+  typeRow->addRow("Sector &type:", typeList_);
   layout_->addLayout(typeRow);
-  layout_->addWidget(new QLabel("Sectors:", this));
+  auto* sectorsLabel = new QLabel("&Sectors:", this);
+  layout_->addWidget(sectorsLabel);
   sectorList_ = new QListWidget(this);
+  sectorsLabel->setBuddy(sectorList_);
   sectorList_->setObjectName(sectorListId);
   sectorList_->setSelectionMode(QAbstractItemView::MultiSelection);
   sectorList_->installEventFilter(this);
@@ -36,6 +38,16 @@ CSectorDlgBase::CSectorDlgBase(const QString& title, const char* typeListId, con
   connect(sectorList_, &QListWidget::itemSelectionChanged, this, [this] { OnSelectionChanged(); });
 }
 
+// "3 - 0x00030000 (CODE)": the sector's number, its address and its type.
+QString CSectorDlgBase::SectorLine(int index, const SectorEntry& sector) {
+  return QString("%1 - %2 (%3)").arg(index).arg(HexAddress(sector.address), QString::fromStdString(sector.name));
+}
+
+bool CSectorDlgBase::IsRowSelected(int row) const {
+  const QListWidgetItem* item = sectorList_->item(row);
+  return item != nullptr && item->isSelected();
+}
+
 void CSectorDlgBase::FinishLayout() { AddOkCancelRow(*this, *layout_); }
 
 void CSectorDlgBase::FillLists() {
@@ -47,7 +59,7 @@ void CSectorDlgBase::FillLists() {
     const SectorEntry& sector = sectors_.sectors[i];
     const QString type = QString::fromStdString(sector.name);
     if (typeList_->findText(type, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) typeList_->addItem(type);
-    sectorList_->addItem(QString("%1 - %2").arg(i).arg(HexAddress(sector.address)));
+    sectorList_->addItem(SectorLine(static_cast<int>(i), sector));
   }
   typeList_->setCurrentIndex(-1);
 }

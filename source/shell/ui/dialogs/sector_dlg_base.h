@@ -1,7 +1,7 @@
 #pragma once
 // The shared part of the "Erase Flash" and "Reverse Flash" dialogs: a
 // sector type list (one entry per distinct type name, in first-seen order)
-// above a multi-selection list of the sectors ("%d - 0x%.8X"). Choosing a
+// above a multi-selection list of the sectors ("%d - 0x%.8X (TYPE)"). Choosing a
 // type selects exactly the sectors of that type; a double click selects
 // them all. The window is resizable but never smaller than at opening.
 
@@ -25,6 +25,11 @@ class CSectorDlgBase : public QDialog {
   CSectorDlgBase(const QString& title, const char* typeListId, const char* sectorListId, SectorList sectors,
                  QWidget* parent);
 
+  // The list's line of one sector.
+  static QString SectorLine(int index, const SectorEntry& sector);
+
+  // Whether the list shows the sector of this row selected now.
+  bool IsRowSelected(int row) const;
   // Index of the first selected line; -1 when none is selected.
   int FirstSelected() const;
   const SectorList& Sectors() const { return sectors_; }

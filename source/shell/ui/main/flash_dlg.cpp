@@ -43,6 +43,8 @@ constexpr std::uint32_t kBoxIconExclamation = 0x30;
 constexpr std::uint32_t kBoxOkCancelQuestion = 0x01 | 0x20;
 constexpr const char* kFormatQuestion =
     "Format File System?\r\nEvery file on the Smartphone is erased.";
+constexpr const char* kChipEraseQuestion =
+    "Erase GPS Chip?\r\nThe whole flash of the GPS chip is erased.";
 constexpr std::int32_t kErrorPromptKind = PROMPT_ERROR;
 
 int PromptAnswer(const std::string& text, std::uint32_t buttons) { return AppMessageBox(text, buttons); }
@@ -232,6 +234,11 @@ void CFlashDlg::OnCommand(int commandId) {
       return;
     case CommandKind::ConfirmFormat:
       OnFormatFileSystem(plan);
+      return;
+    case CommandKind::ConfirmChipErase:
+      // As Format: the question says what goes, Cancel is the default.
+      if (AppMessageBox(kChipEraseQuestion, kBoxOkCancelQuestion | kStyleDefaultButton2, "Erase") != kAnswerOk) return;
+      PostTableMessage(plan.target, plan.message, plan.wParam);
       return;
     case CommandKind::PostWithWindow:
       PostTableMessage(plan.target, plan.message, Handle());

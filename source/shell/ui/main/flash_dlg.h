@@ -105,6 +105,8 @@ class CFlashDlg : public QMainWindow {
   void ApplyMenuState();
   void FitWindowToRows();
   void RestoreGeometry();
+  void RestoreOlderGeometry();
+  QPoint KeptOnScreen(const QRect& frame) const;
   void SaveGeometry() const;
   void AskBeforeEnding(int result, const std::vector<DeviceNumber>& running);
   void QuitCancellingJobs(int result);

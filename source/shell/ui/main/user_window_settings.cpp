@@ -18,9 +18,17 @@ QString CUserWindowSettings::Key(const char* name) const { return group_ + "/" +
 
 QByteArray CUserWindowSettings::Geometry() const { return UserSettings().value(Key("geometry")).toByteArray(); }
 
-void CUserWindowSettings::SetGeometry(const QByteArray& geometry) {
+std::optional<QRect> CUserWindowSettings::Place() const {
+  const QVariant stored = UserSettings().value(Key("place"));
+  if (!stored.canConvert<QRect>()) return std::nullopt;
+  const QRect place = stored.toRect();
+  if (!place.isValid()) return std::nullopt;
+  return place;
+}
+
+void CUserWindowSettings::SetPlace(const QRect& place) {
   QSettings settings = UserSettings();
-  settings.setValue(Key("geometry"), geometry);
+  settings.setValue(Key("place"), place);
   settings.sync();
 }
 

@@ -6,7 +6,9 @@
 // here, beside the window's place.
 
 #include <QByteArray>
+#include <QRect>
 #include <QString>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +18,14 @@ class CUserWindowSettings {
  public:
   explicit CUserWindowSettings(const QString& windowTitle);
 
-  // The window's saved geometry (QWidget::saveGeometry), empty when none.
+  // The window's place: its frame's top-left corner (where the window
+  // manager puts the frame, title bar included) and the size of its inside;
+  // none when no place was kept yet.
+  std::optional<QRect> Place() const;
+  void SetPlace(const QRect& place);
+  // The geometry older versions kept (QWidget::saveGeometry), empty when
+  // none; read only when no place is kept.
   QByteArray Geometry() const;
-  void SetGeometry(const QByteArray& geometry);
 
   // The recent files, most recent first.
   std::vector<std::string> RecentFiles() const;

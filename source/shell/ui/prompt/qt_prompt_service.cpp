@@ -257,6 +257,7 @@ QMessageBox* CQtPromptService::MakeBox(const PromptCall& call) {
   box->setObjectName(QStringLiteral("promptBox"));
   const QList<QAbstractButton*> buttons = OrderedButtons(*box);
   if (!call.firstButton.empty() && !buttons.isEmpty()) buttons[0]->setText(QString::fromStdString(call.firstButton));
+  if (!call.secondButton.empty() && buttons.size() > 1) buttons[1]->setText(QString::fromStdString(call.secondButton));
   if ((call.style & kStyleDefaultButton2) != 0 && buttons.size() > 1) {
     box->setDefaultButton(qobject_cast<QPushButton*>(buttons[1]));
     buttons[1]->setFocus();
