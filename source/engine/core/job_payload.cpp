@@ -99,6 +99,7 @@ std::unique_ptr<ReadBackPayload> Clone(const ReadBackPayload& p) {
   copy->outputFileName = p.outputFileName;
   copy->regions = DuplicateIfAny(p.regions);
   copy->options = p.options;
+  copy->startsUpdateFlash = p.startsUpdateFlash;
   return copy;
 }
 

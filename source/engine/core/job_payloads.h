@@ -36,6 +36,10 @@ struct ReadBackPayload {
   std::string outputFileName;
   RegionListPtr regions;              // regions to read, with registry buffers that receive the data
   CJobOptions options;
+  // The read-back that Flash Software starts with: its saved file (and no
+  // other read-back's) goes on to the update flash, also when it is saved
+  // only after a Retry.
+  bool startsUpdateFlash = false;
 };
 
 // WM_RAM_DUMP.

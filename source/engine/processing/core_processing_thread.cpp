@@ -67,6 +67,12 @@ bool SavesReadFile(std::uint32_t jobCode) {
   return jobCode == WM_REVERSE_FLASH || jobCode == WM_ORVIX_REVERSE_FLASH || jobCode == WM_RAM_DUMP;
 }
 
+bool StartsUpdateFlash(const JobQueueEntry* entry) {
+  if (!entry || entry->jobCode != WM_REVERSE_FLASH) return false;
+  const auto* readBack = entry->payload.Get<ReadBackPayload>();
+  return readBack && readBack->startsUpdateFlash;
+}
+
 }  // namespace
 
 CCoreProcessingThread::CCoreProcessingThread(std::unique_ptr<CJobDispatcher> dispatcher,
@@ -631,9 +637,13 @@ CCoreProcessingThread::DeviceSlot* CCoreProcessingThread::SlotOf(DeviceNumber de
 void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                                        const ErrorRecord* error) {
   const DeviceSlot* slot = SlotOf(device);
-  PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW,
-               MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0,
-                                      slot ? slot->itemsQueued : 0, percent, error));
+  auto record = MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0, slot ? slot->itemsQueued : 0,
+                                       percent, error);
+  // The device's first entry is the one the status is about (running, in
+  // error or just finished): the window must know whether it is the
+  // read-back whose file starts the update flash.
+  record->startsUpdateFlash = StartsUpdateFlash(FirstEntryOf(device, false));
+  PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW, std::move(record));
 }
 
 void CCoreProcessingThread::Log(const std::string& line) {
