@@ -1,7 +1,10 @@
 #include "shell/update/update_flash.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 #include "engine/core/messages.h"
@@ -13,6 +16,7 @@
 #include "shell/userio/prompt_kind.h"
 #include "shell/update/flash_file_info.h"
 #include "shell/update/radio_info.h"
+#include "shell/update/update_log.h"
 #include "shell/update/update_text_conversion.h"
 
 namespace {
@@ -68,19 +72,38 @@ void Refuse(const char* line) {
   PostErrorPrompt();
 }
 
-// The reason to refuse the update, or null to go ahead.
-const char* CheckUpdate() {
-  const auto radio = GetRadioInfo(kUpdateReadBackFile);
-  if (!radio) return kNoRadioInfo;
-  if (radio->modelCode != kModelCode && radio->modelCode != kOtherRadioModelCode) return kModelMismatch;
-  const auto firmware = GetFlashFileInfo(kSuImage, kCpImage);
-  if (!firmware) return kNoFlashFileInfo;
-  if (firmware->modelCode != kModelCode) return kModelMismatch;
-  if (!(firmware->version > radio->version)) return kLatestFirmware;
-  return nullptr;
+// What the check found, for the lines that tell how Flash Software ended.
+struct UpdateCheck {
+  std::optional<FirmwareIdentity> radio;
+  std::optional<FirmwareIdentity> firmware;
+  const char* refusal = nullptr;  // the reason to refuse the update, or null to go ahead
+};
+
+UpdateCheck CheckUpdate() {
+  UpdateCheck check;
+  check.radio = GetRadioInfo(kUpdateReadBackFile);
+  if (!check.radio) {
+    check.refusal = kNoRadioInfo;
+    return check;
+  }
+  if (check.radio->modelCode != kModelCode && check.radio->modelCode != kOtherRadioModelCode) {
+    check.refusal = kModelMismatch;
+    return check;
+  }
+  check.firmware = GetFlashFileInfo(kSuImage, kCpImage);
+  if (!check.firmware) {
+    check.refusal = kNoFlashFileInfo;
+  } else if (check.firmware->modelCode != kModelCode) {
+    check.refusal = kModelMismatch;
+  } else if (!(check.firmware->version > check.radio->version)) {
+    check.refusal = kLatestFirmware;
+  }
+  return check;
 }
 
-void QueueUpdateImages(IPromptAsker& asker) {
+// Returns how many images a job holds (a cancelled sector question or an
+// abort leaves the others out).
+int QueueUpdateImages(IPromptAsker& asker) {
   std::vector<std::shared_ptr<TemporaryImage>> images;
   for (const char* name : kFlashOrder) images.push_back(std::make_shared<TemporaryImage>(AbsolutePath(name)));
   try {
@@ -91,16 +114,24 @@ void QueueUpdateImages(IPromptAsker& asker) {
     PostErrorPrompt();
   }
   // The images that no job holds go now; the others when their jobs go.
+  return static_cast<int>(std::count_if(images.begin(), images.end(), [](const auto& image) {
+    return image.use_count() > 1;
+  }));
 }
 
 }  // namespace
 
-void RunUpdateFlash(IPromptAsker& asker) {
+void RunUpdateFlash(IPromptAsker& asker, DeviceNumber device) {
   ConvertUpdateTexts();
-  if (const char* refusal = CheckUpdate()) {
+  const UpdateCheck check = CheckUpdate();
+  const UpdateLog log(device);
+  log.Compared(check.radio, check.firmware);
+  if (check.refusal) {
     for (const char* image : kFlashOrder) platform::RemoveFile(image);
-    Refuse(refusal);
+    Refuse(check.refusal);
+    log.NotUpdated(check.radio, check.firmware);
     return;
   }
-  QueueUpdateImages(asker);
+  const int queued = QueueUpdateImages(asker);
+  log.Updating(*check.radio, *check.firmware, queued, static_cast<int>(std::size(kFlashOrder)));
 }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "engine/core/device_number.h"
+
 #include "shell/requests/prompt_asker.h"
 
 // The files of the update, in the current directory.
@@ -21,8 +23,10 @@ inline constexpr const char* kLpImage = "lp.s19";
 inline constexpr const char* kModelCode = "4E383231";
 inline constexpr const char* kOtherRadioModelCode = "52425231";
 
-// Runs the update flash on the asking thread. Every refusal logs its
-// "Error> " line and shows the error prompt; the read-back image and the
-// converted images are deleted on every path (a queued image when the last
-// job holding it leaves the core thread's queue).
-void RunUpdateFlash(IPromptAsker& asker);
+// Runs the update flash on the asking thread for the device whose read-back
+// was saved. Every refusal logs its "Error> " line and shows the error
+// prompt; the device's own lines say what was compared and whether the
+// radio is updated. The read-back image and the converted images are
+// deleted on every path (a queued image when the last job holding it leaves
+// the core thread's queue).
+void RunUpdateFlash(IPromptAsker& asker, DeviceNumber device = DEVICE_UNASSIGNED);
