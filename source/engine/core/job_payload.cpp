@@ -87,6 +87,8 @@ std::unique_ptr<FileJobPayload> Clone(const FileJobPayload& p) {
   copy->options = p.options;
   copy->loadedImage = DuplicateIfAny(p.loadedImage);
   copy->keepAlive = p.keepAlive;
+  copy->finishedNote = p.finishedNote;
+  copy->cancelledNote = p.cancelledNote;
   return copy;
 }
 

@@ -362,7 +362,9 @@ void CCoreProcessingThread::DropCancelled() {
     return e->cancel == 1 && e->state != ENTRY_LOADING && e->state != ENTRY_SAVING;
   };
   for (auto& entry : queue_) {
-    if (dropped(entry)) FreeJobPayload(entry->jobCode, entry->payload);
+    if (!dropped(entry)) continue;
+    LogNote(*entry, &FileJobPayload::cancelledNote);
+    FreeJobPayload(entry->jobCode, entry->payload);
   }
   queue_.erase(std::remove_if(queue_.begin(), queue_.end(), dropped), queue_.end());
 }
@@ -487,6 +489,7 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
     PostStatus(record->eventCode, device, 100);
   }
   Log(Format("%s> Item finished with sequence number %d", GetDeviceName(device), entry->sequenceNumber));
+  LogNote(*entry, &FileJobPayload::finishedNote);
   RemoveEntry(entry);
   if (device == DEVICE_SMARTPHONE && VisibleEntriesOf(DEVICE_SMARTPHONE).empty()) {
     RalixRequestDisconnect();
@@ -644,6 +647,11 @@ void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, s
   // read-back whose file starts the update flash.
   record->startsUpdateFlash = StartsUpdateFlash(FirstEntryOf(device, false));
   PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW, std::move(record));
+}
+
+void CCoreProcessingThread::LogNote(const JobQueueEntry& entry, std::string FileJobPayload::*note) {
+  const auto* payload = entry.payload.Get<FileJobPayload>();
+  if (payload && !(payload->*note).empty()) Log(GetDeviceName(entry.device) + "> " + payload->*note);
 }
 
 void CCoreProcessingThread::Log(const std::string& line) {

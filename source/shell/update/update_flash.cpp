@@ -102,13 +102,20 @@ UpdateCheck CheckUpdate() {
 }
 
 // Returns how many images a job holds (a cancelled sector question or an
-// abort leaves the others out).
-int QueueUpdateImages(IPromptAsker& asker) {
+// abort leaves the others out). The last image's job ends the update: its
+// end, or its cancellation, tells how Flash Software ended.
+int QueueUpdateImages(IPromptAsker& asker, const UpdateLog& log, const FirmwareIdentity& radio,
+                      const FirmwareIdentity& update) {
   std::vector<std::shared_ptr<TemporaryImage>> images;
   for (const char* name : kFlashOrder) images.push_back(std::make_shared<TemporaryImage>(AbsolutePath(name)));
   try {
     for (const auto& image : images) {
-      FlashImageFile(asker, image->Path(), FlashImageExtras{false, image});
+      FlashImageExtras extras{false, image, {}, {}};
+      if (image == images.back()) {
+        extras.finishedNote = log.UpdatedNote(radio, update);
+        extras.cancelledNote = log.CancelledNote(update);
+      }
+      FlashImageFile(asker, image->Path(), extras);
     }
   } catch (...) {
     PostErrorPrompt();
@@ -132,6 +139,6 @@ void RunUpdateFlash(IPromptAsker& asker, DeviceNumber device) {
     log.NotUpdated(check.radio, check.firmware);
     return;
   }
-  const int queued = QueueUpdateImages(asker);
+  const int queued = QueueUpdateImages(asker, log, *check.radio, *check.firmware);
   log.Updating(*check.radio, *check.firmware, queued, static_cast<int>(std::size(kFlashOrder)));
 }

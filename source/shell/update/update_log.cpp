@@ -49,6 +49,16 @@ void UpdateLog::NotUpdated(const std::optional<FirmwareIdentity>& radio,
   Line("Flash Software ended: the radio was not updated: " + WhyNotUpdated(radio, update));
 }
 
+std::string UpdateLog::UpdatedNote(const FirmwareIdentity& radio, const FirmwareIdentity& update) const {
+  return "Flash Software complete: the radio was updated from firmware version " + ReadableVersion(radio.version) +
+         " to " + ReadableVersion(update.version);
+}
+
+std::string UpdateLog::CancelledNote(const FirmwareIdentity& update) const {
+  return "Flash Software ended: the update to firmware version " + ReadableVersion(update.version) +
+         " was cancelled before its end: the radio is not updated";
+}
+
 void UpdateLog::Updating(const FirmwareIdentity& radio, const FirmwareIdentity& update, int queued,
                          int total) const {
   const std::string from = ReadableVersion(radio.version);

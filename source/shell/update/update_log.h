@@ -24,6 +24,10 @@ class UpdateLog {
   void NotUpdated(const std::optional<FirmwareIdentity>& radio, const std::optional<FirmwareIdentity>& update) const;
   // The update's images were queued (all, some or none of them).
   void Updating(const FirmwareIdentity& radio, const FirmwareIdentity& update, int queued, int total) const;
+  // What the core thread logs when the update's last job ends well, or is
+  // cancelled (then with the images before it that still waited).
+  std::string UpdatedNote(const FirmwareIdentity& radio, const FirmwareIdentity& update) const;
+  std::string CancelledNote(const FirmwareIdentity& update) const;
 
  private:
   void Line(const std::string& text) const;
