@@ -257,7 +257,11 @@ GridEffects DeviceGrid::OnGridStatus(const DeviceStatusRecord& record) {
   if (record.eventCode != EVENT_STATUS_ITEM_QUEUED) {
     const GridRowStateCode prior = row.state;
     row.state = GridRowState(record.eventCode, record.itemsStarted, record.itemsQueued, prior);
-    if (row.state != prior || IsErrorState(row.state)) LayoutGridRow(index, effects);
+    // A Retry makes the row busy at once but leaves its error layout (the
+    // Retry button, the narrowed bar, Cancel disabled) until the retried
+    // job reports: its first record lays the row out as busy again.
+    const bool errorLayoutLeft = row.retryShown && !IsErrorState(row.state);
+    if (row.state != prior || IsErrorState(row.state) || errorLayoutLeft) LayoutGridRow(index, effects);
     if (IsErrorState(row.state)) {
       SetTooltips(row, record.error.get());
     } else {

@@ -372,6 +372,14 @@ TEST_F(DeviceGridTest, RowButtons) {
   EXPECT_EQ(RowOf(5).state, GRID_ROW_BUSY);
   EXPECT_FALSE(RowOf(5).cancelEnabled);
   EXPECT_FALSE(RowOf(5).tooltipsSet);
+  // The retried job's first record shows the row busy: Cancel usable, the
+  // Retry button and the error colours gone.
+  Status(EVENT_FLASH_PROGRESS, 5, 1, 1, 10);
+  EXPECT_TRUE(RowOf(5).cancelEnabled);
+  EXPECT_FALSE(RowOf(5).retryShown);
+  EXPECT_FALSE(RowOf(5).progressNarrowed);
+  EXPECT_FALSE(RowOf(5).errorColours);
+  EXPECT_EQ(RowOf(5).progressText, "Flashing 10%");
 
   e = grid.OnRowButton(cancel);  // busy
   EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 5}}));
