@@ -2,11 +2,14 @@
 # Pictures of the program's main window and its dialogs as a person sees them, for a look
 # before a change goes in: runs the window under a virtual X display
 # (xvfb-run) and writes PNG files to build/screenshots/: the main window at
-# start, with a row ended by a refused Flash Software (main_window_refused.png),
+# start, with Flash Software's read-back failed and waiting for Retry
+# (main_window_read_back_failed.png), retried (main_window_read_back_retried.png),
+# with a row ended by a refused Flash Software (main_window_refused.png),
 # with the format question (format_question.png) and mid-flash
 # (main_window_flashing.png, the README's docs/main_window.png), each pop-up
 # of its menu bar open (menu_*.png, the File menu with its recent files), its
-# status bar with an error line and a progress line (status_bar_*.png), the
+# status bar with an error line, a progress line and the line that says the
+# radio was updated (status_bar_*.png), the
 # question its close button asks while a job runs
 # (main_window_close_question.png), the window made wider
 # (main_window_wide.png), and the dialogs (the FlashPack Manager with its error

@@ -7,6 +7,7 @@
 // three images, and the radio ends holding them.
 
 #include <QAction>
+#include <QPushButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,6 +30,8 @@
 #include "platform/temp_folder.h"
 #include "radio_on_pty.h"
 #include "radiosim/flash_memory.h"
+#include "shell/prompt/scripted_prompt_service.h"
+#include "shell/prompt/prompt_call.h"
 #include "shell/grid/main_commands.h"
 #include "shell/ui/app/flash_app.h"
 #include "shell/ui/grid/device_grid_view.h"
@@ -50,10 +53,22 @@ constexpr qint64 kDeadlineMs = 240000;  // generous: a loaded machine
 const char* const kUpdateTexts[] = {"su.txt", "p5E00cp0_VAD3_Vexa20.txt", "french_spanish.txt"};
 constexpr const char kLastJobFinished[] = "COM1> Item finished with sequence number 3";
 
+// How the road begins: Flash Software on a ready radio; on a radio that does
+// not answer, whose read-back fails until the radio is back and the row's
+// Retry is pressed; or while the user's own Reverse Flash reads the radio.
+enum class RoadStart { Ready, SilentRadioThenRetry, DuringReverseFlash };
+
 // What the window road saw, filled on the GUI thread by the presses below.
 // A second press (when asked for) comes once the update has finished, on the
 // radio that now holds the newer firmware: it must end in the refusal line.
 struct RoadReport {
+  RoadStart start = RoadStart::Ready;
+  radiosim::RadioSimulator* radio = nullptr;  // for the silent radio's return
+  std::string userReadBack;                   // where the user's Reverse Flash saves
+  std::string finishedLine = kLastJobFinished;  // the log line that ends the update
+  bool reverseFlashPressed = false;
+  bool retried = false;
+  std::size_t errorsFrom = 0;  // errors before this log offset were the road's own
   int pressesWanted = 1;
   std::string secondEnd;  // the log line that ends the second road
   std::string secondBox;  // and the text of the box it shows
@@ -84,7 +99,7 @@ std::string ProgramLog() {
 }
 
 bool UpdateFinished(CFlashDlg* window, const std::string& log) {
-  return log.find(kLastJobFinished) != std::string::npos && window && RowText(*window) == "Complete";
+  return log.find(road.finishedLine) != std::string::npos && window && RowText(*window) == "Complete";
 }
 
 bool SecondRoadEnded(const std::string& log) {
@@ -103,12 +118,69 @@ bool PressFlashSoftware(CFlashDlg& window) {
 }
 
 // The shell's error lines and the engine's failed operations, but for the
-// line that is the expected end of the second road.
+// line that is the expected end of the second road (and the failures the
+// road brought about itself).
 bool LoggedAnError(std::string log) {
+  if (road.start == RoadStart::SilentRadioThenRetry && !road.retried) return false;
+  log.erase(0, std::min(road.errorsFrom, log.size()));
   if (!road.secondEnd.empty()) {
     for (std::size_t at; (at = log.find(road.secondEnd)) != std::string::npos;) log.erase(at, road.secondEnd.size());
   }
   return log.find("Error>") != std::string::npos || log.find("> ERROR") != std::string::npos;
+}
+
+// Presses Reverse Flash... as a user would; the answers and the filler of
+// the test choose what to read and where to save it.
+void PressReverseFlash(CFlashDlg& window) {
+  QAction* reverse = window.CommandAction(ID_REVERSE_FLASH);  // Radio -> Reverse Flash...
+  if (!reverse || !reverse->isEnabled()) return;
+  road.reverseFlashPressed = true;
+  reverse->trigger();
+}
+
+// The user's choices in the Reverse Flash dialogs: two sectors of 64K or
+// more (a read-back long enough to press Flash Software meanwhile), saved
+// where the road says.
+void ChooseTheUsersReadBack(PromptCall& call) {
+  if (auto* sectors = std::get_if<ReverseFlashDialogData>(&call.dialog)) {
+    int chosen = 0;
+    for (SectorEntry& sector : sectors->chosen.sectors) {
+      if (sector.size >= 0x10000 && chosen < 2) {
+        sector.selected = 1;
+        ++chosen;
+      }
+    }
+  } else if (auto* file = std::get_if<FileOpenDialogData>(&call.dialog)) {
+    file->chosenPath = road.userReadBack;
+  }
+}
+
+// The steps before Flash Software's update runs as on a ready radio.
+void BeginRoad(CFlashDlg& window) {
+  const std::string text = RowText(window);
+  switch (road.start) {
+    case RoadStart::Ready:
+    case RoadStart::SilentRadioThenRetry:
+      if (road.presses == 0 && text == "Ready") PressFlashSoftware(window);
+      break;
+    case RoadStart::DuringReverseFlash:
+      if (!road.reverseFlashPressed && text == "Ready") PressReverseFlash(window);
+      // Flash Software while the user's own read-back runs.
+      if (road.reverseFlashPressed && road.presses == 0 && text.rfind("Rev Flashing", 0) == 0)
+        PressFlashSoftware(window);
+      break;
+  }
+  if (road.start != RoadStart::SilentRadioThenRetry || road.retried || road.presses == 0 || text != "Error") return;
+  // The read-back failed on the silent radio: the radio is back (switched
+  // on again), and the user presses the row's Retry.
+  road.radio->ClearFaults();
+  road.radio->PowerCycle();
+  road.errorsFrom = ProgramLog().size();
+  const int row = window.Grid().FindGridRow(kDemoRadio);
+  QPushButton* retry = row < 0 ? nullptr : window.GridView()->RetryButton(row);
+  if (!retry || !retry->isEnabled() || !retry->isVisible()) return;
+  road.retried = true;
+  retry->click();
 }
 
 // Once the window shows the demo radio's row, ready, presses Flash Software;
@@ -121,8 +193,12 @@ void PressFlashSoftwareWhenReady() {
   auto* timer = new QTimer(qApp);
   QObject::connect(timer, &QTimer::timeout, [timer] {
     CFlashDlg* window = MainWindow();
+    if (window && road.start == RoadStart::DuringReverseFlash && !road.reverseFlashPressed) {
+      if (auto scripted = std::dynamic_pointer_cast<CScriptedShellPromptService>(GetShellPromptService()))
+        scripted->SetDialogFiller(ChooseTheUsersReadBack);
+    }
     const std::string log = road.presses > 0 ? ProgramLog() : std::string();
-    if (window && road.presses == 0 && RowText(*window) == "Ready") PressFlashSoftware(*window);
+    if (window) BeginRoad(*window);
     if (window && road.presses == 1 && road.pressesWanted == 2 && UpdateFinished(window, log))
       PressFlashSoftware(*window);
     const bool done = road.presses == road.pressesWanted &&
@@ -253,6 +329,8 @@ class DemoWindowRoad : public ::testing::Test {
     ASSERT_TRUE(radio_->started());
     const std::string image = ReadText(flashImage);
     ASSERT_TRUE(radio_->radio().SetFlash(config->flashBase, Bytes(image.begin(), image.end())));
+    road.radio = &radio_->radio();
+    if (road.start == RoadStart::SilentRadioThenRetry) radio_->radio().AddFault({radiosim::FaultKind::Silence, -1});
 
     ASSERT_EQ(::chdir(demo_.c_str()), 0);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -260,7 +338,10 @@ class DemoWindowRoad : public ::testing::Test {
     ::setenv("HOME", top_.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (fs::path(top_) / ".config").c_str(), 1);
     const std::string prompts = (fs::path(top_) / "prompts.txt").string();
-    std::ofstream(prompts).close();  // no answers: any box would be recorded
+    // No answers but the test's own: any other box would be recorded.
+    std::ofstream answers(prompts);
+    for (const std::string& answer : answers_) answers << answer << "\n";
+    answers.close();
     ::setenv("QUILLON_PROMPTS", prompts.c_str(), 1);
     ::setenv("QUILLON_PROMPTS_RECORD", shown_.c_str(), 1);
     RegisterFlashMainDialog();
@@ -274,6 +355,18 @@ class DemoWindowRoad : public ::testing::Test {
     std::ofstream(demo_ / "Demo.cfg", std::ios::app) << "enable_smart_flashing=" << (on ? 1 : 0) << "\n";
   }
 
+  // Every image of the update is on the radio.
+  void ExpectRadioHoldsTheUpdate() {
+    for (const char* text : kUpdateTexts) {
+      const auto records = DataRecords(Unscrambled(ReadText(demo_ / text)));
+      ASSERT_FALSE(records.empty()) << text;
+      for (const auto& [address, bytes] : records) {
+        ASSERT_EQ(radio_->radio().GetFlash(address, bytes.size()), bytes) << text << " at " << std::hex << address;
+      }
+    }
+  }
+
+  std::vector<std::string> answers_;
   std::string top_;
   fs::path demo_;
   std::string shown_;
@@ -289,18 +382,68 @@ TEST_F(DemoWindowRoad, FlashSoftwareReadsTheRadioBackAndUpdatesItToTheNewerFirmw
   EXPECT_EQ(log.find("Error>"), std::string::npos) << log;
   EXPECT_EQ(log.find("> ERROR"), std::string::npos) << log;
   EXPECT_EQ(ReadText(shown_), "") << "boxes were shown";
-  // Every image of the update is on the radio.
-  for (const char* text : kUpdateTexts) {
-    const auto records = DataRecords(Unscrambled(ReadText(demo_ / text)));
-    ASSERT_FALSE(records.empty()) << text;
-    for (const auto& [address, bytes] : records) {
-      ASSERT_EQ(radio_->radio().GetFlash(address, bytes.size()), bytes) << text << " at " << std::hex << address;
-    }
-  }
+  ExpectRadioHoldsTheUpdate();
+  // The log tells what was compared and that the radio was updated.
+  EXPECT_NE(log.find("COM1> Radio model "), std::string::npos) << log;
+  EXPECT_NE(log.find("COM1> Update model "), std::string::npos) << log;
+  EXPECT_NE(log.find("COM1> Flash Software complete: the radio was updated from firmware version "),
+            std::string::npos)
+      << log;
   // The read-back and the converted images are gone.
   for (const char* file : {"rev_flash.s19", "su.s19", "cp.s19", "lp.s19"}) {
     EXPECT_TRUE(PollGone(demo_ / file)) << file;
   }
+}
+
+// The radio does not answer when Flash Software starts: its read-back fails
+// and the row waits in "Error". The radio is switched on again and the row's
+// Retry runs the same read-back, which goes on to the update: the radio ends
+// holding the newer firmware, and the log says so.
+TEST_F(DemoWindowRoad, ARetriedReadBackOfASilentRadioGoesOnToTheUpdate) {
+  road.start = RoadStart::SilentRadioThenRetry;
+  road.finishedLine = "COM1> Flash Software complete: the radio was updated";
+  RunDemoProgram();
+
+  const std::string log = ReadText(demo_ / "Demo.log");
+  ASSERT_TRUE(road.finished) << road.why << "\n" << log;
+  EXPECT_TRUE(road.retried);
+  EXPECT_NE(log.find("COM1> User-initiated Retry"), std::string::npos) << log;
+  ExpectRadioHoldsTheUpdate();
+  const std::size_t retry = log.find("COM1> User-initiated Retry");
+  EXPECT_EQ(log.find("Error>", retry), std::string::npos) << log;
+  EXPECT_EQ(log.find("> ERROR", retry), std::string::npos) << log;
+  EXPECT_NE(log.find("COM1> Updating the radio from firmware version ", retry), std::string::npos) << log;
+  for (const char* file : {"rev_flash.s19", "su.s19", "cp.s19", "lp.s19"}) {
+    EXPECT_TRUE(PollGone(demo_ / file)) << file;
+  }
+}
+
+// Flash Software pressed while the user's own Reverse Flash reads the radio:
+// the user's file is saved where the user chose and starts nothing; Flash
+// Software's own read-back follows and goes on to the update.
+TEST_F(DemoWindowRoad, FlashSoftwareDuringTheUsersReverseFlashUpdatesFromItsOwnReadBack) {
+  road.start = RoadStart::DuringReverseFlash;
+  road.finishedLine = "COM1> Flash Software complete: the radio was updated";
+  road.userReadBack = (demo_ / "users_read.s19").string();
+  answers_ = {"No", "OK", "OK"};  // not the whole flash; these sectors; this file
+  RunDemoProgram();
+
+  const std::string log = ReadText(demo_ / "Demo.log");
+  ASSERT_TRUE(road.finished) << road.why << "\n" << log << "\nshown:\n" << ReadText(shown_);
+  ExpectRadioHoldsTheUpdate();
+  EXPECT_EQ(log.find("unable to get radio information"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Error>"), std::string::npos) << log;
+  // The user's read-back is saved, before Flash Software's own one starts.
+  EXPECT_TRUE(fs::exists(road.userReadBack));
+  const std::size_t users = log.find("COM1> Starting file save " + road.userReadBack);
+  const std::size_t own = log.find("COM1> Starting file save rev_flash.s19");
+  ASSERT_NE(users, std::string::npos) << log;
+  ASSERT_NE(own, std::string::npos) << log;
+  EXPECT_LT(users, own);
+  EXPECT_LT(own, log.find("COM1> Updating the radio from firmware version ")) << log;
+  // Only the three answered dialogs were shown.
+  const std::string shown = ReadText(shown_);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 3) << shown;
 }
 
 // The second Flash Software on the radio that the first one updated reads it

@@ -16,6 +16,9 @@ struct DeviceStatusRecord {
   std::int32_t itemsQueued = 0;
   std::int32_t percent = 0;  // 0 to 100
   std::unique_ptr<ErrorRecord> error;
+  // The device's current job is the read-back that Flash Software started
+  // with: its saved file starts the update flash.
+  bool startsUpdateFlash = false;
 };
 
 // A status record carrying a copy of error (none when error is null), so the

@@ -108,17 +108,19 @@ RegionListPtr DuplicateIfAny(const RegionListPtr& list) {
 }
 
 std::unique_ptr<FileJobPayload> Clone(const FileJobPayload& p) {
-  static_assert(FieldCount<FileJobPayload>() == 4, "the clone copies every field of the payload");
+  static_assert(FieldCount<FileJobPayload>() == 6, "the clone copies every field of the payload");
   auto copy = std::make_unique<FileJobPayload>();
   copy->imageFileName = p.imageFileName;
   copy->options = p.options;
   copy->loadedImage = DuplicateIfAny(p.loadedImage);
   copy->keepAlive = p.keepAlive;
+  copy->finishedNote = p.finishedNote;
+  copy->cancelledNote = p.cancelledNote;
   return copy;
 }
 
 std::unique_ptr<ReadBackPayload> Clone(const ReadBackPayload& p) {
-  static_assert(FieldCount<ReadBackPayload>() == 7, "the clone copies every field of the payload");
+  static_assert(FieldCount<ReadBackPayload>() == 8, "the clone copies every field of the payload");
   auto copy = std::make_unique<ReadBackPayload>();
   copy->outputAddress = p.outputAddress;
   copy->readBaseAddress = p.readBaseAddress;
@@ -127,6 +129,7 @@ std::unique_ptr<ReadBackPayload> Clone(const ReadBackPayload& p) {
   copy->outputFileName = p.outputFileName;
   copy->regions = DuplicateIfAny(p.regions);
   copy->options = p.options;
+  copy->startsUpdateFlash = p.startsUpdateFlash;
   return copy;
 }
 

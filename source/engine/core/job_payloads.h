@@ -25,6 +25,11 @@ struct FileJobPayload {
   // released when the last payload holding it goes: a temporary image file
   // stays on disk while any job may still have to load it.
   std::shared_ptr<const void> keepAlive;
+  // What the core thread logs after the device's name when the job ends
+  // well, or when it is cancelled before it could (empty: nothing): the
+  // sender's own account of how its work ended.
+  std::string finishedNote;
+  std::string cancelledNote;
 };
 
 // WM_REVERSE_FLASH, WM_ORVIX_REVERSE_FLASH.
@@ -36,6 +41,10 @@ struct ReadBackPayload {
   std::string outputFileName;
   RegionListPtr regions;              // regions to read, with registry buffers that receive the data
   CJobOptions options;
+  // The read-back that Flash Software starts with: its saved file (and no
+  // other read-back's) goes on to the update flash, also when it is saved
+  // only after a Retry.
+  bool startsUpdateFlash = false;
 };
 
 // WM_RAM_DUMP.

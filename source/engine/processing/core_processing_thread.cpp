@@ -76,6 +76,12 @@ bool SavesReadFile(std::uint32_t jobCode) {
   return jobCode == WM_REVERSE_FLASH || jobCode == WM_ORVIX_REVERSE_FLASH || jobCode == WM_RAM_DUMP;
 }
 
+bool StartsUpdateFlash(const JobQueueEntry* entry) {
+  if (!entry || entry->jobCode != WM_REVERSE_FLASH) return false;
+  const auto* readBack = entry->payload.Get<ReadBackPayload>();
+  return readBack && readBack->startsUpdateFlash;
+}
+
 }  // namespace
 
 CCoreProcessingThread::CCoreProcessingThread(std::unique_ptr<CJobDispatcher> dispatcher,
@@ -405,7 +411,9 @@ void CCoreProcessingThread::DropCancelled() {
     return e->cancel == 1 && e->state != ENTRY_LOADING && e->state != ENTRY_SAVING;
   };
   for (auto& entry : queue_) {
-    if (dropped(entry)) FreeJobPayload(entry->jobCode, entry->payload);
+    if (!dropped(entry)) continue;
+    LogNote(*entry, &FileJobPayload::cancelledNote);
+    FreeJobPayload(entry->jobCode, entry->payload);
   }
   queue_.erase(std::remove_if(queue_.begin(), queue_.end(), dropped), queue_.end());
 }
@@ -530,6 +538,7 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
     PostStatus(record->eventCode, device, 100);
   }
   Log(Format("%s> Item finished with sequence number %d", GetDeviceName(device), entry->sequenceNumber));
+  LogNote(*entry, &FileJobPayload::finishedNote);
   RemoveEntry(entry);
   emptyQueueReport_ = EmptyQueueReport::Done;
   if (device == DEVICE_SMARTPHONE && VisibleEntriesOf(DEVICE_SMARTPHONE).empty()) {
@@ -701,9 +710,18 @@ CCoreProcessingThread::DeviceSlot* CCoreProcessingThread::SlotOf(DeviceNumber de
 void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                                        const ErrorRecord* error) {
   const DeviceSlot* slot = SlotOf(device);
-  PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW,
-               MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0,
-                                      slot ? slot->itemsQueued : 0, percent, error));
+  auto record = MakeDeviceStatusRecord(code, device, slot ? slot->itemsStarted : 0, slot ? slot->itemsQueued : 0,
+                                       percent, error);
+  // The device's first entry is the one the status is about (running, in
+  // error or just finished): the window must know whether it is the
+  // read-back whose file starts the update flash.
+  record->startsUpdateFlash = StartsUpdateFlash(FirstEntryOf(device, false));
+  PostToTarget<WM_DEVICE_STATUS>(PT_MAIN_WINDOW, std::move(record));
+}
+
+void CCoreProcessingThread::LogNote(const JobQueueEntry& entry, std::string FileJobPayload::*note) {
+  const auto* payload = entry.payload.Get<FileJobPayload>();
+  if (payload && !(payload->*note).empty()) Log(GetDeviceName(entry.device) + "> " + payload->*note);
 }
 
 void CCoreProcessingThread::PostRunStatus(std::int32_t state, const std::string& text) {

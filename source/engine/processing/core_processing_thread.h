@@ -21,6 +21,7 @@
 #include "platform/worker_thread.h"
 
 class CJobRequest;
+struct FileJobPayload;
 struct FileLoadRequest;
 struct FinishRecord;
 struct ProgressRecord;
@@ -111,6 +112,8 @@ class CCoreProcessingThread : public platform::WorkerThread {
   void PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                   const ErrorRecord* error = nullptr);
   void Log(const std::string& line);
+  // The sender's note for how the entry's job ended (see FileJobPayload).
+  void LogNote(const JobQueueEntry& entry, std::string FileJobPayload::*note);
   void ReportUnqueued();
   void PostRunStatus(std::int32_t state, const std::string& text);
   // The run status once the queue has run empty: DONE after work, IDLE when

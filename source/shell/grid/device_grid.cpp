@@ -13,18 +13,6 @@
 
 namespace {
 
-// Progress and done of the reverse flash, whose file Flash Software waits for.
-constexpr std::int32_t kReverseFlashEvents[] = {EVENT_REVERSE_FLASH_PROGRESS, EVENT_REVERSE_FLASH_DONE};
-// Progress and done of the other read-backs whose file is saved the same
-// way: read-back of the second kind, RAM dump, GPS-chip read.
-constexpr std::int32_t kOtherReadBackEvents[] = {EVENT_READ_BACK_PROGRESS, EVENT_READ_BACK_DONE, EVENT_RAM_DUMP_PROGRESS,
-                                                EVENT_RAM_DUMP_DONE, EVENT_ORVIX_READ_PROGRESS, EVENT_ORVIX_READ_DONE};
-
-template <std::size_t N>
-bool In(std::int32_t code, const std::int32_t (&codes)[N]) {
-  return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
-}
-
 bool IsErrorState(GridRowStateCode state) {
   return state == GRID_ROW_ERROR || state == GRID_ROW_ERROR_REMOVED;
 }
@@ -269,7 +257,11 @@ GridEffects DeviceGrid::OnGridStatus(const DeviceStatusRecord& record) {
   if (record.eventCode != EVENT_STATUS_ITEM_QUEUED) {
     const GridRowStateCode prior = row.state;
     row.state = GridRowState(record.eventCode, record.itemsStarted, record.itemsQueued, prior);
-    if (row.state != prior || IsErrorState(row.state)) LayoutGridRow(index, effects);
+    // A Retry makes the row busy at once but leaves its error layout (the
+    // Retry button, the narrowed bar, Cancel disabled) until the retried
+    // job reports: its first record lays the row out as busy again.
+    const bool errorLayoutLeft = row.retryShown && !IsErrorState(row.state);
+    if (row.state != prior || IsErrorState(row.state) || errorLayoutLeft) LayoutGridRow(index, effects);
     if (IsErrorState(row.state)) {
       SetTooltips(row, record.error.get());
     } else {
@@ -314,7 +306,6 @@ FlashSoftwareStart DeviceGrid::BeginFlashSoftware() {
   for (const auto& row : rows_) {
     if (row.slot != GRID_SLOT_IN_USE || row.state == GRID_ROW_UNSUPPORTED) continue;
     flashDevice_ = row.device;
-    flashReadBackIsOurs_ = true;
     return FlashSoftwareStart::Pending;
   }
   return FlashSoftwareStart::NoDevice;
@@ -322,20 +313,27 @@ FlashSoftwareStart DeviceGrid::BeginFlashSoftware() {
 
 void DeviceGrid::TrackFlashSoftware(const DeviceRow& row, const DeviceStatusRecord& record,
                                     GridEffects& effects) {
-  if (!flashDevice_ || *flashDevice_ != row.device) return;
   const std::int32_t code = record.eventCode;
-  if (In(code, kReverseFlashEvents)) {
-    flashReadBackIsOurs_ = true;
-  } else if (In(code, kOtherReadBackEvents)) {
-    flashReadBackIsOurs_ = false;
-  } else if (code == EVENT_STATUS_READ_FILE_SAVED && flashReadBackIsOurs_) {
-    // The read-back's file is saved: the update flash starts, once, for the
-    // device whose read-back it was.
+  const bool pendingHere = flashDevice_ && *flashDevice_ == row.device;
+  if (record.startsUpdateFlash && code == EVENT_STATUS_READ_FILE_SAVED) {
+    // Flash Software's own read-back is saved (also when a Retry saved it):
+    // the update flash starts, once, for the device whose read-back it was.
+    // Another read-back of the device (the user's own, a RAM dump) never
+    // starts it, even while Flash Software waits.
     effects.posts.push_back(ToPreProcessing(WM_FLASH, row.device));
-    ReleaseFlash(effects);
     updateDevice_ = row.device;
-  } else if (IsErrorState(row.state) || IsCancelEvent(code)) {
+    if (pendingHere) ReleaseFlash(effects);
+    return;
+  }
+  if (pendingHere && (IsErrorState(row.state) || IsCancelEvent(code))) {
+    // The user may work on meanwhile; a Retry of the read-back takes Flash
+    // Software up again.
     ReleaseFlash(effects);
+  } else if (!flashDevice_ && record.startsUpdateFlash && !IsErrorState(row.state) && !IsCancelEvent(code)) {
+    // Flash Software's read-back runs again after a Retry: Flash Software
+    // waits for it as it did for the first attempt.
+    flashDevice_ = row.device;
+    effects.flashTaken = true;
   }
 }
 
@@ -380,8 +378,8 @@ GridEffects DeviceGrid::OnUpdateRefused(const std::string& reason) {
 
 void DeviceGrid::ReleaseFlash(GridEffects& effects) {
   flashDevice_.reset();
-  flashReadBackIsOurs_ = false;
   effects.flashReleased = true;
+  effects.flashTaken = false;
 }
 
 GridEffects DeviceGrid::OnRowButton(int commandId) {

@@ -3,8 +3,8 @@
 // program can work on, kept in ascending device-number order; the core
 // thread's status records turned into row states, texts and buttons; the
 // overall status that the top row reports; and the read-back that Flash
-// Software started, whose saved file (and only that one) starts the update
-// flash. Every operation returns the effects the window must carry out.
+// Software started, whose saved file (and only that one, as its status
+// records say) starts the update flash. Every operation returns the effects the window must carry out.
 
 #include <array>
 #include <cstdint>
@@ -84,10 +84,8 @@ class DeviceGrid {
 
   std::array<DeviceRow, kGridRowCount> rows_{};
   ButtonIdPool buttonIds_;
+  // The device whose Flash Software read-back runs or waits to run.
   std::optional<DeviceNumber> flashDevice_;
-  // The file saved next is the reverse flash's, not another read-back's
-  // (a RAM dump or GPS-chip read of the same device).
-  bool flashReadBackIsOurs_ = false;
   // The device whose saved read-back started the update flash last.
   std::optional<DeviceNumber> updateDevice_;
 };

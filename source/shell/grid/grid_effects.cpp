@@ -7,6 +7,7 @@ void GridEffects::Merge(GridEffects other) {
                std::make_move_iterator(other.posts.end()));
   if (other.report) report = std::move(other.report);
   flashReleased = flashReleased || other.flashReleased;
+  flashTaken = (flashTaken && !other.flashReleased) || other.flashTaken;
   applyWanted = applyWanted || other.applyWanted;
   rowsChanged = rowsChanged || other.rowsChanged;
   dirtyRows.insert(other.dirtyRows.begin(), other.dirtyRows.end());

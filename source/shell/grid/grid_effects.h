@@ -24,6 +24,7 @@ struct GridEffects {
   std::vector<GridPost> posts;
   std::optional<StatusReport> report;  // for the user-I/O thread
   bool flashReleased = false;          // Flash Software and the toolbar come back
+  bool flashTaken = false;             // Flash Software's read-back runs again: they wait for it
   bool applyWanted = false;            // rows wait to be created or removed
   bool rowsChanged = false;            // rows were created or removed
   std::set<int> dirtyRows;             // rows whose controls changed

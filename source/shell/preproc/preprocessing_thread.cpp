@@ -312,11 +312,11 @@ bool CPreProcessingThread::TakePendingUpdate(DeviceNumber device) {
 
 void CPreProcessingThread::OnUpdateFlash(DeviceNumber device) {
   if (!TakePendingUpdate(device)) return;
-  WithErrorPrompt([this] {
+  WithErrorPrompt([this, device] {
     if (services_.updateFlash) {
-      services_.updateFlash(*asker_);
+      services_.updateFlash(*asker_, device);
     } else {
-      RunUpdateFlash(*asker_);
+      RunUpdateFlash(*asker_, device);
     }
   });
 }

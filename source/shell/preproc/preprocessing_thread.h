@@ -66,8 +66,8 @@ struct PreprocessingServices {
   // Fills the label, command bytes, length and flags of custom-menu item N;
   // false when there is no such item.
   std::function<bool(std::size_t index, CustomCommandPayload& item)> customMenuItem;
-  // The update flash after a "Flash Software" read-back.
-  std::function<void(IPromptAsker& asker)> updateFlash;
+  // The update flash after a "Flash Software" read-back of the device.
+  std::function<void(IPromptAsker& asker, DeviceNumber device)> updateFlash;
 };
 
 class CPreProcessingThread : public platform::WorkerThread, private IPreprocessingHost {

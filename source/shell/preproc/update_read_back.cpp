@@ -37,5 +37,6 @@ std::unique_ptr<ReadBackPayload> BuildUpdateReadBack(SectorList selection) {
   payload->recordLength = kUpdateReadBackRecordLength;
   payload->outputFileName = kUpdateReadBackFile;
   payload->options = *CopySettingsOptions(selection);
+  payload->startsUpdateFlash = true;
   return payload;
 }

@@ -19,5 +19,6 @@ void MarkUpdateSectors(SectorList& selection);
 // The read-back payload from the settings' sector selection: the marked
 // sectors merged into ranges, read base at the first range (0 for none),
 // and an options copy of the settings whose sector list is the selection as
-// the merge left it (every selected flag cleared).
+// the merge left it (every selected flag cleared). Its saved file starts the
+// update flash.
 std::unique_ptr<ReadBackPayload> BuildUpdateReadBack(SectorList selection);

@@ -42,6 +42,8 @@ std::unique_ptr<FileJobPayload> MakeFilePayload(const std::string& path, const S
 void QueueImageFlash(const std::string& path, const SectorList& selection, const FlashImageExtras& extras) {
   auto payload = MakeFilePayload(path, selection);
   payload->keepAlive = extras.keepAlive;
+  payload->finishedNote = extras.finishedNote;
+  payload->cancelledNote = extras.cancelledNote;
   QueueJobRequest(MakeJobRequest(WM_FLASH, std::move(payload), DeviceByProtocol()));
 }
 

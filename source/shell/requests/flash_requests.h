@@ -19,6 +19,10 @@ struct FlashImageExtras {
   // until the job leaves the queue; a temporary image is deleted when the
   // last holder goes.
   std::shared_ptr<const void> keepAlive;
+  // Logged under the device's name when the job ends well, or when it is
+  // cancelled before that.
+  std::string finishedNote;
+  std::string cancelledNote;
 };
 
 // Queues one flash job (WM_FLASH) for the image. With auto erase off the

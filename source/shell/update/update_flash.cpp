@@ -1,8 +1,11 @@
 #include "shell/update/update_flash.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "shell/userio/prompt_kind.h"
 #include "shell/update/flash_file_info.h"
 #include "shell/update/radio_info.h"
+#include "shell/update/update_log.h"
 #include "shell/update/update_text_conversion.h"
 
 namespace {
@@ -99,44 +103,81 @@ void Refuse(const std::string& line) {
   PostErrorPrompt();
 }
 
-// The reason to refuse the update, or empty to go ahead. An update text
-// that cannot be read stops the update before any image is flashed, so no
-// radio is left with part of a new firmware.
-std::string CheckUpdate(const std::vector<std::string>& unreadTexts) {
-  const auto radio = GetRadioInfo(kUpdateReadBackFile);
-  if (!radio) return kNoRadioInfo;
-  if (radio->modelCode != kModelCode && radio->modelCode != kOtherRadioModelCode) return kModelMismatch;
-  if (!unreadTexts.empty()) return UnreadUpdateTextsLine(unreadTexts, CurrentFolder(), FolderContextNow());
-  const auto firmware = GetFlashFileInfo(kSuImage, kCpImage);
-  if (!firmware) return kNoFlashFileInfo;
-  if (firmware->modelCode != kModelCode) return kModelMismatch;
-  if (!(firmware->version > radio->version)) return kLatestFirmware;
-  return "";
+// What the check found, for the lines that tell how Flash Software ended.
+struct UpdateCheck {
+  std::optional<FirmwareIdentity> radio;
+  std::optional<FirmwareIdentity> firmware;
+  std::string refusal;  // the reason to refuse the update, or empty to go ahead
+};
+
+// An update text that cannot be read stops the update before any image is
+// flashed, so no radio is left with part of a new firmware.
+UpdateCheck CheckUpdate(const std::vector<std::string>& unreadTexts) {
+  UpdateCheck check;
+  check.radio = GetRadioInfo(kUpdateReadBackFile);
+  if (!check.radio) {
+    check.refusal = kNoRadioInfo;
+    return check;
+  }
+  if (check.radio->modelCode != kModelCode && check.radio->modelCode != kOtherRadioModelCode) {
+    check.refusal = kModelMismatch;
+    return check;
+  }
+  if (!unreadTexts.empty()) {
+    check.refusal = UnreadUpdateTextsLine(unreadTexts, CurrentFolder(), FolderContextNow());
+    return check;
+  }
+  check.firmware = GetFlashFileInfo(kSuImage, kCpImage);
+  if (!check.firmware) {
+    check.refusal = kNoFlashFileInfo;
+  } else if (check.firmware->modelCode != kModelCode) {
+    check.refusal = kModelMismatch;
+  } else if (!(check.firmware->version > check.radio->version)) {
+    check.refusal = kLatestFirmware;
+  }
+  return check;
 }
 
-void QueueUpdateImages(IPromptAsker& asker) {
+// Returns how many images a job holds (a cancelled sector question or an
+// abort leaves the others out). The last image's job ends the update: its
+// end, or its cancellation, tells how Flash Software ended.
+int QueueUpdateImages(IPromptAsker& asker, const UpdateLog& log, const FirmwareIdentity& radio,
+                      const FirmwareIdentity& update) {
   std::vector<std::shared_ptr<TemporaryImage>> images;
   for (const char* name : kFlashOrder) images.push_back(std::make_shared<TemporaryImage>(AbsolutePath(name)));
   try {
     for (const auto& image : images) {
-      FlashImageFile(asker, image->Path(), FlashImageExtras{false, image});
+      FlashImageExtras extras{false, image, {}, {}};
+      if (image == images.back()) {
+        extras.finishedNote = log.UpdatedNote(radio, update);
+        extras.cancelledNote = log.CancelledNote(update);
+      }
+      FlashImageFile(asker, image->Path(), extras);
     }
   } catch (...) {
     PostErrorPrompt();
   }
   // The images that no job holds go now; the others when their jobs go.
+  return static_cast<int>(std::count_if(images.begin(), images.end(), [](const auto& image) {
+    return image.use_count() > 1;
+  }));
 }
 
 }  // namespace
 
-void RunUpdateFlash(IPromptAsker& asker) {
+void RunUpdateFlash(IPromptAsker& asker, DeviceNumber device) {
   const std::vector<std::string> unread = ConvertUpdateTexts();
-  if (const std::string refusal = CheckUpdate(unread); !refusal.empty()) {
+  const UpdateCheck check = CheckUpdate(unread);
+  const UpdateLog log(device);
+  log.Compared(check.radio, check.firmware);
+  if (!check.refusal.empty()) {
     for (const char* image : kFlashOrder) platform::RemoveFile(image);
-    Refuse(refusal);
+    Refuse(check.refusal);
+    log.NotUpdated(check.radio, check.firmware);
     return;
   }
-  QueueUpdateImages(asker);
+  const int queued = QueueUpdateImages(asker, log, *check.radio, *check.firmware);
+  log.Updating(*check.radio, *check.firmware, queued, static_cast<int>(std::size(kFlashOrder)));
 }
 
 std::string UnreadUpdateTextsLine(const std::vector<std::string>& texts, const std::string& folder,

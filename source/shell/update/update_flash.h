@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/device_number.h"
+
 #include "shell/requests/prompt_asker.h"
 
 // The files of the update, in the current directory.
@@ -33,8 +35,10 @@ struct UpdateFolderContext {
 std::string UnreadUpdateTextsLine(const std::vector<std::string>& texts, const std::string& folder,
                                   const UpdateFolderContext& context);
 
-// Runs the update flash on the asking thread. Every refusal logs its
-// "Error> " line and shows the error prompt; the read-back image and the
-// converted images are deleted on every path (a queued image when the last
-// job holding it leaves the core thread's queue).
-void RunUpdateFlash(IPromptAsker& asker);
+// Runs the update flash on the asking thread for the device whose read-back
+// was saved. Every refusal logs its "Error> " line and shows the error
+// prompt; the device's own lines say what was compared and whether the
+// radio is updated. The read-back image and the converted images are
+// deleted on every path (a queued image when the last job holding it leaves
+// the core thread's queue).
+void RunUpdateFlash(IPromptAsker& asker, DeviceNumber device = DEVICE_UNASSIGNED);

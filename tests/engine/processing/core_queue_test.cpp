@@ -223,6 +223,63 @@ TEST_F(CoreThreadTest, RetryAfterAFailureStartsTheSameEntryAgain) {
   EXPECT_EQ(dispatch_->Copy()[1].sequenceNumber, 0);
 }
 
+// The status records of Flash Software's read-back say so, also after its
+// failure and on its Retry, so that its saved file (and no other
+// read-back's) starts the update flash.
+TEST_F(CoreThreadTest, TheUpdateReadBacksStatusRecordsAreMarkedThroughFailureAndRetry) {
+  StartCore();
+  auto mine = std::make_unique<ReadBackPayload>();
+  mine->startsUpdateFlash = true;
+  Queue(WM_REVERSE_FLASH, kCom1, std::make_unique<ReadBackPayload>());  // the user's own read-back first
+  Queue(WM_REVERSE_FLASH, kCom1, std::move(mine));
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  Fail(kCom1, 22, 46);
+  ASSERT_TRUE(shell_.WaitStatus(kCom1, 22));
+  Post(WM_RETRY_DEVICE, kCom1);
+  ASSERT_TRUE(WaitDispatched(kCom1, 2));
+  Finish(kCom1, 24);
+  ASSERT_TRUE(WaitDispatched(kCom1, 3));
+  Fail(kCom1, 22, 46);
+  ASSERT_TRUE(shell_.WaitUntil([&] { return shell_.CountStatus(kCom1, 22) == 2; }));
+  Post(WM_RETRY_DEVICE, kCom1);
+  ASSERT_TRUE(WaitDispatched(kCom1, 4));
+  Finish(kCom1, 24);
+  ASSERT_TRUE(shell_.WaitUntil([&] { return shell_.CountStatus(kCom1, 24) == 2; }));
+  std::vector<std::pair<std::int32_t, bool>> seen;
+  for (const StatusSeen& s : shell_.Statuses()) {
+    if (s.device == kCom1 && (s.code == 22 || s.code == 24)) seen.emplace_back(s.code, s.startsUpdateFlash);
+  }
+  EXPECT_EQ(seen, (std::vector<std::pair<std::int32_t, bool>>{{22, false}, {24, false}, {22, true}, {24, true}}));
+}
+
+// A flash job's sender may say how its work ended: the core thread logs
+// its note under the device's name when the job ends well, or its other
+// note when the job is cancelled before its end.
+TEST_F(CoreThreadTest, AJobsNotesAreLoggedWhenItEndsWellOrIsCancelled) {
+  StartCore();
+  auto noted = [&](const char* name) {
+    auto payload = FilePayload(folder_.File(name));
+    payload->finishedNote = std::string(name) + " ended well";
+    payload->cancelledNote = std::string(name) + " was cancelled";
+    return payload;
+  };
+  Queue(WM_FLASH, kCom1, noted("first.s19"));
+  ASSERT_TRUE(WaitDispatched(kCom1, 1));
+  Finish(kCom1, 0);
+  ASSERT_TRUE(shell_.WaitLog("COM1> first.s19 ended well"));
+  Queue(WM_FLASH, kCom1, noted("second.s19"));
+  Queue(WM_FLASH, kCom1, noted("third.s19"));
+  ASSERT_TRUE(WaitDispatched(kCom1, 2));
+  Fail(kCom1, 1, 46);
+  ASSERT_TRUE(shell_.WaitLog("COM1> ERROR:"));
+  Post(WM_CANCEL_DEVICE, kCom1);
+  ASSERT_TRUE(shell_.WaitLog("COM1> third.s19 was cancelled"));
+  ASSERT_TRUE(shell_.WaitLog("COM1> second.s19 was cancelled"));
+  Flush();
+  EXPECT_EQ(shell_.CountLogs("ended well"), 1u);
+  EXPECT_EQ(shell_.CountLogs("was cancelled"), 2u);
+}
+
 TEST_F(CoreThreadTest, StrayFinishAndErrorRecordsChangeNothing) {
   StartCore();
   // Nothing runs on COM1: neither record may finish or fail anything.

@@ -34,6 +34,7 @@ struct StatusSeen {
   std::int32_t itemsQueued;
   std::int32_t percent;
   std::int32_t errorCode;  // -1 without an error record
+  bool startsUpdateFlash = false;
 };
 
 class ShellStandIn {
@@ -186,7 +187,7 @@ class ShellStandIn {
     if (m.number == WM_DEVICE_STATUS) {
       if (auto s = m.Take<WM_DEVICE_STATUS>()) {
         statuses_.push_back(StatusSeen{s->eventCode, s->device, s->itemsStarted, s->itemsQueued, s->percent,
-                                       s->error ? s->error->errorCode : -1});
+                                       s->error ? s->error->errorCode : -1, s->startsUpdateFlash});
       }
     } else if (m.number == WM_RESET_DEVICE_ROW) {
       rowResets_.push_back(static_cast<DeviceNumber>(static_cast<std::intptr_t>(m.wParam)));

@@ -28,7 +28,17 @@ class DeviceGridTest : public ::testing::Test {
   }
   GridEffects Status(int event, DeviceNumber device, int started = 1, int queued = 1, int percent = 0,
                      int errorCode = 0) {
+    return StatusOf(false, event, device, started, queued, percent, errorCode);
+  }
+  // A status record of Flash Software's own read-back.
+  GridEffects UpdateReadBack(int event, DeviceNumber device, int started = 1, int queued = 1, int percent = 0,
+                             int errorCode = 0) {
+    return StatusOf(true, event, device, started, queued, percent, errorCode);
+  }
+  GridEffects StatusOf(bool startsUpdateFlash, int event, DeviceNumber device, int started, int queued,
+                       int percent, int errorCode) {
     DeviceStatusRecord r;
+    r.startsUpdateFlash = startsUpdateFlash;
     r.eventCode = event;
     r.device = device;
     r.itemsStarted = started;
@@ -380,6 +390,14 @@ TEST_F(DeviceGridTest, RowButtons) {
   EXPECT_EQ(RowOf(5).state, GRID_ROW_BUSY);
   EXPECT_FALSE(RowOf(5).cancelEnabled);
   EXPECT_FALSE(RowOf(5).tooltipsSet);
+  // The retried job's first record shows the row busy: Cancel usable, the
+  // Retry button and the error colours gone.
+  Status(EVENT_FLASH_PROGRESS, 5, 1, 1, 10);
+  EXPECT_TRUE(RowOf(5).cancelEnabled);
+  EXPECT_FALSE(RowOf(5).retryShown);
+  EXPECT_FALSE(RowOf(5).progressNarrowed);
+  EXPECT_FALSE(RowOf(5).errorColours);
+  EXPECT_EQ(RowOf(5).progressText, "Flashing 10%");
 
   e = grid.OnRowButton(cancel);  // busy
   EXPECT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_CANCEL_DEVICE, 5}}));
@@ -452,20 +470,23 @@ class FlashSoftwareTest : public DeviceGridTest {
 TEST_F(FlashSoftwareTest, ItsSavedReadBackStartsTheUpdateFlashOnce) {
   Attach(5);
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  Status(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 50);
-  Status(EVENT_REVERSE_FLASH_DONE, 5);
-  Status(EVENT_STATUS_SAVING_FILE, 5);
-  GridEffects e = Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100);
+  UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 50);
+  UpdateReadBack(EVENT_REVERSE_FLASH_DONE, 5);
+  UpdateReadBack(EVENT_STATUS_SAVING_FILE, 5);
+  GridEffects e = UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100);
   EXPECT_TRUE(PostsFlash(e));
   EXPECT_TRUE(e.flashReleased);
   EXPECT_FALSE(grid.PendingFlashDevice().has_value());
-  // A later saved read-back starts nothing.
+  // A later saved read-back of another kind starts nothing.
   Status(EVENT_REVERSE_FLASH_DONE, 5);
   e = Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100);
   EXPECT_TRUE(e.posts.empty());
   EXPECT_FALSE(e.flashReleased);
 }
 
+// The user's own Reverse Flash, a RAM dump or a GPS-chip read saves its file
+// with the same events: while Flash Software waits behind it, that file
+// starts nothing, and Flash Software's own file still starts the update.
 TEST_F(FlashSoftwareTest, OtherSavedReadBacksStartNothing) {
   Attach(5);
   for (int done : {28, 32, 41}) {
@@ -473,35 +494,60 @@ TEST_F(FlashSoftwareTest, OtherSavedReadBacksStartNothing) {
     EXPECT_TRUE(Status(EVENT_STATUS_READ_FILE_SAVED, 5).posts.empty()) << "without Flash Software, after " << done;
   }
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  for (int other : {25, 28, 29, 32, 39, 41}) {
-    Status(other, 5);
-    Status(EVENT_STATUS_SAVING_FILE, 5);
-    GridEffects e = Status(EVENT_STATUS_READ_FILE_SAVED, 5);
+  for (int other : {21, 24, 25, 28, 29, 32, 39, 41}) {
+    Status(other, 5, 1, 2);
+    Status(EVENT_STATUS_SAVING_FILE, 5, 1, 2);
+    GridEffects e = Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 2);
     EXPECT_TRUE(e.posts.empty()) << "while Flash Software waits, after " << other;
     EXPECT_FALSE(e.flashReleased);
+    EXPECT_EQ(grid.PendingFlashDevice(), 5);
   }
-  Status(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 30);
-  Status(EVENT_STATUS_SAVING_FILE, 5);
-  EXPECT_TRUE(PostsFlash(Status(EVENT_STATUS_READ_FILE_SAVED, 5)));
+  UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 5, 2, 2, 30);
+  UpdateReadBack(EVENT_STATUS_SAVING_FILE, 5, 2, 2);
+  EXPECT_TRUE(PostsFlash(UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 5, 2, 2)));
 }
 
 TEST_F(FlashSoftwareTest, AReadBackTooSmallToReportProgressStillCounts) {
   Attach(5);
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  Status(EVENT_STATUS_SAVING_FILE, 5);
-  EXPECT_TRUE(PostsFlash(Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100)));
+  UpdateReadBack(EVENT_STATUS_SAVING_FILE, 5);
+  EXPECT_TRUE(PostsFlash(UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100)));
 }
 
-TEST_F(FlashSoftwareTest, AFailedOrCancelledReadBackGivesFlashSoftwareBack) {
+// A read-back that fails gives Flash Software back while the row waits for
+// Retry or Cancel; a Retry runs the same read-back again, which takes Flash
+// Software up again and, once its file is saved, starts the update flash.
+TEST_F(FlashSoftwareTest, AFailedReadBackRetriedGoesOnToTheUpdateFlash) {
   Attach(5);
-  for (int closing : {22, 23, 59}) {
+  for (int failure : {22, 59}) {
     ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-    GridEffects e = Status(closing, 5, 1, 1, 0, 60);
-    EXPECT_TRUE(e.flashReleased) << closing;
+    GridEffects e = UpdateReadBack(failure, 5, 0, 1, 0, 60);
+    EXPECT_TRUE(e.flashReleased) << failure;
     EXPECT_TRUE(e.posts.empty());
-    Status(EVENT_REVERSE_FLASH_DONE, 5);
-    EXPECT_TRUE(Status(EVENT_STATUS_READ_FILE_SAVED, 5).posts.empty()) << closing;
+    EXPECT_FALSE(grid.PendingFlashDevice().has_value());
+    e = grid.OnRowButton(RowOf(5).retryId);
+    ASSERT_EQ(e.posts, (std::vector<GridPost>{{PT_PREPROCESSING, WM_RETRY_DEVICE, 5}}));
+    e = UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 10);
+    EXPECT_TRUE(e.flashTaken) << failure;
+    EXPECT_EQ(grid.PendingFlashDevice(), 5);
+    EXPECT_FALSE(UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 90).flashTaken);
+    e = UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100);
+    EXPECT_TRUE(PostsFlash(e)) << failure;
+    EXPECT_TRUE(e.flashReleased);
+    EXPECT_FALSE(e.flashTaken);
   }
+}
+
+TEST_F(FlashSoftwareTest, ACancelledReadBackGivesFlashSoftwareBack) {
+  Attach(5);
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  GridEffects e = UpdateReadBack(23, 5);
+  EXPECT_TRUE(e.flashReleased);
+  EXPECT_TRUE(e.posts.empty());
+  // Cancelled while it waited behind another job: that job's record says so.
+  ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
+  EXPECT_TRUE(Status(23, 5).flashReleased);
+  EXPECT_FALSE(grid.PendingFlashDevice().has_value());
 }
 
 TEST_F(FlashSoftwareTest, ARefusedReadBackGivesFlashSoftwareBackAndOnlyThat) {
@@ -560,8 +606,8 @@ namespace {
 TEST_F(FlashSoftwareTest, ARefusedUpdateFlashEndsItsRowInErrorWithTheReason) {
   Attach(5);
   ASSERT_EQ(grid.BeginFlashSoftware(), FlashSoftwareStart::Pending);
-  Status(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 100);
-  ASSERT_TRUE(PostsFlash(Status(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100)));
+  UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 5, 1, 1, 100);
+  ASSERT_TRUE(PostsFlash(UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 5, 1, 1, 100)));
   EXPECT_EQ(RowOf(5).progressText, "Complete");
   const std::string reason = "The radio has the latest firmware. The flash operation stops.";
   const GridEffects e = grid.OnUpdateRefused(reason);

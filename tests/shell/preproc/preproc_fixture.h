@@ -208,7 +208,7 @@ class PreprocFixture : public ::testing::Test {
   CoreRecorder core;
   std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
   std::shared_ptr<RunnerLog> runnerLog = std::make_shared<RunnerLog>();
-  std::function<void(IPromptAsker&)> updateFlash;
+  std::function<void(IPromptAsker&, DeviceNumber)> updateFlash;
   std::unique_ptr<CPreProcessingThread> thread;
   std::mutex answersMutex;
   std::deque<int> answers;

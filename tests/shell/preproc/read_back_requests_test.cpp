@@ -41,6 +41,7 @@ TEST(UpdateReadBack, MarksTheUpdateSectorsAndMergesThemInListOrder) {
   EXPECT_EQ(payload->reserved, 0u);
   EXPECT_EQ(payload->recordLength, 0x15);
   EXPECT_EQ(payload->outputFileName, "rev_flash.s19");
+  EXPECT_TRUE(payload->startsUpdateFlash);
   const SectorList carried = payload->options.GetSectorList();
   ASSERT_EQ(carried.sectors.size(), 64u);
   for (const auto& sector : carried.sectors) EXPECT_EQ(sector.selected, 0u) << sector.address;

@@ -139,9 +139,13 @@ class UpdateGate : public PreprocFixture {
  protected:
   void SetUp() override {
     PreprocFixture::SetUp();
-    updateFlash = [this](IPromptAsker&) { ++updates; };
+    updateFlash = [this](IPromptAsker&, DeviceNumber device) {
+      lastDevice = device;
+      ++updates;
+    };
   }
   std::atomic<int> updates{0};
+  std::atomic<DeviceNumber> lastDevice{DEVICE_UNASSIGNED};
 };
 
 TEST_F(UpdateGate, OnlyAPendingFlashSoftwareReadBackStartsTheUpdate) {
@@ -159,6 +163,7 @@ TEST_F(UpdateGate, OnlyAPendingFlashSoftwareReadBackStartsTheUpdate) {
   Post(WM_FLASH, kSelectedCom);  // taken once only
   FlushJobs();
   EXPECT_EQ(updates, 1);
+  EXPECT_EQ(lastDevice, kSelectedCom);  // its lines name the radio read back
 }
 
 TEST_F(UpdateGate, AUsbReadBackLetsTheFirstUsbRadioUpdate) {
@@ -172,6 +177,7 @@ TEST_F(UpdateGate, AUsbReadBackLetsTheFirstUsbRadioUpdate) {
   Post(WM_FLASH, 5);
   FlushJobs();
   EXPECT_EQ(updates, 1);
+  EXPECT_EQ(lastDevice, 4);
 }
 
 // ---- custom menu --------------------------------------------------------------------

@@ -225,12 +225,16 @@ TEST_F(FlashRequests, AFileThatIsNotSRecordsIsRefusedAndNotRemembered) {
 TEST_F(FlashRequests, ATemporaryImageIsNotRememberedAndItsJobHoldsIt) {
   auto hold = std::make_shared<int>(1);
   std::weak_ptr<int> watch = hold;
-  FlashImageFile(asker, "cp.s19", FlashImageExtras{false, hold});
+  FlashImageFile(asker, "cp.s19", FlashImageExtras{false, hold, "ended well", "cancelled"});
   hold.reset();
   EXPECT_EQ(GetAppSettings().GetAppString(APP_STRING_RECENT_FILE, 0), "sentinel.s19");
   auto job = core.NextJob();
   ASSERT_NE(job, nullptr);
   EXPECT_FALSE(watch.expired());
+  const auto* payload = job->payload.Get<FileJobPayload>();
+  ASSERT_NE(payload, nullptr);
+  EXPECT_EQ(payload->finishedNote, "ended well");
+  EXPECT_EQ(payload->cancelledNote, "cancelled");
   job.reset();
   EXPECT_TRUE(watch.expired());
 }

@@ -220,5 +220,75 @@ TEST_F(UpdateFlash, AnAbortedSectorQuestionShowsTheErrorAndQueuesNoMore) {
   EXPECT_TRUE(std::filesystem::exists(kCpImage));
 }
 
+// The radio's lines tell how Flash Software ended: what was read from the
+// radio and from the update, and whether the radio is being updated or
+// keeps its firmware, and why.
+struct OutcomeCase {
+  const char* name;
+  RadioImageSpec radio;
+  FirmwareSpec firmware;
+  std::size_t jobs;
+  std::vector<std::string> lines;
+};
+
+RadioImageSpec RadioWith(std::string version, std::string model = "4E383231", bool pointerRecord = true) {
+  RadioImageSpec radio;
+  radio.version = std::move(version);
+  radio.model = std::move(model);
+  radio.pointerRecord = pointerRecord;
+  return radio;
+}
+
+FirmwareSpec FirmwareWith(std::string version) {
+  FirmwareSpec firmware;
+  firmware.version = std::move(version);
+  return firmware;
+}
+
+constexpr const char* kV100 = "56312E30302E3030";  // "V1.00.00"
+constexpr const char* kV101 = "56312E30312E3030";  // "V1.01.00"
+
+class UpdateOutcome : public UpdateFlash, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(UpdateOutcome, TheRadiosLinesSayWhatWasComparedAndWhetherItIsUpdated) {
+  const OutcomeCase& c = GetParam();
+  WriteUpdate(c.radio, c.firmware);
+  RunUpdateFlash(asker, 132);
+  EXPECT_EQ(Jobs().size(), c.jobs);
+  ASSERT_TRUE(userIo.WaitLog(c.lines.back()));
+  std::vector<std::string> lines;
+  for (const std::string& line : userIo.Logs()) {
+    if (line.rfind("COM6> ", 0) == 0) lines.push_back(line);
+  }
+  EXPECT_EQ(lines, c.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateOutcome,
+    ::testing::Values(
+        OutcomeCase{"OlderRadioIsUpdated", RadioWith(kV100), FirmwareWith(kV101), 3,
+                    {"COM6> Radio model 4E383231, firmware version V1.00.00",
+                     "COM6> Update model 4E383231, firmware version V1.01.00",
+                     "COM6> Updating the radio from firmware version V1.00.00 to V1.01.00: 3 images queued"}},
+        OutcomeCase{"UpToDateRadioIsNot", RadioWith(kV101), FirmwareWith(kV101), 0,
+                    {"COM6> Radio model 4E383231, firmware version V1.01.00",
+                     "COM6> Update model 4E383231, firmware version V1.01.00",
+                     "COM6> Flash Software ended: the radio was not updated: it is up to date (firmware version "
+                     "V1.01.00, the update's is V1.01.00)"}},
+        OutcomeCase{"UnprintableVersionsStayHex", RadioWith("0102030405060708"), FirmwareWith("0102030405060700"), 0,
+                    {"COM6> Radio model 4E383231, firmware version 0102030405060708",
+                     "COM6> Update model 4E383231, firmware version 0102030405060700",
+                     "COM6> Flash Software ended: the radio was not updated: it is up to date (firmware version "
+                     "0102030405060708, the update's is 0102030405060700)"}},
+        OutcomeCase{"RadioOfAnotherModel", RadioWith(kV100, "52504431"), FirmwareWith(kV101), 0,
+                    {"COM6> Radio model 52504431, firmware version V1.00.00",
+                     "COM6> Flash Software ended: the radio was not updated: its model 52504431 does not take this "
+                     "update"}},
+        OutcomeCase{"ReadBackWithoutItsIdentity", RadioWith(kV100, "4E383231", false), FirmwareWith(kV101), 0,
+                    {"COM6> Radio model and firmware version not found in the read-back",
+                     "COM6> Flash Software ended: the radio was not updated: its model and firmware version are not "
+                     "in the read-back"}}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace update_test

@@ -142,6 +142,7 @@ TEST_F(FlashSoftwareEndToEnd, ReadsBackThenFlashesAndTheRowFollows) {
   readBack->options = Options({kCodeplug, kCodeplug + kSector});
   readBack->regions = MakeRegionList();
   readBack->regions->Add(kCodeplug, 2 * kSector, GetBufferRegistry().Allocate(2 * kSector));
+  readBack->startsUpdateFlash = true;
   QueueJob(WM_REVERSE_FLASH, std::move(readBack));
 
   // The row shows the read-back on its way.
@@ -199,6 +200,7 @@ TEST_F(FlashSoftwareEndToEnd, ARefusedReadBackGivesTheToolbarBack) {
   readBack->options = Options({kCodeplug});
   readBack->regions = MakeRegionList();
   readBack->regions->Add(kCodeplug, kSector, GetBufferRegistry().Allocate(kSector));
+  readBack->startsUpdateFlash = true;
   QueueJob(WM_REVERSE_FLASH, std::move(readBack));
   EXPECT_TRUE(PumpUntil([&] { return window->ToolBar()->isEnabled(); }, 60s));
   EXPECT_TRUE(PumpUntil([&] { return RowBar() && RowBar()->Text() == "Error"; }, 10s));

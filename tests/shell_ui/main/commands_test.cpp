@@ -150,11 +150,16 @@ class FlashSoftware : public MainWindowTest {
     MainWindowTest::SetUp();
     UseFolderWithProduct();
   }
-  void Status(int event, int device, int percent = 0, int errorCode = 0) {
+  void Status(int event, int device, int percent = 0, int errorCode = 0, bool updateReadBack = false) {
     std::unique_ptr<ErrorRecord> error;
     if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
-    ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(),
-                                            MakeDeviceStatusRecord(event, device, 1, 1, percent, error.get())));
+    auto record = MakeDeviceStatusRecord(event, device, 1, 1, percent, error.get());
+    record->startsUpdateFlash = updateReadBack;
+    ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), std::move(record)));
+  }
+  // A status record of Flash Software's own read-back.
+  void UpdateReadBack(int event, int device, int percent = 0, int errorCode = 0) {
+    Status(event, device, percent, errorCode, true);
   }
   bool FlashSoftwareUsable() const {
     return window->FlashEnabled() && window->CommandAction(ID_FLASH_SOFTWARE)->isEnabled() &&
@@ -176,10 +181,10 @@ TEST_F(FlashSoftware, ItsSavedReadBackStartsTheUpdateFlashAndGivesTheToolbarBack
   EXPECT_FALSE(window->FlashEnabled());
   EXPECT_FALSE(window->CommandAction(ID_FLASH_SOFTWARE)->isEnabled());
   EXPECT_FALSE(window->ToolBar()->isEnabled());
-  Status(EVENT_REVERSE_FLASH_PROGRESS, 4, 50);
-  Status(EVENT_REVERSE_FLASH_DONE, 4, 100);
-  Status(EVENT_STATUS_SAVING_FILE, 4);
-  Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
+  UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 4, 50);
+  UpdateReadBack(EVENT_REVERSE_FLASH_DONE, 4, 100);
+  UpdateReadBack(EVENT_STATUS_SAVING_FILE, 4);
+  UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_FLASH});
   EXPECT_TRUE(FlashSoftwareUsable());
@@ -196,8 +201,8 @@ TEST_F(FlashSoftware, ARefusedUpdateEndsTheRowInErrorWithItsReason) {
   Open();
   Attach(4);
   window->OnCommand(ID_FLASH_SOFTWARE);
-  Status(EVENT_REVERSE_FLASH_PROGRESS, 4, 100);
-  Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
+  UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 4, 100);
+  UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   const int row = window->Grid().FindGridRow(4);
   ASSERT_GE(row, 0);
@@ -210,18 +215,35 @@ TEST_F(FlashSoftware, ARefusedUpdateEndsTheRowInErrorWithItsReason) {
   EXPECT_TRUE(FlashSoftwareUsable());
 }
 
-TEST_F(FlashSoftware, AFailedReadBackGivesTheToolbarBack) {
+// A failed read-back gives the toolbar back while its row waits; Retry
+// runs the same read-back, the toolbar waits for it again, and its saved
+// file starts the update flash. Another read-back's file starts nothing.
+TEST_F(FlashSoftware, AFailedReadBackGivesTheToolbarBackAndItsRetryGoesOnToTheUpdate) {
   Open();
   Attach(4);
   window->OnCommand(ID_FLASH_SOFTWARE);
   ASSERT_FALSE(window->FlashEnabled());
-  Status(EVENT_REVERSE_FLASH_FAILED, 4, 0, 60);
+  UpdateReadBack(EVENT_REVERSE_FLASH_FAILED, 4, 0, 60);
   FlushWindow();
   EXPECT_TRUE(FlashSoftwareUsable());
   Drain(pre);
   Status(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
   FlushWindow();
   EXPECT_TRUE(PreMessages().empty());
+
+  const int row = window->Grid().FindGridRow(4);
+  ASSERT_GE(row, 0);
+  window->OnCommand(window->Grid().Row(row).retryId);
+  FlushWindow();
+  EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_RETRY_DEVICE});
+  UpdateReadBack(EVENT_REVERSE_FLASH_PROGRESS, 4, 40);
+  FlushWindow();
+  EXPECT_FALSE(window->FlashEnabled());
+  EXPECT_FALSE(window->ToolBar()->isEnabled());
+  UpdateReadBack(EVENT_STATUS_READ_FILE_SAVED, 4, 100);
+  FlushWindow();
+  EXPECT_EQ(PreMessages(), std::vector<std::uint32_t>{WM_FLASH});
+  EXPECT_TRUE(FlashSoftwareUsable());
 }
 
 // Without a product there is no flash map: Flash Software says so and

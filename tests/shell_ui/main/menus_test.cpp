@@ -75,15 +75,16 @@ class MenuBarTest : public MainWindowTest {
     UseFolderWithProduct();
     GetAppSettings().SetAppInt(APP_INT_MAX_RECENT_FILES, 6);
   }
-  void Status(int event, int device, int percent = 0) {
-    ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(
-        window->Handle(), MakeDeviceStatusRecord(event, device, 1, 1, percent, nullptr)));
+  void Status(int event, int device, int percent = 0, bool updateReadBack = false) {
+    auto record = MakeDeviceStatusRecord(event, device, 1, 1, percent, nullptr);
+    record->startsUpdateFlash = updateReadBack;
+    ASSERT_TRUE(platform::PostWindowMessage<WM_DEVICE_STATUS>(window->Handle(), std::move(record)));
     FlushWindow();
   }
   // The read-back of Flash Software is done and its file saved.
   void ReadBackSaved(int device) {
-    Status(EVENT_REVERSE_FLASH_DONE, device, 100);
-    Status(EVENT_STATUS_READ_FILE_SAVED, device, 100);
+    Status(EVENT_REVERSE_FLASH_DONE, device, 100, true);
+    Status(EVENT_STATUS_READ_FILE_SAVED, device, 100, true);
   }
   bool Enabled(int command) const { return window->CommandAction(command)->isEnabled(); }
 };

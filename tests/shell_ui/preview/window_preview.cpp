@@ -1,5 +1,6 @@
 // Shows the main window as a user sees it during a flash and saves PNG
-// pictures of it: at start, with a row ended by a refused Flash Software,
+// pictures of it: at start, with Flash Software's read-back failed and then
+// retried, with a row ended by a refused Flash Software,
 // with the format question open, with three devices mid-flash (one failed,
 // its reason in the status bar), with the product list, and with each
 // pop-up of the menu bar open (the File menu with its recent files). No worker thread
@@ -93,11 +94,19 @@ bool SaveOpenMenu(CFlashDlg& window, const QString& title, QMenu* subMenu, const
   return saved;
 }
 
-void Status(CFlashDlg& window, int event, int device, int started, int queued, int percent, int errorCode = 0) {
+void Status(CFlashDlg& window, int event, int device, int started, int queued, int percent, int errorCode = 0,
+            bool updateReadBack = false) {
   std::unique_ptr<ErrorRecord> error;
   if (errorCode) error = MakeErrorRecord(device, event, errorCode, nullptr);
-  platform::PostWindowMessage<WM_DEVICE_STATUS>(window.Handle(),
-                              MakeDeviceStatusRecord(event, device, started, queued, percent, error.get()));
+  auto record = MakeDeviceStatusRecord(event, device, started, queued, percent, error.get());
+  record->startsUpdateFlash = updateReadBack;
+  platform::PostWindowMessage<WM_DEVICE_STATUS>(window.Handle(), std::move(record));
+}
+
+// A status record of Flash Software's own read-back.
+void UpdateReadBack(CFlashDlg& window, int event, int device, int started, int queued, int percent,
+                    int errorCode = 0) {
+  Status(window, event, device, started, queued, percent, errorCode, true);
 }
 
 // Runs Format File System through the program's own prompt service and
@@ -190,9 +199,21 @@ int main(int argc, char** argv) {
     platform::PostWindowMessage<WM_DEVICE_ATTACHED>(window.Handle(), 127, 0);  // COM1
     Settle(100);
     window.OnCommand(ID_FLASH_SOFTWARE);
-    Status(window, 21, 127, 1, 1, 60);
-    Status(window, 24, 127, 1, 1, 100);
-    Status(window, 58, 127, 1, 1, 100);
+    // Its read-back fails first (the radio does not answer): the row waits
+    // for Retry, and the toolbar is the user's meanwhile.
+    UpdateReadBack(window, 22, 127, 0, 1, 0, 46);
+    window.StatusBar()->ShowLogLine("COM1> ERROR: Serial bus reply timeout");
+    Settle(300);
+    ok = Save(window, output, "main_window_read_back_failed.png") && ok;
+    // Retry runs the same read-back: Flash Software waits for it again.
+    const int row = window.Grid().FindGridRow(127);
+    window.OnCommand(window.Grid().Row(row < 0 ? 0 : row).retryId);
+    UpdateReadBack(window, 21, 127, 1, 1, 60);
+    window.StatusBar()->ShowLogLine("COM1> User-initiated Retry");
+    Settle(300);
+    ok = Save(window, output, "main_window_read_back_retried.png") && ok;
+    UpdateReadBack(window, 24, 127, 1, 1, 100);
+    UpdateReadBack(window, 58, 127, 1, 1, 100);
     Settle(100);  // the saved read-back starts the update flash, which is refused
     const char* refusal = "The radio has the latest firmware. The flash operation stops.";
     platform::PostWindowMessage<WM_UPDATE_REFUSED>(window.Handle(), std::make_unique<std::string>(refusal));
@@ -240,6 +261,11 @@ int main(int argc, char** argv) {
     window.StatusBar()->ShowLogLine("COM1> Flash complete");
     Settle(100);
     ok = Save(*window.StatusBar(), output, "status_bar_progress.png") && ok;
+    // How Flash Software ended, as the update's last job logs it.
+    window.StatusBar()->ShowLogLine(
+        "COM1> Flash Software complete: the radio was updated from firmware version V1.00.00 to V1.01.00");
+    Settle(100);
+    ok = Save(*window.StatusBar(), output, "status_bar_updated.png") && ok;
 
     window.ProductSelector()->showPopup();
     Settle(300);

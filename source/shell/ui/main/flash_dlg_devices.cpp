@@ -131,7 +131,7 @@ void CFlashDlg::OnGridStatus(std::unique_ptr<DeviceStatusRecord> record) {
   // Progress within one state waits for the next repaint tick; every change
   // of state is shown at once.
   const bool progressOnly = index >= 0 && grid_.Row(index).state == before && !effects.flashReleased &&
-                            effects.posts.empty() && (before == GRID_ROW_BUSY || before == GRID_ROW_WAITING ||
+                            !effects.flashTaken && effects.posts.empty() && (before == GRID_ROW_BUSY || before == GRID_ROW_WAITING ||
                                                       before == GRID_ROW_SCANNING || before == GRID_ROW_REMOVED_BUSY);
   Carry(std::move(effects), progressOnly);
 }
@@ -148,8 +148,8 @@ void CFlashDlg::Carry(GridEffects effects, bool coalesce) {
   LogDevicesWithoutRow(effects.withoutRow);
   for (const GridPost& post : effects.posts) PostTableMessage(post.target, post.message, post.wParam);
   if (effects.report) PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(*effects.report));
-  if (effects.flashReleased) {
-    flashEnabled_ = true;
+  if (effects.flashReleased || effects.flashTaken) {
+    flashEnabled_ = !effects.flashTaken;
     ApplyMenuState();
   }
   pendingRepaint_.insert(effects.dirtyRows.begin(), effects.dirtyRows.end());
