@@ -294,6 +294,7 @@ TEST_F(FanOut, EveryFieldReachesEveryDevice) {
   readBack->outputFileName = "gps.s19";
   readBack->regions = MakeFilledList(2);
   readBack->options = options;
+  readBack->startsUpdateFlash = true;
   auto ramDump = std::make_unique<RamDumpPayload>();
   ramDump->outputFileName = "dump.ram";
   ramDump->regions = MakeFilledList(1);
@@ -313,6 +314,8 @@ TEST_F(FanOut, EveryFieldReachesEveryDevice) {
   file->options = options;
   file->loadedImage = MakeFilledList(2);
   file->keepAlive = std::make_shared<int>(1);
+  file->finishedNote = "update complete";
+  file->cancelledNote = "update cancelled";
 
   struct Case {
     std::uint32_t jobCode;
@@ -341,6 +344,7 @@ TEST_F(FanOut, EveryFieldReachesEveryDevice) {
         EXPECT_EQ(r->recordLength, 10);
         EXPECT_EQ(r->outputFileName, "gps_" + GetDeviceName(e->device) + ".s19");
         EXPECT_TRUE(sameRegions(r->regions, f->regions));
+        EXPECT_TRUE(r->startsUpdateFlash);
       }
       if (auto* d = e->payload.Get<RamDumpPayload>()) {
         EXPECT_EQ(d->outputFileName, "dump_" + GetDeviceName(e->device) + ".ram");
@@ -361,6 +365,8 @@ TEST_F(FanOut, EveryFieldReachesEveryDevice) {
         EXPECT_EQ(fj->imageFileName, "image.s19");
         EXPECT_TRUE(sameRegions(fj->loadedImage, f->loadedImage));
         EXPECT_EQ(fj->keepAlive, f->keepAlive);
+        EXPECT_EQ(fj->finishedNote, "update complete");
+        EXPECT_EQ(fj->cancelledNote, "update cancelled");
       }
     }
   }
