@@ -301,4 +301,18 @@ void Program::ReportOutput() const {
             << Read(kOutput) << "----\n";
 }
 
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(state >> 16);
+  }
+  return bytes;
+}
+
+std::string FinishedLine(const std::string& device, int sequence) {
+  return device + "> Item finished with sequence number " + std::to_string(sequence);
+}
+
 }  // namespace e2e

@@ -163,6 +163,13 @@ radiosim::RadioConfig ProductRadio(radiosim::LinkKind link = radiosim::LinkKind:
 // A port that nothing listens on right now.
 std::uint16_t FreePort();
 
+// `size` bytes of a pseudo-random pattern that differs with the seed, so
+// that images and flash contents of different radios never agree by chance.
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint8_t seed);
+
+// The log line of a device's finished queue item.
+std::string FinishedLine(const std::string& device, int sequence);
+
 // The bytes of an S-record file laid out from `from` on for `length` bytes
 // (gaps 0xFF).
 std::vector<std::uint8_t> SRecordBytes(const std::string& path, std::uint32_t from, std::uint32_t length);

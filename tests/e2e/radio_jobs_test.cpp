@@ -19,20 +19,6 @@ namespace {
 constexpr std::uint32_t kImageAddress = 0x10000;  // CODE sectors 1 and 2
 constexpr std::uint32_t kImageSize = 2 * kSectorSize;
 
-std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t state = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(state >> 16);
-  }
-  return bytes;
-}
-
-std::string Finished(const std::string& device, int sequence) {
-  return device + "> Item finished with sequence number " + std::to_string(sequence);
-}
-
 // The count fields of the S3 records of an S-record file (address, data
 // and checksum bytes).
 std::vector<std::size_t> RecordLengths(const std::string& text) {
@@ -54,7 +40,7 @@ class E2eRadioJobs : public ::testing::Test {
  protected:
   // Writes the image of CODE sectors 1 and 2 as an S-record file.
   std::vector<std::uint8_t> WriteImage(const std::string& name, std::uint8_t seed) {
-    auto image = Bytes(kImageSize, seed);
+    auto image = PatternBytes(kImageSize, seed);
     test_support::WriteSRecordFile(program.File(name), {{kImageAddress, image}}, kImageAddress);
     return image;
   }
@@ -70,7 +56,7 @@ class E2eRadioJobs : public ::testing::Test {
 TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
   radiosim::RadioSimulator& radio = program.ServeRadioOnCom1(ProductRadio());
   // The CODE partition and the first CODEPLUG sector hold older data.
-  const auto older = Bytes(13 * kSectorSize, 0x55);
+  const auto older = PatternBytes(13 * kSectorSize, 0x55);
   ASSERT_TRUE(radio.SetFlash(0, older));
   const std::vector<std::uint8_t> codeplug(older.begin() + 12 * kSectorSize, older.end());
   const auto image = WriteImage("image.s19", 7);
@@ -80,16 +66,16 @@ TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
   // FLASH with auto erase: the CODE partition is erased, sectors 1 and 2
   // hold the image, the CODEPLUG sector is untouched.
   ASSERT_TRUE(client.Send("FLASH " + program.File("image.s19")));
-  ASSERT_TRUE(program.WaitLog(Finished("COM1", 0), std::chrono::seconds(120)));
+  ASSERT_TRUE(program.WaitLog(FinishedLine("COM1", 0), std::chrono::seconds(120)));
   EXPECT_EQ(radio.GetFlash(kImageAddress, kImageSize), image);
   EXPECT_EQ(radio.GetFlash(0, kSectorSize), std::vector<std::uint8_t>(kSectorSize, 0xFF));
   EXPECT_EQ(radio.GetFlash(12 * kSectorSize, kSectorSize), codeplug);
 
   // ERASE 3 of a sector that holds data: it is erased, the image stays.
-  const auto sector3 = Bytes(kSectorSize, 0x66);
+  const auto sector3 = PatternBytes(kSectorSize, 0x66);
   ASSERT_TRUE(radio.SetFlash(3 * kSectorSize, sector3));
   ASSERT_TRUE(client.Send("ERASE 3"));
-  ASSERT_TRUE(program.WaitLog(Finished("COM1", 1), std::chrono::seconds(120)));
+  ASSERT_TRUE(program.WaitLog(FinishedLine("COM1", 1), std::chrono::seconds(120)));
   EXPECT_EQ(radio.GetFlash(3 * kSectorSize, kSectorSize), std::vector<std::uint8_t>(kSectorSize, 0xFF));
   EXPECT_EQ(radio.GetFlash(kImageAddress, kImageSize), image);
   EXPECT_EQ(radio.GetFlash(12 * kSectorSize, kSectorSize), codeplug);
@@ -98,7 +84,7 @@ TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
   // length: the file holds the image at its address in records whose
   // count is 21.
   ASSERT_TRUE(client.Send("REVERSE_FLASH readback.s19 DEFAULT DEFAULT 1-2"));
-  ASSERT_TRUE(program.WaitLog(Finished("COM1", 2), std::chrono::seconds(120)));
+  ASSERT_TRUE(program.WaitLog(FinishedLine("COM1", 2), std::chrono::seconds(120)));
   ASSERT_TRUE(program.Exists("readback.s19"));
   EXPECT_EQ(SRecordBytes(program.File("readback.s19"), kImageAddress, kImageSize), image);
   const auto lengths = RecordLengths(program.Read("readback.s19"));
@@ -108,7 +94,7 @@ TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
   // An explicit output address (octal here) and record length: sector 1
   // is written as if it lay at 0x40000, in records whose count is 10.
   ASSERT_TRUE(client.Send("REVERSE_FLASH moved.s19 01000000 10 1"));
-  ASSERT_TRUE(program.WaitLog(Finished("COM1", 3), std::chrono::seconds(120)));
+  ASSERT_TRUE(program.WaitLog(FinishedLine("COM1", 3), std::chrono::seconds(120)));
   EXPECT_EQ(SRecordBytes(program.File("moved.s19"), 0x40000, kSectorSize),
             std::vector<std::uint8_t>(image.begin(), image.begin() + kSectorSize));
   const auto movedLengths = RecordLengths(program.Read("moved.s19"));
@@ -122,14 +108,14 @@ TEST_F(E2eRadioJobs, FlashEraseAndReverseFlashOnCom1) {
       "COM1> Queueing item with sequence number 0",
       "Starting read of file " + program.File("image.s19"),
       "File " + program.File("image.s19") + " successfully loaded into RAM",
-      Finished("COM1", 0),
+      FinishedLine("COM1", 0),
       "Remote command: ERASE 3",
       "COM1> Queueing item with sequence number 1",
-      Finished("COM1", 1),
+      FinishedLine("COM1", 1),
       "Remote command: REVERSE_FLASH readback.s19 DEFAULT DEFAULT 1-2",
       "COM1> Queueing item with sequence number 2",
       "COM1> Starting file save readback.s19",
-      Finished("COM1", 2),
+      FinishedLine("COM1", 2),
   };
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     EXPECT_LT(IndexOf(log, order[i]), IndexOf(log, order[i + 1])) << order[i] << " / " << order[i + 1];
@@ -151,8 +137,8 @@ TEST_F(E2eRadioJobs, StatusRightAfterAJobLineIsNeverTheEarlierDone) {
 
   const std::vector<std::pair<std::string, std::string>> jobs = {
       // The DELETE had sequence number 0.
-      {"FLASH link.s19", Finished("COM1", 1)},
-      {"ERASE 3", Finished("COM1", 2)},
+      {"FLASH link.s19", FinishedLine("COM1", 1)},
+      {"ERASE 3", FinishedLine("COM1", 2)},
   };
   for (const auto& [line, finished] : jobs) {
     SCOPED_TRACE(line);
@@ -184,13 +170,13 @@ TEST_F(E2eRadioJobs, DumpRamSavesEveryRegionOfTheFirmware) {
   config.powerOn = radiosim::PowerOnState::Firmware;
   config.ramRegions = {{0x00100000, 0x800}, {0x00200000, 0x300}};
   radiosim::RadioSimulator& radio = program.ServeRadioOnCom1(config);
-  ASSERT_TRUE(radio.SetRam(0x00100100, Bytes(0x200, 3)));
+  ASSERT_TRUE(radio.SetRam(0x00100100, PatternBytes(0x200, 3)));
   ProgramOptions options;
   options.dataRate = 0;  // RAM dumps run at 115200 bit/s
   ASSERT_TRUE(program.Start(options));
   ASSERT_NO_FATAL_FAILURE(Connect());
   ASSERT_TRUE(client.Send("DUMP_RAM dump.ram"));
-  ASSERT_TRUE(program.WaitLog(Finished("COM1", 0), std::chrono::seconds(120)));
+  ASSERT_TRUE(program.WaitLog(FinishedLine("COM1", 0), std::chrono::seconds(120)));
   std::string expected;
   for (const auto& region : config.ramRegions) {
     for (std::uint32_t value : {region.start, region.size}) {
@@ -217,13 +203,13 @@ TEST_F(E2eRadioJobs, FlashAndEraseWithUsbAsTheProtocolReachEveryUsbRadio) {
   ASSERT_TRUE(client.Send("FLASH image.s19"));
   for (const char* device : {"USB3", "USB5"}) {
     EXPECT_TRUE(program.WaitLog(device + std::string("> Queueing item with sequence number 0")));
-    EXPECT_TRUE(program.WaitLog(Finished(device, 0), std::chrono::seconds(120)));
+    EXPECT_TRUE(program.WaitLog(FinishedLine(device, 0), std::chrono::seconds(120)));
   }
   for (auto* radio : radios) EXPECT_EQ(radio->GetFlash(kImageAddress, kImageSize), image);
   EXPECT_TRUE(PollUntil([&] { return client.Ask("STATUS") == "DONE \"Processing Complete\"\n"; }));
   // ERASE reaches every USB radio too.
   ASSERT_TRUE(client.Send("ERASE 2"));
-  for (const char* device : {"USB3", "USB5"}) EXPECT_TRUE(program.WaitLog(Finished(device, 1)));
+  for (const char* device : {"USB3", "USB5"}) EXPECT_TRUE(program.WaitLog(FinishedLine(device, 1)));
   for (auto* radio : radios) {
     EXPECT_EQ(radio->GetFlash(kImageAddress + kSectorSize, kSectorSize), std::vector<std::uint8_t>(kSectorSize, 0xFF));
     EXPECT_EQ(radio->GetFlash(kImageAddress, kSectorSize),
@@ -248,7 +234,7 @@ TEST_F(E2eRadioJobs, TerminateAppEndsTheProgramAfterTheJobsBeforeIt) {
   EXPECT_EQ(radio.GetFlash(kImageAddress, kImageSize), image);
   EXPECT_FALSE(program.Exists("gone.txt"));
   const auto log = program.LogLines();
-  EXPECT_LT(IndexOf(log, Finished("COM1", 0)), IndexOf(log, "Shutting Down Quillon"));
+  EXPECT_LT(IndexOf(log, FinishedLine("COM1", 0)), IndexOf(log, "Shutting Down Quillon"));
   EXPECT_LT(IndexOf(log, "Shutting Down Quillon"), log.size());
   EXPECT_EQ(IndexOf(log, "Starting read of file later.s19"), log.size()) << "the job after TERMINATE_APP ran";
 }

@@ -21,20 +21,6 @@ constexpr std::uint32_t kImageSize = kSectorSize;
 const std::string kDone = "DONE \"Processing Complete\"\n";
 const std::string kIdle = "IDLE \"Status reset to idle\"\n";
 
-std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t state = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(state >> 16);
-  }
-  return bytes;
-}
-
-std::string Finished(const std::string& device, int sequence) {
-  return device + "> Item finished with sequence number " + std::to_string(sequence);
-}
-
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 // A radio whose CODE sector 1 refuses erasing and programming.
@@ -55,7 +41,7 @@ class E2eRunStatus : public ::testing::Test {
  protected:
   std::vector<std::uint8_t> WriteImage(const std::string& name, std::uint8_t seed,
                                        std::uint32_t size = kImageSize) {
-    auto image = Bytes(size, seed);
+    auto image = PatternBytes(size, seed);
     test_support::WriteSRecordFile(program.File(name), {{kImageAddress, image}}, kImageAddress);
     return image;
   }
@@ -113,7 +99,7 @@ TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
       EXPECT_TRUE(PollUntil([&] { return LogHasLineStarting(name + "> ERROR: "); }, std::chrono::seconds(120)))
           << name;
     } else {
-      EXPECT_TRUE(program.WaitLog(Finished(name, 0), std::chrono::seconds(120))) << name;
+      EXPECT_TRUE(program.WaitLog(FinishedLine(name, 0), std::chrono::seconds(120))) << name;
     }
   }
   const std::string status = Status();
@@ -129,7 +115,7 @@ TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
   // The next job runs on every radio, the two cancelled ones included.
   ASSERT_TRUE(client.Send("COMM_CHECK"));
   EXPECT_EQ(StatusOnceNotBusy(), kDone);
-  for (const auto& [id, radio] : radios) EXPECT_TRUE(LogHas(Finished("USB" + std::to_string(id), 1))) << id;
+  for (const auto& [id, radio] : radios) EXPECT_TRUE(LogHas(FinishedLine("USB" + std::to_string(id), 1))) << id;
   for (const auto& line : program.LogLines()) EXPECT_EQ(line.find("User-initiated Cancel"), std::string::npos);
 }
 
@@ -146,7 +132,7 @@ TEST_F(E2eRunStatus, Com2WorkDecidesTheStatusWhileCom1HoldsTheTopRow) {
     Program station;
     radiosim::RadioSimulator& com1 = station.ServeRadioOnCom1(ProductRadio());
     radiosim::RadioSimulator& com2 = station.ServeRadioOnCom(2, c.com2Refuses ? RefusingRadio() : SlowRadio());
-    const auto image = Bytes(kImageSize, 9);
+    const auto image = PatternBytes(kImageSize, 9);
     test_support::WriteSRecordFile(station.File("image.s19"), {{kImageAddress, image}}, kImageAddress);
     ASSERT_TRUE(station.Start());
     LineClient remote = station.Connect();
@@ -161,13 +147,13 @@ TEST_F(E2eRunStatus, Com2WorkDecidesTheStatusWhileCom1HoldsTheTopRow) {
     const bool com2Holds = com2.GetFlash(kImageAddress, kImageSize) == image;
     EXPECT_TRUE(StartsWith(status, c.statusPrefix)) << status;
     EXPECT_EQ(com2Holds, !c.com2Refuses);
-    EXPECT_TRUE(station.WaitLog(Finished("COM1", 1)));
+    EXPECT_TRUE(station.WaitLog(FinishedLine("COM1", 1)));
     EXPECT_NE(com1.GetFlash(kImageAddress, kImageSize), image);  // COM1 only had its comm check
     if (!c.com2Refuses) continue;
     // The reset frees COM2 (which has no row): its next job runs.
     EXPECT_EQ(remote.Ask("STATUS RESET"), kIdle);
     ASSERT_TRUE(remote.SendRaw("SET serial_port COM2\r\nCOMM_CHECK\r\n"));
-    EXPECT_TRUE(station.WaitLog(Finished("COM2", 2)));
+    EXPECT_TRUE(station.WaitLog(FinishedLine("COM2", 2)));
     status.clear();
     EXPECT_TRUE(PollUntil([&] { return (status = remote.Ask("STATUS").value_or("")) == kDone; })) << status;
   }
@@ -194,7 +180,7 @@ TEST_F(E2eRunStatus, ResetCancelsOnlyTheWorkBeforeIt) {
   EXPECT_EQ(radio.GetFlash(kImageAddress, kImageSize), image);
   EXPECT_TRUE(LogHas("COM1> Cancelled by STATUS RESET"));
   EXPECT_TRUE(LogHas("COM1> Cancelled 1 queued item(s)"));
-  EXPECT_TRUE(LogHas(Finished("COM1", 1)));
+  EXPECT_TRUE(LogHas(FinishedLine("COM1", 1)));
   EXPECT_FALSE(LogHas("COM1> User-initiated Cancel"));
 }
 
@@ -225,7 +211,7 @@ TEST_F(E2eRunStatus, AReadBackThatCouldNotBeSavedIsDroppedByTheReset) {
   EXPECT_EQ(client.Ask("STATUS RESET"), kIdle);
   ASSERT_TRUE(client.Send("COMM_CHECK"));
   EXPECT_EQ(StatusOnceNotBusy(), kDone);
-  EXPECT_TRUE(LogHas(Finished("COM1", 1)));
+  EXPECT_TRUE(LogHas(FinishedLine("COM1", 1)));
 }
 
 // TERMINATE_APP behind a device in error that no one reset: the device's

@@ -31,16 +31,6 @@ constexpr auto kStatusInterval = std::chrono::milliseconds(100);
 constexpr char kDone[] = "DONE \"Processing Complete\"\n";
 constexpr char kResetToIdle[] = "IDLE \"Status reset to idle\"\n";
 
-std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t state = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(state >> 16);
-  }
-  return bytes;
-}
-
 // An answer as a message shows it: without its line feed.
 std::string Shown(std::string status) {
   if (!status.empty() && status.back() == '\n') status.pop_back();
@@ -100,7 +90,7 @@ class E2eStationDay : public ::testing::Test {
   }
 
   void Add(const std::string& name, radiosim::RadioSimulator& radio) {
-    ASSERT_TRUE(radio.SetFlash(0, Bytes(kOlderFirmwareSize, 0x55)));
+    ASSERT_TRUE(radio.SetFlash(0, PatternBytes(kOlderFirmwareSize, 0x55)));
     radios_.emplace(name, &radio);
   }
 
@@ -114,7 +104,7 @@ class E2eStationDay : public ::testing::Test {
 
   // Writes the image of CODE sectors 1 and 2 as an S-record file.
   Image WriteImage(const std::string& file, std::uint8_t seed) {
-    Image image{file, Bytes(kImageSize, seed)};
+    Image image{file, PatternBytes(kImageSize, seed)};
     test_support::WriteSRecordFile(program.File(file), {{kImageAddress, image.bytes}}, kImageAddress);
     return image;
   }

@@ -16,16 +16,6 @@ constexpr std::uint32_t kReadAddress = 0x10000;  // CODE sectors 1 and 2
 constexpr std::uint32_t kReadSize = 2 * kSectorSize;
 constexpr char kDone[] = "DONE \"Processing Complete\"\n";
 
-std::vector<std::uint8_t> Bytes(std::size_t size, std::uint8_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t state = seed * 2654435761u + 7;
-  for (auto& b : bytes) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(state >> 16);
-  }
-  return bytes;
-}
-
 class E2eUsbReadBack : public ::testing::Test {
  protected:
   // Starts the program with USB as the protocol and attaches a radio for
@@ -37,7 +27,7 @@ class E2eUsbReadBack : public ::testing::Test {
     ASSERT_TRUE(program.WaitLog("USB> Driver successfully intialized on Windows XP"));
     for (int id : ids) {
       radiosim::RadioSimulator& radio = program.AttachUsbRadio(id, ProductRadio(radiosim::LinkKind::Usb));
-      ASSERT_TRUE(radio.SetFlash(kReadAddress, Bytes(kReadSize, static_cast<std::uint8_t>(id))));
+      ASSERT_TRUE(radio.SetFlash(kReadAddress, PatternBytes(kReadSize, static_cast<std::uint8_t>(id))));
       radios.emplace_back(id, &radio);
       ASSERT_TRUE(program.WaitLog("USB" + std::to_string(id) + "> Device Attached"));
     }
