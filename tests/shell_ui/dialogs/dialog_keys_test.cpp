@@ -54,19 +54,9 @@ class DialogKeys : public ::testing::TestWithParam<KeysCase> {
 };
 
 TEST_P(DialogKeys, EveryTextHasALetterOfItsOwn) {
-  std::set<QChar> letters;
-  int texts = 0;
-  auto take = [&](const QString& text) {
-    const int amp = text.indexOf('&');
-    ASSERT_GE(amp, 0) << text.toStdString() << " has no mnemonic";
-    ++texts;
-    letters.insert(text.at(amp + 1).toLower());
-  };
-  for (const QLabel* label : dialog->findChildren<QLabel*>()) take(label->text());
-  for (const QAbstractButton* button : dialog->findChildren<QCheckBox*>()) take(button->text());
-  for (const QAbstractButton* button : dialog->findChildren<QRadioButton*>()) take(button->text());
-  EXPECT_EQ(texts, GetParam().texts);
-  EXPECT_EQ(static_cast<int>(letters.size()), texts);
+  const dialogtest::MnemonicCount count = dialogtest::CountMnemonics(*dialog);
+  EXPECT_EQ(count.texts, GetParam().texts);
+  EXPECT_EQ(count.letters, count.texts);
 }
 
 TEST_P(DialogKeys, AltAndALabelsLetterReachesItsField) {

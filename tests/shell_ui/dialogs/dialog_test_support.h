@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -14,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,29 @@
 #include "platform/target_registry.h"
 
 namespace dialogtest {
+
+// The mnemonics of a dialog's labels, check boxes and radio buttons: how
+// many texts there are and how many different letters they use. A text
+// without a mnemonic fails the test that asks.
+struct MnemonicCount {
+  int texts = 0;
+  int letters = 0;
+};
+
+inline MnemonicCount CountMnemonics(const QWidget& dialog) {
+  std::set<QChar> letters;
+  int texts = 0;
+  auto take = [&](const QString& text) {
+    const int amp = text.indexOf('&');
+    EXPECT_GE(amp, 0) << text.toStdString() << " has no mnemonic";
+    ++texts;
+    if (amp >= 0 && amp + 1 < text.size()) letters.insert(text.at(amp + 1).toLower());
+  };
+  for (const QLabel* label : dialog.findChildren<QLabel*>()) take(label->text());
+  for (const QAbstractButton* button : dialog.findChildren<QCheckBox*>()) take(button->text());
+  for (const QAbstractButton* button : dialog.findChildren<QRadioButton*>()) take(button->text());
+  return {texts, static_cast<int>(letters.size())};
+}
 
 template <class T>
 T* Control(QWidget& dialog, int id) {

@@ -62,18 +62,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, OptionsMnemonics,
                          [](const auto& info) { return std::to_string(info.param.control); });
 
 TEST_F(OptionsMnemonics, NoTwoLabelsShareALetter) {
-  std::set<QChar> letters;
-  int texts = 0;
-  auto take = [&](const QString& text) {
-    const int amp = text.indexOf('&');
-    ASSERT_GE(amp, 0) << text.toStdString() << " has no mnemonic";
-    ++texts;
-    letters.insert(text.at(amp + 1).toLower());
-  };
-  for (const QLabel* label : dialog->findChildren<QLabel*>()) take(label->text());
-  for (const QCheckBox* box : dialog->findChildren<QCheckBox*>()) take(box->text());
-  EXPECT_EQ(texts, 11);
-  EXPECT_EQ(static_cast<int>(letters.size()), texts);
+  const dialogtest::MnemonicCount count = dialogtest::CountMnemonics(*dialog);
+  EXPECT_EQ(count.texts, 11);
+  EXPECT_EQ(count.letters, count.texts);
 }
 
 }  // namespace
