@@ -104,6 +104,16 @@ class UpdateFlashRadio : public ShellThreads {
     return true;
   }
 
+  // Waits until the update's images are gone and the radio holds the whole
+  // update.
+  void ExpectRadioUpdated(const FirmwareSpec& firmware) {
+    ASSERT_TRUE(PollUntil([&] { return NoUpdateImages(); }, std::chrono::seconds(180))) << LogText();
+    ASSERT_TRUE(PollUntil([&] { return FlashHolds(SuMemory(firmware)) && FlashHolds(CpMemory(firmware)) &&
+                                       FlashHolds(LpMemory()); },
+                          std::chrono::seconds(60)))
+        << LogText();
+  }
+
   std::unique_ptr<test_support::RadioOnPty> radio;
 };
 
@@ -113,11 +123,7 @@ TEST_F(UpdateFlashRadio, ANewerFirmwareIsFlashedAndItsImagesAreGoneOnceLoaded) {
   WriteUpdateTexts(firmware);
   FlashSoftware();
 
-  ASSERT_TRUE(PollUntil([&] { return NoUpdateImages(); }, std::chrono::seconds(180))) << LogText();
-  ASSERT_TRUE(PollUntil([&] { return FlashHolds(SuMemory(firmware)) && FlashHolds(CpMemory(firmware)) &&
-                                     FlashHolds(LpMemory()); },
-                        std::chrono::seconds(60)))
-      << LogText();
+  ASSERT_NO_FATAL_FAILURE(ExpectRadioUpdated(firmware));
   const std::string log = LogText();
   EXPECT_EQ(log.find("Error>"), std::string::npos) << log;
   EXPECT_NE(log.find("Starting read of file " + folder.File(kCpImage)), std::string::npos) << log;
@@ -152,11 +158,7 @@ TEST_F(UpdateFlashRadio, AProductChosenBesideItsKernelAndUpdateFilesIsFlashedWit
       << LogText();
   FlashSoftware();
 
-  ASSERT_TRUE(PollUntil([&] { return NoUpdateImages(); }, std::chrono::seconds(180))) << LogText();
-  ASSERT_TRUE(PollUntil([&] { return FlashHolds(SuMemory(firmware)) && FlashHolds(CpMemory(firmware)) &&
-                                     FlashHolds(LpMemory()); },
-                        std::chrono::seconds(60)))
-      << LogText();
+  ASSERT_NO_FATAL_FAILURE(ExpectRadioUpdated(firmware));
   const std::string log = LogText();
   EXPECT_EQ(log.find("Error"), std::string::npos) << log;
   ASSERT_EQ(prompts->Prompts().size(), 2u);
