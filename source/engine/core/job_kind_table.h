@@ -23,6 +23,9 @@ struct JobKind {
   bool needsImageFile;
   // The job's read-back ends in a file save.
   bool savesReadFile;
+  // The script command that queues the job (directly or through the thread
+  // that builds its request); null for jobs that no script command queues.
+  const char* scriptWord;
 };
 
 // The failure event of the jobs that do not fail once queued (the program's
@@ -30,37 +33,35 @@ struct JobKind {
 // payload of the wrong kind, and of numbers that are no job codes: event 1.
 inline constexpr std::int32_t kGenericJobFailedEvent = EVENT_PHONE_SEND_FAILED;
 
-namespace job_kind_detail {
-
-inline constexpr bool kLoadsImage = true;
-inline constexpr bool kSavesFile = true;
-
-}  // namespace job_kind_detail
+// Spelled-out flags of the rows below.
+inline constexpr bool kJobLoadsImage = true;
+inline constexpr bool kJobSavesFile = true;
+inline constexpr const char* kNoScriptWord = nullptr;
 
 #define QUILLON_JOB_CODE(code) code, #code
 // clang-format off
 inline constexpr auto kJobKinds = std::to_array<JobKind>({
-    {QUILLON_JOB_CODE(WM_FLASH), JobPayloadKind::File, EVENT_FLASH_FAILED, job_kind_detail::kLoadsImage, false},
-    {QUILLON_JOB_CODE(WM_ORVIX_FLASH), JobPayloadKind::File, EVENT_ORVIX_PROGRAM_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_ERASE), JobPayloadKind::Options, EVENT_FLASH_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_ORVIX_ERASE), JobPayloadKind::Options, EVENT_ORVIX_ERASE_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_REVERSE_FLASH), JobPayloadKind::ReadBack, EVENT_REVERSE_FLASH_FAILED, false, job_kind_detail::kSavesFile},
-    {QUILLON_JOB_CODE(WM_ORVIX_REVERSE_FLASH), JobPayloadKind::ReadBack, EVENT_ORVIX_READ_FAILED, false, job_kind_detail::kSavesFile},
-    {QUILLON_JOB_CODE(WM_FLASHPACK_ADD), JobPayloadKind::File, EVENT_STATUS_FLASHPACK_ADD_FAILED, job_kind_detail::kLoadsImage, false},
-    {QUILLON_JOB_CODE(WM_FLASHPACK_REMOVE), JobPayloadKind::FlashpackRemove, EVENT_STATUS_FLASHPACK_REMOVE_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_FLASHPACK_EXTRACT), JobPayloadKind::Options, EVENT_FLASHPACK_EXTRACT_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_FLASHPACK_UPDATE_FLASH), JobPayloadKind::Options, EVENT_FLASH_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_PROGRAM_MAGIC_KEY), JobPayloadKind::Options, EVENT_MAGIC_KEY_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_CUSTOM_COMMAND), JobPayloadKind::CustomCommand, EVENT_CUSTOM_COMMAND_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_COMM_CHECK), JobPayloadKind::Options, EVENT_COMM_CHECK_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_RESET_TARGET), JobPayloadKind::Options, EVENT_RESET_TARGET_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_SHUTDOWN), JobPayloadKind::None, kGenericJobFailedEvent, false, false},
-    {QUILLON_JOB_CODE(WM_RAM_DUMP), JobPayloadKind::RamDump, EVENT_RAM_DUMP_FAILED, false, job_kind_detail::kSavesFile},
-    {QUILLON_JOB_CODE(WM_FLASHPACK_EXTRACT_ADD_FLASH), JobPayloadKind::File, EVENT_FLASH_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_REMOTE_FILE_TRANSFER), JobPayloadKind::FileTransfer, kGenericJobFailedEvent, false, false},
-    {QUILLON_JOB_CODE(WM_DELETE_FILE), JobPayloadKind::FileName, kGenericJobFailedEvent, false, false},
-    {QUILLON_JOB_CODE(WM_RALIX_FORMAT), JobPayloadKind::Options, EVENT_PHONE_SEND_FAILED, false, false},
-    {QUILLON_JOB_CODE(WM_RALIX_FLASH_FILE), JobPayloadKind::File, EVENT_PHONE_SEND_FAILED, false, false},
+    {QUILLON_JOB_CODE(WM_FLASH), JobPayloadKind::File, EVENT_FLASH_FAILED, kJobLoadsImage, false, "FLASH"},
+    {QUILLON_JOB_CODE(WM_ORVIX_FLASH), JobPayloadKind::File, EVENT_ORVIX_PROGRAM_FAILED, false, false, "ORVIX_FLASH"},
+    {QUILLON_JOB_CODE(WM_ERASE), JobPayloadKind::Options, EVENT_FLASH_FAILED, false, false, "ERASE"},
+    {QUILLON_JOB_CODE(WM_ORVIX_ERASE), JobPayloadKind::Options, EVENT_ORVIX_ERASE_FAILED, false, false, "ORVIX_ERASE"},
+    {QUILLON_JOB_CODE(WM_REVERSE_FLASH), JobPayloadKind::ReadBack, EVENT_REVERSE_FLASH_FAILED, false, kJobSavesFile, "REVERSE_FLASH"},
+    {QUILLON_JOB_CODE(WM_ORVIX_REVERSE_FLASH), JobPayloadKind::ReadBack, EVENT_ORVIX_READ_FAILED, false, kJobSavesFile, "ORVIX_REVERSE_FLASH"},
+    {QUILLON_JOB_CODE(WM_FLASHPACK_ADD), JobPayloadKind::File, EVENT_STATUS_FLASHPACK_ADD_FAILED, kJobLoadsImage, false, "FLASHPACK_ADD"},
+    {QUILLON_JOB_CODE(WM_FLASHPACK_REMOVE), JobPayloadKind::FlashpackRemove, EVENT_STATUS_FLASHPACK_REMOVE_FAILED, false, false, "FLASHPACK_DELETE"},
+    {QUILLON_JOB_CODE(WM_FLASHPACK_EXTRACT), JobPayloadKind::Options, EVENT_FLASHPACK_EXTRACT_FAILED, false, false, "FLASHPACK_EXTRACT"},
+    {QUILLON_JOB_CODE(WM_FLASHPACK_UPDATE_FLASH), JobPayloadKind::Options, EVENT_FLASH_FAILED, false, false, "FLASHPACK_UPDATE_FLASH"},
+    {QUILLON_JOB_CODE(WM_PROGRAM_MAGIC_KEY), JobPayloadKind::Options, EVENT_MAGIC_KEY_FAILED, false, false, "PROGRAM_MAGIC_KEY"},
+    {QUILLON_JOB_CODE(WM_CUSTOM_COMMAND), JobPayloadKind::CustomCommand, EVENT_CUSTOM_COMMAND_FAILED, false, false, kNoScriptWord},
+    {QUILLON_JOB_CODE(WM_COMM_CHECK), JobPayloadKind::Options, EVENT_COMM_CHECK_FAILED, false, false, "COMM_CHECK"},
+    {QUILLON_JOB_CODE(WM_RESET_TARGET), JobPayloadKind::Options, EVENT_RESET_TARGET_FAILED, false, false, "RESET_TARGET"},
+    {QUILLON_JOB_CODE(WM_SHUTDOWN), JobPayloadKind::None, kGenericJobFailedEvent, false, false, "TERMINATE_APP"},
+    {QUILLON_JOB_CODE(WM_RAM_DUMP), JobPayloadKind::RamDump, EVENT_RAM_DUMP_FAILED, false, kJobSavesFile, "DUMP_RAM"},
+    {QUILLON_JOB_CODE(WM_FLASHPACK_EXTRACT_ADD_FLASH), JobPayloadKind::File, EVENT_FLASH_FAILED, false, false, kNoScriptWord},
+    {QUILLON_JOB_CODE(WM_REMOTE_FILE_TRANSFER), JobPayloadKind::FileTransfer, kGenericJobFailedEvent, false, false, "TRANSFER_FILE"},
+    {QUILLON_JOB_CODE(WM_DELETE_FILE), JobPayloadKind::FileName, kGenericJobFailedEvent, false, false, "DELETE"},
+    {QUILLON_JOB_CODE(WM_RALIX_FORMAT), JobPayloadKind::Options, EVENT_PHONE_SEND_FAILED, false, false, kNoScriptWord},
+    {QUILLON_JOB_CODE(WM_RALIX_FLASH_FILE), JobPayloadKind::File, EVENT_PHONE_SEND_FAILED, false, false, kNoScriptWord},
 });
 // clang-format on
 #undef QUILLON_JOB_CODE
@@ -82,6 +83,13 @@ constexpr bool JobNeedsImageFile(std::uint32_t jobCode) {
 constexpr bool JobSavesReadFile(std::uint32_t jobCode) {
   const JobKind* kind = FindJobKind(jobCode);
   return kind && kind->savesReadFile;
+}
+
+// The script word of a job code; compiling a use for a job without one fails.
+consteval const char* ScriptWordOf(std::uint32_t jobCode) {
+  const JobKind* kind = FindJobKind(jobCode);
+  if (!kind || !kind->scriptWord) throw "the job has no script word";
+  return kind->scriptWord;
 }
 
 // True when every job code of the table has exactly one row in rows (each

@@ -34,6 +34,21 @@ TEST(JobKindTable, JobCodesKeepTheirMessageNames) {
   EXPECT_EQ(names.size(), 21u);
 }
 
+TEST(JobKindTable, ScriptWordsAreUniqueAndMissOnlyTheWindowsOwnJobs) {
+  std::set<std::string> words;
+  for (const auto& kind : kJobKinds) {
+    const bool windowOnly = kind.code == WM_CUSTOM_COMMAND || kind.code == WM_FLASHPACK_EXTRACT_ADD_FLASH ||
+                            kind.code == WM_RALIX_FORMAT || kind.code == WM_RALIX_FLASH_FILE;
+    EXPECT_EQ(kind.scriptWord == nullptr, windowOnly) << kind.name;
+    if (kind.scriptWord) {
+      EXPECT_TRUE(words.insert(kind.scriptWord).second) << kind.scriptWord;
+    }
+  }
+  EXPECT_STREQ(ScriptWordOf(WM_SHUTDOWN), "TERMINATE_APP");
+  EXPECT_STREQ(ScriptWordOf(WM_FLASHPACK_REMOVE), "FLASHPACK_DELETE");
+  EXPECT_STREQ(ScriptWordOf(WM_RAM_DUMP), "DUMP_RAM");
+}
+
 TEST(JobKindTable, OnlyFlashAndFlashpackAddLoadAnImageFirst) {
   for (const auto& kind : kJobKinds) {
     const bool expected = kind.code == WM_FLASH || kind.code == WM_FLASHPACK_ADD;
