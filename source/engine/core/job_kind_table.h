@@ -1,10 +1,12 @@
 #pragma once
 // The one table of job kinds: for each job code its name, the payload it
-// carries, the event that reports its failure at start, and what the core
-// thread does around it (load an image file first, save a read file after).
-// Adding an operation means one row here, its starter and its callers; the
-// checks below and the starters' own check make a missing or doubled row a
-// compile error.
+// carries, the event that reports its failure at start, what the core thread
+// does around it (load an image file first, save a read file after) and the
+// script command that queues it. Adding an operation means one row here, its
+// starter and its callers; the checks below, the starters' own check and the
+// script interpreter's use of ScriptWordOf make a missing or doubled row a
+// compile error. The window's menu and toolbar commands stay in the window's
+// own command table (their numbers belong to the window).
 
 #include <array>
 #include <cstdint>
