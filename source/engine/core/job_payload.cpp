@@ -2,40 +2,14 @@
 
 #include <type_traits>
 
-#include "engine/core/messages.h"
+#include "engine/core/job_kind_table.h"
 
 JobPayloadKind PayloadKindOfJob(std::uint32_t jobCode) {
-  switch (jobCode) {
-    case WM_FLASH:
-    case WM_FLASHPACK_EXTRACT_ADD_FLASH:
-    case WM_FLASHPACK_ADD:
-    case WM_ORVIX_FLASH:
-    case WM_RALIX_FLASH_FILE:
-      return JobPayloadKind::File;
-    case WM_ERASE:
-    case WM_ORVIX_ERASE:
-    case WM_FLASHPACK_EXTRACT:
-    case WM_FLASHPACK_UPDATE_FLASH:
-    case WM_PROGRAM_MAGIC_KEY:
-    case WM_COMM_CHECK:
-    case WM_RESET_TARGET:
-    case WM_RALIX_FORMAT:
-      return JobPayloadKind::Options;
-    case WM_REVERSE_FLASH:
-    case WM_ORVIX_REVERSE_FLASH:
-      return JobPayloadKind::ReadBack;
-    case WM_FLASHPACK_REMOVE: return JobPayloadKind::FlashpackRemove;
-    case WM_CUSTOM_COMMAND: return JobPayloadKind::CustomCommand;
-    case WM_RAM_DUMP: return JobPayloadKind::RamDump;
-    case WM_REMOTE_FILE_TRANSFER: return JobPayloadKind::FileTransfer;
-    case WM_DELETE_FILE: return JobPayloadKind::FileName;
-    default: return JobPayloadKind::None;  // WM_SHUTDOWN carries none
-  }
+  const JobKind* kind = FindJobKind(jobCode);
+  return kind ? kind->payload : JobPayloadKind::None;
 }
 
-bool IsJobCode(std::uint32_t jobCode) {
-  return jobCode == WM_SHUTDOWN || PayloadKindOfJob(jobCode) != JobPayloadKind::None;
-}
+bool IsJobCode(std::uint32_t jobCode) { return FindJobKind(jobCode) != nullptr; }
 
 JobPayloadKind JobPayload::Kind() const {
   if (value_.index() == 0) return JobPayloadKind::None;

@@ -1,8 +1,8 @@
 #pragma once
 // The owned payload of a job, one of the payload records by job code.
 //
-// The one table that knows which payload each job code carries is
-// PayloadKindOfJob. A payload is freed with its owner (request or queue
+// Which payload each job code carries is kept in the table of job kinds
+// (job_kind_table.h). A payload is freed with its owner (request or queue
 // entry); FreeJobPayload frees it early. CloneJobPayload gives every entry
 // of a fan-out a deep copy of its own: options, strings and region lists,
 // read buffers included (new registry buffers with the same contents), so no
@@ -15,22 +15,11 @@
 
 #include "engine/core/file_transfer_request.h"
 #include "engine/core/job_options.h"
+#include "engine/core/job_payload_kind.h"
 #include "engine/core/job_payloads.h"
 
-enum class JobPayloadKind {
-  None,
-  File,             // FileJobPayload
-  Options,          // CJobOptions
-  ReadBack,         // ReadBackPayload
-  FlashpackRemove,  // FlashpackRemovePayload
-  CustomCommand,    // CustomCommandPayload
-  RamDump,          // RamDumpPayload
-  FileTransfer,     // FileTransferRequest
-  FileName,         // std::string, the file to delete
-};
-
-// The payload kind of a job code; None for WM_SHUTDOWN and for numbers that
-// are no job codes.
+// The payload kind of a job code (from the table of job kinds); None for
+// WM_SHUTDOWN and for numbers that are no job codes.
 JobPayloadKind PayloadKindOfJob(std::uint32_t jobCode);
 // True for the numbers that are job codes.
 bool IsJobCode(std::uint32_t jobCode);

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "engine/core/job_kind_table.h"
+
 namespace {
 
 struct MessageName {
@@ -9,25 +11,13 @@ struct MessageName {
   const char* name;
 };
 
+// The messages that are not job codes; the job codes' names are in the
+// table of job kinds.
 #define QUILLON_MESSAGE(n) MessageName{n, #n}
 constexpr std::array kMessageNames{
-    QUILLON_MESSAGE(WM_FLASH),
-    QUILLON_MESSAGE(WM_ORVIX_FLASH),
-    QUILLON_MESSAGE(WM_ERASE),
-    QUILLON_MESSAGE(WM_ORVIX_ERASE),
-    QUILLON_MESSAGE(WM_REVERSE_FLASH),
-    QUILLON_MESSAGE(WM_ORVIX_REVERSE_FLASH),
-    QUILLON_MESSAGE(WM_FLASHPACK_ADD),
-    QUILLON_MESSAGE(WM_FLASHPACK_REMOVE),
-    QUILLON_MESSAGE(WM_FLASHPACK_EXTRACT),
-    QUILLON_MESSAGE(WM_FLASHPACK_UPDATE_FLASH),
     QUILLON_MESSAGE(WM_FLASHPACK_MANAGER),
-    QUILLON_MESSAGE(WM_PROGRAM_MAGIC_KEY),
-    QUILLON_MESSAGE(WM_CUSTOM_COMMAND),
     QUILLON_MESSAGE(WM_RUN_SCRIPT_FILE),
     QUILLON_MESSAGE(WM_RERUN_SCRIPT),
-    QUILLON_MESSAGE(WM_COMM_CHECK),
-    QUILLON_MESSAGE(WM_RESET_TARGET),
     QUILLON_MESSAGE(WM_QUEUE_JOB),
     QUILLON_MESSAGE(WM_USER_PROMPT),
     QUILLON_MESSAGE(WM_PROMPT_REPLY),
@@ -43,7 +33,6 @@ constexpr std::array kMessageNames{
     QUILLON_MESSAGE(WM_REFRESH_TITLE),
     QUILLON_MESSAGE(WM_QUIT_THREAD),
     QUILLON_MESSAGE(WM_LOG_LINE),
-    QUILLON_MESSAGE(WM_SHUTDOWN),
     QUILLON_MESSAGE(WM_SELECT_PRODUCT),
     QUILLON_MESSAGE(WM_QUERY),
     QUILLON_MESSAGE(WM_QUERY_REPLY),
@@ -53,7 +42,6 @@ constexpr std::array kMessageNames{
     QUILLON_MESSAGE(WM_SAVE_OPTIONS_REPLY),
     QUILLON_MESSAGE(WM_RESTORE_OPTIONS),
     QUILLON_MESSAGE(WM_RESTORE_OPTIONS_REPLY),
-    QUILLON_MESSAGE(WM_RAM_DUMP),
     QUILLON_MESSAGE(WM_FILE_TRANSFER),
     QUILLON_MESSAGE(WM_FLASHPACK_REFRESH),
     QUILLON_MESSAGE(WM_FLASHPACK_STATUS),
@@ -74,16 +62,11 @@ constexpr std::array kMessageNames{
     QUILLON_MESSAGE(WM_RETRY_DEVICE),
     QUILLON_MESSAGE(WM_CANCEL_QUEUED),
     QUILLON_MESSAGE(WM_RESET_DEVICE_ROW),
-    QUILLON_MESSAGE(WM_FLASHPACK_EXTRACT_ADD_FLASH),
     QUILLON_MESSAGE(WM_SAVE_READ_FILE),
-    QUILLON_MESSAGE(WM_REMOTE_FILE_TRANSFER),
-    QUILLON_MESSAGE(WM_DELETE_FILE),
     QUILLON_MESSAGE(WM_RESET_ALL_ROWS),
     QUILLON_MESSAGE(WM_REBUILD_CUSTOM_MENU),
     QUILLON_MESSAGE(WM_CUSTOM_MENU_ITEM),
     QUILLON_MESSAGE(WM_RELOAD_CUSTOM_MENU),
-    QUILLON_MESSAGE(WM_RALIX_FORMAT),
-    QUILLON_MESSAGE(WM_RALIX_FLASH_FILE),
     QUILLON_MESSAGE(WM_RALIX_DISCONNECT),
     QUILLON_MESSAGE(WM_RALIX_PROGRESS),
     QUILLON_MESSAGE(WM_USB_DEVICE_EVENT),
@@ -97,9 +80,18 @@ constexpr std::array kMessageNames{
 };
 #undef QUILLON_MESSAGE
 
+consteval bool NamesNoJobCode() {
+  for (const auto& entry : kMessageNames) {
+    if (FindJobKind(entry.number)) return false;
+  }
+  return true;
+}
+static_assert(NamesNoJobCode(), "a job code's name comes from the table of job kinds only");
+
 }  // namespace
 
 const char* GetMessageName(std::uint32_t number) {
+  if (const JobKind* kind = FindJobKind(number)) return kind->name;
   for (const auto& entry : kMessageNames) {
     if (entry.number == number) return entry.name;
   }

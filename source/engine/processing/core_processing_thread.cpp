@@ -11,6 +11,7 @@
 #include "engine/core/file_save_request.h"
 #include "engine/core/finish_record.h"
 #include "engine/core/flashpack_status_record.h"
+#include "engine/core/job_kind_table.h"
 #include "engine/core/job_options.h"
 #include "engine/core/job_payload.h"
 #include "engine/core/job_request.h"
@@ -67,13 +68,6 @@ bool IsSlotDevice(DeviceNumber device) { return device >= 0 && device < DEVICE_S
 
 bool IsQueueableDevice(DeviceNumber device) {
   return IsSlotDevice(device) || device == DEVICE_UNASSIGNED || device == DEVICE_INDEPENDENT;
-}
-
-bool NeedsImageFile(std::uint32_t jobCode) { return jobCode == WM_FLASH || jobCode == WM_FLASHPACK_ADD; }
-
-// Jobs whose read-back ends in a file save.
-bool SavesReadFile(std::uint32_t jobCode) {
-  return jobCode == WM_REVERSE_FLASH || jobCode == WM_ORVIX_REVERSE_FLASH || jobCode == WM_RAM_DUMP;
 }
 
 bool StartsUpdateFlash(const JobQueueEntry* entry) {
@@ -265,7 +259,7 @@ void CCoreProcessingThread::AppendEntries(EntryList entries) {
   bool shutdown = false;
   for (auto& entry : entries) {
     if (entry->jobCode == WM_SHUTDOWN) shutdown = true;
-    entry->state = NeedsImageFile(entry->jobCode) ? ENTRY_LOAD_PENDING : ENTRY_READY;
+    entry->state = JobNeedsImageFile(entry->jobCode) ? ENTRY_LOAD_PENDING : ENTRY_READY;
     Log(Format("%s> Queueing item with sequence number %d", GetDeviceName(entry->device),
                entry->sequenceNumber));
     const DeviceNumber device = entry->device;
@@ -668,7 +662,7 @@ void CCoreProcessingThread::OnFileLoaded(std::unique_ptr<FileLoadRequest> reques
 
 void CCoreProcessingThread::OnSaveReadFile(DeviceNumber device) {
   JobQueueEntry* entry = RunningEntryOf(device);
-  if (!entry || !SavesReadFile(entry->jobCode)) return;
+  if (!entry || !JobSavesReadFile(entry->jobCode)) return;
   auto request = std::make_unique<FileSaveRequest>();
   request->device = device;
   bool binary = false;

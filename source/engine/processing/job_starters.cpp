@@ -9,6 +9,7 @@
 #include "engine/core/buffer_registry.h"
 #include "engine/core/file_transfer_request.h"
 #include "engine/core/finish_record.h"
+#include "engine/core/job_kind_table.h"
 #include "engine/core/job_payload.h"
 #include "engine/core/job_payloads.h"
 #include "engine/core/messages.h"
@@ -98,8 +99,16 @@ bool HasImage(const FileJobPayload* payload) {
 
 }  // namespace
 
-CJobStarters::CJobStarters() {
-  starters_ = {
+CJobStarters::CJobStarters() = default;
+
+CJobStarters::~CJobStarters() = default;
+
+CJobStarters::Starter CJobStarters::StarterOf(std::uint32_t jobCode) {
+  struct StarterRow {
+    std::uint32_t jobCode;
+    Starter start;
+  };
+  static constexpr auto kStarters = std::to_array<StarterRow>({
       {WM_FLASH, &CJobStarters::StartFlash},
       {WM_ERASE, &CJobStarters::StartErase},
       {WM_REVERSE_FLASH, &CJobStarters::StartReverseFlash},
@@ -121,14 +130,17 @@ CJobStarters::CJobStarters() {
       {WM_SHUTDOWN, &CJobStarters::StartShutdown},
       {WM_REMOTE_FILE_TRANSFER, &CJobStarters::StartRemoteTransfer},
       {WM_DELETE_FILE, &CJobStarters::StartDeleteFile},
-  };
+  });
+  static_assert(CoversEveryJobKindOnce(kStarters), "every job kind has exactly one starter");
+  for (const auto& row : kStarters) {
+    if (row.jobCode == jobCode) return row.start;
+  }
+  return nullptr;
 }
 
-CJobStarters::~CJobStarters() = default;
-
 DispatchResult CJobStarters::DispatchJob(JobQueueEntry& entry, const DispatchContext& context) {
-  auto it = starters_.find(entry.jobCode);
-  if (it == starters_.end()) return DispatchResult::UnknownCode;
+  const Starter start = StarterOf(entry.jobCode);
+  if (!start) return DispatchResult::UnknownCode;
   // The device's earlier job has ended: what it kept may go.
   if (entry.device >= 0 && entry.device < DEVICE_SLOT_COUNT) heldImages_[static_cast<std::size_t>(entry.device)].reset();
   if (!PayloadFitsJob(entry.jobCode, entry.payload) && PayloadKindOfJob(entry.jobCode) != JobPayloadKind::None) {
@@ -136,7 +148,7 @@ DispatchResult CJobStarters::DispatchJob(JobQueueEntry& entry, const DispatchCon
     PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
     return DispatchResult::Started;
   }
-  (this->*(it->second))(entry, context);
+  (this->*start)(entry, context);
   return DispatchResult::Started;
 }
 

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 
 #include "engine/core/region_list.h"
 #include "engine/processing/device_objects.h"
@@ -30,6 +29,9 @@ class CJobStarters : public CJobDispatcher {
 
  private:
   using Starter = void (CJobStarters::*)(JobQueueEntry& entry, const DispatchContext& context);
+
+  // The starter of a job code; null for numbers that are no job codes.
+  static Starter StarterOf(std::uint32_t jobCode);
 
   void StartFlash(JobQueueEntry& entry, const DispatchContext& context);
   void StartErase(JobQueueEntry& entry, const DispatchContext& context);
@@ -51,7 +53,6 @@ class CJobStarters : public CJobDispatcher {
   void StartRemoteTransfer(JobQueueEntry& entry, const DispatchContext& context);
   void StartDeleteFile(JobQueueEntry& entry, const DispatchContext& context);
 
-  std::map<std::uint32_t, Starter> starters_;
   // The partition image of each device's last flashpack flash, kept until
   // the device's next job starts (declared before the objects, so their
   // workers have ended when it goes).

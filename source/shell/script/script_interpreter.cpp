@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine/quillon_exception.h"
+#include "engine/core/job_kind_table.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/script/script_error.h"
@@ -35,37 +36,38 @@ void SendRemoteReply(const std::string& line) {
 }
 
 const std::vector<CScriptInterpreter::Command>& CScriptInterpreter::Commands() {
-  // Compared in this order; the first equal word runs.
+  // Compared in this order; the first equal word runs. A command that queues
+  // a job takes its word from the table of job kinds.
   static const std::vector<Command> commands = {
-      {"FLASH", &CScriptInterpreter::OnFlash},
-      {"ERASE", &CScriptInterpreter::OnErase},
-      {"REVERSE_FLASH", &CScriptInterpreter::OnReverseFlash},
-      {"ORVIX_FLASH", &CScriptInterpreter::OnOrvixFlash},
-      {"ORVIX_ERASE", &CScriptInterpreter::OnOrvixErase},
-      {"ORVIX_REVERSE_FLASH", &CScriptInterpreter::OnOrvixReverseFlash},
-      {"PROGRAM_MAGIC_KEY", &CScriptInterpreter::OnProgramMagicKey},
-      {"COMM_CHECK", &CScriptInterpreter::OnCommCheck},
-      {"RESET_TARGET", &CScriptInterpreter::OnResetTarget},
+      {ScriptWordOf(WM_FLASH), &CScriptInterpreter::OnFlash},
+      {ScriptWordOf(WM_ERASE), &CScriptInterpreter::OnErase},
+      {ScriptWordOf(WM_REVERSE_FLASH), &CScriptInterpreter::OnReverseFlash},
+      {ScriptWordOf(WM_ORVIX_FLASH), &CScriptInterpreter::OnOrvixFlash},
+      {ScriptWordOf(WM_ORVIX_ERASE), &CScriptInterpreter::OnOrvixErase},
+      {ScriptWordOf(WM_ORVIX_REVERSE_FLASH), &CScriptInterpreter::OnOrvixReverseFlash},
+      {ScriptWordOf(WM_PROGRAM_MAGIC_KEY), &CScriptInterpreter::OnProgramMagicKey},
+      {ScriptWordOf(WM_COMM_CHECK), &CScriptInterpreter::OnCommCheck},
+      {ScriptWordOf(WM_RESET_TARGET), &CScriptInterpreter::OnResetTarget},
       {"SET", &CScriptInterpreter::OnSet},
       {"SAVE_OPTIONS", &CScriptInterpreter::OnSaveOptions},
       {"RESTORE_OPTIONS", &CScriptInterpreter::OnRestoreOptions},
-      {"TERMINATE_APP", &CScriptInterpreter::OnTerminateApp},
+      {ScriptWordOf(WM_SHUTDOWN), &CScriptInterpreter::OnTerminateApp},
       {"DIRECTORY", &CScriptInterpreter::OnDirectory},
       {"LIST_FILES", &CScriptInterpreter::OnListFiles},
       {"LIST_PRODUCT_TAGS", &CScriptInterpreter::OnListProductTags},
       {"GET_FLASH_DETAILS", &CScriptInterpreter::OnGetFlashDetails},
       {"DOWNLOAD_LATEST_QLPS", &CScriptInterpreter::OnDownloadLatestProducts},
       {"STATUS", &CScriptInterpreter::OnStatus},
-      {"DELETE", &CScriptInterpreter::OnDelete},
+      {ScriptWordOf(WM_DELETE_FILE), &CScriptInterpreter::OnDelete},
       {"RUN_SCRIPT", &CScriptInterpreter::OnRunScript},
-      {"TRANSFER_FILE", &CScriptInterpreter::OnTransferFile},
-      {"DUMP_RAM", &CScriptInterpreter::OnDumpRam},
-      {"FLASHPACK_EXTRACT", &CScriptInterpreter::OnFlashpackExtract},
-      {"FLASHPACK_ADD", &CScriptInterpreter::OnFlashpackAdd},
-      {"FLASHPACK_DELETE", &CScriptInterpreter::OnFlashpackDelete},
+      {ScriptWordOf(WM_REMOTE_FILE_TRANSFER), &CScriptInterpreter::OnTransferFile},
+      {ScriptWordOf(WM_RAM_DUMP), &CScriptInterpreter::OnDumpRam},
+      {ScriptWordOf(WM_FLASHPACK_EXTRACT), &CScriptInterpreter::OnFlashpackExtract},
+      {ScriptWordOf(WM_FLASHPACK_ADD), &CScriptInterpreter::OnFlashpackAdd},
+      {ScriptWordOf(WM_FLASHPACK_REMOVE), &CScriptInterpreter::OnFlashpackDelete},
       {"FLASHPACK_GET_DETAILS", &CScriptInterpreter::OnFlashpackGetDetails},
       {"FLASHPACK_GET_STATS", &CScriptInterpreter::OnFlashpackGetStats},
-      {"FLASHPACK_UPDATE_FLASH", &CScriptInterpreter::OnFlashpackUpdateFlash},
+      {ScriptWordOf(WM_FLASHPACK_UPDATE_FLASH), &CScriptInterpreter::OnFlashpackUpdateFlash},
   };
   return commands;
 }
