@@ -59,6 +59,8 @@ class E2eRunStatus : public ::testing::Test {
     }, std::chrono::seconds(120));
     return status;
   }
+  // Whether the log holds the line now (a line that must come is waited
+  // for with WaitLog: the log is written by another thread).
   bool LogHas(const std::string& line) const {
     const auto log = program.LogLines();
     return std::find(log.begin(), log.end(), line) != log.end();
@@ -110,12 +112,12 @@ TEST_F(E2eRunStatus, AFailureOnAnyUsbRadioIsTheRunStatusAndResetFreesIt) {
   }
 
   EXPECT_EQ(client.Ask("STATUS RESET"), kIdle);
-  EXPECT_TRUE(LogHas("USB5> Cancelled by STATUS RESET"));
-  EXPECT_TRUE(LogHas("USB12> Cancelled by STATUS RESET"));
+  EXPECT_TRUE(program.WaitLog("USB5> Cancelled by STATUS RESET"));
+  EXPECT_TRUE(program.WaitLog("USB12> Cancelled by STATUS RESET"));
   // The next job runs on every radio, the two cancelled ones included.
   ASSERT_TRUE(client.Send("COMM_CHECK"));
   EXPECT_EQ(StatusOnceNotBusy(), kDone);
-  for (const auto& [id, radio] : radios) EXPECT_TRUE(LogHas(FinishedLine("USB" + std::to_string(id), 1))) << id;
+  for (const auto& [id, radio] : radios) EXPECT_TRUE(program.WaitLog(FinishedLine("USB" + std::to_string(id), 1))) << id;
   for (const auto& line : program.LogLines()) EXPECT_EQ(line.find("User-initiated Cancel"), std::string::npos);
 }
 
@@ -178,9 +180,9 @@ TEST_F(E2eRunStatus, ResetCancelsOnlyTheWorkBeforeIt) {
   EXPECT_TRUE(*reply == kIdle || StartsWith(*reply, "BUSY")) << *reply;
   EXPECT_EQ(StatusOnceNotBusy(), kDone);
   EXPECT_EQ(radio.GetFlash(kImageAddress, kImageSize), image);
-  EXPECT_TRUE(LogHas("COM1> Cancelled by STATUS RESET"));
-  EXPECT_TRUE(LogHas("COM1> Cancelled 1 queued item(s)"));
-  EXPECT_TRUE(LogHas(FinishedLine("COM1", 1)));
+  EXPECT_TRUE(program.WaitLog("COM1> Cancelled by STATUS RESET"));
+  EXPECT_TRUE(program.WaitLog("COM1> Cancelled 1 queued item(s)"));
+  EXPECT_TRUE(program.WaitLog(FinishedLine("COM1", 1)));
   EXPECT_FALSE(LogHas("COM1> User-initiated Cancel"));
 }
 
@@ -211,7 +213,7 @@ TEST_F(E2eRunStatus, AReadBackThatCouldNotBeSavedIsDroppedByTheReset) {
   EXPECT_EQ(client.Ask("STATUS RESET"), kIdle);
   ASSERT_TRUE(client.Send("COMM_CHECK"));
   EXPECT_EQ(StatusOnceNotBusy(), kDone);
-  EXPECT_TRUE(LogHas(FinishedLine("COM1", 1)));
+  EXPECT_TRUE(program.WaitLog(FinishedLine("COM1", 1)));
 }
 
 // TERMINATE_APP behind a device in error that no one reset: the device's
@@ -225,8 +227,8 @@ TEST_F(E2eRunStatus, TerminateAppEndsTheProgramBehindADeviceInError) {
   ASSERT_TRUE(PollUntil([&] { return StartsWith(status = Status(), "ERROR"); })) << status;
   ASSERT_TRUE(client.Send("TERMINATE_APP"));
   EXPECT_EQ(program.WaitForExit(std::chrono::seconds(10)), 0);
-  EXPECT_TRUE(LogHas("COM1> Cancelled by TERMINATE_APP"));
-  EXPECT_TRUE(LogHas("COM1> Cancelled 2 queued item(s)"));
+  EXPECT_TRUE(program.WaitLog("COM1> Cancelled by TERMINATE_APP"));
+  EXPECT_TRUE(program.WaitLog("COM1> Cancelled 2 queued item(s)"));
 }
 
 // The lines that start work themselves make STATUS BUSY at once; their end

@@ -46,11 +46,22 @@ mkdir -p "$tmp/work/com"
 python3 "$scripts/demo_files.py" "$tmp/work" >/dev/null || { echo "FAIL: cannot write the demo files"; exit 1; }
 
 window=""
-shown() { window=$(xdotool search --onlyvisible --pid "$program" 2>/dev/null | head -n 1); [ -n "$window" ]; }
+# The program's main window: of its visible windows, the one the window
+# manager framed (a box or a tooltip of the program is not framed, or not
+# for long).
+framed_id() { xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q "="; }
+shown() {
+  window=""
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$program" 2>/dev/null); do
+    if framed_id "$id"; then window=$id; return 0; fi
+  done
+  return 1
+}
 # The frame's top-left corner: the window's own corner less the frame's
 # left border and title bar (openbox's _NET_FRAME_EXTENTS: left, right,
 # top, bottom).
-framed() { xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | grep -q "="; }
+framed() { framed_id "$window"; }
 frame_place() {
   local x y extents left top
   x=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
@@ -64,7 +75,9 @@ settled_place=""
 # Waits until the frame has stayed in one place for half a second.
 settled() {
   local now
-  now=$(frame_place)
+  now=$(frame_place 2>/dev/null)
+  # A window that could not be read has no place yet.
+  [[ $now =~ ^-?[0-9]+\ -?[0-9]+$ ]] || return 1
   if [ "$now" = "$settled_place" ]; then return 0; fi
   settled_place=$now
   sleep 0.5
@@ -73,8 +86,7 @@ settled() {
 start() {   # [scale]
   ( cd "$tmp/work" && QT_SCALE_FACTOR=${1:-1} exec "$bin/vexaload" -id Demo ) >>"$tmp/vexaload.out" 2>&1 &
   program=$!
-  poll shown || { cat "$tmp/vexaload.out"; echo "FAIL: the window did not show"; exit 1; }
-  poll framed || { echo "FAIL: openbox did not frame the window"; exit 1; }
+  poll shown || { cat "$tmp/vexaload.out"; echo "FAIL: the window did not show framed by openbox"; exit 1; }
   settled_place=""
   poll settled || { echo "FAIL: the window did not settle"; exit 1; }
 }
@@ -112,8 +124,14 @@ on_screen() {   # the frame's corner on the screen
   read -r x y <<<"$(frame_place)"
   [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ "$x" -lt 1280 ] && [ "$y" -lt 800 ]
 }
+near() {   # "x y" "x y": at most one pixel apart in each direction
+  local ax ay bx by
+  read -r ax ay <<<"$1"
+  read -r bx by <<<"$2"
+  [ $((ax - bx)) -ge -1 ] && [ $((ax - bx)) -le 1 ] && [ $((ay - by)) -ge -1 ] && [ $((ay - by)) -le 1 ]
+}
 start 2
-xdotool windowmove "$window" 0 0
+xdotool windowmove "$window" 40 60
 settled_place=""
 poll settled
 left=$(frame_place)
@@ -124,8 +142,10 @@ for scale in 2 1; do
   now=$(frame_place)
   echo "start at scale $scale: $now"
   on_screen || expect "after a run at twice the scale, a start at scale $scale puts the frame at $now"
-  # At the same scale the frame comes back exactly, title bar and all.
-  if [ "$scale" = 2 ] && [ "$now" != "$left" ]; then
+  # At the same scale the frame comes back where it was, title bar and all;
+  # a one-pixel border at twice the scale is half a logical pixel, which
+  # may round either way.
+  if [ "$scale" = 2 ] && ! near "$now" "$left"; then
     expect "at twice the scale the frame came back at $now, not where it was left ($left)"
   fi
   close_window
