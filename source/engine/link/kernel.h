@@ -17,6 +17,7 @@
 
 #include "engine/core/device_event.h"
 #include "engine/core/device_number.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/link/boot_link.h"
 #include "engine/link/comm_channel.h"
 #include "engine/core/error_details.h"
@@ -47,27 +48,6 @@ struct FdiRegion {
   std::uint32_t unitSize = 0;
   std::uint32_t unitCount = 0;
 };
-
-// Engine error codes that this object returns itself.
-inline constexpr int kKernelOk = 0;
-inline constexpr int kKernelUnknownError = 1;
-inline constexpr int kKernelBusy = 3;
-inline constexpr int kKernelCancelled = 4;
-inline constexpr int kKernelNotSpecified = 5;
-inline constexpr int kKernelInvalidType = 7;
-inline constexpr int kKernelInvalidProtocol = 8;
-inline constexpr int kKernelInvalidMode = 12;
-inline constexpr int kKernelNoErrorDetails = 13;
-inline constexpr int kKernelSmartOnFailed = 14;
-inline constexpr int kKernelSmartOffFailed = 15;
-inline constexpr int kKernelNoFreeSpace = 16;
-inline constexpr int kKernelReadDecodeFailed = 17;
-inline constexpr int kKernelNotResponding = 18;
-inline constexpr int kKernelRalixError = 2;
-inline constexpr int kKernelMagicKeyFailed = 41;
-inline constexpr int kRamDumpUnexpectedReply = 75;
-inline constexpr int kRamDumpBadReply = 76;
-inline constexpr int kRamDumpBadRead = 77;
 
 // The pacing of a smart flash: the waits between free-space queries while
 // the kernel's buffer is full, while it drains and while it finishes, and
@@ -111,7 +91,7 @@ class CKernel {
   int SetFdiRegion(std::uint32_t base, std::uint32_t unitSize, std::uint32_t unitCount);
 
   void Abort() { abort_.store(1); }
-  int GetBusyState() const { return busy_.load() ? kKernelBusy : kKernelOk; }
+  int GetBusyState() const { return busy_.load() ? KERNEL_ERROR_BUSY : KERNEL_OK; }
   static std::string GetPortPath(int comPort);
   static std::string GetUsbInterfaceName(int chipFamily);
 
@@ -205,7 +185,7 @@ class CKernel {
   // Takes the abort flag and gives the cancelled result.
   int CancelNow() {
     abort_ = 0;
-    return kKernelCancelled;
+    return KERNEL_ERROR_CANCELLED;
   }
 
   // Starts the operation's thread; throws std::system_error when the

@@ -158,7 +158,7 @@ TEST(KernelClosingEvent, CarriesItsOwnListsWhenTheNextJobStartsAtOnce) {
   for (int round = 0; round < kRounds; ++round) {
     CRegionList* list = round % 2 ? &second.list : &first.list;
     // Start again as soon as the object takes a start.
-    const bool taken = Eventually([&] { return kernel.StartCustomCommand(list, kRunOnThread) == kKernelOk; });
+    const bool taken = Eventually([&] { return kernel.StartCustomCommand(list, kRunOnThread) == KERNEL_OK; });
     ASSERT_TRUE(taken) << "round " << round;
     started.push_back(list);
   }
@@ -197,13 +197,13 @@ TEST(KernelClosingEvent, SetUpWaitsUntilTheClosingEventIsDelivered) {
     return 0;
   };
   CKernel kernel(settings);
-  ASSERT_EQ(kernel.StartCommCheck(kRunOnThread), kKernelOk);
+  ASSERT_EQ(kernel.StartCommCheck(kRunOnThread), KERNEL_OK);
   {
     std::unique_lock lock(mutex);
     ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return inClosing; }));
   }
-  ASSERT_TRUE(Eventually([&] { return kernel.GetBusyState() == kKernelOk; }));
-  EXPECT_EQ(kernel.LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images, recorder)), kKernelOk);
+  ASSERT_TRUE(Eventually([&] { return kernel.GetBusyState() == KERNEL_OK; }));
+  EXPECT_EQ(kernel.LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images, recorder)), KERNEL_OK);
   std::lock_guard lock(mutex);
   EXPECT_TRUE(closingDelivered);
   EXPECT_EQ(kernel.ChipFamily(), kChipHarrow);

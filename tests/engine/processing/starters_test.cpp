@@ -141,9 +141,9 @@ TEST(CustomCommandStarter, ARetriedCommandDoesNotAppendItsRegionsTwice) {
   CKernel* kernel = starters.Objects().KernelOf(kCom1);
   ASSERT_NE(kernel, nullptr);
   ShellStandIn shell;
-  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == kKernelOk; }));
+  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == KERNEL_OK; }));
   ASSERT_EQ(starters.DispatchJob(entry, context), DispatchResult::Started);
-  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == kKernelOk; }));
+  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == KERNEL_OK; }));
   ASSERT_TRUE(held->regions);
   ASSERT_EQ(held->regions->Count(), 2u);
   EXPECT_EQ((*held->regions)[0].length, 3u);
