@@ -116,7 +116,7 @@ TEST_F(FlashRequests, WithoutAutoEraseTheAnswerDecides) {
   EXPECT_NO_THROW(FlashImageFile(asker, "b.s19"));
   ExpectNothingQueued();
 
-  answer = 7;  // any answer but OK and abort queues nothing either
+  answer = kAnswerNo;  // any answer but OK and abort queues nothing either
   EXPECT_NO_THROW(FlashImageFile(asker, "c.s19"));
   ExpectNothingQueued();
 
