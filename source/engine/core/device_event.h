@@ -8,8 +8,9 @@
 // Region lists and their release. List A is the list the operation received
 // (erase list, read list, ...), list B a second list (the image of a
 // smartphone operation). On the events where the event table says so, the
-// callback takes ownership of list A (and, for event 0, list B) and releases
-// it in the buffer registry; the device object must not touch it afterwards.
+// callback takes ownership of list A (and, for EVENT_PHONE_COMMAND_SENT, list
+// B) and releases it in the buffer registry; the device object must not
+// touch it afterwards.
 // The device objects' contract: when an operation starts, the object clears
 // every list field it reports (and then sets the ones that operation
 // received), so an event never carries a list that an earlier operation's
@@ -102,7 +103,7 @@ struct DeviceEvent {
   DeviceNumber device = 0;
   std::int32_t eventCode = 0;
   // The amount done for a progress event, the engine error code for a
-  // failure, 4 for a cancel, 0 otherwise.
+  // failure, KERNEL_ERROR_CANCELLED for a cancel, KERNEL_OK otherwise.
   std::int32_t argument = 0;
   // The detail field: for a progress event the total amount; for a failure
   // the device object's last error details (or null).

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/region_list.h"
 #include "engine/link/kernel_flash.h"
 #include "engine/link/kernel_read_back.h"
@@ -12,27 +13,23 @@
 
 namespace {
 
-constexpr int kFlashpacksNotExtracted = 79;
-constexpr int kNoFlashpackFile = 88;
 constexpr int kPackSuccess = 1;
-constexpr int kFirstPackErrorCode = 80;
-constexpr int kNoFlashpackAllocation = 89;
 
 // Calls into the library; an exception counts as an unknown failure.
 int Guarded(const std::function<int()>& call) {
   try {
     return call();
   } catch (...) {
-    return kKernelUnknownError;
+    return KERNEL_ERROR_UNKNOWN;
   }
 }
 
 }  // namespace
 
 int MapPackResult(int answer) {
-  if (answer == kPackSuccess) return kKernelOk;
-  if (answer >= -9 && answer <= -1) return kFirstPackErrorCode - 1 - answer;
-  return kKernelUnknownError;
+  if (answer == kPackSuccess) return KERNEL_OK;
+  if (answer >= -9 && answer <= -1) return FLASHPACK_FIRST_PACK_ERROR - 1 - answer;
+  return KERNEL_ERROR_UNKNOWN;
 }
 
 CFlashpack::CFlashpack(const KernelSettingsRecord& settings) : CKernel(settings) {}
@@ -57,40 +54,40 @@ std::shared_ptr<CPackManager> CFlashpack::SharePackManager() const {
 
 int CFlashpack::AddPacks(const CRegionList* image) {
   std::shared_ptr<CPackManager> packs = SharePackManager();
-  if (!packs) return kFlashpacksNotExtracted;
-  if (!image) return kKernelOk;
-  if (image->Empty()) return kNoFlashpackFile;
-  int result = kKernelOk;
+  if (!packs) return FLASHPACKS_NOT_EXTRACTED;
+  if (!image) return KERNEL_OK;
+  if (image->Empty()) return NO_FLASHPACK_FILE;
+  int result = KERNEL_OK;
   for (const ImageRegion& region : *image) {
     result = Guarded([&] { return MapPackResult(packs->AddPack(region.buffer, region.length)); });
-    if (result != kKernelOk) break;
+    if (result != KERNEL_OK) break;
   }
   return result;
 }
 
 int CFlashpack::RemovePacks(const std::vector<std::uint16_t>& indices) {
   std::shared_ptr<CPackManager> packs = SharePackManager();
-  if (!packs) return kFlashpacksNotExtracted;
+  if (!packs) return FLASHPACKS_NOT_EXTRACTED;
   // Highest first, so that no removal shifts an index still to be removed.
   std::vector<std::uint16_t> order(indices);
   std::sort(order.begin(), order.end(), std::greater<>());
   order.erase(std::unique(order.begin(), order.end()), order.end());
-  int result = kKernelOk;
+  int result = KERNEL_OK;
   for (std::uint16_t index : order) {
     result = Guarded([&] { return MapPackResult(packs->RemovePack(index)); });
-    if (result != kKernelOk) break;
+    if (result != KERNEL_OK) break;
   }
   return result;
 }
 
 int CFlashpack::GetPackImage(std::vector<std::uint8_t>& image) {
-  if (GetBusyState() != kKernelOk) return kKernelBusy;
+  if (GetBusyState() != KERNEL_OK) return KERNEL_ERROR_BUSY;
   return WritePackImage(image);
 }
 
 int CFlashpack::WritePackImage(std::vector<std::uint8_t>& image) {
   std::shared_ptr<CPackManager> packs = SharePackManager();
-  if (!packs) return kFlashpacksNotExtracted;
+  if (!packs) return FLASHPACKS_NOT_EXTRACTED;
   return Guarded([&] {
     image.assign(packs->ImageSize(), 0);
     return MapPackResult(packs->WriteImage(image.data(), static_cast<unsigned long>(image.size())));
@@ -102,7 +99,7 @@ int CFlashpack::WritePackImage(std::vector<std::uint8_t>& image) {
 int CFlashpack::Extract(CRegionList* readList, int mode) {
   // The arguments are the running operation's until it ends: a refused
   // start must not replace them.
-  if (GetBusyState() != kKernelOk) return kKernelBusy;
+  if (GetBusyState() != KERNEL_OK) return KERNEL_ERROR_BUSY;
   readList_ = readList;
   return StartOperation(
       mode, true,
@@ -111,19 +108,19 @@ int CFlashpack::Extract(CRegionList* readList, int mode) {
 }
 
 int CFlashpack::RunExtract() {
-  if (!readList_ || readList_->Empty()) return kNoFlashpackAllocation;
+  if (!readList_ || readList_->Empty()) return NO_FLASHPACK_ALLOCATION;
   int result = OpenKernelLink();
-  if (result == kKernelOk) result = ReadRegions(*readList_, EVENT_FLASHPACK_EXTRACT_PROGRESS);
-  if (result != kKernelOk) return result;
+  if (result == KERNEL_OK) result = ReadRegions(*readList_, EVENT_FLASHPACK_EXTRACT_PROGRESS);
+  if (result != KERNEL_OK) return result;
   const ImageRegion& partition = (*readList_)[0];
   return Guarded([&] {
     ReplacePackManager(partition.buffer, partition.length);
-    return kKernelOk;
+    return KERNEL_OK;
   });
 }
 
 int CFlashpack::ExtractAddFlash(CRegionList* partitionList, CRegionList* imageList, int mode) {
-  if (GetBusyState() != kKernelOk) return kKernelBusy;
+  if (GetBusyState() != KERNEL_OK) return KERNEL_ERROR_BUSY;
   partitionList_ = partitionList;
   imageList_ = imageList;
   return StartOperation(mode, true, {EVENT_FLASH_DONE, EVENT_FLASH_CANCELLED, EVENT_FLASH_FAILED},
@@ -133,13 +130,13 @@ int CFlashpack::ExtractAddFlash(CRegionList* partitionList, CRegionList* imageLi
 int CFlashpack::ReadPartition(std::uint32_t address, std::uint32_t length) {
   CRegionList partition;
   partition.Add(address, length);
-  int result = kKernelOk;
+  int result = KERNEL_OK;
   try {
     result = ReadRegions(partition, EVENT_REVERSE_FLASH_PROGRESS);
-    if (result == kKernelOk) {
+    if (result == KERNEL_OK) {
       result = Guarded([&] {
         ReplacePackManager(partition[0].buffer, partition[0].length);
-        return kKernelOk;
+        return KERNEL_OK;
       });
     }
   } catch (...) {
@@ -154,20 +151,20 @@ int CFlashpack::ReadPartition(std::uint32_t address, std::uint32_t length) {
 int CFlashpack::RunExtractAddFlash() {
   const std::int64_t total = RegionListTotal(partitionList_);
   if (!partitionList_ || total <= 0 || total > std::numeric_limits<std::uint32_t>::max()) {
-    return kNoFlashpackAllocation;
+    return NO_FLASHPACK_ALLOCATION;
   }
   const std::uint32_t first = (*partitionList_)[0].address;
   int result = OpenKernelLink();
-  if (result == kKernelOk) result = ReadPartition(first, static_cast<std::uint32_t>(total));
-  if (result == kKernelOk) result = AddPacks(imageList_);
+  if (result == KERNEL_OK) result = ReadPartition(first, static_cast<std::uint32_t>(total));
+  if (result == KERNEL_OK) result = AddPacks(imageList_);
   std::vector<std::uint8_t> packImage;
-  if (result == kKernelOk) result = WritePackImage(packImage);
-  if (result != kKernelOk) return result;
+  if (result == KERNEL_OK) result = WritePackImage(packImage);
+  if (result != KERNEL_OK) return result;
   if (packImage.size() > static_cast<std::uint64_t>(total)) return MapPackResult(lumbrapack::kPackNoSpace);
   // The new partition image as a one-region image at the partition's start.
   CRegionList image;
   image.Add(first, static_cast<std::uint32_t>(packImage.size()), packImage.data());
   result = EraseSectors(partitionList_);
-  if (result == kKernelOk) result = ProgramRegions(&image);
+  if (result == KERNEL_OK) result = ProgramRegions(&image);
   return result;
 }

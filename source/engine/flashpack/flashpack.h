@@ -29,14 +29,18 @@ class CFlashpack : public CKernel {
   ~CFlashpack() override;
 
   // Reads the read list's first region (the FLASHPACK partition) and
-  // builds the pack set over it; events 48, closing 51/50/49. The list
-  // travels in the events, whose closing one releases it. 3 while busy,
-  // 12 for a mode other than 0 and 1.
+  // builds the pack set over it; event EVENT_FLASHPACK_EXTRACT_PROGRESS,
+  // closing EVENT_FLASHPACK_EXTRACT_DONE/CANCELLED/FAILED. The list travels
+  // in the events, whose closing one releases it. KERNEL_ERROR_BUSY while
+  // busy, KERNEL_ERROR_INVALID_OPERATING_MODE for a mode other than
+  // kRunInline and kRunOnThread.
   int Extract(CRegionList* readList, int mode);
   // Reads the whole partition (the partition list's sectors from its first
   // address), builds the pack set over it, adds the image list's packs,
   // erases the partition list and programs the new partition image;
-  // events 21, 10 and 11, closing 14/13/12. The partition list travels as
+  // events EVENT_REVERSE_FLASH_PROGRESS, EVENT_FLASH_ERASE_PROGRESS and
+  // EVENT_FLASH_PROGRESS, closing EVENT_FLASH_DONE/CANCELLED/FAILED. The
+  // partition list travels as
   // list A (released by the closing event), the image list as list B.
   int ExtractAddFlash(CRegionList* partitionList, CRegionList* imageList, int mode);
 
@@ -45,8 +49,9 @@ class CFlashpack : public CKernel {
   void ReplacePackManager(const std::uint8_t* data, std::uint32_t length);
 
   // Adds the packs of the image's regions in list order until one is
-  // refused; the mapped result of the last answer. 79 without a pack set,
-  // 88 for an image without regions; a null list gives 0.
+  // refused; the mapped result of the last answer. FLASHPACKS_NOT_EXTRACTED
+  // without a pack set, NO_FLASHPACK_FILE for an image without regions; a
+  // null list gives KERNEL_OK.
   int AddPacks(const CRegionList* image);
   // Removes the packs from the highest index down, each index once,
   // whatever order the caller gives, until one is refused.

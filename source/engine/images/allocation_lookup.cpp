@@ -58,8 +58,8 @@ int FindSectorIndex(int& index, std::uint32_t address, const SectorList& sectors
     if (sectors.sectors[i].address > address) break;
     index = static_cast<int>(i);
   }
-  if (index < 0) return kAddressOutOfRange;
-  return address < EndOf(sectors.sectors[static_cast<std::size_t>(index)]) ? 0 : kAddressOutOfRange;
+  if (index < 0) return ADDRESS_OUT_OF_RANGE;
+  return address < EndOf(sectors.sectors[static_cast<std::size_t>(index)]) ? 0 : ADDRESS_OUT_OF_RANGE;
 }
 
 int FindSectorIndex(int& index, std::uint32_t address, const CJobOptions& options) {

@@ -11,11 +11,8 @@
 #include <string>
 
 #include "engine/core/job_options.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/sector_list.h"
-
-// The result of an address look-up that finds no sector: "Address 0x%X out
-// of range for the selected product".
-inline constexpr int kAddressOutOfRange = 91;
 
 // The address of the first sector with the name. None: logs "Error> No
 // allocation for %s in .qlp file" and throws the application exception.
@@ -34,7 +31,7 @@ std::uint32_t FlashBaseAddress(const CJobOptions& options);
 
 // index: the last sector that starts at or below the address (the walk
 // stops at the first sector that starts above it; -1 when none). Returns 0
-// when the address lies inside that sector, else kAddressOutOfRange.
+// when the address lies inside that sector, else ADDRESS_OUT_OF_RANGE.
 int FindSectorIndex(int& index, std::uint32_t address, const SectorList& sectors);
 int FindSectorIndex(int& index, std::uint32_t address, const CJobOptions& options);
 

@@ -6,6 +6,7 @@
 
 #include "engine/core/buffer_registry.h"
 #include "engine/core/job_options.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/images/allocation_lookup.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr std::uint32_t kHeaderBufferSize = 512;
 constexpr std::uint32_t kTopAddressBits = 0xF0000000;
-constexpr int kOtherFailure = 1;
 
 // Reads the headers and the data records of one file into the request's
 // loaded image.
@@ -147,7 +147,7 @@ class CImageFileLoader {
   }
 
   bool Fail(std::uint32_t address) {
-    request_.result = kAddressOutOfRange;
+    request_.result = ADDRESS_OUT_OF_RANGE;
     request_.resultDetail = static_cast<std::int32_t>(address);
     return false;
   }
@@ -176,7 +176,7 @@ int FileLoadWorker(std::unique_ptr<FileLoadRequest> request) {
   } catch (SREC_EXCEPTION e) {
     request->result = e;
   } catch (...) {
-    request->result = kOtherFailure;
+    request->result = KERNEL_ERROR_UNKNOWN;
   }
   PostToTarget<WM_FILE_LOADED>(PT_CORE, std::move(request));
   return 1;

@@ -4,10 +4,10 @@
 //
 // Plain images keep their addresses; flashpack, theme-pack and CSD files
 // (named by their S0 header) are moved into the allocation reserved for
-// them, and fail with 91 and the failing address as the detail when they
-// start below their relocation base or run past their allocation. The
-// worker always ends by posting WM_FILE_LOADED with the request to the core
-// thread.
+// them, and fail with ADDRESS_OUT_OF_RANGE and the failing address as the
+// detail when they start below their relocation base or run past their
+// allocation. The worker always ends by posting WM_FILE_LOADED with the
+// request to the core thread.
 
 #include <memory>
 

@@ -7,6 +7,7 @@
 #include "engine/core/device_event.h"
 #include "engine/core/error_record.h"
 #include "engine/core/finish_record.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 #include "engine/core/region_list.h"
 #include "engine/core/post_target.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr int kOtherFailure = 1;
 constexpr std::uint32_t kDataRecordType = 3;
 constexpr std::uint32_t kEndRecordType = 7;
 
@@ -82,7 +82,7 @@ int SRecordSaveWorker(std::unique_ptr<FileSaveRequest> request) {
   } catch (SREC_EXCEPTION e) {
     PostSaveFailed(request->device, e);
   } catch (...) {
-    PostSaveFailed(request->device, kOtherFailure);
+    PostSaveFailed(request->device, KERNEL_ERROR_UNKNOWN);
   }
   return 1;
 }

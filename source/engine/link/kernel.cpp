@@ -57,25 +57,25 @@ void CKernel::CopySettings(const KernelSettingsRecord& settings) {
 
 int CKernel::LoadDeviceSettings(const KernelSettingsRecord& settings) {
   BusyHold hold(busy_);
-  if (!hold.held()) return kKernelBusy;
+  if (!hold.held()) return KERNEL_ERROR_BUSY;
   // The last operation's thread may still be delivering its closing event.
   JoinWorker();
   CopySettings(settings);
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetCallback(KernelEventCallback callback) {
   callback_ = std::move(callback);
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetKernelImage(int kernelType, const std::uint8_t* image, std::uint32_t length,
                             std::uint32_t loadAddress) {
-  if (busy_) return kKernelBusy;
+  if (busy_) return KERNEL_ERROR_BUSY;
   const auto slot = KernelImageFromType(kernelType);
-  if (!slot) return kKernelInvalidType;
+  if (!slot) return KERNEL_ERROR_INVALID_KERNEL_TYPE;
   images_[*slot] = {image, length, loadAddress};
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 KernelImageSlot CKernel::GetKernelImage(int kernelType) const {
@@ -86,37 +86,37 @@ KernelImageSlot CKernel::GetKernelImage(int kernelType) const {
 int CKernel::SetLinkSpeed(int baudRate, int divisor) {
   baudRate_ = baudRate;
   baudDivisor_ = divisor;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetComPort(int comPort) {
   comPort_ = comPort;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetLinkMode(int linkMode) {
-  if (busy_) return kKernelBusy;
-  if (!IsKnownLinkMode(linkMode)) return kKernelInvalidProtocol;
+  if (busy_) return KERNEL_ERROR_BUSY;
+  if (!IsKnownLinkMode(linkMode)) return KERNEL_ERROR_INVALID_PROTOCOL;
   linkMode_ = linkMode;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetUsbDeviceId(std::uint16_t usbDeviceId) {
-  if (busy_) return kKernelBusy;
+  if (busy_) return KERNEL_ERROR_BUSY;
   usbDeviceId_ = usbDeviceId;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetAutoMagicKey(int flag) {
-  if (busy_) return kKernelBusy;
+  if (busy_) return KERNEL_ERROR_BUSY;
   autoMagicKey_ = flag;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::SetFdiRegion(std::uint32_t base, std::uint32_t unitSize, std::uint32_t unitCount) {
-  if (busy_) return kKernelBusy;
+  if (busy_) return KERNEL_ERROR_BUSY;
   fdiRegion_ = {base, unitSize, unitCount};
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 std::string CKernel::GetPortPath(int comPort) {
@@ -151,11 +151,11 @@ DeviceEvent CKernel::ClosingEvent(const ClosingEvents& events, int result) const
   event.device = device_;
   event.listA = listA_;
   event.listB = listB_;
-  if (result == kKernelOk) {
+  if (result == KERNEL_OK) {
     event.eventCode = events.done;
-  } else if (result == kKernelCancelled) {
+  } else if (result == KERNEL_ERROR_CANCELLED) {
     event.eventCode = events.cancelled;
-    event.argument = kKernelCancelled;
+    event.argument = KERNEL_ERROR_CANCELLED;
   } else {
     event.eventCode = events.failed;
     event.argument = result;
@@ -170,7 +170,7 @@ int CKernel::QueryTargetStatus(CCommChannel& channel) {
   const auto request = StatusRequest();
   std::vector<std::uint8_t> reply(kKernelReplyCapacity);
   channel.Transact(request.data(), request.size(), reply.data(), reply.size(), kStatusPolls, kStatusRetries);
-  if (reply[kReplyStatusOffset] != 0) return kKernelNoErrorDetails;
+  if (reply[kReplyStatusOffset] != 0) return KERNEL_ERROR_NO_ERROR_DETAILS;
   const auto word = static_cast<std::uint16_t>(reply[kStatusWordOffset] << 8 | reply[kStatusWordOffset + 1]);
   return DecodeTargetStatus(word, std::span<const std::uint8_t>(reply).subspan(kStatusDetailOffset), errorDetails_);
 }
@@ -185,7 +185,7 @@ std::unique_ptr<CCommChannel> CKernel::OpenKernelChannel(int baudRate) const {
 int CKernel::StartOperation(int mode, bool clearsAbort, const ClosingEvents& events, Worker steps,
                             CRegionList* listA, CRegionList* listB) {
   int idle = 0;
-  if (!busy_.compare_exchange_strong(idle, 1)) return kKernelBusy;
+  if (!busy_.compare_exchange_strong(idle, 1)) return KERNEL_ERROR_BUSY;
   // The last operation's thread may still be delivering its closing event,
   // which carries the lists and error details; wait until it is done.
   JoinWorker();
@@ -202,12 +202,12 @@ int CKernel::StartOperation(int mode, bool clearsAbort, const ClosingEvents& eve
       } catch (const std::system_error&) {
         // Without its thread the operation never runs: free the object
         // and say so, rather than stay busy for ever.
-        return FinishOperation(events, kKernelUnknownError);
+        return FinishOperation(events, KERNEL_ERROR_UNKNOWN);
       }
-      return kKernelOk;
+      return KERNEL_OK;
     default:
       busy_ = 0;
-      return kKernelInvalidMode;
+      return KERNEL_ERROR_INVALID_OPERATING_MODE;
   }
 }
 
@@ -221,7 +221,7 @@ int CKernel::RunWorker(const ClosingEvents& events, const Worker& steps) {
     result = LinkErrorToMessage(failure);
     failureReason_ = TakeLinkFailureReason();
   } catch (...) {
-    result = kKernelUnknownError;
+    result = KERNEL_ERROR_UNKNOWN;
   }
   return FinishOperation(events, result);
 }

@@ -17,6 +17,7 @@
 
 #include "engine/core/device_event.h"
 #include "engine/core/device_number.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/link/boot_link.h"
 #include "engine/link/comm_channel.h"
 #include "engine/core/error_details.h"
@@ -47,27 +48,6 @@ struct FdiRegion {
   std::uint32_t unitSize = 0;
   std::uint32_t unitCount = 0;
 };
-
-// Engine error codes that this object returns itself.
-inline constexpr int kKernelOk = 0;
-inline constexpr int kKernelUnknownError = 1;
-inline constexpr int kKernelBusy = 3;
-inline constexpr int kKernelCancelled = 4;
-inline constexpr int kKernelNotSpecified = 5;
-inline constexpr int kKernelInvalidType = 7;
-inline constexpr int kKernelInvalidProtocol = 8;
-inline constexpr int kKernelInvalidMode = 12;
-inline constexpr int kKernelNoErrorDetails = 13;
-inline constexpr int kKernelSmartOnFailed = 14;
-inline constexpr int kKernelSmartOffFailed = 15;
-inline constexpr int kKernelNoFreeSpace = 16;
-inline constexpr int kKernelReadDecodeFailed = 17;
-inline constexpr int kKernelNotResponding = 18;
-inline constexpr int kKernelRalixError = 2;
-inline constexpr int kKernelMagicKeyFailed = 41;
-inline constexpr int kRamDumpUnexpectedReply = 75;
-inline constexpr int kRamDumpBadReply = 76;
-inline constexpr int kRamDumpBadRead = 77;
 
 // The pacing of a smart flash: the waits between free-space queries while
 // the kernel's buffer is full, while it drains and while it finishes, and
@@ -111,7 +91,7 @@ class CKernel {
   int SetFdiRegion(std::uint32_t base, std::uint32_t unitSize, std::uint32_t unitCount);
 
   void Abort() { abort_.store(1); }
-  int GetBusyState() const { return busy_.load() ? kKernelBusy : kKernelOk; }
+  int GetBusyState() const { return busy_.load() ? KERNEL_ERROR_BUSY : KERNEL_OK; }
   static std::string GetPortPath(int comPort);
   static std::string GetUsbInterfaceName(int chipFamily);
 
@@ -128,27 +108,34 @@ class CKernel {
   void SetFailureCause(std::string cause) { errorDetails_.cause = std::move(cause); }
 
   // The comm check: opens the kernel link (booting the radio when no kernel
-  // runs); closing event 6 when it answers, 5 with the error otherwise.
+  // runs); closing event EVENT_COMM_CHECK_DONE when it answers,
+  // EVENT_COMM_CHECK_FAILED with the error otherwise.
   int StartCommCheck(int mode);
 
-  // The operations. Each starter returns 3 while another operation runs
-  // and 12 for a mode other than 0 (inline) and 1 (own thread); the lists
-  // stay the caller's and travel in the operation's events.
+  // The operations. Each starter returns KERNEL_ERROR_BUSY while another
+  // operation runs and KERNEL_ERROR_INVALID_OPERATING_MODE for a mode other
+  // than kRunInline and kRunOnThread; the lists stay the caller's and travel
+  // in the operation's events. Progress events are named *_PROGRESS, the
+  // closing ones *_DONE / *_CANCELLED / *_FAILED.
   // Erase the erase list's ranges, then program the program list's regions
-  // (either may be null or empty); events 10 and 11, closing 14/13/12.
+  // (either may be null or empty); events EVENT_FLASH_ERASE_PROGRESS and
+  // EVENT_FLASH_PROGRESS, closing EVENT_FLASH_DONE/CANCELLED/FAILED.
   int StartFlash(CRegionList* eraseList, CRegionList* programList, int mode);
-  // The same through the kernel's buffered mode; events 15, 16 and 17,
-  // closing 20/19/18.
+  // The same through the kernel's buffered mode; events
+  // EVENT_SMART_FLASH_ERASING, _STREAMING and _PROGRESS, closing
+  // EVENT_SMART_FLASH_DONE/CANCELLED/FAILED.
   int StartSmartFlash(CRegionList* eraseList, CRegionList* programList, int mode);
   // Reads each region into a new registry buffer stored in the list;
-  // event 21, closing 24/23/22.
+  // event EVENT_REVERSE_FLASH_PROGRESS, closing
+  // EVENT_REVERSE_FLASH_DONE/CANCELLED/FAILED.
   int StartReverseFlash(CRegionList* regions, int mode);
   // As the reverse flash, but inside the data area set with SetFdiRegion
   // only the used parts of each unit are read (the list may come back with
   // more, shorter entries).
   int StartFdiReverseFlash(CRegionList* regions, int mode);
   // Empties the list and fills it with every RAM region that the running
-  // firmware announces; event 29, closing 32/31/30. RS232 only.
+  // firmware announces; event EVENT_RAM_DUMP_PROGRESS, closing
+  // EVENT_RAM_DUMP_DONE/CANCELLED/FAILED. RS232 only.
   int StartRamDump(CRegionList* regions, int mode);
   int StartResetTarget(int mode);
   int StartProgramMagicKey(int mode);
@@ -205,7 +192,7 @@ class CKernel {
   // Takes the abort flag and gives the cancelled result.
   int CancelNow() {
     abort_ = 0;
-    return kKernelCancelled;
+    return KERNEL_ERROR_CANCELLED;
   }
 
   // Starts the operation's thread; throws std::system_error when the
@@ -216,7 +203,8 @@ class CKernel {
   std::unique_ptr<CCommChannel> OpenKernelChannel() const { return OpenKernelChannel(baudRate_); }
 
   // Steps of the operations, shared with the device objects built on this
-  // one. Each returns 0, 4 (cancelled) or an engine error; link failures
+  // one. Each returns KERNEL_OK, KERNEL_ERROR_CANCELLED or another engine
+  // error; link failures
   // leave as ISP_EXCEPTION.
   int RunFlash();
   int EraseSectors(const CRegionList* eraseList);

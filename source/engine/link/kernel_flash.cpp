@@ -42,24 +42,24 @@ int CKernel::RunFlash() {
   const CRegionList* programList = listB_;
   // With nothing to erase or program there is nothing to send, and no
   // magic key either: a flash that wrote nothing has not earned it.
-  if (!eraseList && !programList) return kKernelOk;
+  if (!eraseList && !programList) return KERNEL_OK;
   // A region without its bytes is refused before anything is erased.
-  if (!ProgramListHasData(programList)) return kKernelUnknownError;
+  if (!ProgramListHasData(programList)) return KERNEL_ERROR_UNKNOWN;
   int result = OpenKernelLink();
-  if (result == kKernelOk) result = EraseSectors(eraseList);
-  if (result == kKernelOk) result = ProgramRegions(programList);
-  if (result == kKernelOk && autoMagicKey_ == 1) result = ProgramMagicKey();
+  if (result == KERNEL_OK) result = EraseSectors(eraseList);
+  if (result == KERNEL_OK) result = ProgramRegions(programList);
+  if (result == KERNEL_OK && autoMagicKey_ == 1) result = ProgramMagicKey();
   return result;
 }
 
 int CKernel::EraseSectors(const CRegionList* eraseList) {
   const int count = CountOf(eraseList);
-  if (count < 1) return kKernelOk;
+  if (count < 1) return KERNEL_OK;
   auto channel = OpenKernelChannel();
   std::vector<std::uint8_t> reply(kKernelReplyCapacity);
-  int result = kKernelOk;
+  int result = KERNEL_OK;
   int handled = 0;
-  for (; handled < count && result == kKernelOk; ++handled) {
+  for (; handled < count && result == KERNEL_OK; ++handled) {
     const ImageRegion& entry = (*eraseList)[static_cast<std::size_t>(handled)];
     ReportProgress(EVENT_FLASH_ERASE_PROGRESS, handled, count);
     const bool cancelled = TakeAbort();
@@ -70,27 +70,27 @@ int CKernel::EraseSectors(const CRegionList* eraseList) {
       channel->Transact(request.data(), request.size(), reply.data(), reply.size(), kErasePolls, kEraseRetries);
       if (reply[kReplyStatusOffset] != 0) result = QueryTargetStatus(*channel);
     }
-    if (cancelled && result == kKernelOk) result = kKernelCancelled;
+    if (cancelled && result == KERNEL_OK) result = KERNEL_ERROR_CANCELLED;
   }
   ReportProgress(EVENT_FLASH_ERASE_PROGRESS, handled, count);
-  if (result == kKernelOk && TakeAbort()) result = kKernelCancelled;
+  if (result == KERNEL_OK && TakeAbort()) result = KERNEL_ERROR_CANCELLED;
   return result;
 }
 
 int CKernel::ProgramRegions(const CRegionList* programList) {
-  if (CountOf(programList) < 1) return kKernelOk;
+  if (CountOf(programList) < 1) return KERNEL_OK;
   const std::int64_t total = RegionListTotal(programList);
   ReportProgress(EVENT_FLASH_PROGRESS, 0, total);
-  if (TakeAbort()) return kKernelCancelled;
+  if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
   auto channel = OpenKernelChannel();
   std::vector<std::uint8_t> request(kProgramHeaderBytes + kMaxProgramBlock);
   std::vector<std::uint8_t> reply(kKernelReplyCapacity);
   std::int64_t done = 0;
-  int result = kKernelOk;
+  int result = KERNEL_OK;
   for (const auto& entry : *programList) {
-    if (result != kKernelOk) break;
+    if (result != KERNEL_OK) break;
     FlashBlockCursor cursor(entry.length, entry.address, entry.buffer, false);
-    while (!cursor.IsFinished() && result == kKernelOk) {
+    while (!cursor.IsFinished() && result == KERNEL_OK) {
       cursor.NextBlock(request.data());
       channel->Transact(request.data(), cursor.BlockLength() + kProgramHeaderBytes, reply.data(), reply.size(),
                         kProgramPolls, kProgramRetries);
@@ -100,7 +100,7 @@ int CKernel::ProgramRegions(const CRegionList* programList) {
       }
       done += cursor.BlockConsumed();
       ReportProgress(EVENT_FLASH_PROGRESS, done, total);
-      if (TakeAbort()) result = kKernelCancelled;
+      if (TakeAbort()) result = KERNEL_ERROR_CANCELLED;
     }
   }
   return result;

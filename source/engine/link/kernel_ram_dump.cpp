@@ -89,13 +89,13 @@ int QueryRamRegion(CCommChannel& channel, std::uint8_t index, RamRegion& region)
   if (ReplyKind(reply) != kRamRegionReply) return UnexpectedRamReply(reply);
   region.start = ReadBigEndian(reply, 2, 4);
   region.size = ReadBigEndian(reply, 6, 4);
-  return RamRegionFits(region.start, region.size) ? kKernelOk : kRamDumpBadReply;
+  return RamRegionFits(region.start, region.size) ? KERNEL_OK : RAM_DUMP_BAD_REPLY;
 }
 
 }  // namespace
 
 int UnexpectedRamReply(std::span<const std::uint8_t> reply) {
-  return reply.size() > 2 && reply[2] == kRefusedMarker ? kRamDumpUnexpectedReply : kRamDumpBadReply;
+  return reply.size() > 2 && reply[2] == kRefusedMarker ? RAM_DUMP_UNEXPECTED_REPLY : RAM_DUMP_BAD_REPLY;
 }
 
 bool RamRegionFits(std::uint32_t start, std::uint32_t size) {
@@ -103,21 +103,21 @@ bool RamRegionFits(std::uint32_t start, std::uint32_t size) {
 }
 
 int DecodeRamRead(std::span<const std::uint8_t> reply, std::uint8_t* out, std::uint32_t length) {
-  if (reply.empty()) return kRamDumpBadRead;
+  if (reply.empty()) return RAM_DUMP_BAD_READ;
   if (reply[0] == 0xFF) {
-    if (ReadBigEndian(reply, 1, 3) != length + kExtendedLengthExtra) return kRamDumpBadRead;
-    if (reply.size() < kExtendedDataOffset + length) return kRamDumpBadRead;
+    if (ReadBigEndian(reply, 1, 3) != length + kExtendedLengthExtra) return RAM_DUMP_BAD_READ;
+    if (reply.size() < kExtendedDataOffset + length) return RAM_DUMP_BAD_READ;
     std::memcpy(out, reply.data() + kExtendedDataOffset, length);
-    return kKernelOk;
+    return KERNEL_OK;
   }
   // A short frame is a fill only when it is a read reply: a refusal comes
   // in the same shape and must not pass for RAM full of its marker byte.
   if ((reply[0] & 0x0F) == kShortReadFrame - 2 && (reply[0] & 0xF0) == 0xF0 && reply.size() >= kShortReadFrame &&
       reply[1] == kRamReadReply) {
     std::memset(out, reply[2], length);
-    return kKernelOk;
+    return KERNEL_OK;
   }
-  return kRamDumpBadRead;
+  return RAM_DUMP_BAD_READ;
 }
 
 int CKernel::StartRamDump(CRegionList* regions, int mode) {
@@ -125,14 +125,14 @@ int CKernel::StartRamDump(CRegionList* regions, int mode) {
                         [this] { return RunRamDump(); }, regions);
 }
 
-int CKernel::RunRamDump() { return listA_ ? DumpRam(*listA_) : kKernelOk; }
+int CKernel::RunRamDump() { return listA_ ? DumpRam(*listA_) : KERNEL_OK; }
 
 int CKernel::DumpRam(CRegionList& list) {
   ReportProgress(EVENT_RAM_DUMP_PROGRESS, 0, 0);
   ReleaseListBuffers(list);
   list.RemoveAll();
   // The firmware speaks serial-bus frames on the RS232 port only.
-  if (linkMode_ != kLinkRs232) return kKernelInvalidProtocol;
+  if (linkMode_ != kLinkRs232) return KERNEL_ERROR_INVALID_PROTOCOL;
   CCommChannel channel(CHANNEL_SERIAL_BUS_RAW, GetPortPath(comPort_),
                        static_cast<std::uint32_t>(HostRate(kKernelStartRate)), usbDeviceId_,
                        GetUsbInterfaceName(chipFamily_));
@@ -144,7 +144,7 @@ int CKernel::DumpRam(CRegionList& list) {
   std::int64_t total = 0;
   for (int n = 0; n < count; ++n) {
     RamRegion region;
-    if (const int result = QueryRamRegion(channel, static_cast<std::uint8_t>(n), region); result != kKernelOk)
+    if (const int result = QueryRamRegion(channel, static_cast<std::uint8_t>(n), region); result != KERNEL_OK)
       return result;
     total += region.size;
   }
@@ -154,7 +154,7 @@ int CKernel::DumpRam(CRegionList& list) {
   std::vector<std::uint8_t> reply(kRamReplyCapacity);
   for (int n = 0; n < count; ++n) {
     RamRegion region;
-    if (const int result = QueryRamRegion(channel, static_cast<std::uint8_t>(n), region); result != kKernelOk)
+    if (const int result = QueryRamRegion(channel, static_cast<std::uint8_t>(n), region); result != KERNEL_OK)
       return result;
     if (const int again = QueryRamRegionCount(channel); again < 0) return -again;
     RegistryBufferHold data(region.size);
@@ -162,7 +162,7 @@ int CKernel::DumpRam(CRegionList& list) {
       const std::uint32_t piece = std::min(kRamReadBlock, region.size - offset);
       const std::uint32_t address = region.start + offset;
       RamTransact(channel, RamReadFrame(address, piece), reply, kRamReadRepeats);
-      if (const int result = DecodeRamRead(reply, data.get() + offset, piece); result != kKernelOk) {
+      if (const int result = DecodeRamRead(reply, data.get() + offset, piece); result != KERNEL_OK) {
         errorDetails_ = {};
         errorDetails_.detail1 = address;
         errorDetails_.detail2 = address + piece - 1;
@@ -171,9 +171,9 @@ int CKernel::DumpRam(CRegionList& list) {
       offset += piece;
       done += piece;
       ReportProgress(EVENT_RAM_DUMP_PROGRESS, done, total);
-      if (TakeAbort()) return kKernelCancelled;
+      if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
     }
     list.Add(region.start, region.size, data.release());
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }

@@ -22,5 +22,5 @@ bool RamRegionFits(std::uint32_t start, std::uint32_t size);
 // 24-bit field at bytes 1..3 is length + 2 carries the data from byte 5;
 // a short frame of 4 bytes (low nibble of byte 0 is 2) of the read reply's
 // kind (byte 1 0xB3) fills the whole length with its byte 2. Anything else
-// gives 77.
+// gives RAM_DUMP_BAD_READ.
 int DecodeRamRead(std::span<const std::uint8_t> reply, std::uint8_t* out, std::uint32_t length);

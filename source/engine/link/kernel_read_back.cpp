@@ -43,23 +43,23 @@ std::uint8_t* AllocateBuffer(std::uint32_t length) { return GetBufferRegistry().
 }  // namespace
 
 int DecodeReadReply(std::span<const std::uint8_t> reply, std::uint8_t* out, std::uint32_t asked) {
-  if (reply.size() < kReadDataOffset) return kKernelReadDecodeFailed;
+  if (reply.size() < kReadDataOffset) return KERNEL_ERROR_READ_DECODE_FAILED;
   const std::uint32_t length = ReadBigEndian(reply, kReadLengthOffset, 2);
   const auto data = reply.subspan(kReadDataOffset);
   switch (reply[kReadCodingOffset]) {
     case kCodingRaw:
-      if (length != asked || length > data.size()) return kKernelReadDecodeFailed;
+      if (length != asked || length > data.size()) return KERNEL_ERROR_READ_DECODE_FAILED;
       if (length) std::memcpy(out, data.data(), length);
-      return kKernelOk;
+      return KERNEL_OK;
     case kCodingRun: {
-      if (length != kRunDataLength || data.size() < kRunDataLength) return kKernelReadDecodeFailed;
+      if (length != kRunDataLength || data.size() < kRunDataLength) return KERNEL_ERROR_READ_DECODE_FAILED;
       const std::uint32_t count = ReadBigEndian(data, 1, 2);
-      if (count != asked) return kKernelReadDecodeFailed;
+      if (count != asked) return KERNEL_ERROR_READ_DECODE_FAILED;
       std::memset(out, data[0], count);
-      return kKernelOk;
+      return KERNEL_OK;
     }
     default:
-      return kKernelReadDecodeFailed;
+      return KERNEL_ERROR_READ_DECODE_FAILED;
   }
 }
 
@@ -109,9 +109,9 @@ int CKernel::StartFdiReverseFlash(CRegionList* regions, int mode) {
 }
 
 int CKernel::RunReverseFlash() {
-  if (!listA_) return kKernelOk;
+  if (!listA_) return KERNEL_OK;
   const int result = OpenKernelLink();
-  return result == kKernelOk ? ReadRegions(*listA_, EVENT_REVERSE_FLASH_PROGRESS) : result;
+  return result == KERNEL_OK ? ReadRegions(*listA_, EVENT_REVERSE_FLASH_PROGRESS) : result;
 }
 
 int CKernel::ReadBlock(CCommChannel& channel, std::uint8_t* out, std::uint32_t length, std::uint32_t address) {
@@ -131,10 +131,10 @@ int CKernel::ReadRegions(CRegionList& list, DeviceEventCode code) {
   for (auto& entry : list) {
     entry.buffer = AllocateBuffer(entry.length);
     if (const int result = ReadRange(*channel, code, entry.buffer, entry.address, entry.length, done, total);
-        result != kKernelOk)
+        result != KERNEL_OK)
       return result;
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::ReadRange(CCommChannel& channel, DeviceEventCode code, std::uint8_t* out, std::uint32_t address,
@@ -142,25 +142,25 @@ int CKernel::ReadRange(CCommChannel& channel, DeviceEventCode code, std::uint8_t
   const std::uint32_t blockSize = ReadBlockSize();
   for (std::uint32_t offset = 0; offset < length;) {
     const std::uint32_t block = std::min(blockSize, length - offset);
-    if (const int result = ReadBlock(channel, out + offset, block, address + offset); result != kKernelOk)
+    if (const int result = ReadBlock(channel, out + offset, block, address + offset); result != KERNEL_OK)
       return result;
     offset += block;
     done += block;
     ReportProgress(code, done, total);
-    if (abort_.load()) return kKernelCancelled;
+    if (abort_.load()) return KERNEL_ERROR_CANCELLED;
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::RunFdiReverseFlash() {
-  if (!listA_) return kKernelOk;
+  if (!listA_) return KERNEL_OK;
   // The list's old buffers go once, here; the working copy starts without
   // buffers, so neither list is left holding a buffer already released.
   ReleaseListBuffers(*listA_);
   CRegionList working;
   for (const auto& entry : *listA_) working.Add(entry);
   int result = OpenKernelLink();
-  if (result == kKernelOk) {
+  if (result == KERNEL_OK) {
     try {
       result = ReadRegionsFdi(working);
     } catch (...) {
@@ -168,13 +168,13 @@ int CKernel::RunFdiReverseFlash() {
       throw;
     }
   }
-  if (result != kKernelOk) {
+  if (result != KERNEL_OK) {
     ReleaseListBuffers(working);
     return result;
   }
   listA_->RemoveAll();
   for (const auto& entry : working) listA_->Add(entry);
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 bool CKernel::QueryFdiRegion(CCommChannel& channel, std::uint16_t& value1, std::uint16_t& value2) {
@@ -239,7 +239,7 @@ int CKernel::ReadRegionsFdi(CRegionList& list) {
       areaKnown = areaAnswered && value1 != 0;
     }
     if (!fdi || !areaAnswered) {
-      if (const int code = readInto(entry.address, entry.length); code != kKernelOk) return finish(code);
+      if (const int code = readInto(entry.address, entry.length); code != KERNEL_OK) return finish(code);
       continue;
     }
     const std::uint32_t unitSize = fdiRegion_.unitSize;
@@ -247,17 +247,17 @@ int CKernel::ReadRegionsFdi(CRegionList& list) {
       FdiUnitParts parts;
       std::uint32_t backOffset = 0;
       if (!QueryFdiUnit(*channel, unit, value1, value2, parts) || !FdiPartsFitUnit(parts, unitSize, backOffset)) {
-        if (const int code = readInto(unit, unitSize); code != kKernelOk) return finish(code);
+        if (const int code = readInto(unit, unitSize); code != KERNEL_OK) return finish(code);
         continue;
       }
       if (parts.frontLength != 0)
-        if (const int code = readInto(unit, parts.frontLength); code != kKernelOk) return finish(code);
+        if (const int code = readInto(unit, parts.frontLength); code != KERNEL_OK) return finish(code);
       if (parts.backLength != 0)
-        if (const int code = readInto(unit + backOffset, parts.backLength); code != kKernelOk) return finish(code);
+        if (const int code = readInto(unit + backOffset, parts.backLength); code != KERNEL_OK) return finish(code);
       done += unitSize - parts.frontLength - parts.backLength;
       ReportProgress(EVENT_REVERSE_FLASH_PROGRESS, done, total);
-      if (abort_.load()) return finish(kKernelCancelled);
+      if (abort_.load()) return finish(KERNEL_ERROR_CANCELLED);
     }
   }
-  return finish(kKernelOk);
+  return finish(KERNEL_OK);
 }

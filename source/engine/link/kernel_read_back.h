@@ -13,8 +13,8 @@
 // Decodes the data of a read reply into `out` (`asked` bytes): coding 0
 // carries N raw bytes, coding 1 with N = 3 a byte value and a 16-bit count.
 // The radio's length must be the one asked (N for coding 0, the count for
-// coding 1) and lie within the reply; anything else gives 17 and leaves
-// `out` alone.
+// coding 1) and lie within the reply; anything else gives
+// KERNEL_ERROR_READ_DECODE_FAILED and leaves `out` alone.
 int DecodeReadReply(std::span<const std::uint8_t> reply, std::uint8_t* out, std::uint32_t asked);
 
 // True when the entry lies in the data area (all three values nonzero, the

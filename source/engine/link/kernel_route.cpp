@@ -1,5 +1,7 @@
 #include "engine/link/kernel_route.h"
 
+#include "engine/core/kernel_error_code.h"
+
 namespace {
 
 constexpr KernelRoute kRoutes[] = {
@@ -20,8 +22,6 @@ struct WrongAnswer {
 };
 constexpr WrongAnswer kWrongAnswerErrors[] = {{kChipHarrow, 19}, {kChipCalder, 20}};
 
-constexpr int kErrorProtocolNotSpecified = 6;
-constexpr int kErrorInvalidKernelType = 7;
 
 }  // namespace
 
@@ -32,15 +32,15 @@ bool KernelRouteNeedsPing(int linkMode, int chipFamily) {
 }
 
 KernelRouteResult ChooseKernelRoute(int linkMode, int chipFamily, BootAnswer answer) {
-  if (linkMode != kLinkRs232 && linkMode != kLinkUsb) return {kErrorProtocolNotSpecified};
+  if (linkMode != kLinkRs232 && linkMode != kLinkUsb) return {KERNEL_ERROR_PROTOCOL_NOT_SPECIFIED};
   bool served = false;
   for (const auto& r : kRoutes) {
     if (r.linkMode != linkMode || r.chipFamily != chipFamily) continue;
     served = true;
     if (!r.answer || *r.answer == answer) return {0, r};
   }
-  if (!served) return {kErrorInvalidKernelType};
+  if (!served) return {KERNEL_ERROR_INVALID_KERNEL_TYPE};
   for (const auto& w : kWrongAnswerErrors)
     if (w.chipFamily == chipFamily) return {w.error};
-  return {kErrorInvalidKernelType};
+  return {KERNEL_ERROR_INVALID_KERNEL_TYPE};
 }

@@ -52,11 +52,11 @@ int CKernel::StartResetTarget(int mode) {
 
 int CKernel::RunResetTarget() {
   const int result = OpenKernelLink();
-  if (result != kKernelOk) return result;
+  if (result != KERNEL_OK) return result;
   auto channel = OpenKernelChannel();
   const auto request = ResetRequest();
   channel->Send(request.data(), request.size(), kResetRetries);
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::StartProgramMagicKey(int mode) {
@@ -66,7 +66,7 @@ int CKernel::StartProgramMagicKey(int mode) {
 
 int CKernel::RunProgramMagicKey() {
   const int result = OpenKernelLink();
-  return result == kKernelOk ? ProgramMagicKey() : result;
+  return result == KERNEL_OK ? ProgramMagicKey() : result;
 }
 
 int CKernel::ProgramMagicKey() {
@@ -75,9 +75,9 @@ int CKernel::ProgramMagicKey() {
   for (const std::uint8_t step : {0x00, 0x01}) {
     const auto request = MagicKeyRequest(step);
     channel->Transact(request.data(), request.size(), reply.data(), reply.size(), kMagicKeyPolls, kMagicKeyRetries);
-    if (reply[kReplyStatusOffset] != 0) return kKernelMagicKeyFailed;
+    if (reply[kReplyStatusOffset] != 0) return KERNEL_STATUS_MAGIC_KEY_FAILED;
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::StartCustomCommand(CRegionList* command, int mode, const std::string& label) {
@@ -90,15 +90,15 @@ int CKernel::RunCustomCommand(const std::string& label) {
   CRegionList* record = listA_;
   // A record without its request, or a request without bytes, is nothing
   // the kernel could be sent.
-  if (!record || record->Count() <= kReplyEntry) return kKernelUnknownError;
+  if (!record || record->Count() <= kReplyEntry) return KERNEL_ERROR_UNKNOWN;
   const ImageRegion& command = (*record)[kCommandEntry];
   ImageRegion& reply = (*record)[kReplyEntry];
-  if (!command.buffer || command.length == 0) return kKernelUnknownError;
-  if (const int result = OpenKernelLink(); result != kKernelOk) return result;
+  if (!command.buffer || command.length == 0) return KERNEL_ERROR_UNKNOWN;
+  if (const int result = OpenKernelLink(); result != KERNEL_OK) return result;
   auto channel = OpenKernelChannel();
   if (command.address & kNoReplyWanted) {
     channel->Send(command.buffer, command.length, kCustomRetries);
-    return kKernelOk;
+    return KERNEL_OK;
   }
   // The kernel's whole reply is read into a buffer of the largest reply;
   // what reaches the record's reply buffer, and the text shown from it,
@@ -110,12 +110,12 @@ int CKernel::RunCustomCommand(const std::string& label) {
   if (whole[kReplyStatusOffset] != 0) return QueryTargetStatus(*channel);
   if (IsTextReply(whole.data(), kept))
     AppMessageBox(CustomReplyBoxText(label, TerminatedText(whole.data(), kept, kCustomTextOffset)), kBoxOk);
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::GetTargetName(char* out, std::size_t capacity) {
   try {
-    if (const int result = OpenKernelLink(); result != kKernelOk) return result;
+    if (const int result = OpenKernelLink(); result != KERNEL_OK) return result;
     auto channel = OpenKernelChannel();
     const auto request = TargetNameRequest();
     std::vector<std::uint8_t> reply(kKernelReplyCapacity);
@@ -128,11 +128,11 @@ int CKernel::GetTargetName(char* out, std::size_t capacity) {
       std::memcpy(out, name.data(), length);
       out[length] = '\0';
     }
-    return kKernelOk;
+    return KERNEL_OK;
   } catch (ISP_EXCEPTION failure) {
     return LinkErrorToMessage(failure);
   } catch (...) {
-    return kKernelUnknownError;
+    return KERNEL_ERROR_UNKNOWN;
   }
 }
 
@@ -141,7 +141,7 @@ std::string CKernel::SmartphoneFileLine(const std::string& fileName) { return "l
 std::string CKernel::SmartphoneFormatLine() { return "format 1\r"; }
 
 int CKernel::StartSmartphoneFile(const std::string& fileName, int mode) {
-  if (busy_.load()) return kKernelBusy;
+  if (busy_.load()) return KERNEL_ERROR_BUSY;
   smartphoneFile_ = fileName;
   return StartOperation(mode, true, {EVENT_PHONE_COMMAND_SENT, EVENT_PHONE_CANCELLED, EVENT_PHONE_SEND_FAILED},
                         [this] { return RunSmartphoneFile(); });
@@ -149,7 +149,7 @@ int CKernel::StartSmartphoneFile(const std::string& fileName, int mode) {
 
 int CKernel::RunSmartphoneFile() {
   const std::string line = SmartphoneFileLine(smartphoneFile_);
-  return Func789(line.c_str(), line.size()) == kRalixAccepted ? kKernelOk : kKernelRalixError;
+  return Func789(line.c_str(), line.size()) == kRalixAccepted ? KERNEL_OK : KERNEL_ERROR_RALIX;
 }
 
 int CKernel::StartSmartphoneFormat(int mode) {
@@ -159,5 +159,5 @@ int CKernel::StartSmartphoneFormat(int mode) {
 
 int CKernel::RunSmartphoneFormat() {
   const std::string line = SmartphoneFormatLine();
-  return Func789(line.c_str(), line.size()) == kRalixAccepted ? kKernelOk : kKernelRalixError;
+  return Func789(line.c_str(), line.size()) == kRalixAccepted ? KERNEL_OK : KERNEL_ERROR_RALIX;
 }

@@ -61,19 +61,19 @@ int CKernel::StartSmartFlash(CRegionList* eraseList, CRegionList* programList, i
 
 int CKernel::RunSmartFlash() {
   const CRegionList* eraseList = listA_;
-  if (!eraseList && !listB_) return kKernelOk;
-  if (!ProgramListHasData(listB_)) return kKernelUnknownError;
+  if (!eraseList && !listB_) return KERNEL_OK;
+  if (!ProgramListHasData(listB_)) return KERNEL_ERROR_UNKNOWN;
   CRegionList working;
   if (listB_)
     for (const auto& entry : *listB_) working.Add(entry);
   int result = OpenKernelLink();
-  if (result == kKernelOk) SortRegionsByAddress(working);
-  if (result == kKernelOk) result = EnableSmartFlash();
-  if (result == kKernelOk) result = SmartErase(eraseList);
-  if (result == kKernelOk) result = StreamRegions(working);
-  if (result == kKernelOk) result = FinishSmartFlash();
-  if (result == kKernelOk) result = DisableSmartFlash(nullptr);
-  if (result == kKernelCancelled) {
+  if (result == KERNEL_OK) SortRegionsByAddress(working);
+  if (result == KERNEL_OK) result = EnableSmartFlash();
+  if (result == KERNEL_OK) result = SmartErase(eraseList);
+  if (result == KERNEL_OK) result = StreamRegions(working);
+  if (result == KERNEL_OK) result = FinishSmartFlash();
+  if (result == KERNEL_OK) result = DisableSmartFlash(nullptr);
+  if (result == KERNEL_ERROR_CANCELLED) {
     // The switch-off is a courtesy to the radio: a link that fails now
     // does not turn the cancel into a failure.
     try {
@@ -81,7 +81,7 @@ int CKernel::RunSmartFlash() {
     } catch (ISP_EXCEPTION) {
     }
   }
-  if (result == kKernelOk && autoMagicKey_ == 1) result = ProgramMagicKey();
+  if (result == KERNEL_OK && autoMagicKey_ == 1) result = ProgramMagicKey();
   return result;
 }
 
@@ -90,7 +90,7 @@ int CKernel::EnableSmartFlash() {
   const auto request = SmartFlashSwitchRequest(true);
   std::vector<std::uint8_t> reply(kKernelReplyCapacity);
   channel->Transact(request.data(), request.size(), reply.data(), reply.size(), kSmartOnPolls, kSmartOnRetries);
-  if (reply[kReplyStatusOffset] != 0) return kKernelSmartOnFailed;
+  if (reply[kReplyStatusOffset] != 0) return KERNEL_ERROR_SMART_ON_FAILED;
   return GetFreeBufferSpace(*channel, kernelBufferSize_);
 }
 
@@ -100,10 +100,10 @@ int CKernel::GetFreeBufferSpace(CCommChannel& channel, std::uint32_t& freeBytes)
   channel.Transact(request.data(), request.size(), reply.data(), reply.size(), kFreeSpacePolls, kFreeSpaceRetries);
   if (reply[kReplyStatusOffset] == 0) {
     freeBytes = ReadBigEndian(reply, kFreeSpaceOffset, 4);
-    return kKernelOk;
+    return KERNEL_OK;
   }
   DisableSmartFlash(&channel);
-  return kKernelNoFreeSpace;
+  return KERNEL_ERROR_NO_FREE_SPACE;
 }
 
 int CKernel::DisableSmartFlash(CCommChannel* channel) {
@@ -115,11 +115,11 @@ int CKernel::DisableSmartFlash(CCommChannel* channel) {
   const auto request = SmartFlashSwitchRequest(false);
   std::vector<std::uint8_t> reply(kKernelReplyCapacity);
   channel->Transact(request.data(), request.size(), reply.data(), reply.size(), kSmartOffPolls, kSmartOffRetries);
-  return reply[kReplyStatusOffset] != 0 ? kKernelSmartOffFailed : kKernelOk;
+  return reply[kReplyStatusOffset] != 0 ? KERNEL_ERROR_SMART_OFF_FAILED : KERNEL_OK;
 }
 
 int CKernel::SmartErase(const CRegionList* eraseList) {
-  if (!eraseList || eraseList->Count() < 1) return kKernelOk;
+  if (!eraseList || eraseList->Count() < 1) return KERNEL_OK;
   auto channel = OpenKernelChannel();
   const auto count = static_cast<std::int64_t>(eraseList->Count());
   for (std::int64_t i = 0; i < count; ++i) {
@@ -130,16 +130,16 @@ int CKernel::SmartErase(const CRegionList* eraseList) {
       channel->Send(request.data(), request.size(), kEraseRetries);
     }
     ReportProgress(EVENT_SMART_FLASH_ERASING, i, count);
-    if (TakeAbort()) return kKernelCancelled;
+    if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::StreamRegions(const CRegionList& sorted) {
   const std::int64_t total = RegionListTotal(&sorted);
-  if (sorted.Empty()) return kKernelOk;
+  if (sorted.Empty()) return KERNEL_OK;
   ReportProgress(EVENT_SMART_FLASH_STREAMING, 0, total);
-  if (TakeAbort()) return kKernelCancelled;
+  if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
   auto channel = OpenKernelChannel();
   std::vector<std::uint8_t> request(kProgramHeaderBytes + kMaxProgramBlock);
   std::int64_t streamed = 0;
@@ -148,14 +148,14 @@ int CKernel::StreamRegions(const CRegionList& sorted) {
   StallWatch watch(smartPacing_.stallLimitMs, platform::GetTickCount());
   while (streamed < total && entry < sorted.Count()) {
     std::uint32_t freeBytes = 0;
-    if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != kKernelOk) return result;
+    if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != KERNEL_OK) return result;
     // A kernel whose buffer stays full is asked again after a pause; one
     // that never frees anything ends the flash instead of holding the
     // device for good.
     while (freeBytes < kStreamThreshold) {
-      if (watch.Stalled(freeBytes, platform::GetTickCount())) return kKernelNoFreeSpace;
+      if (watch.Stalled(freeBytes, platform::GetTickCount())) return KERNEL_ERROR_NO_FREE_SPACE;
       if (PauseUnlessAborted(smartPacing_.fullWaitMs)) return CancelNow();
-      if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != kKernelOk) return result;
+      if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != KERNEL_OK) return result;
     }
     bool sent = false;
     while (freeBytes > kStreamThreshold && entry < sorted.Count()) {
@@ -172,7 +172,7 @@ int CKernel::StreamRegions(const CRegionList& sorted) {
         streamed += cursor.BlockConsumed();
         sent = true;
         ReportProgress(EVENT_SMART_FLASH_STREAMING, streamed, total);
-        if (TakeAbort()) return kKernelCancelled;
+        if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
       }
       if (piece.wholeRest) {
         ++entry;
@@ -185,17 +185,17 @@ int CKernel::StreamRegions(const CRegionList& sorted) {
       watch = StallWatch(smartPacing_.stallLimitMs, platform::GetTickCount());
     } else {
       // Nothing fitted this time: let the kernel write before asking again.
-      if (watch.Stalled(freeBytes, platform::GetTickCount())) return kKernelNoFreeSpace;
+      if (watch.Stalled(freeBytes, platform::GetTickCount())) return KERNEL_ERROR_NO_FREE_SPACE;
       if (PauseUnlessAborted(smartPacing_.idleWaitMs)) return CancelNow();
     }
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int CKernel::FinishSmartFlash() {
   auto channel = OpenKernelChannel();
   std::uint32_t freeBytes = 0;
-  if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != kKernelOk) return result;
+  if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != KERNEL_OK) return result;
   const std::int64_t outstanding = std::int64_t{kernelBufferSize_} - freeBytes + kStreamFrameHeader;
   ReportProgress(EVENT_SMART_FLASH_PROGRESS, 0, outstanding);
   const auto end = EndOfDataRequest();
@@ -204,12 +204,12 @@ int CKernel::FinishSmartFlash() {
   // The drain: until the kernel's buffer holds nothing more to write.
   StallWatch drain(smartPacing_.stallLimitMs, platform::GetTickCount());
   for (;;) {
-    if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != kKernelOk) return result;
+    if (const int result = GetFreeBufferSpace(*channel, freeBytes); result != KERNEL_OK) return result;
     const std::int64_t pending = std::max<std::int64_t>(0, std::int64_t{kernelBufferSize_} - freeBytes);
     ReportProgress(EVENT_SMART_FLASH_PROGRESS, std::max<std::int64_t>(0, outstanding - pending), outstanding);
     if (pending == 0) break;
-    if (TakeAbort()) return kKernelCancelled;
-    if (drain.Stalled(pending, platform::GetTickCount())) return kKernelNoFreeSpace;
+    if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
+    if (drain.Stalled(pending, platform::GetTickCount())) return KERNEL_ERROR_NO_FREE_SPACE;
     if (PauseUnlessAborted(smartPacing_.drainWaitMs)) return CancelNow();
   }
 
@@ -219,14 +219,14 @@ int CKernel::FinishSmartFlash() {
   StallWatch completion(smartPacing_.stallLimitMs, platform::GetTickCount());
   for (;;) {
     channel->Transact(poll.data(), poll.size(), reply.data(), reply.size(), kCompletionPolls, kCompletionRetries);
-    if (TakeAbort()) return kKernelCancelled;
+    if (TakeAbort()) return KERNEL_ERROR_CANCELLED;
     if (reply[kCompletionStateOffset] != kCompletionBusy) break;
-    if (completion.Stalled(kCompletionBusy, platform::GetTickCount())) return kKernelNoFreeSpace;
+    if (completion.Stalled(kCompletionBusy, platform::GetTickCount())) return KERNEL_ERROR_NO_FREE_SPACE;
     platform::SleepMs(smartPacing_.completionWaitMs);
   }
   if (reply[kCompletionStateOffset] == kCompletionFailed) {
     DisableSmartFlash(channel.get());
     return QueryTargetStatus(*channel);
   }
-  return kKernelOk;
+  return KERNEL_OK;
 }

@@ -1,5 +1,7 @@
 #include "engine/link/link_error.h"
 
+#include "engine/core/kernel_error_code.h"
+
 namespace {
 
 struct LinkErrorRange {
@@ -14,12 +16,11 @@ constexpr LinkErrorRange kLinkErrorRanges[] = {
     {20, 27, 64},
     {28, 28, 74},
 };
-constexpr int kUnknownError = 1;
 
 }  // namespace
 
 int LinkErrorToMessage(int linkError) {
   for (const auto& r : kLinkErrorRanges)
     if (linkError >= r.first && linkError <= r.last) return r.firstMessage + (linkError - r.first);
-  return kUnknownError;
+  return KERNEL_ERROR_UNKNOWN;
 }

@@ -40,7 +40,7 @@ BootAnswer AnswerOf(int detected) {
 
 int CKernel::OpenKernelLink() {
   RestoreBaudRate restore(baudRate_);
-  if (ProbeKernel()) return kKernelOk;
+  if (ProbeKernel()) return KERNEL_OK;
   // A kernel that never took the last speed switch (its acknowledgement
   // lost, the operation failed) still answers at its start rate, and its
   // boot loader no longer runs: move it to the working speed from there.
@@ -48,15 +48,15 @@ int CKernel::OpenKernelLink() {
     baudRate_ = kKernelStartRate;
     if (ProbeKernel()) {
       SwitchToWorkingSpeed(restore.saved());
-      return kKernelOk;
+      return KERNEL_OK;
     }
     baudRate_ = restore.saved();
   }
-  if (const int result = BootAndDownload(); result != kKernelOk) return result;
+  if (const int result = BootAndDownload(); result != KERNEL_OK) return result;
   baudRate_ = kKernelStartRate;
-  if (!ProbeKernel()) return kKernelNotResponding;
+  if (!ProbeKernel()) return KERNEL_ERROR_NOT_RESPONDING;
   if (linkMode_ == kLinkRs232) SwitchToWorkingSpeed(restore.saved());
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 void CKernel::SwitchToWorkingSpeed(int workingRate) {
@@ -101,13 +101,14 @@ int CKernel::BootAndDownload() {
   BootAnswer answer = BootAnswer::None;
   if (KernelRouteNeedsPing(linkMode_, chipFamily_)) answer = AnswerOf(DetectBootLoader());
   const auto choice = ChooseKernelRoute(linkMode_, chipFamily_, answer);
-  if (choice.error != kKernelOk) return choice.error;
+  if (choice.error != KERNEL_OK) return choice.error;
   const KernelImageSlot slot = images_[choice.route.image];
-  if (slot.image == nullptr || slot.length == 0) return kKernelNotSpecified;
+  if (slot.image == nullptr || slot.length == 0) return KERNEL_ERROR_KERNEL_NOT_SPECIFIED;
   const auto bootKind = static_cast<ChannelKind>(BootLoaderChannelKind(linkMode_));
   // An image that the format's length field cannot announce would go out
   // with a truncated length: refuse it before a byte is sent.
-  if (!CBootLink::DownloadLengthFits(choice.route.format, slot.length, bootKind)) return kKernelInvalidType;
+  if (!CBootLink::DownloadLengthFits(choice.route.format, slot.length, bootKind))
+    return KERNEL_ERROR_INVALID_KERNEL_TYPE;
 
   ReportProgress(EVENT_BOOTLOAD_PROGRESS, 0, slot.length);
   const auto bootRate = static_cast<std::uint32_t>(HostRate(kBootLoaderRate));
@@ -116,7 +117,7 @@ int CKernel::BootAndDownload() {
   link.Download(kDownloadChunk, slot.image, slot.length, slot.loadAddress, 0, bootRate, kDownloadRetries,
                 choice.route.format);
   link.WaitAfterDownload();
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 void CKernel::OnBootProgress(const BootProgress& progress) {

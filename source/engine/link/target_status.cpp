@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "engine/core/kernel_error_code.h"
+
 namespace {
 
 // Which details follow a status word, in the order they come.
@@ -47,7 +49,6 @@ constexpr StatusEntry kStatusTable[] = {
     {0x0600, 44, DetailLayout::None},
     {0x0601, 45, DetailLayout::None},
 };
-constexpr int kUnknownStatusError = 1;
 
 // Reads big-endian values from the detail bytes; past the end they are 0.
 class DetailReader {
@@ -107,5 +108,5 @@ int DecodeTargetStatus(std::uint16_t statusWord, std::span<const std::uint8_t> d
     ReadDetails(entry.layout, reader, details);
     return entry.error;
   }
-  return kUnknownStatusError;
+  return KERNEL_ERROR_UNKNOWN;
 }

@@ -49,7 +49,7 @@ COrvix::COrvix() = default;
 COrvix::~COrvix() = default;
 
 int COrvix::LoadSettings(const OrvixSettingsRecord& settings) {
-  if (GetBusyState() == kKernelBusy) return kKernelBusy;
+  if (GetBusyState() == KERNEL_ERROR_BUSY) return KERNEL_ERROR_BUSY;
   KernelSettingsRecord kernel;
   kernel.device = settings.device;
   kernel.linkMode = kLinkRs232;
@@ -61,7 +61,7 @@ int COrvix::LoadSettings(const OrvixSettingsRecord& settings) {
   kernel.images[KernelImage::HarrowU] = settings.harrowKernel;
   kernel.callback = settings.callback;
   const int result = LoadDeviceSettings(kernel);
-  if (result != kKernelOk) return result;
+  if (result != KERNEL_OK) return result;
   chipSelect_ = settings.chipSelect;
   chipOffset_ = settings.chipOffset;
   programmingOption_ = settings.programmingOption;
@@ -70,7 +70,7 @@ int COrvix::LoadSettings(const OrvixSettingsRecord& settings) {
   dataRate_ = kernel.baudRate;
   divisor_ = settings.baudDivisor > 0 ? settings.baudDivisor : 1;
   regions_ = nullptr;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int COrvix::StartErase(int mode) {
@@ -79,7 +79,7 @@ int COrvix::StartErase(int mode) {
 }
 
 int COrvix::StartProgram(const std::string& imageFile, int mode) {
-  if (GetBusyState() == kKernelBusy) return kKernelBusy;
+  if (GetBusyState() == KERNEL_ERROR_BUSY) return KERNEL_ERROR_BUSY;
   imageFile_ = imageFile;
   return StartOperation(mode, false,
                         {EVENT_ORVIX_PROGRAM_DONE, EVENT_ORVIX_PROGRAM_FAILED, EVENT_ORVIX_PROGRAM_FAILED},
@@ -87,7 +87,7 @@ int COrvix::StartProgram(const std::string& imageFile, int mode) {
 }
 
 int COrvix::StartRead(CRegionList* regions, int mode) {
-  if (GetBusyState() == kKernelBusy) return kKernelBusy;
+  if (GetBusyState() == KERNEL_ERROR_BUSY) return KERNEL_ERROR_BUSY;
   regions_ = regions;
   return StartOperation(mode, false, {EVENT_ORVIX_READ_DONE, EVENT_ORVIX_READ_FAILED, EVENT_ORVIX_READ_FAILED},
                         [this] { return RunRead(); }, regions);
@@ -119,7 +119,7 @@ int COrvix::RunRead() {
 template <class Step>
 int COrvix::RunOperation(DeviceEventCode firstEvent, std::int64_t total, Step step) {
   SetFailureCause({});
-  if (const int result = OpenKernelLink(); result != kKernelOk) return result;
+  if (const int result = OpenKernelLink(); result != KERNEL_OK) return result;
   radioHostRate_ = BaudRate();
   ReportProgress(firstEvent, 0, total);
   return RunSession(step);
@@ -135,10 +135,10 @@ COrvix::ProgressThread::~ProgressThread() {
 
 template <class Step>
 int COrvix::RunSession(Step step) {
-  int result = kKernelOk;
+  int result = KERNEL_OK;
   try {
     result = OrvixInit();
-    if (result == kKernelOk) {
+    if (result == KERNEL_OK) {
       callRunning_.Set();
       result = CheckAmbrelResult(step());
       callRunning_.ResetEvent();
@@ -148,7 +148,7 @@ int COrvix::RunSession(Step step) {
     RestoreAfterFailure();
     throw;
   }
-  if (result != kKernelOk) {
+  if (result != KERNEL_OK) {
     RestoreAfterFailure();
     return result;
   }
@@ -173,9 +173,9 @@ int COrvix::ReadChip() {
 
 int COrvix::OrvixInit() {
   if (ProbeChip() == 0) {
-    if (const int result = EnterPassThrough(); result != kKernelOk) return result;
+    if (const int result = EnterPassThrough(); result != KERNEL_OK) return result;
   }
-  if (const int result = CheckAmbrelResult(OpenLibrarySession(dataRate_, true)); result != kKernelOk) return result;
+  if (const int result = CheckAmbrelResult(OpenLibrarySession(dataRate_, true)); result != KERNEL_OK) return result;
   std::vector<char> version(kNameBufferSize, '\0');
   Ambrel_GetVersion(version.data());
   libraryVersion_ = TextOf(version);
@@ -205,8 +205,8 @@ int COrvix::EnterPassThrough() {
   channel.Transact(kPassThroughRequest, sizeof kPassThroughRequest, reply.data(), reply.size(), kExchangePolls,
                    kExchangeRetries);
   if (!std::equal(std::begin(kPassThroughReply), std::end(kPassThroughReply), reply.begin()))
-    return kOrvixPassThroughFailed;
-  return kKernelOk;
+    return KERNEL_STATUS_PASS_THROUGH_FAILED;
+  return KERNEL_OK;
 }
 
 int COrvix::SetUartRates(int channelRate, std::uint8_t rateCode) {
@@ -215,15 +215,15 @@ int COrvix::SetUartRates(int channelRate, std::uint8_t rateCode) {
   const auto uartB = RateRequest(kGpsUart, rateCode);
   std::array<std::uint8_t, kReplyCapacity> reply{};
   channel.Transact(uartB.data(), uartB.size(), reply.data(), reply.size(), kExchangePolls, kExchangeRetries);
-  if (reply[kReplyStatusOffset] != 0) return kOrvixUartBRateFailed;
+  if (reply[kReplyStatusOffset] != 0) return KERNEL_STATUS_UART_B_RATE_FAILED;
   const auto uartA = RateRequest(kHostUart, rateCode);
   channel.Send(uartA.data(), uartA.size(), kSendRetries);
   radioHostRate_ = dataRate_;
-  return kKernelOk;
+  return KERNEL_OK;
 }
 
 int COrvix::OrvixTerminate() {
-  if (const int result = CheckAmbrelResult(Ambrel_Terminate()); result != kKernelOk) return result;
+  if (const int result = CheckAmbrelResult(Ambrel_Terminate()); result != KERNEL_OK) return result;
   return SetUartRates(radioHostRate_, RateCode(dataRate_));
 }
 
@@ -254,7 +254,7 @@ int COrvix::OpenLibrarySession(int rate, bool keepIdentity) {
 }
 
 int COrvix::CheckAmbrelResult(int code) {
-  if (code == 0) return kKernelOk;
+  if (code == 0) return KERNEL_OK;
   lastLibraryError_ = code;
   std::vector<char> text(kErrorBufferSize, '\0');
   Ambrel_GetLastErrorMessage(code, text.data());
@@ -268,7 +268,7 @@ int COrvix::CheckAmbrelResult(int code) {
   if (GetErrorDetails().cause.empty()) SetFailureCause(lastLibraryErrorText_);
   PostToTarget<WM_LOG_LINE>(PT_USER_IO,
                std::make_unique<std::string>(GetDeviceName(Device()) + "> ERROR: " + lastLibraryErrorText_));
-  return kOrvixLibraryFailure;
+  return ORVIX_LIBRARY_FAILURE;
 }
 
 // ---- progress -------------------------------------------------------------------

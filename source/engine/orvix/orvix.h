@@ -34,11 +34,6 @@ struct OrvixSettingsRecord {
   int chipSelectionEnabled = 0;
 };
 
-// Engine errors of the GPS-chip steps.
-inline constexpr int kOrvixPassThroughFailed = 39;  // "ARM Bootload failed"
-inline constexpr int kOrvixUartBRateFailed = 40;    // "Unable to set the UARTB data rate"
-inline constexpr int kOrvixLibraryFailure = 78;     // "Orvix failure"
-
 class COrvix : public CKernel {
  public:
   // The fastest rate the GPS chip's side runs at.

@@ -439,7 +439,7 @@ void CCoreProcessingThread::StartFileReads() {
       if (services_.startFileLoad) {
         services_.startFileLoad(std::move(request));
       } else {
-        request->result = 1;
+        request->result = KERNEL_ERROR_UNKNOWN;
         PostToTarget<WM_FILE_LOADED>(PT_CORE, std::move(request));
       }
     }

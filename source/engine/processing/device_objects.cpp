@@ -88,7 +88,7 @@ T* CDeviceObjects::Prepare(Held<T>& held, const CJobOptions& options, DeviceNumb
     held.kernels = fresh;
     return held.object.get();
   }
-  if (held.object->LoadDeviceSettings(record) == kKernelOk) {
+  if (held.object->LoadDeviceSettings(record) == KERNEL_OK) {
     // The object now uses the new kernels; the old ones may go.
     ReleaseKernels(held.kernels);
     held.kernels = fresh;
@@ -128,13 +128,13 @@ COrvix* CDeviceObjects::PrepareOrvix(const CJobOptions& options, DeviceNumber de
   std::uint8_t* fresh = kernels[KERNEL_SLOT_HARROW_USB].buffer;
   GetBufferRegistry().AddRef(fresh);
   const int result = orvix_->LoadSettings(record);
-  if (result == kKernelBusy) {
+  if (result == KERNEL_ERROR_BUSY) {
     // One object serves every device: while it works for one, another
     // device's set-up must not touch it.
     GetBufferRegistry().Release(fresh);
     return nullptr;
   }
-  if (result != kKernelOk) {
+  if (result != KERNEL_OK) {
     GetBufferRegistry().Release(fresh);
     ReportSetUpFailure("COrvix", device);
     return orvix_.get();

@@ -12,6 +12,7 @@
 #include "engine/core/job_kind_table.h"
 #include "engine/core/job_payload.h"
 #include "engine/core/job_payloads.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/images/allocation_lookup.h"
@@ -34,11 +35,6 @@ constexpr std::int32_t kFileDeletedEvent = EVENT_STATUS_FILE_DELETED;
 constexpr std::int32_t kRemoteTransferDone = EVENT_STATUS_REMOTE_TRANSFER_DONE;
 constexpr std::int32_t kPhoneSendFailedEvent = EVENT_PHONE_SEND_FAILED;
 constexpr std::int32_t kPhoneCancelledEvent = EVENT_PHONE_CANCELLED;
-constexpr std::int32_t kUnknownErrorCode = 1;
-constexpr std::int32_t kNotExtractedCode = 79;
-constexpr std::int32_t kNoFlashpackFileCode = 88;
-constexpr std::int32_t kNoFlashpackAllocationCode = 89;
-constexpr std::int32_t kThemePackRefusedCode = 90;
 constexpr std::intptr_t kRalixFormatKind = 1;
 constexpr std::uint32_t kCustomReplySize = 3072;
 constexpr const char kFlashpackAllocation[] = "FLASHPACK";
@@ -63,7 +59,7 @@ bool SmartFlashing(const CJobOptions& options) { return IsOn(options, OPTION_ENA
 // A start that the device object refuses (busy, a bad mode) reports no
 // event; every other result is reported by the operation's own closing
 // event.
-bool Refused(int result) { return result == kKernelBusy || result == kKernelInvalidMode; }
+bool Refused(int result) { return result == KERNEL_ERROR_BUSY || result == KERNEL_ERROR_INVALID_OPERATING_MODE; }
 
 // Ends a job whose device object refused to start the operation.
 void FailIfRefused(int result, DeviceNumber device, std::int32_t failedEvent) {
@@ -145,7 +141,7 @@ DispatchResult CJobStarters::DispatchJob(JobQueueEntry& entry, const DispatchCon
   if (entry.device >= 0 && entry.device < DEVICE_SLOT_COUNT) heldImages_[static_cast<std::size_t>(entry.device)].reset();
   if (!PayloadFitsJob(entry.jobCode, entry.payload) && PayloadKindOfJob(entry.jobCode) != JobPayloadKind::None) {
     // A payload of the wrong kind cannot be started; the job fails at once.
-    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kUnknownErrorCode);
+    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), KERNEL_ERROR_UNKNOWN);
     return DispatchResult::Started;
   }
   (this->*start)(entry, context);
@@ -185,7 +181,7 @@ void CJobStarters::StartFlash(JobQueueEntry& entry, const DispatchContext& conte
   const bool smart = SmartFlashing(payload->options);
   const std::int32_t failedEvent = smart ? kSmartFlashFailedEvent : kFlashFailedEvent;
   if (!HasImage(payload)) {
-    PostStarterFailure(entry.device, failedEvent, kNoFlashpackFileCode);
+    PostStarterFailure(entry.device, failedEvent, NO_FLASHPACK_FILE);
     return;
   }
   RegionListPtr eraseList = MakeRegionList();
@@ -290,7 +286,7 @@ void CJobStarters::StartOrvix(JobQueueEntry& entry, const DispatchContext& conte
   if (auto* read = entry.payload.Get<ReadBackPayload>()) options = &read->options;
   COrvix* orvix = options ? objects_.PrepareOrvix(*options, entry.device, context.kernels) : nullptr;
   if (!orvix) {
-    PostStarterFailure(entry.device, failedEvent, options ? kKernelBusy : kUnknownErrorCode);
+    PostStarterFailure(entry.device, failedEvent, options ? KERNEL_ERROR_BUSY : KERNEL_ERROR_UNKNOWN);
     return;
   }
   switch (entry.jobCode) {
@@ -321,14 +317,14 @@ void CJobStarters::StartFlashpackExtract(JobQueueEntry& entry, const DispatchCon
   CFlashpack* flashpack = objects_.PrepareFlashpack(*options, entry.device, context.kernels);
   const std::uint32_t size = AllocationSize(kFlashpackAllocation, *options);
   if (size < 1) {
-    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kNoFlashpackAllocationCode);
+    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), NO_FLASHPACK_ALLOCATION);
     return;
   }
   std::uint32_t address = 0;
   try {
     address = AllocationAddress(kFlashpackAllocation, *options);
   } catch (QUILLON_EXCEPTION) {
-    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), kNoFlashpackAllocationCode);
+    PostStarterFailure(entry.device, FailedEventOfJob(entry.jobCode), NO_FLASHPACK_ALLOCATION);
     return;
   }
   RegionListPtr readList = MakeRegionList();
@@ -342,21 +338,21 @@ void CJobStarters::StartFlashpackAdd(JobQueueEntry& entry, const DispatchContext
   auto* payload = entry.payload.Get<FileJobPayload>();
   CFlashpack* flashpack = objects_.FlashpackOf(entry.device);
   if (!flashpack || !flashpack->GetPackManager()) {
-    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, kNotExtractedCode);
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, FLASHPACKS_NOT_EXTRACTED);
     return;
   }
   if (!HasImage(payload)) {
-    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, kNoFlashpackFileCode);
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, NO_FLASHPACK_FILE);
     return;
   }
   const std::uint32_t first = (*payload->loadedImage)[0].address;
   if (AllocationNameAt(first, payload->options) == kThemepackAllocation) {
-    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, kThemePackRefusedCode);
+    PostStarterFailure(entry.device, kFlashpackAddFailedEvent, THEME_PACK_REFUSED);
     return;
   }
   Log(DevicePrefix(entry.device) + "Adding Flashpack");
   const int result = flashpack->AddPacks(payload->loadedImage.get());
-  if (result == kKernelOk) {
+  if (result == KERNEL_OK) {
     PostFinished(entry.device, kFlashpackAddedEvent);
   } else {
     PostStarterFailure(entry.device, kFlashpackAddFailedEvent, result);
@@ -367,12 +363,12 @@ void CJobStarters::StartFlashpackRemove(JobQueueEntry& entry, const DispatchCont
   auto* payload = entry.payload.Get<FlashpackRemovePayload>();
   CFlashpack* flashpack = objects_.FlashpackOf(entry.device);
   if (!flashpack || !flashpack->GetPackManager()) {
-    PostStarterFailure(entry.device, kFlashpackRemoveFailedEvent, kNotExtractedCode);
+    PostStarterFailure(entry.device, kFlashpackRemoveFailedEvent, FLASHPACKS_NOT_EXTRACTED);
     return;
   }
   Log(DevicePrefix(entry.device) + "Removing Flashpacks");
   const int result = flashpack->RemovePacks(payload->packIndices);
-  if (result == kKernelOk) {
+  if (result == KERNEL_OK) {
     PostFinished(entry.device, kFlashpacksRemovedEvent);
   } else {
     PostStarterFailure(entry.device, kFlashpackRemoveFailedEvent, result);
@@ -383,13 +379,13 @@ void CJobStarters::StartFlashpackUpdateFlash(JobQueueEntry& entry, const Dispatc
   auto* options = entry.payload.Get<CJobOptions>();
   CFlashpack* existing = objects_.FlashpackOf(entry.device);
   if (!existing || !existing->GetPackManager()) {
-    PostStarterFailure(entry.device, kFlashFailedEvent, kNotExtractedCode);
+    PostStarterFailure(entry.device, kFlashFailedEvent, FLASHPACKS_NOT_EXTRACTED);
     return;
   }
   CFlashpack* flashpack = objects_.PrepareFlashpack(*options, entry.device, context.kernels);
   std::vector<std::uint8_t> packImage;
   const int result = flashpack->GetPackImage(packImage);
-  if (result != kKernelOk) {
+  if (result != KERNEL_OK) {
     PostStarterFailure(entry.device, kFlashFailedEvent, result);
     return;
   }
@@ -397,7 +393,7 @@ void CJobStarters::StartFlashpackUpdateFlash(JobQueueEntry& entry, const Dispatc
   try {
     address = AllocationAddress(kFlashpackAllocation, *options);
   } catch (QUILLON_EXCEPTION) {
-    PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackAllocationCode);
+    PostStarterFailure(entry.device, kFlashFailedEvent, NO_FLASHPACK_ALLOCATION);
     return;
   }
   RegionListPtr image = MakeRegionList();
@@ -423,7 +419,7 @@ void CJobStarters::StartFlashpackUpdateFlash(JobQueueEntry& entry, const Dispatc
 void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const DispatchContext& context) {
   auto* payload = entry.payload.Get<FileJobPayload>();
   if (!HasImage(payload)) {
-    PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackFileCode);
+    PostStarterFailure(entry.device, kFlashFailedEvent, NO_FLASHPACK_FILE);
     return;
   }
   CFlashpack* flashpack = objects_.PrepareFlashpack(payload->options, entry.device, context.kernels);
@@ -434,7 +430,7 @@ void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const Dis
     if (!name.empty() && sector.name == name) partition->Add(sector.address, sector.size);
   }
   if (partition->Empty()) {
-    PostStarterFailure(entry.device, kFlashFailedEvent, kNoFlashpackAllocationCode);
+    PostStarterFailure(entry.device, kFlashFailedEvent, NO_FLASHPACK_ALLOCATION);
     return;
   }
   Log(DevicePrefix(entry.device) + "Starting Flashpack Extract/Add/Flash");
@@ -456,7 +452,7 @@ void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext&
   // one line to the library) and a refused line ends the job at once
   // instead of leaving it waiting for a prompt that never comes.
   const int result = kernel->StartSmartphoneFormat(kRunInline);
-  if (result != kKernelOk) PostStarterFailure(entry.device, kPhoneSendFailedEvent, result);
+  if (result != KERNEL_OK) PostStarterFailure(entry.device, kPhoneSendFailedEvent, result);
 }
 
 void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext& context) {

@@ -9,6 +9,7 @@
 #include "engine/core/device_number.h"
 #include "engine/core/error_record.h"
 #include "engine/core/finish_record.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "ralix/ralix.h"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr unsigned long kConnectFlags = 0x82000000UL;
 constexpr std::size_t kLineBufferSize = 300;
-constexpr std::int32_t kRalixErrorCode = 2;
 constexpr const char kErrorWord[] = "error";
 constexpr const char kFailedWord[] = "failed";
 
@@ -84,7 +84,7 @@ void ReportCommandEnd(bool failed) {
     PostToTarget<WM_JOB_FINISHED>(PT_CORE, std::move(record));
   } else {
     PostToTarget<WM_JOB_ERROR>(PT_CORE,
-                 MakeErrorRecord(DEVICE_SMARTPHONE, kRalixErrorCode, kRalixErrorCode, nullptr));
+                 MakeErrorRecord(DEVICE_SMARTPHONE, KERNEL_ERROR_RALIX, KERNEL_ERROR_RALIX, nullptr));
   }
 }
 

@@ -10,15 +10,10 @@
 #include <memory>
 #include <string>
 
-// Button sets of a box and the answers a box returns (the system's own
-// result codes).
+#include "engine/prompt/prompt_answer.h"
+
+// The button set of a plain OK box; the answers are PromptAnswer's.
 inline constexpr std::uint32_t kBoxOk = 0;
-inline constexpr int kAnswerOk = 1;
-inline constexpr int kAnswerCancel = 2;
-inline constexpr int kAnswerAbort = 3;
-inline constexpr int kAnswerRetry = 4;
-inline constexpr int kAnswerYes = 6;
-inline constexpr int kAnswerNo = 7;
 
 class IPromptService {
  public:

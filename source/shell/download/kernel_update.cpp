@@ -1,5 +1,6 @@
 #include "shell/download/kernel_update.h"
 
+#include "engine/prompt/prompt_answer.h"
 #include "shell/download/kernel_version.h"
 #include "shell/download/product_download.h"
 #include "shell/download/remote_text.h"
@@ -7,7 +8,6 @@
 namespace {
 
 constexpr const char* kKernelListPath = "/kernel/kernel_list.txt";
-constexpr int kAnswerYes = 6;
 
 std::string AfterLastSlash(const std::string& line) {
   const std::size_t slash = line.find_last_of('/');

@@ -5,6 +5,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/preproc/reverse_flash_request.h"
+#include "shell/userio/prompt_kind.h"
 
 namespace {
 
@@ -16,11 +17,6 @@ struct CommandRow {
   const char* refusal;
 };
 
-// The prompt kinds that some commands ask the pre-processing thread for.
-constexpr platform::WParam kPromptOptions = 4;
-constexpr platform::WParam kPromptOrvixOptions = 5;
-constexpr platform::WParam kPromptAbout = 6;
-constexpr platform::WParam kPromptErrorReport = 7;
 
 constexpr auto kCommands = std::to_array<CommandRow>({
     {ID_FLASH_SOFTWARE, CommandKind::FlashSoftware, WM_REVERSE_FLASH, 0, kReverseFlashRefusal},
@@ -39,10 +35,10 @@ constexpr auto kCommands = std::to_array<CommandRow>({
     {ID_ORVIX_FLASH, CommandKind::Post, WM_ORVIX_FLASH, 0, nullptr},
     {ID_ORVIX_ERASE, CommandKind::ConfirmChipErase, WM_ORVIX_ERASE, 0, nullptr},
     {ID_ORVIX_REVERSE_FLASH, CommandKind::Post, WM_ORVIX_REVERSE_FLASH, 0, nullptr},
-    {ID_OPTIONS, CommandKind::Post, WM_USER_PROMPT, kPromptOptions, nullptr},
-    {ID_ABOUT, CommandKind::Post, WM_USER_PROMPT, kPromptAbout, nullptr},
-    {ID_ERROR_REPORT, CommandKind::Post, WM_USER_PROMPT, kPromptErrorReport, nullptr},
-    {ID_ORVIX_OPTIONS, CommandKind::Post, WM_USER_PROMPT, kPromptOrvixOptions, nullptr},
+    {ID_OPTIONS, CommandKind::Post, WM_USER_PROMPT, PROMPT_OPTIONS, nullptr},
+    {ID_ABOUT, CommandKind::Post, WM_USER_PROMPT, PROMPT_ABOUT, nullptr},
+    {ID_ERROR_REPORT, CommandKind::Post, WM_USER_PROMPT, PROMPT_ERROR_REPORT, nullptr},
+    {ID_ORVIX_OPTIONS, CommandKind::Post, WM_USER_PROMPT, PROMPT_ORVIX_OPTIONS, nullptr},
     {ID_EXIT, CommandKind::Exit, 0, 0, nullptr},
     {ID_FLASHPACK_MANAGER, CommandKind::SingleDevice, WM_FLASHPACK_MANAGER, 0, kFlashpackManagerRefusal},
     {ID_FORMAT_FILE_SYSTEM, CommandKind::ConfirmFormat, WM_RALIX_FORMAT, 0, nullptr},

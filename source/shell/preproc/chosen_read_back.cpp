@@ -45,17 +45,17 @@ std::optional<ChosenReadBack> CPreProcessingThread::AskWhatToRead() {
     throw QUILLON_ERROR;
   }
   const int whole = services_.dialogs->AskYesNoCancel(kWholeFlashQuestion, kWholeOrChosenButtons);
-  if (whole == kPromptYes) {
+  if (whole == kAnswerYes) {
     for (SectorEntry& sector : selection.sectors) sector.selected = 1;
     const auto recordLength =
         static_cast<std::uint8_t>(GetAppSettings().GetAppInt(APP_INT_REVERSE_FLASH_RECORD_LENGTH));
     return ChosenReadBack{selection, selection.sectors.front().address, recordLength};
   }
-  if (whole != kPromptNo) return std::nullopt;
+  if (whole != kAnswerNo) return std::nullopt;
   ReadBackPayload answered;
   const int answer = asker_->AskAndWait(PROMPT_REVERSE_FLASH_SECTORS, &answered);
-  if (answer == kPromptAbort) throw QUILLON_ERROR;
-  if (answer != kPromptOk) return std::nullopt;
+  if (answer == kAnswerAbort) throw QUILLON_ERROR;
+  if (answer != kAnswerOk) return std::nullopt;
   SectorList chosen = ChosenReadBackSectors(answered.options.GetSectorList());
   if (!AnySelected(chosen)) {
     PostLogLine(kNoSectorsLine);

@@ -92,7 +92,7 @@ void CPreProcessingThread::CopyMenuFile(const std::string& source) {
   std::error_code error;
   if (std::filesystem::exists(destination, error)) {
     const int answer = services_.dialogs->AskYesNoCancel("File already exists. Overwrite it?", kOverwriteOrKeepButtons);
-    if (answer != kPromptYes) return;
+    if (answer != kAnswerYes) return;
   }
   if (!CopyWholeFile(source, destination)) {
     PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");
@@ -106,8 +106,8 @@ std::optional<SectorList> CPreProcessingThread::DroppedFilesSelection(const std:
   if (paths.size() == 1 && GetAppSettings().GetIntParam(OPTION_AUTO_ERASE_FLASH) == 0) {
     SectorList selection;
     const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection, FileNameOf(paths.front()));
-    if (answer == kPromptAbort) throw QUILLON_ERROR;
-    if (answer != kPromptOk) return std::nullopt;
+    if (answer == kAnswerAbort) throw QUILLON_ERROR;
+    if (answer != kAnswerOk) return std::nullopt;
     return selection;
   }
   RequireAutoErase(*asker_, interactive_ == 1);

@@ -27,11 +27,11 @@ void CPreProcessingThread::OnOrvixChipReverseFlash() {
   RequireRs232("Error> Orvix Reverse Flash is only available in RS232 mode");
   OrvixReadBackRange range;
   const int answer = asker_->AskAndWait(PROMPT_ORVIX_REVERSE_FLASH, &range);
-  if (answer == kPromptAbort) {
+  if (answer == kAnswerAbort) {
     PostLogLine("Error> Orvix Reverse Flash operation aborted");
     throw QUILLON_ERROR;
   }
-  if (answer != kPromptOk) return;
+  if (answer != kAnswerOk) return;
   // A range that ends below its begin would wrap to a 4 GiB read.
   if (range.endAddress < range.beginAddress) {
     PostLogLine(RangeBelowBeginLine(range));

@@ -163,8 +163,8 @@ void CPreProcessingThread::OnOrvixChipFlash() {
 void CPreProcessingThread::OnErase() {
   SectorList selection;
   const int answer = asker_->AskAndWait(PROMPT_ERASE_SECTORS, &selection);
-  if (answer == kPromptAbort) throw QUILLON_ERROR;
-  if (answer != kPromptOk) return;
+  if (answer == kAnswerAbort) throw QUILLON_ERROR;
+  if (answer != kAnswerOk) return;
   // An erase of no sector would end "Complete" and erase nothing.
   if (std::none_of(selection.sectors.begin(), selection.sectors.end(),
                    [](const SectorEntry& sector) { return sector.selected != 0; })) {
@@ -212,7 +212,7 @@ void CPreProcessingThread::QueueOptionsJob(std::uint32_t jobCode) {
 }
 
 void CPreProcessingThread::OnAskUser(std::int32_t kind) {
-  if (asker_->AskAndWait(kind, nullptr) == kPromptAbort) throw QUILLON_ERROR;
+  if (asker_->AskAndWait(kind, nullptr) == kAnswerAbort) throw QUILLON_ERROR;
 }
 
 void CPreProcessingThread::OnRamDump() {
@@ -335,8 +335,8 @@ std::optional<std::string> CPreProcessingThread::SaveFileDialog(const FileDialog
     std::error_code ec;
     if (!path || !spec.promptOverwrite || !std::filesystem::exists(*path, ec)) return path;
     const int answer = services_.dialogs->AskYesNoCancel(kOverwriteQuestion, kOverwriteOrRenameButtons);
-    if (answer == kPromptYes) return path;
-    if (answer != kPromptNo) return std::nullopt;
+    if (answer == kAnswerYes) return path;
+    if (answer != kAnswerNo) return std::nullopt;
   }
 }
 

@@ -19,7 +19,7 @@ std::optional<std::string> CShellPromptDialogs::ShowFileDialog(PromptKind kind, 
   call->caption = WindowTitle();
   call->text = spec.title;
   call->dialog = FileOpenDialogData{spec.filter, {}};
-  if (ShowPromptAndWait(Service(), call) != kPromptOk) return std::nullopt;
+  if (ShowPromptAndWait(Service(), call) != kAnswerOk) return std::nullopt;
   const auto& chosen = std::get<FileOpenDialogData>(call->dialog).chosenPath;
   if (chosen.empty()) return std::nullopt;
   // A name typed without an extension gets the dialog's default one.

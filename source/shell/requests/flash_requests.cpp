@@ -62,9 +62,9 @@ void FlashImageFile(IPromptAsker& asker, const std::string& path, const FlashIma
   }
   SectorList selection;
   const int answer = asker.AskAndWait(PROMPT_ERASE_SECTORS, &selection, FileNameOf(path));
-  if (answer == kPromptOk) {
+  if (answer == kAnswerOk) {
     QueueImageFlash(path, selection, extras);
-  } else if (answer == kPromptAbort) {
+  } else if (answer == kAnswerAbort) {
     throw QUILLON_ERROR;
   }
 }

@@ -15,9 +15,9 @@ int CQueuePromptAsker::AskAndWait(std::int32_t kind, void* record, const std::st
   request->subject = subject;
   if (!PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request),
                     reinterpret_cast<platform::LParam>(record))) {
-    return kPromptAbort;
+    return kAnswerAbort;
   }
   std::optional<platform::Message> reply = ownQueue_.TakeMatching(WM_PROMPT_REPLY, WM_PROMPT_REPLY);
-  if (!reply) return kPromptAbort;
+  if (!reply) return kAnswerAbort;
   return static_cast<int>(reply->wParam);
 }

@@ -7,16 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/prompt/prompt_answer.h"
+
 namespace platform {
 class MessageQueue;
 }
-
-// The answers a prompt gives (the system's own result codes).
-inline constexpr int kPromptOk = 1;
-inline constexpr int kPromptCancel = 2;
-inline constexpr int kPromptAbort = 3;
-inline constexpr int kPromptYes = 6;
-inline constexpr int kPromptNo = 7;
 
 class IPromptAsker {
  public:

@@ -9,18 +9,9 @@
 #include "engine/quillon_exception.h"
 #include "shell/script/script_error.h"
 #include "shell/script/script_interpreter.h"
+#include "shell/userio/query_request.h"
 
 namespace {
-
-// The query kinds of the user-I/O thread.
-enum ScriptQueryKind : std::int32_t {
-  kQueryDirectory = 0,
-  kQueryListFiles = 1,
-  kQueryListProductTags = 2,
-  kQueryFlashDetails = 3,
-  kQueryDelete = 4,
-  kQueryStatus = 5,
-};
 
 std::string Argument(const ScriptTokens& tokens, std::size_t index) {
   return index < tokens.size() ? tokens[index] : std::string();
@@ -76,20 +67,20 @@ void CScriptInterpreter::OnRestoreOptions(const ScriptTokens&) {
 
 void CScriptInterpreter::OnDirectory(const ScriptTokens& tokens) {
   const std::string directory = Argument(tokens, 1);
-  AskQuery(kQueryDirectory, directory, directory.empty() ? 1 : 0);
+  AskQuery(QUERY_DIRECTORY, directory, directory.empty() ? 1 : 0);
 }
 
-void CScriptInterpreter::OnListFiles(const ScriptTokens& tokens) { AskQuery(kQueryListFiles, Argument(tokens, 1), 1); }
+void CScriptInterpreter::OnListFiles(const ScriptTokens& tokens) { AskQuery(QUERY_LIST_FILES, Argument(tokens, 1), 1); }
 
-void CScriptInterpreter::OnListProductTags(const ScriptTokens&) { AskQuery(kQueryListProductTags, "", 1); }
+void CScriptInterpreter::OnListProductTags(const ScriptTokens&) { AskQuery(QUERY_LIST_PRODUCT_TAGS, "", 1); }
 
-void CScriptInterpreter::OnGetFlashDetails(const ScriptTokens&) { AskQuery(kQueryFlashDetails, "", 1); }
+void CScriptInterpreter::OnGetFlashDetails(const ScriptTokens&) { AskQuery(QUERY_FLASH_DETAILS, "", 1); }
 
-void CScriptInterpreter::OnStatus(const ScriptTokens& tokens) { AskQuery(kQueryStatus, Argument(tokens, 1), 1); }
+void CScriptInterpreter::OnStatus(const ScriptTokens& tokens) { AskQuery(QUERY_STATUS, Argument(tokens, 1), 1); }
 
 void CScriptInterpreter::OnDelete(const ScriptTokens& tokens) {
   if (tokens.size() < 2) FailScript("Error> DELETE command missing filename");
-  AskQuery(kQueryDelete, tokens[1], 0);
+  AskQuery(QUERY_DELETE, tokens[1], 0);
 }
 
 void CScriptInterpreter::OnDownloadLatestProducts(const ScriptTokens&) {

@@ -7,6 +7,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/status_report.h"
+#include "engine/prompt/prompt_answer.h"
 #include "engine/quillon_exception.h"
 #include "shell/requests/job_building.h"
 #include "shell/script/script_error.h"
@@ -14,11 +15,10 @@
 #include "shell/script/script_job_building.h"
 #include "shell/script/script_numbers.h"
 #include "shell/script/sector_ranges.h"
+#include "shell/userio/prompt_kind.h"
 
 namespace {
 
-constexpr std::int32_t kPromptEnableAutoErase = 8;
-constexpr int kAnswerYes = 6;
 // The S-record writer needs this many bytes of a record for the address
 // and checksum before any data fits.
 constexpr int kMinimumRecordLength = 6;
@@ -74,7 +74,7 @@ void CScriptInterpreter::QueueQuietJob(std::uint32_t jobCode, JobPayload payload
 void CScriptInterpreter::RequireAutoErase() {
   CAppSettings& settings = GetAppSettings();
   if (settings.GetIntParam(OPTION_AUTO_ERASE_FLASH) != 0) return;
-  if (context_.Interactive() == 1 && context_.AskPrompt(kPromptEnableAutoErase) == kAnswerYes) {
+  if (context_.Interactive() == 1 && context_.AskPrompt(PROMPT_ENABLE_AUTO_ERASE) == kAnswerYes) {
     settings.SetIntParam(OPTION_AUTO_ERASE_FLASH, 1);
     return;
   }

@@ -9,6 +9,7 @@
 
 #include "engine/core/buffer_registry.h"
 #include "engine/core/job_options.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/images/file_load_worker.h"
@@ -155,7 +156,7 @@ TEST_F(FileLoadWorkerTest, PlainDataAcrossAllocationsIsSplitAtTheirBoundary) {
 TEST_F(FileLoadWorkerTest, PlainImageOutsideEverySectorFailsWithTheAddress) {
   auto request = Load(WriteImage({kPlainHeader, Line(3, 0x00001000, Ramp(4)), Line(3, 0x00080000, Ramp(4)), kEnd}));
   ASSERT_TRUE(request);
-  EXPECT_EQ(request->result, 91);
+  EXPECT_EQ(request->result, ADDRESS_OUT_OF_RANGE);
   EXPECT_EQ(static_cast<std::uint32_t>(request->resultDetail), 0x10080000u);
 }
 
@@ -205,7 +206,7 @@ TEST_F(FileLoadWorkerTest, RelocatedFileLongerThanItsAllocationFailsAtTheFirstAd
   lines.push_back(kEnd);
   auto request = Load(WriteImage(lines));
   ASSERT_TRUE(request);
-  EXPECT_EQ(request->result, 91);
+  EXPECT_EQ(request->result, ADDRESS_OUT_OF_RANGE);
   EXPECT_EQ(static_cast<std::uint32_t>(request->resultDetail), 0x10060000u);
   for (const auto& r : *request->image) EXPECT_LE(std::uint64_t{r.address} + r.length, 0x10060000u);
 }
@@ -213,7 +214,7 @@ TEST_F(FileLoadWorkerTest, RelocatedFileLongerThanItsAllocationFailsAtTheFirstAd
 TEST_F(FileLoadWorkerTest, RelocatedDataBelowItsBaseFails) {
   auto request = Load(WriteImage({Line(0, 0, Bytes("CSD")), Line(3, 0x1000, Ramp(8)), Line(3, 0x0F00, Ramp(8)), kEnd}));
   ASSERT_TRUE(request);
-  EXPECT_EQ(request->result, 91);
+  EXPECT_EQ(request->result, ADDRESS_OUT_OF_RANGE);
   EXPECT_EQ(static_cast<std::uint32_t>(request->resultDetail), 0x1005FF00u);
 }
 
@@ -268,13 +269,13 @@ TEST_F(FileLoadWorkerTest, MissingProductOrAllocationIsResultOneWithItsLogLine) 
   options_.SetSectorList(Sectors({{0x10000000, 0x1000, "CODE", 0}}));
   request = Load(WriteImage({Line(0, 0, Bytes("CSD")), Line(3, 0, Ramp(4)), kEnd}));
   ASSERT_TRUE(request);
-  EXPECT_EQ(request->result, 1);
+  EXPECT_EQ(request->result, KERNEL_ERROR_UNKNOWN);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"Error> No allocation for CSD in .qlp file"});
 
   options_.SetSectorList(SectorList{});
   request = Load(WriteImage({kPlainHeader, Line(3, 0, Ramp(4)), kEnd}));
   ASSERT_TRUE(request);
-  EXPECT_EQ(request->result, 1);
+  EXPECT_EQ(request->result, KERNEL_ERROR_UNKNOWN);
   EXPECT_EQ(LogLines(), std::vector<std::string>{"Error> No product is selected"});
 }
 

@@ -106,10 +106,10 @@ TEST_F(FlashTest, EmptyEraseListGoesStraightToProgramming) {
 
 TEST_F(FlashTest, CancelDuringEraseSendsTheCurrentRequestAndNothingMore) {
   CancelAt([](const DeviceEvent& e) { return e.eventCode == EVENT_FLASH_ERASE_PROGRESS; });
-  EXPECT_EQ(kernel_->StartFlash(&erase_, &image_, kRunInline), 4);
+  EXPECT_EQ(kernel_->StartFlash(&erase_, &image_, kRunInline), KERNEL_ERROR_CANCELLED);
   const auto& closing = Closing();
   EXPECT_EQ(closing.code, EVENT_FLASH_CANCELLED);
-  EXPECT_EQ(closing.argument, 4);
+  EXPECT_EQ(closing.argument, KERNEL_ERROR_CANCELLED);
   EXPECT_EQ(RequestsStartingWith("01 07"), 1u);
   EXPECT_EQ(RequestsStartingWith("01 00"), 0u);
   EXPECT_TRUE(EventsWithCode(events_, EVENT_FLASH_PROGRESS).empty());
@@ -117,7 +117,7 @@ TEST_F(FlashTest, CancelDuringEraseSendsTheCurrentRequestAndNothingMore) {
 
 TEST_F(FlashTest, CancelDuringProgrammingStopsAfterTheCurrentBlock) {
   CancelAt([](const DeviceEvent& e) { return e.eventCode == EVENT_FLASH_PROGRESS && e.argument > 0; });
-  EXPECT_EQ(kernel_->StartFlash(&erase_, &image_, kRunInline), 4);
+  EXPECT_EQ(kernel_->StartFlash(&erase_, &image_, kRunInline), KERNEL_ERROR_CANCELLED);
   EXPECT_EQ(Closing().code, EVENT_FLASH_CANCELLED);
   EXPECT_EQ(RequestsStartingWith("01 00"), 1u);
   EXPECT_EQ(Requests().back().substr(0, 5), "01 00");
@@ -126,7 +126,7 @@ TEST_F(FlashTest, CancelDuringProgrammingStopsAfterTheCurrentBlock) {
 TEST_F(FlashTest, CancelOnTheThreadEndsWithTheCancelledEvent) {
   CancelAt([](const DeviceEvent& e) { return e.eventCode == EVENT_FLASH_PROGRESS && e.argument > 0; });
   ASSERT_EQ(kernel_->StartFlash(&erase_, &image_, kRunOnThread), 0);
-  EXPECT_EQ(kernel_->StartFlash(&erase_, &image_, kRunOnThread), 3);  // busy
+  EXPECT_EQ(kernel_->StartFlash(&erase_, &image_, kRunOnThread), KERNEL_ERROR_BUSY);
   ASSERT_TRUE(Eventually([&] { return kernel_->GetBusyState() == 0 && !recorder_.Events().empty() &&
                                       recorder_.Events().back().code == EVENT_FLASH_CANCELLED; }));
   EXPECT_EQ(RequestsStartingWith("01 00"), 1u);
@@ -174,9 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FlashTest, RegionWithoutItsBytesIsRefusedBeforeAnythingIsErased) {
   CRegionList image;
   image.Add(kSector, 100, nullptr);
-  EXPECT_EQ(kernel_->StartFlash(&erase_, &image, kRunInline), 1);
+  EXPECT_EQ(kernel_->StartFlash(&erase_, &image, kRunInline), KERNEL_ERROR_UNKNOWN);
   EXPECT_EQ(Closing().code, EVENT_FLASH_FAILED);
-  EXPECT_EQ(kernel_->StartSmartFlash(&erase_, &image, kRunInline), 1);
+  EXPECT_EQ(kernel_->StartSmartFlash(&erase_, &image, kRunInline), KERNEL_ERROR_UNKNOWN);
   EXPECT_TRUE(Requests().empty());
   EXPECT_EQ(Flash(kSector, kSector), Bytes(kSector, 0x00));
 }

@@ -151,15 +151,17 @@ TEST_P(DecodeRead, TakesOnlyTheLengthThatWasAsked) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, DecodeRead,
-    ::testing::Values(ReadCase{"raw", ReadReply(4, 0, {1, 2, 3, 4}), 4, 0, {1, 2, 3, 4}},
-                      ReadCase{"run_fills_the_length", ReadReply(3, 1, {0xFF, 0x00, 0x40}), 64, 0, Bytes(64, 0xFF)},
-                      ReadCase{"raw_shorter_than_asked", ReadReply(3, 0, {1, 2, 3}), 4, 17, {}},
-                      ReadCase{"raw_longer_than_asked", ReadReply(8, 0, {1, 2, 3, 4, 5, 6, 7, 8}), 4, 17, {}},
-                      ReadCase{"raw_beyond_the_reply", ReadReply(4, 0, {1, 2}), 4, 17, {}},
-                      ReadCase{"run_count_not_asked", ReadReply(3, 1, {0xFF, 0x01, 0x00}), 64, 17, {}},
-                      ReadCase{"run_with_wrong_n", ReadReply(4, 1, {0xFF, 0x00, 0x40, 0}), 64, 17, {}},
-                      ReadCase{"unknown_coding", ReadReply(4, 2, {1, 2, 3, 4}), 4, 17, {}},
-                      ReadCase{"truncated_header", Bytes{0x01, 0x86, 0x00}, 4, 17, {}}));
+    ::testing::Values(
+        ReadCase{"raw", ReadReply(4, 0, {1, 2, 3, 4}), 4, KERNEL_OK, {1, 2, 3, 4}},
+        ReadCase{"run_fills_the_length", ReadReply(3, 1, {0xFF, 0x00, 0x40}), 64, KERNEL_OK, Bytes(64, 0xFF)},
+        ReadCase{"raw_shorter_than_asked", ReadReply(3, 0, {1, 2, 3}), 4, KERNEL_ERROR_READ_DECODE_FAILED, {}},
+        ReadCase{"raw_longer_than_asked", ReadReply(8, 0, {1, 2, 3, 4, 5, 6, 7, 8}), 4, KERNEL_ERROR_READ_DECODE_FAILED,
+                 {}},
+        ReadCase{"raw_beyond_the_reply", ReadReply(4, 0, {1, 2}), 4, KERNEL_ERROR_READ_DECODE_FAILED, {}},
+        ReadCase{"run_count_not_asked", ReadReply(3, 1, {0xFF, 0x01, 0x00}), 64, KERNEL_ERROR_READ_DECODE_FAILED, {}},
+        ReadCase{"run_with_wrong_n", ReadReply(4, 1, {0xFF, 0x00, 0x40, 0}), 64, KERNEL_ERROR_READ_DECODE_FAILED, {}},
+        ReadCase{"unknown_coding", ReadReply(4, 2, {1, 2, 3, 4}), 4, KERNEL_ERROR_READ_DECODE_FAILED, {}},
+        ReadCase{"truncated_header", Bytes{0x01, 0x86, 0x00}, 4, KERNEL_ERROR_READ_DECODE_FAILED, {}}));
 
 TEST(FdiArea, EntriesMustBeWholeUnitsInsideTheArea) {
   const FdiRegion area{0x400000, 0x1000, 4};
@@ -222,15 +224,15 @@ TEST(SmartFlashPlan, StallWatchCountsFromTheLastChange) {
 TEST(RamDumpReplies, ReadRepliesAreTakenOnlyInTheirTwoShapes) {
   Bytes out(4, 0);
   const Bytes extended{0xFF, 0x00, 0x00, 0x06, 0x33, 1, 2, 3, 4, 0x00};
-  EXPECT_EQ(DecodeRamRead(extended, out.data(), 4), 0);
+  EXPECT_EQ(DecodeRamRead(extended, out.data(), 4), KERNEL_OK);
   EXPECT_EQ(out, (Bytes{1, 2, 3, 4}));
-  EXPECT_EQ(DecodeRamRead(Bytes{0xF2, 0xB3, 0x5A, 0x00}, out.data(), 4), 0);
+  EXPECT_EQ(DecodeRamRead(Bytes{0xF2, 0xB3, 0x5A, 0x00}, out.data(), 4), KERNEL_OK);
   EXPECT_EQ(out, Bytes(4, 0x5A));
-  EXPECT_EQ(DecodeRamRead(extended, out.data(), 8), 77);                         // length not asked
-  EXPECT_EQ(DecodeRamRead(Bytes{0xFF, 0x00, 0x00, 0x06, 0x33, 1}, out.data(), 4), 77);  // short
-  EXPECT_EQ(DecodeRamRead(Bytes{0xF3, 0xB3, 0x5A, 0x00, 0x00}, out.data(), 4), 77);
-  EXPECT_EQ(DecodeRamRead(Bytes{0xF2, 0xBF, 0x06, 0x00}, out.data(), 4), 77);  // a refusal is no fill
-  EXPECT_EQ(DecodeRamRead(Bytes{}, out.data(), 4), 77);
+  EXPECT_EQ(DecodeRamRead(extended, out.data(), 8), RAM_DUMP_BAD_READ);  // length not asked
+  EXPECT_EQ(DecodeRamRead(Bytes{0xFF, 0x00, 0x00, 0x06, 0x33, 1}, out.data(), 4), RAM_DUMP_BAD_READ);  // short
+  EXPECT_EQ(DecodeRamRead(Bytes{0xF3, 0xB3, 0x5A, 0x00, 0x00}, out.data(), 4), RAM_DUMP_BAD_READ);
+  EXPECT_EQ(DecodeRamRead(Bytes{0xF2, 0xBF, 0x06, 0x00}, out.data(), 4), RAM_DUMP_BAD_READ);  // a refusal is no fill
+  EXPECT_EQ(DecodeRamRead(Bytes{}, out.data(), 4), RAM_DUMP_BAD_READ);
 }
 
 TEST(RamDumpReplies, RefusalsAndRegionBounds) {

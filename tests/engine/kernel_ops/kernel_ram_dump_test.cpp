@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RamDumpTest, CancelStopsAfterTheCurrentRead) {
   ServeFirmware();
   CancelAt([](const DeviceEvent& e) { return e.eventCode == EVENT_RAM_DUMP_PROGRESS && e.argument == 1024; });
-  EXPECT_EQ(kernel_->StartRamDump(list_.get(), kRunInline), 4);
+  EXPECT_EQ(kernel_->StartRamDump(list_.get(), kRunInline), KERNEL_ERROR_CANCELLED);
   EXPECT_EQ(Closing().code, EVENT_RAM_DUMP_CANCELLED);
   EXPECT_TRUE(list_->Empty());
   EXPECT_EQ(radio_->transcript().Count("firmware request 33"), 2u);

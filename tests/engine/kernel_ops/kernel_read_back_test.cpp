@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ReadBackTest, CancelStopsAfterTheCurrentBlock) {
   list_->Add(kSector, 64 * 10);
   CancelAt([](const DeviceEvent& e) { return e.eventCode == EVENT_REVERSE_FLASH_PROGRESS && e.argument == 128; });
-  EXPECT_EQ(kernel_->StartReverseFlash(list_.get(), kRunInline), 4);
+  EXPECT_EQ(kernel_->StartReverseFlash(list_.get(), kRunInline), KERNEL_ERROR_CANCELLED);
   EXPECT_EQ(Closing().code, EVENT_REVERSE_FLASH_CANCELLED);
   EXPECT_EQ(RequestsStartingWith("01 06"), 2u);
 }
@@ -218,7 +218,7 @@ TEST_F(FdiReadBack, FailureKeepsTheRequestedEntriesAndFreesEveryBuffer) {
   list_->Add(kBase, kUnits * kUnit, old);
   radio_->radio().AddFault(Fault{FaultKind::WrongReadLength, 1, 0x0106});
   const auto before = GetBufferRegistry().Size();
-  EXPECT_EQ(kernel_->StartFdiReverseFlash(list_.get(), kRunInline), 17);
+  EXPECT_EQ(kernel_->StartFdiReverseFlash(list_.get(), kRunInline), KERNEL_ERROR_READ_DECODE_FAILED);
   // The old buffer went once; nothing read half-way stays behind.
   EXPECT_EQ(GetBufferRegistry().Size(), before - 1);
   EXPECT_EQ(GetBufferRegistry().ReferenceCount(old), 0);

@@ -144,7 +144,7 @@ TEST_F(CustomCommand, RefusedRequestEndsWithTheDecodedKernelError) {
 TEST_F(CustomCommand, RecordWithoutRequestFails) {
   ServeRunningKernel();
   CRegionList empty;
-  EXPECT_EQ(kernel_->StartCustomCommand(&empty, kRunInline), 1);
+  EXPECT_EQ(kernel_->StartCustomCommand(&empty, kRunInline), KERNEL_ERROR_UNKNOWN);
   EXPECT_EQ(Closing().code, EVENT_CUSTOM_COMMAND_FAILED);
   EXPECT_TRUE(Requests().empty());
 }

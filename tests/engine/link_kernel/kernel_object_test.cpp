@@ -57,8 +57,8 @@ TEST_F(KernelStarter, SecondStartWhileRunningIsRefused) {
   com_->radio().AddFault({radiosim::FaultKind::Silence, -1});
   ASSERT_EQ(kernel_->StartCommCheck(kRunOnThread), 0);
   EXPECT_EQ(kernel_->GetBusyState(), 3);
-  EXPECT_EQ(kernel_->StartCommCheck(kRunOnThread), 3);
-  EXPECT_EQ(kernel_->StartCommCheck(kRunInline), 3);
+  EXPECT_EQ(kernel_->StartCommCheck(kRunOnThread), KERNEL_ERROR_BUSY);
+  EXPECT_EQ(kernel_->StartCommCheck(kRunInline), KERNEL_ERROR_BUSY);
   EXPECT_EQ(kernel_->SetLinkMode(0), 3);
   EXPECT_EQ(kernel_->SetUsbDeviceId(3), 3);
   EXPECT_EQ(kernel_->LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images_, recorder_)), 3);
@@ -68,7 +68,7 @@ TEST_F(KernelStarter, SecondStartWhileRunningIsRefused) {
   ASSERT_TRUE(Eventually([&] { return Closed(); }, std::chrono::seconds(20)));
   EXPECT_EQ(kernel_->GetBusyState(), 0);
   const auto events = recorder_.Events();
-  EXPECT_EQ(events.back().code, 5);
+  EXPECT_EQ(events.back().code, EVENT_COMM_CHECK_FAILED);
   EXPECT_EQ(events.back().argument, 18);
   // Exactly one closing event.
   std::size_t closings = 0;
@@ -78,12 +78,12 @@ TEST_F(KernelStarter, SecondStartWhileRunningIsRefused) {
 
 TEST_F(KernelStarter, InvalidModeIsRefusedAndTheObjectStaysUsable) {
   Serve({.powerOn = radiosim::PowerOnState::Kernel}, kChipHarrow);
-  EXPECT_EQ(kernel_->StartCommCheck(2), 12);
+  EXPECT_EQ(kernel_->StartCommCheck(2), KERNEL_ERROR_INVALID_OPERATING_MODE);
   EXPECT_EQ(kernel_->GetBusyState(), 0);
   EXPECT_TRUE(recorder_.Events().empty());
   EXPECT_EQ(kernel_->StartCommCheck(kRunInline), 0);
   ASSERT_EQ(recorder_.Events().size(), 1u);
-  EXPECT_EQ(recorder_.Events()[0].code, 6);
+  EXPECT_EQ(recorder_.Events()[0].code, EVENT_COMM_CHECK_DONE);
   EXPECT_EQ(kernel_->ProbeKernelIfIdle(), 1);
   EXPECT_EQ(kernel_->GetBusyState(), 0);
 }
@@ -92,7 +92,7 @@ TEST_F(KernelStarter, ThreadedCheckReportsOnItsOwnThread) {
   Serve({.powerOn = radiosim::PowerOnState::Kernel}, kChipHarrow);
   ASSERT_EQ(kernel_->StartCommCheck(kRunOnThread), 0);
   ASSERT_TRUE(Eventually([&] { return Closed(); }));
-  EXPECT_EQ(recorder_.Events().back().code, 6);
+  EXPECT_EQ(recorder_.Events().back().code, EVENT_COMM_CHECK_DONE);
   // Settings can change again once it is done.
   EXPECT_TRUE(Eventually([&] { return kernel_->SetLinkMode(0) == 0; }));
 }
@@ -112,12 +112,12 @@ TEST(KernelThreadStart, FailureClearsBusyAndIsReported) {
   KernelImages images;
   EventRecorder recorder;
   KernelWithoutThreads kernel(SerialSettings(kChipHarrow, 115200, 1, images, recorder));
-  EXPECT_EQ(kernel.StartCommCheck(kRunOnThread), 1);
+  EXPECT_EQ(kernel.StartCommCheck(kRunOnThread), KERNEL_ERROR_UNKNOWN);
   EXPECT_EQ(kernel.GetBusyState(), 0);
   const auto events = recorder.Events();
   ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].code, 5);
-  EXPECT_EQ(events[0].argument, 1);
+  EXPECT_EQ(events[0].code, EVENT_COMM_CHECK_FAILED);
+  EXPECT_EQ(events[0].argument, KERNEL_ERROR_UNKNOWN);
   EXPECT_EQ(kernel.SetLinkMode(kLinkUsb), 0);
 }
 
@@ -158,7 +158,7 @@ TEST(KernelClosingEvent, CarriesItsOwnListsWhenTheNextJobStartsAtOnce) {
   for (int round = 0; round < kRounds; ++round) {
     CRegionList* list = round % 2 ? &second.list : &first.list;
     // Start again as soon as the object takes a start.
-    const bool taken = Eventually([&] { return kernel.StartCustomCommand(list, kRunOnThread) == kKernelOk; });
+    const bool taken = Eventually([&] { return kernel.StartCustomCommand(list, kRunOnThread) == KERNEL_OK; });
     ASSERT_TRUE(taken) << "round " << round;
     started.push_back(list);
   }
@@ -197,13 +197,13 @@ TEST(KernelClosingEvent, SetUpWaitsUntilTheClosingEventIsDelivered) {
     return 0;
   };
   CKernel kernel(settings);
-  ASSERT_EQ(kernel.StartCommCheck(kRunOnThread), kKernelOk);
+  ASSERT_EQ(kernel.StartCommCheck(kRunOnThread), KERNEL_OK);
   {
     std::unique_lock lock(mutex);
     ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return inClosing; }));
   }
-  ASSERT_TRUE(Eventually([&] { return kernel.GetBusyState() == kKernelOk; }));
-  EXPECT_EQ(kernel.LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images, recorder)), kKernelOk);
+  ASSERT_TRUE(Eventually([&] { return kernel.GetBusyState() == KERNEL_OK; }));
+  EXPECT_EQ(kernel.LoadDeviceSettings(SerialSettings(kChipHarrow, 230400, 1, images, recorder)), KERNEL_OK);
   std::lock_guard lock(mutex);
   EXPECT_TRUE(closingDelivered);
   EXPECT_EQ(kernel.ChipFamily(), kChipHarrow);

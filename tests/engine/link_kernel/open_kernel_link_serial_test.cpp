@@ -135,7 +135,7 @@ TEST_P(KernelLinkFailure, GivesTheNamedError) {
   EXPECT_EQ(kernel_->StartCommCheck(kRunInline), c.expected);
   ASSERT_FALSE(recorder_.Events().empty());
   const auto closing = recorder_.Events().back();
-  EXPECT_EQ(closing.code, 5);
+  EXPECT_EQ(closing.code, EVENT_COMM_CHECK_FAILED);
   EXPECT_EQ(closing.argument, c.expected);
   // A failure always carries the error details.
   EXPECT_EQ(closing.details, &kernel_->GetErrorDetails());

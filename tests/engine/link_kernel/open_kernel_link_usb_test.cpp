@@ -71,11 +71,11 @@ TEST_P(OpenKernelLinkUsb, DownloadsTheKernelWithoutASpeedSwitch) {
   // Events: the download's progress in order, then its end.
   const auto events = recorder_.Events();
   ASSERT_GE(events.size(), 3u);
-  EXPECT_EQ(events.front().code, 7);
-  EXPECT_EQ(events.back().code, 9);
+  EXPECT_EQ(events.front().code, EVENT_BOOTLOAD_PROGRESS);
+  EXPECT_EQ(events.back().code, EVENT_BOOTLOAD_DONE);
   std::int32_t last = 0;
   for (std::size_t i = 0; i + 1 < events.size(); ++i) {
-    EXPECT_EQ(events[i].code, 7);
+    EXPECT_EQ(events[i].code, EVENT_BOOTLOAD_PROGRESS);
     EXPECT_GE(events[i].argument, last);
     EXPECT_EQ(events[i].total, static_cast<std::int32_t>(images_.Of(route.image).size()));
     last = events[i].argument;
@@ -103,7 +103,7 @@ TEST_F(KernelLinkUsb, KernelThatNeverStarts) {
   Serve({.bootLoader = BootLoaderType::Calder}, kChipCalder);
   radio_->AddFault({FaultKind::KernelNeverStarts});
   EXPECT_EQ(kernel_->StartCommCheck(kRunInline), 18);
-  EXPECT_EQ(recorder_.Events().back().code, 5);
+  EXPECT_EQ(recorder_.Events().back().code, EVENT_COMM_CHECK_FAILED);
 }
 
 TEST_F(KernelLinkUsb, StatusRepliesWithBadLengthsAreErrorsNotReplies) {

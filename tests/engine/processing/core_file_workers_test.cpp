@@ -53,7 +53,7 @@ TEST_F(FileWorkersTest, MissingImageFailsWith60AndRetryLoadsItOnceItIsThere) {
   Queue(WM_FLASH, kCom2, FlashPayload(image));
   ASSERT_TRUE(shell_.WaitLog("Error Opening File " + image));
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR: "));
-  EXPECT_TRUE(shell_.WaitStatus(kCom2, 60));
+  EXPECT_TRUE(shell_.WaitStatus(kCom2, EVENT_STATUS_FILE_OPEN_FAILED));
   EXPECT_EQ(dispatch_->Total(), 0u);
 
   WriteSRecordFile(image, {{0x30000, Pattern(64, 1)}}, 0x30000);
@@ -78,7 +78,7 @@ TEST_F(FileWorkersTest, ReadBackIsSavedAsAnSRecordFileBeforeTheItemFinishes) {
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
   Post(WM_SAVE_READ_FILE, kCom1);  // what the read-back's done event posts
   ASSERT_TRUE(shell_.WaitLog("COM1> Item finished with sequence number 0")) << shell_.AllLogs();
-  EXPECT_TRUE(shell_.WaitStatus(kCom1, 58));
+  EXPECT_TRUE(shell_.WaitStatus(kCom1, EVENT_STATUS_READ_FILE_SAVED));
   const std::string text = ReadFile(out);
   EXPECT_EQ(text.rfind("S0", 0), 0u);
   EXPECT_NE(text.find("S3"), std::string::npos);
@@ -112,7 +112,7 @@ TEST_F(FileWorkersTest, AFailedSaveLeavesTheDeviceInErrorAndRetrySavesAgain) {
   ASSERT_TRUE(WaitDispatched(kCom3, 1));
   Post(WM_SAVE_READ_FILE, kCom3);
   ASSERT_TRUE(shell_.WaitLog("COM3> ERROR: ")) << shell_.AllLogs();
-  EXPECT_TRUE(shell_.WaitStatus(kCom3, 59));
+  EXPECT_TRUE(shell_.WaitStatus(kCom3, EVENT_STATUS_READ_FILE_SAVE_FAILED));
 
   std::filesystem::create_directories(blocked.parent_path());
   Post(WM_RETRY_DEVICE, kCom3);

@@ -5,6 +5,7 @@
 
 #include "core_thread_harness.h"
 #include "engine/core/messages.h"
+#include "engine/images/srecord_error.h"
 
 using namespace test_support;
 
@@ -77,7 +78,7 @@ TEST_P(BadKernelTest, IsAnErrorAndTheEarlierKernelsStay) {
   StartCore();
   Queue(WM_COMM_CHECK, kCom1, Options());
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
-  Finish(kCom1, 6);
+  Finish(kCom1, EVENT_COMM_CHECK_DONE);
   ASSERT_TRUE(shell_.WaitLog("Item finished"));
 
   const std::vector<BadKernel> cases = {
@@ -127,7 +128,7 @@ TEST_F(CoreThreadTest, CancelDuringASaveSparesTheEntryUntilTheSaveEnds) {
     EXPECT_EQ(loader_->saves[0]->data->Count(), 1u);
     EXPECT_EQ((*loader_->saves[0]->data)[0].buffer, buffer);
   }
-  Finish(kCom1, 58);
+  Finish(kCom1, EVENT_STATUS_READ_FILE_SAVED);
   ASSERT_TRUE(shell_.WaitLog("COM1> Item finished with sequence number 0"));
   EXPECT_TRUE(shell_.WaitUntil([&] { return GetBufferRegistry().ReferenceCount(buffer) == 0; }));
 }
@@ -140,7 +141,7 @@ TEST_F(CoreThreadTest, RetriedSaveKeepsTheDeviceBusyAndItsDataAlive) {
   ASSERT_TRUE(WaitDispatched(kCom2, 1));
   Post(WM_SAVE_READ_FILE, kCom2);
   ASSERT_TRUE(shell_.WaitUntil([&] { return loader_->Saves() == 1; }));
-  Fail(kCom2, 59, 201);  // the save failed
+  Fail(kCom2, EVENT_STATUS_READ_FILE_SAVE_FAILED, SREC_CREATE_ERROR);  // the save failed
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR:"));
 
   Post(WM_RETRY_DEVICE, kCom2);
@@ -152,7 +153,7 @@ TEST_F(CoreThreadTest, RetriedSaveKeepsTheDeviceBusyAndItsDataAlive) {
   Flush();
   EXPECT_EQ(GetBufferRegistry().ReferenceCount(buffer), 1);
   EXPECT_EQ(dispatch_->Count(kCom2), 1u);
-  Finish(kCom2, 58);
+  Finish(kCom2, EVENT_STATUS_READ_FILE_SAVED);
   ASSERT_TRUE(WaitDispatched(kCom2, 2));
   EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_COMM_CHECK);
 }
@@ -172,7 +173,7 @@ class FailedSaveTest : public CoreThreadTest {
       std::lock_guard lock(loader_->mutex);
       loader_->saves.clear();  // the save worker has ended
     }
-    Fail(kCom2, 59, 201);
+    Fail(kCom2, EVENT_STATUS_READ_FILE_SAVE_FAILED, SREC_CREATE_ERROR);
     ASSERT_TRUE(shell_.WaitLog("COM2> ERROR:"));
     Post(cancel, kCom2);
     ASSERT_TRUE(shell_.WaitLog("COM2> Cancelled 1 queued item(s)"));

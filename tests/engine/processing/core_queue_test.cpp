@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core_thread_harness.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 
 using namespace test_support;
@@ -21,15 +22,15 @@ TEST_F(CoreThreadTest, TwoJobsForOnePortRunOneAfterTheOther) {
   EXPECT_EQ(dispatch_->Count(kCom3), 1u);
   EXPECT_EQ(shell_.CountLogs("COM3> Queueing item with sequence number 0"), 1u);
 
-  Finish(kCom3, 6);
+  Finish(kCom3, EVENT_COMM_CHECK_DONE);
   ASSERT_TRUE(WaitDispatched(kCom3, 2));
   EXPECT_TRUE(shell_.WaitLog("COM3> Item finished with sequence number 0"));
   EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_RESET_TARGET);
   const std::size_t mark = shell_.CompleteReports();
-  Finish(kCom3, 38);
+  Finish(kCom3, EVENT_RESET_TARGET_DONE);
   ASSERT_TRUE(shell_.WaitLog("COM3> Item finished with sequence number 1"));
   EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
-  EXPECT_TRUE(shell_.WaitStatus(kCom3, 38));
+  EXPECT_TRUE(shell_.WaitStatus(kCom3, EVENT_RESET_TARGET_DONE));
   // The dispatcher saw the kernels that were read from the working folder.
   EXPECT_EQ(dispatch_->Copy()[0].harrowKernelLength, 2048u);
 }
@@ -41,7 +42,7 @@ TEST_F(CoreThreadTest, ARequestQueuedAsThePreviousJobEndsStillStarts) {
   Queue(WM_COMM_CHECK, kCom3, Options());
   ASSERT_TRUE(WaitDispatched(kCom3, 1));
   Flush();
-  Finish(kCom3, 6);
+  Finish(kCom3, EVENT_COMM_CHECK_DONE);
   Queue(WM_RESET_TARGET, kCom3, Options());
   ASSERT_TRUE(WaitDispatched(kCom3, 2)) << shell_.AllLogs();
   EXPECT_EQ(dispatch_->Copy()[1].jobCode, WM_RESET_TARGET);
@@ -57,7 +58,7 @@ TEST_F(CoreThreadTest, ProcessingCompleteOnceTheQueueRanEmptyAfterWork) {
   EXPECT_EQ(shell_.CompleteReports(), 0u);
   Queue(WM_COMM_CHECK, kCom1, Options());
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
-  Finish(kCom1, 6);
+  Finish(kCom1, EVENT_COMM_CHECK_DONE);
   ASSERT_TRUE(shell_.WaitProcessingComplete(0));
   const std::size_t mark = shell_.CompleteReports();
   Post(WM_CANCEL_DEVICE, kCom1);
@@ -78,7 +79,7 @@ TEST_F(CoreThreadTest, DeviceIndependentEntryWaitsForTheHeadAndHoldsBackLaterWor
   EXPECT_TRUE(std::filesystem::exists(doomed));
   EXPECT_EQ(dispatch_->Count(kCom2), 0u);
 
-  Finish(kCom1, 6);
+  Finish(kCom1, EVENT_COMM_CHECK_DONE);
   ASSERT_TRUE(shell_.WaitLog("Device Independent> Item finished with sequence number 1"));
   EXPECT_FALSE(std::filesystem::exists(doomed));
   EXPECT_TRUE(shell_.WaitLog("Deleting " + doomed));
@@ -100,7 +101,8 @@ TEST_F(CoreThreadTest, RequestForEveryUsbDeviceLoadsTheImageOnceAndStartsEachDev
     EXPECT_EQ(d.loadedRegions, 1u);
   }
   EXPECT_EQ(dispatch_->Count(4), 0u);
-  for (DeviceNumber d : {3, 5, 7, 9, 11, 13, 15, 17}) EXPECT_TRUE(shell_.WaitStatus(d, 52)) << "Scanning File... on " << d;
+  for (DeviceNumber d : {3, 5, 7, 9, 11, 13, 15, 17})
+    EXPECT_TRUE(shell_.WaitStatus(d, EVENT_STATUS_SCANNING_FILE)) << "Scanning File... on " << d;
 }
 
 TEST_F(CoreThreadTest, RequestForEveryUsbDeviceWithNoneRefusedWithAnErrorLine) {
@@ -128,8 +130,8 @@ TEST_F(CoreThreadTest, MissingImageFailsEveryWaitingEntryWith60AndRetryReloadsFo
   ASSERT_TRUE(shell_.WaitLogCount("USB1> ERROR: ", 1));
   ASSERT_TRUE(shell_.WaitLogCount("USB2> ERROR: ", 1));
   EXPECT_EQ(shell_.CountLogs("Error Opening File " + image), 2u);
-  EXPECT_TRUE(shell_.WaitStatus(1, 60));
-  EXPECT_TRUE(shell_.WaitStatus(2, 60));
+  EXPECT_TRUE(shell_.WaitStatus(1, EVENT_STATUS_FILE_OPEN_FAILED));
+  EXPECT_TRUE(shell_.WaitStatus(2, EVENT_STATUS_FILE_OPEN_FAILED));
   EXPECT_EQ(dispatch_->Total(), 0u);
 
   {
@@ -154,7 +156,7 @@ TEST_F(CoreThreadTest, CancelWhileRunningDropsTheDevicesEntriesAndReportsComplet
   ASSERT_TRUE(shell_.WaitLog("COM1> User-initiated Cancel"));
   ASSERT_TRUE(shell_.WaitUntil([&] { return dispatch_->Aborts() == 1; }));
   const std::size_t mark = shell_.CompleteReports();
-  CancelQueued(kCom1, 13);  // the operation reports that it was cancelled
+  CancelQueued(kCom1, EVENT_FLASH_CANCELLED);  // the operation reports that it was cancelled
   ASSERT_TRUE(shell_.WaitLog("COM1> Cancelled 2 queued item(s)"));
   EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
   Flush();
@@ -166,7 +168,7 @@ TEST_F(CoreThreadTest, CancelInErrorDropsEntriesResetsTheRowAndReportsCompletion
   Queue(WM_COMM_CHECK, kCom2, Options());
   Queue(WM_COMM_CHECK, kCom2, Options());
   ASSERT_TRUE(WaitDispatched(kCom2, 1));
-  Fail(kCom2, 5, 46);
+  Fail(kCom2, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR: Serial bus reply timeout"));
   const std::size_t mark = shell_.CompleteReports();
   Post(WM_CANCEL_DEVICE, kCom2);
@@ -183,7 +185,7 @@ TEST_F(CoreThreadTest, WorkQueuedBehindAnErrorSaysItWaitsAndCancelCountsWhatItDr
   StartCore();
   Queue(WM_COMM_CHECK, kCom2, Options());
   ASSERT_TRUE(WaitDispatched(kCom2, 1));
-  Fail(kCom2, 5, 46);
+  Fail(kCom2, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR: Serial bus reply timeout"));
   Queue(WM_COMM_CHECK, kCom2, Options());
   Queue(WM_RESET_TARGET, kCom2, Options());
@@ -216,7 +218,7 @@ TEST_F(CoreThreadTest, RetryAfterAFailureStartsTheSameEntryAgain) {
   StartCore();
   Queue(WM_COMM_CHECK, kCom1, Options());
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
-  Fail(kCom1, 5, 46);
+  Fail(kCom1, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM1> ERROR:"));
   Post(WM_RETRY_DEVICE, kCom1);
   ASSERT_TRUE(WaitDispatched(kCom1, 2));
@@ -283,13 +285,13 @@ TEST_F(CoreThreadTest, AJobsNotesAreLoggedWhenItEndsWellOrIsCancelled) {
 TEST_F(CoreThreadTest, StrayFinishAndErrorRecordsChangeNothing) {
   StartCore();
   // Nothing runs on COM1: neither record may finish or fail anything.
-  Finish(kCom1, 0);
-  Fail(kCom1, 5, 46);
+  Finish(kCom1, EVENT_PHONE_COMMAND_SENT);
+  Fail(kCom1, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   Queue(WM_COMM_CHECK, kCom2, Options());
   ASSERT_TRUE(WaitDispatched(kCom2, 1));
-  Fail(kCom2, 5, 46);
+  Fail(kCom2, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR:"));
-  Finish(kCom2, 0);  // a stray finish while the device waits in error
+  Finish(kCom2, EVENT_PHONE_COMMAND_SENT);  // a stray finish while the device waits in error
   Flush();
   EXPECT_EQ(shell_.CountLogs("Item finished"), 0u);
   EXPECT_EQ(shell_.CountLogs("COM1> ERROR"), 0u);
@@ -304,7 +306,7 @@ TEST_F(CoreThreadTest, UnknownJobCodeLeavesTheDeviceFreeForItsNextEntry) {
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
   EXPECT_EQ(dispatch_->Copy()[0].jobCode, WM_COMM_CHECK);
   const std::size_t mark = shell_.CompleteReports();
-  Finish(kCom1, 6);
+  Finish(kCom1, EVENT_COMM_CHECK_DONE);
   EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
 }
 

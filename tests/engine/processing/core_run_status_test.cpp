@@ -4,6 +4,7 @@
 // the devices in error and says whether work remains.
 
 #include "core_thread_harness.h"
+#include "engine/core/kernel_error_code.h"
 #include "engine/core/messages.h"
 
 using namespace test_support;
@@ -28,7 +29,7 @@ TEST_F(CoreThreadTest, AFailureOfAnyDeviceIsAnErrorNamingIt) {
   StartCore();
   for (DeviceNumber device : {kCom1, kCom3}) Queue(WM_COMM_CHECK, device, Options());
   ASSERT_TRUE(WaitDispatched(kCom3, 1));
-  Fail(kCom3, 5, 46);
+  Fail(kCom3, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM3> ERROR:"));
   ASSERT_TRUE(shell_.WaitUntil([&] {
     for (const StatusReport& r : shell_.Reports()) {
@@ -50,7 +51,7 @@ class CoreCancelReport : public CoreThreadTest {
       Queue(WM_COMM_CHECK, kCom2, Options());
     }
     EXPECT_TRUE(WaitDispatched(kCom2, 1));
-    Fail(kCom2, 5, 46);
+    Fail(kCom2, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
     EXPECT_TRUE(shell_.WaitLog("COM2> ERROR:"));
     Post(WM_CANCEL_DEVICE, kCom2);
     EXPECT_TRUE(shell_.WaitRowReset(kCom2));
@@ -72,7 +73,7 @@ TEST_F(CoreThreadTest, ResetCancelsTheDevicesInErrorAndTellsWhetherWorkRemains) 
   QueueAccepted(WM_COMM_CHECK, kCom2);
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
   ASSERT_TRUE(WaitDispatched(kCom2, 1));
-  Fail(kCom1, 5, 46);
+  Fail(kCom1, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM1> ERROR:"));
   Post(WM_RESET_RUN_STATUS, 0);
   ASSERT_TRUE(shell_.WaitResetAnswer(1));
@@ -83,7 +84,7 @@ TEST_F(CoreThreadTest, ResetCancelsTheDevicesInErrorAndTellsWhetherWorkRemains) 
   EXPECT_EQ(shell_.CountLogs("User-initiated Cancel"), 0u);
   EXPECT_FALSE(HasReport(shell_, STATUS_ERROR, "Cancelled"));
   const std::size_t mark = shell_.CompleteReports();
-  Finish(kCom2, 6);
+  Finish(kCom2, EVENT_COMM_CHECK_DONE);
   EXPECT_TRUE(shell_.WaitProcessingComplete(mark));
   Flush();
   EXPECT_EQ(dispatch_->Count(kCom1), 1u);
@@ -101,7 +102,7 @@ TEST_F(CoreThreadTest, ResetLeavesTheWorkQueuedAfterIt) {
   StartCore();
   QueueAccepted(WM_COMM_CHECK, kCom1);
   ASSERT_TRUE(WaitDispatched(kCom1, 1));
-  Fail(kCom1, 5, 46);
+  Fail(kCom1, EVENT_COMM_CHECK_FAILED, LINK_ERROR_REPLY_TIMEOUT);
   ASSERT_TRUE(shell_.WaitLog("COM1> ERROR:"));
   Post(WM_RESET_RUN_STATUS, 0);
   QueueAccepted(WM_RESET_TARGET, kCom1);

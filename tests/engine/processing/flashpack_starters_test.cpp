@@ -86,7 +86,7 @@ TEST_F(FlashpackStarters, AddAndRemoveFinishWithTheirOwnEvents) {
   Extract();
   Outcome added = Run(WM_FLASHPACK_ADD, PackFile(0x80000, u"English"));
   EXPECT_EQ(added.message, WM_JOB_FINISHED);
-  EXPECT_EQ(added.code, 54);
+  EXPECT_EQ(added.code, EVENT_STATUS_FLASHPACK_ADDED);
   ASSERT_NE(Packs(), nullptr);
   EXPECT_EQ(Packs()->m_packCount.load(), 1);
   EXPECT_TRUE(shell_.WaitLog("COM4> Adding Flashpack"));
@@ -95,7 +95,7 @@ TEST_F(FlashpackStarters, AddAndRemoveFinishWithTheirOwnEvents) {
   remove->packIndices = {1};
   Outcome removed = Run(WM_FLASHPACK_REMOVE, std::move(remove));
   EXPECT_EQ(removed.message, WM_JOB_FINISHED);
-  EXPECT_EQ(removed.code, 56);
+  EXPECT_EQ(removed.code, EVENT_STATUS_FLASHPACKS_REMOVED);
   EXPECT_EQ(Packs()->m_packCount.load(), 0);
   EXPECT_TRUE(shell_.WaitLog("COM4> Removing Flashpacks"));
 }
@@ -104,25 +104,25 @@ TEST_F(FlashpackStarters, RefusalsCarryTheirCodes) {
   Extract();
   Outcome theme = Run(WM_FLASHPACK_ADD, PackFile(0x90000, u"Theme"));
   EXPECT_EQ(theme.message, WM_JOB_ERROR);
-  EXPECT_EQ(theme.code, 55);
+  EXPECT_EQ(theme.code, EVENT_STATUS_FLASHPACK_ADD_FAILED);
   EXPECT_EQ(theme.error, 90);
 
   ASSERT_EQ(Run(WM_FLASHPACK_ADD, PackFile(0x80000, u"Twice")).code, 54);
   Outcome twice = Run(WM_FLASHPACK_ADD, PackFile(0x80000, u"Twice"));
-  EXPECT_EQ(twice.code, 55);
+  EXPECT_EQ(twice.code, EVENT_STATUS_FLASHPACK_ADD_FAILED);
   EXPECT_EQ(twice.error, 87);
 
   auto empty = std::make_unique<FileJobPayload>();
   empty->options = ProductOptions();
   empty->loadedImage = MakeRegionList();
   Outcome none = Run(WM_FLASHPACK_ADD, std::move(empty));
-  EXPECT_EQ(none.code, 55);
+  EXPECT_EQ(none.code, EVENT_STATUS_FLASHPACK_ADD_FAILED);
   EXPECT_EQ(none.error, 88);
 
   auto remove = std::make_unique<FlashpackRemovePayload>();
   remove->packIndices = {7};
   Outcome missing = Run(WM_FLASHPACK_REMOVE, std::move(remove));
-  EXPECT_EQ(missing.code, 57);
+  EXPECT_EQ(missing.code, EVENT_STATUS_FLASHPACK_REMOVE_FAILED);
   EXPECT_EQ(missing.error, 81);
 }
 
@@ -131,7 +131,7 @@ TEST_F(FlashpackStarters, FlashWithoutAnImageFailsWith88) {
   payload->options = ProductOptions();
   Outcome outcome = Run(WM_FLASH, std::move(payload));
   EXPECT_EQ(outcome.message, WM_JOB_ERROR);
-  EXPECT_EQ(outcome.code, 12);
+  EXPECT_EQ(outcome.code, EVENT_FLASH_FAILED);
   EXPECT_EQ(outcome.error, 88);
 }
 

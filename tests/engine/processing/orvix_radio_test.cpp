@@ -197,13 +197,13 @@ TEST(OrvixObject, CapsTheRateAndRefusesAnUnknownMode) {
   settings.baudRate = 460800;
   settings.comPort = 1;
   settings.callback = [](const DeviceEvent&) { return 0; };
-  ASSERT_EQ(orvix.LoadSettings(settings), kKernelOk);
+  ASSERT_EQ(orvix.LoadSettings(settings), KERNEL_OK);
   // A rate above the chip side's limit runs the chip at 230400.
   EXPECT_EQ(orvix.BaudRate(), 230400);
   EXPECT_EQ(COrvix::RateCode(orvix.BaudRate()), 1);
   EXPECT_EQ(COrvix::RateCode(115200), 0);
-  EXPECT_EQ(orvix.StartErase(7), kKernelInvalidMode);
-  EXPECT_EQ(orvix.GetBusyState(), kKernelOk);
+  EXPECT_EQ(orvix.StartErase(7), KERNEL_ERROR_INVALID_OPERATING_MODE);
+  EXPECT_EQ(orvix.GetBusyState(), KERNEL_OK);
 }
 
 }  // namespace

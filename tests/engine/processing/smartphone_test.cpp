@@ -46,7 +46,7 @@ TEST_F(SmartphoneTest, FormatRunsToTheNextPromptAndDisconnectsWhenTheQueueIsDone
   ASSERT_TRUE(shell_.WaitLog("Smartphone> Item finished with sequence number 0")) << shell_.AllLogs();
   EXPECT_EQ(shell_.CountLogs("Smartphone> Ralix Connection succeeded"), 1u);
   EXPECT_EQ(shell_.CountLogs("Smartphone> Starting Ralix Command - format file system"), 1u);
-  EXPECT_TRUE(shell_.WaitStatus(DEVICE_SMARTPHONE, 4));  // formatting at 0 percent
+  EXPECT_TRUE(shell_.WaitStatus(DEVICE_SMARTPHONE, EVENT_PHONE_FORMAT_PROGRESS));  // formatting at 0 percent
   EXPECT_TRUE(shell_.WaitUntil([&] { return shell_.Disconnects() == 1; }));
   EXPECT_FALSE(RalixConnected());
   ASSERT_FALSE(phone_->Session().Transcript().empty());

@@ -44,7 +44,7 @@ TEST_P(CommCheckTest, FinishesAgainstTheSimulatedRadio) {
   Queue(WM_COMM_CHECK, kRadioDevice, RadioOptions());
   ASSERT_TRUE(shell_.WaitLog("COM6> Starting Comm Check"));
   ASSERT_TRUE(shell_.WaitLog("COM6> Item finished with sequence number 0")) << shell_.AllLogs();
-  EXPECT_TRUE(shell_.WaitStatus(kRadioDevice, 6));
+  EXPECT_TRUE(shell_.WaitStatus(kRadioDevice, EVENT_COMM_CHECK_DONE));
   EXPECT_EQ(shell_.CountLogs("ERROR"), 0u) << shell_.AllLogs();
 }
 
@@ -59,7 +59,7 @@ TEST_F(StarterTest, CommCheckWithoutARadioFailsAndCancelClearsTheDevice) {
   options->SetIntParam(OPTION_SERIAL_PORT, 18);  // COM19: nothing there
   Queue(WM_COMM_CHECK, 145, std::move(options));
   ASSERT_TRUE(shell_.WaitLog("COM19> ERROR: ")) << shell_.AllLogs();
-  EXPECT_TRUE(shell_.WaitStatus(145, 5));
+  EXPECT_TRUE(shell_.WaitStatus(145, EVENT_COMM_CHECK_FAILED));
   const std::size_t mark = shell_.CompleteReports();
   Post(WM_CANCEL_DEVICE, 145);
   ASSERT_TRUE(shell_.WaitRowReset(145));
@@ -89,18 +89,19 @@ TEST_P(MissingOperationTest, EndsInAnErrorThatCancelClears) {
   EXPECT_TRUE(shell_.WaitRowReset(kCom2));
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, MissingOperationTest,
-                         ::testing::Values(MissingOperation{WM_ERASE, 12, "Starting Erase"},
-                                           MissingOperation{WM_PROGRAM_MAGIC_KEY, 33, "Starting Program Magic Key"},
-                                           MissingOperation{WM_RESET_TARGET, 37, "Starting Reset Target"},
-                                           MissingOperation{WM_ORVIX_ERASE, 43, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, MissingOperationTest,
+    ::testing::Values(MissingOperation{WM_ERASE, EVENT_FLASH_FAILED, "Starting Erase"},
+                      MissingOperation{WM_PROGRAM_MAGIC_KEY, EVENT_MAGIC_KEY_FAILED, "Starting Program Magic Key"},
+                      MissingOperation{WM_RESET_TARGET, EVENT_RESET_TARGET_FAILED, "Starting Reset Target"},
+                      MissingOperation{WM_ORVIX_ERASE, EVENT_ORVIX_ERASE_FAILED, ""}));
 
 TEST_F(StarterTest, FlashpackAddBeforeAnyExtractFailsWith79) {
   StartWithStarters();
   auto payload = FilePayload(folder_.File("pack.s19"));
   Queue(WM_FLASHPACK_ADD, kCom1, std::move(payload));
   ASSERT_TRUE(shell_.WaitLog("COM1> ERROR: Flashpacks have not been extracted")) << shell_.AllLogs();
-  EXPECT_TRUE(shell_.WaitStatus(kCom1, 55));
+  EXPECT_TRUE(shell_.WaitStatus(kCom1, EVENT_STATUS_FLASHPACK_ADD_FAILED));
 }
 
 TEST_F(StarterTest, FlashpackRemoveAndUpdateFlashBeforeAnyExtractFailWith79) {
@@ -111,15 +112,15 @@ TEST_F(StarterTest, FlashpackRemoveAndUpdateFlashBeforeAnyExtractFailWith79) {
   Queue(WM_FLASHPACK_UPDATE_FLASH, kCom2, RadioOptions());
   ASSERT_TRUE(shell_.WaitLog("COM1> ERROR: Flashpacks have not been extracted"));
   ASSERT_TRUE(shell_.WaitLog("COM2> ERROR: Flashpacks have not been extracted"));
-  EXPECT_TRUE(shell_.WaitStatus(kCom1, 57));
-  EXPECT_TRUE(shell_.WaitStatus(kCom2, 12));
+  EXPECT_TRUE(shell_.WaitStatus(kCom1, EVENT_STATUS_FLASHPACK_REMOVE_FAILED));
+  EXPECT_TRUE(shell_.WaitStatus(kCom2, EVENT_FLASH_FAILED));
 }
 
 TEST_F(StarterTest, FlashpackExtractWithoutAnAllocationFailsWith89) {
   StartWithStarters();
   Queue(WM_FLASHPACK_EXTRACT, kCom1, RadioOptions({{0x10000, 0x10000, "CODE", 0}}));
   ASSERT_TRUE(shell_.WaitLog("COM1> ERROR: No allocation for FLASHPACK in .qlp file")) << shell_.AllLogs();
-  EXPECT_TRUE(shell_.WaitStatus(kCom1, 49));
+  EXPECT_TRUE(shell_.WaitStatus(kCom1, EVENT_FLASHPACK_EXTRACT_FAILED));
 }
 
 TEST(CustomCommandStarter, ARetriedCommandDoesNotAppendItsRegionsTwice) {
@@ -141,9 +142,9 @@ TEST(CustomCommandStarter, ARetriedCommandDoesNotAppendItsRegionsTwice) {
   CKernel* kernel = starters.Objects().KernelOf(kCom1);
   ASSERT_NE(kernel, nullptr);
   ShellStandIn shell;
-  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == kKernelOk; }));
+  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == KERNEL_OK; }));
   ASSERT_EQ(starters.DispatchJob(entry, context), DispatchResult::Started);
-  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == kKernelOk; }));
+  ASSERT_TRUE(shell.WaitUntil([&] { return kernel->GetBusyState() == KERNEL_OK; }));
   ASSERT_TRUE(held->regions);
   ASSERT_EQ(held->regions->Count(), 2u);
   EXPECT_EQ((*held->regions)[0].length, 3u);

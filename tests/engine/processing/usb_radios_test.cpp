@@ -77,7 +77,7 @@ TEST_P(UsbFanOut, EveryPresentRadioIsCheckedUnderOneSequenceNumber) {
   for (std::uint16_t id : ids) {
     const std::string name = "USB" + std::to_string(id);
     ASSERT_TRUE(shell_.WaitLog(name + "> Item finished with sequence number 0")) << shell_.AllLogs();
-    EXPECT_TRUE(shell_.WaitStatus(id, 6)) << name;
+    EXPECT_TRUE(shell_.WaitStatus(id, EVENT_COMM_CHECK_DONE)) << name;
   }
   EXPECT_EQ(shell_.CountLogs("Queueing item with sequence number 0"), ids.size());
   EXPECT_EQ(shell_.CountLogs("ERROR"), 0u) << shell_.AllLogs();

@@ -245,22 +245,31 @@ TEST_P(GridRowEvents, SetStateTextAndButtons) {
 INSTANTIATE_TEST_SUITE_P(
     Table, GridRowEvents,
     ::testing::Values(
-        RowCase{GRID_ROW_READY, 11, 1, 1, GRID_ROW_BUSY, "Flashing 42%", "Cancel", true, false, false},
-        RowCase{GRID_ROW_BUSY, 14, 1, 1, GRID_ROW_FINISHED, "Complete", "Cancel", false, false, false},
+        RowCase{GRID_ROW_READY, EVENT_FLASH_PROGRESS, 1, 1, GRID_ROW_BUSY, "Flashing 42%",
+                "Cancel", true, false, false},
+        RowCase{GRID_ROW_BUSY, EVENT_FLASH_DONE, 1, 1, GRID_ROW_FINISHED, "Complete", "Cancel", false, false, false},
         // Done while items are still queued: waiting, Cancel disabled.
-        RowCase{GRID_ROW_BUSY, 14, 1, 2, GRID_ROW_WAITING, "Complete", "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, EVENT_FLASH_DONE, 1, 2, GRID_ROW_WAITING, "Complete", "Cancel", false, false, false},
         // A read-back ends with its file saved.
-        RowCase{GRID_ROW_FINISHED, 58, 1, 1, GRID_ROW_FINISHED, "Complete", "Cancel", false, false, false},
-        RowCase{GRID_ROW_FINISHED, 58, 1, 2, GRID_ROW_WAITING, "Complete", "Cancel", false, false, false},
-        RowCase{GRID_ROW_BUSY, 12, 1, 1, GRID_ROW_ERROR, "Error", "Cancel", true, true, true},
+        RowCase{GRID_ROW_FINISHED, EVENT_STATUS_READ_FILE_SAVED, 1, 1, GRID_ROW_FINISHED, "Complete",
+                "Cancel", false, false, false},
+        RowCase{GRID_ROW_FINISHED, EVENT_STATUS_READ_FILE_SAVED, 1, 2, GRID_ROW_WAITING, "Complete",
+                "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, EVENT_FLASH_FAILED, 1, 1, GRID_ROW_ERROR, "Error", "Cancel", true, true, true},
         // An error after the device went away while busy: Close.
-        RowCase{GRID_ROW_REMOVED_BUSY, 12, 1, 1, GRID_ROW_ERROR_REMOVED, "Error", "Close", true, true, true},
-        RowCase{GRID_ROW_ERROR_REMOVED, 11, 1, 1, GRID_ROW_ERROR_REMOVED, "Flashing 42%", "Close", true, true, true},
-        RowCase{GRID_ROW_ERROR, 11, 1, 1, GRID_ROW_BUSY, "Flashing 42%", "Cancel", true, false, false},
-        RowCase{GRID_ROW_BUSY, 13, 1, 1, GRID_ROW_FINISHED, "Cancelled", "Cancel", false, false, false},
-        RowCase{GRID_ROW_READY, 52, 0, 1, GRID_ROW_SCANNING, "Scanning File...", "Cancel", false, false, false},
-        RowCase{GRID_ROW_BUSY, 7, 1, 1, GRID_ROW_WAITING, "Bootloading 42%", "Cancel", false, false, false},
-        RowCase{GRID_ROW_BUSY, 3, 1, 1, GRID_ROW_READY, "", "Cancel", false, false, false}));
+        RowCase{GRID_ROW_REMOVED_BUSY, EVENT_FLASH_FAILED, 1, 1, GRID_ROW_ERROR_REMOVED, "Error",
+                "Close", true, true, true},
+        RowCase{GRID_ROW_ERROR_REMOVED, EVENT_FLASH_PROGRESS, 1, 1, GRID_ROW_ERROR_REMOVED, "Flashing 42%",
+                "Close", true, true, true},
+        RowCase{GRID_ROW_ERROR, EVENT_FLASH_PROGRESS, 1, 1, GRID_ROW_BUSY, "Flashing 42%",
+                "Cancel", true, false, false},
+        RowCase{GRID_ROW_BUSY, EVENT_FLASH_CANCELLED, 1, 1, GRID_ROW_FINISHED, "Cancelled",
+                "Cancel", false, false, false},
+        RowCase{GRID_ROW_READY, EVENT_STATUS_SCANNING_FILE, 0, 1, GRID_ROW_SCANNING, "Scanning File...",
+                "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, EVENT_BOOTLOAD_PROGRESS, 1, 1, GRID_ROW_WAITING, "Bootloading 42%",
+                "Cancel", false, false, false},
+        RowCase{GRID_ROW_BUSY, EVENT_PHONE_CANCELLED, 1, 1, GRID_ROW_READY, "", "Cancel", false, false, false}));
 
 TEST_F(DeviceGridTest, ErrorRowsCarryTheErrorTextAsTooltipUntilTheyLeaveTheErrorState) {
   Attach(5);

@@ -44,7 +44,7 @@ class ChosenReadBackTest : public PreprocFixture {
 };
 
 TEST_F(ChosenReadBackTest, TheWholeFlashIsReadIntoTheFileTheUserNames) {
-  Ask({kPromptYes});
+  Ask({kAnswerYes});
   dialogs->saveAnswer = folder.File("radio.s19");
   GetAppSettings().SetAppInt(APP_INT_REVERSE_FLASH_RECORD_LENGTH, 37);
   auto jobs = ReverseFlash();
@@ -66,7 +66,7 @@ TEST_F(ChosenReadBackTest, TheWholeFlashIsReadIntoTheFileTheUserNames) {
 }
 
 TEST_F(ChosenReadBackTest, ChosenSectorsAreReadWithTheDialogsAddressAndRecordLength) {
-  Ask({kPromptNo});
+  Ask({kAnswerNo});
   dialogs->saveAnswer = folder.File("codeplug.s19");
   userIo.SetAnswerer([](const PromptSeen& p) {
     if (p.kind == PROMPT_REVERSE_FLASH_SECTORS && p.record) {
@@ -97,7 +97,7 @@ TEST_F(ChosenReadBackTest, ChosenSectorsAreReadWithTheDialogsAddressAndRecordLen
 }
 
 TEST_F(ChosenReadBackTest, NoChosenSectorIsRefusedWithItsReason) {
-  Ask({kPromptNo});
+  Ask({kAnswerNo});
   dialogs->saveAnswer = folder.File("none.s19");
   userIo.SetAnswerer([](const PromptSeen&) { return 1; });  // OK, nothing chosen
   EXPECT_TRUE(ReverseFlash().empty());
@@ -108,7 +108,7 @@ TEST_F(ChosenReadBackTest, NoChosenSectorIsRefusedWithItsReason) {
 }
 
 TEST_F(ChosenReadBackTest, CancelAtTheQuestionAsksNothingMore) {
-  Ask({kPromptCancel});
+  Ask({kAnswerCancel});
   EXPECT_TRUE(ReverseFlash().empty());
   EXPECT_TRUE(dialogs->saved.empty());
   EXPECT_TRUE(userIo.Prompts().empty());
@@ -128,7 +128,7 @@ class ExistingFile : public ChosenReadBackTest, public ::testing::WithParamInter
 TEST_P(ExistingFile, IsReplacedOnlyWhenTheUserSaysSo) {
   const std::string path = folder.File("kept.s19");
   std::ofstream(path) << "S0030000FC\n";
-  boxes->answers = {kPromptYes};
+  boxes->answers = {kAnswerYes};
   boxes->answers.insert(boxes->answers.end(), GetParam().answers.begin(), GetParam().answers.end());
   dialogs->saveAnswer = path;
   EXPECT_EQ(ReverseFlash().size(), GetParam().queued ? 1u : 0u);
@@ -138,9 +138,9 @@ TEST_P(ExistingFile, IsReplacedOnlyWhenTheUserSaysSo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, ExistingFile,
-                         ::testing::Values(OverwriteCase{"Yes", {kPromptYes}, true, 1},
-                                           OverwriteCase{"NoThenYes", {kPromptNo, kPromptYes}, true, 2},
-                                           OverwriteCase{"Cancel", {kPromptCancel}, false, 1}),
+                         ::testing::Values(OverwriteCase{"Yes", {kAnswerYes}, true, 1},
+                                           OverwriteCase{"NoThenYes", {kAnswerNo, kAnswerYes}, true, 2},
+                                           OverwriteCase{"Cancel", {kAnswerCancel}, false, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChosenReadBackSectors, IsTheDialogsHalfOfTheAnswer) {

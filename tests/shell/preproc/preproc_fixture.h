@@ -16,6 +16,7 @@
 #include "../support/shell_targets.h"
 #include "engine/core/app_settings.h"
 #include "engine/core/job_payloads.h"
+#include "engine/prompt/prompt_answer.h"
 #include "engine/quillon_exception.h"
 #include "shell/preproc/preprocessing_thread.h"
 
@@ -129,7 +130,7 @@ class PreprocFixture : public ::testing::Test {
     // Prompts: the erase dialog fills its record on OK; every prompt kind
     // takes its answer from the script.
     userIo.SetAnswerer([this](const PromptSeen& p) {
-      int answer = 2;
+      int answer = kAnswerCancel;
       {
         std::lock_guard lock(answersMutex);
         if (!answers.empty()) {

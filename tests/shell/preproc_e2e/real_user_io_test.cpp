@@ -71,9 +71,9 @@ TEST_F(WithRealUserIo, TheProductIsLoadedAndNoBoxWasShownAtStartUp) {
 
 TEST_F(WithRealUserIo, EraseAnsweredOkCancelAndAbort) {
   ChooseSectorsInDialogs();
-  prompts->Script(1);
-  prompts->Script(2);
-  prompts->Script(3);
+  prompts->Script(kAnswerOk);
+  prompts->Script(kAnswerCancel);
+  prompts->Script(kAnswerAbort);
   PostToTarget<WM_ERASE>(PT_PREPROCESSING);
   PostToTarget<WM_ERASE>(PT_PREPROCESSING);
   PostToTarget<WM_ERASE>(PT_PREPROCESSING);
@@ -106,9 +106,9 @@ TEST_F(WithRealUserIo, DroppedFiles) {
   std::ofstream(folder.Path() / "menu.xml") << "old";
   std::ofstream(folder.Path() / "in" / "menu.xml") << "new";
   ChooseSectorsInDialogs();
-  prompts->Script(7);  // overwrite? No
-  prompts->Script(1);  // the sector dialog
-  prompts->Script(6);  // enable auto erase? Yes
+  prompts->Script(kAnswerNo);   // overwrite?
+  prompts->Script(kAnswerOk);   // the sector dialog
+  prompts->Script(kAnswerYes);  // enable auto erase?
   ASSERT_TRUE(PostToTarget<WM_FILES_DROPPED>(PT_PREPROCESSING,
                            std::make_unique<std::vector<std::string>>(std::vector<std::string>{
                                (folder.Path() / "in" / "menu.xml").string(), "/images/one.s19"})));
@@ -142,7 +142,7 @@ TEST_F(WithRealUserIo, AMessagePostedWhileWaitingForAPromptIsHandledAfterwardsIn
       PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING);
     }
   });
-  prompts->Script(1);
+  prompts->Script(kAnswerOk);
   PostToTarget<WM_ERASE>(PT_PREPROCESSING);
   std::vector<std::uint32_t> codes;
   for (int i = 0; i < 3; ++i) {

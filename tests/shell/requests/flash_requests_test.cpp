@@ -46,7 +46,7 @@ class FlashRequests : public ::testing::Test {
     s.SetAppString(APP_STRING_RECENT_FILE, "sentinel.s19");
     // The erase dialog fills the asker's selection on OK.
     userIo.SetAnswerer([this](const PromptSeen& p) {
-      if (answer == kPromptOk && p.kind == 0 && p.record) {
+      if (answer == kAnswerOk && p.kind == 0 && p.record) {
         *reinterpret_cast<SectorList*>(p.record) = DialogSectors();
       }
       return answer;
@@ -66,7 +66,7 @@ class FlashRequests : public ::testing::Test {
   CoreRecorder core;
   platform::RegisteredQueue own;
   CQueuePromptAsker asker{own.queue(), PT_PREPROCESSING};
-  int answer = kPromptOk;
+  int answer = kAnswerOk;
 };
 
 TEST_F(FlashRequests, AutoEraseQueuesAFlashWithTheSettingsSectorsAndAsksNothing) {
@@ -106,21 +106,21 @@ TEST_F(FlashRequests, TheJobKeepsItsOptionsWhenTheSettingsChangeLater) {
 TEST_F(FlashRequests, WithoutAutoEraseTheAnswerDecides) {
   GetAppSettings().SetIntParam(OPTION_AUTO_ERASE_FLASH, 0);
 
-  answer = kPromptOk;
+  answer = kAnswerOk;
   FlashImageFile(asker, "a.s19");
   auto job = core.NextJob();
   ASSERT_NE(job, nullptr);
   EXPECT_EQ(job->payload.Get<FileJobPayload>()->options.GetSectorList(), DialogSectors());
 
-  answer = kPromptCancel;
+  answer = kAnswerCancel;
   EXPECT_NO_THROW(FlashImageFile(asker, "b.s19"));
   ExpectNothingQueued();
 
-  answer = 7;  // any answer but OK and abort queues nothing either
+  answer = kAnswerNo;  // any answer but OK and abort queues nothing either
   EXPECT_NO_THROW(FlashImageFile(asker, "c.s19"));
   ExpectNothingQueued();
 
-  answer = kPromptAbort;
+  answer = kAnswerAbort;
   EXPECT_THROW(FlashImageFile(asker, "d.s19"), QUILLON_EXCEPTION);
   ExpectNothingQueued();
 
@@ -139,7 +139,7 @@ TEST_F(FlashRequests, MessagesPostedWhileWaitingForTheAnswerStayQueuedInOrder) {
   userIo.SetAnswerer([this](const PromptSeen&) {
     PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING, 1);
     PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING, 2);
-    return kPromptOk;
+    return kAnswerOk;
   });
   FlashImageFile(asker, "image.s19");
   ASSERT_NE(core.NextJob(), nullptr);

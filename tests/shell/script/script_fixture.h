@@ -18,6 +18,7 @@
 #include "engine/core/job_request.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "engine/prompt/prompt_answer.h"
 #include "engine/quillon_exception.h"
 #include "platform/target_registry.h"
 #include "shell/script/script_interpreter.h"
@@ -86,7 +87,7 @@ class TestContext : public IScriptContext {
   }
 
   int interactive = 0;
-  int promptAnswer = 2;
+  int promptAnswer = kAnswerCancel;
   std::vector<std::int32_t> prompts;
   std::vector<QuerySeen> queries;
   std::shared_ptr<CPackManager> packs;

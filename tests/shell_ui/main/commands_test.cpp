@@ -113,10 +113,10 @@ TEST_F(MainWindowTest, ATerminationRequestClosesTheWindowInOrder) {
 
 TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
   Open();
-  prompts->Script(2);  // Cancel
+  prompts->Script(kAnswerCancel);
   window->OnCommand(32848);
   EXPECT_TRUE(Drain(pre).empty());
-  prompts->Script(1);  // OK
+  prompts->Script(kAnswerOk);
   window->OnCommand(32849);
   auto posted = Drain(pre);
   ASSERT_EQ(posted.size(), 1u);
@@ -131,10 +131,10 @@ TEST_F(MainWindowTest, FormatAsksFirstAndPostsTheWindowHandle) {
 
 TEST_F(MainWindowTest, GpsChipEraseAsksFirstWithCancelTheDefault) {
   Open();
-  prompts->Script(2);  // Cancel
+  prompts->Script(kAnswerCancel);
   window->OnCommand(ID_ORVIX_ERASE);
   EXPECT_TRUE(Drain(pre).empty());
-  prompts->Script(1);  // Erase
+  prompts->Script(kAnswerOk);  // Erase
   window->OnCommand(ID_ORVIX_ERASE);
   auto posted = Drain(pre);
   ASSERT_EQ(posted.size(), 1u);

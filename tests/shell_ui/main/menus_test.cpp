@@ -90,7 +90,7 @@ class MenuBarTest : public MainWindowTest {
 };
 
 TEST_F(MenuBarTest, EveryItemSitsInItsPopUpAndPostsTheRequestOfItsCommand) {
-  prompts->Script(1);  // the format question: OK
+  prompts->Script(kAnswerOk);  // the format question
   Open();
   Attach(4);
   for (const MenuItemCase& c : kMenuItems) {
@@ -157,7 +157,7 @@ TEST_F(MenuBarTest, EveryCommandWithAHandlerCanBeReached) {
     EXPECT_TRUE(inMenu || byKey);
   }
   // The second format command asks first, as the first does.
-  prompts->Script(2);
+  prompts->Script(kAnswerCancel);
   Drain(pre);
   window->CommandAction(32849)->trigger();
   EXPECT_TRUE(Drain(pre).empty());

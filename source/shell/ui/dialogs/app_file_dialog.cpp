@@ -3,14 +3,8 @@
 #include <QApplication>
 #include <QPointer>
 
+#include "engine/prompt/prompt_answer.h"
 #include "shell/prompt/file_filters.h"
-
-namespace {
-
-constexpr int kAnswerOk = 1;
-constexpr int kAnswerCancel = 2;
-
-}  // namespace
 
 QStringList CAppFileDialog::ConvertFilter(const QString& filter) {
   QStringList filters;

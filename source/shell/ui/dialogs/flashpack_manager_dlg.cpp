@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "engine/core/app_settings.h"
+#include "engine/core/device_event.h"
 #include "engine/core/device_status_record.h"
 #include "engine/core/job_payloads.h"
 #include "engine/core/job_request.h"
@@ -34,10 +35,6 @@ constexpr const char* kAddFileTitle = "Add FlashPack File";
 constexpr int kMinimumColumnWidth = 50;
 constexpr int kNameUnits = 50;
 constexpr int kMaxDroppedPath = 256;
-
-// Status events after which the pack set has changed.
-constexpr std::int32_t kPacksAddedEvent = 54;
-constexpr std::int32_t kPacksRemovedEvent = 56;
 
 struct FamilyName {
   std::uint32_t type;
@@ -268,7 +265,7 @@ void CFlashPackManagerDlg::OnDeviceStatus(std::unique_ptr<DeviceStatusRecord> st
     return;
   }
   if (status->device == device_ &&
-      (status->eventCode == kPacksAddedEvent || status->eventCode == kPacksRemovedEvent)) {
+      (status->eventCode == EVENT_STATUS_FLASHPACK_ADDED || status->eventCode == EVENT_STATUS_FLASHPACKS_REMOVED)) {
     FillList();
   }
   PostToTarget<WM_GRID_STATUS>(PT_MAIN_WINDOW, std::move(status));

@@ -1,0 +1,47 @@
+#pragma once
+// The engine error codes: one name for each number that a device operation
+// returns. 0 is success, 1 to 18 the engine's own failures, 21 to 45 the
+// kernel's status word, 46 to 74 the link layer, 75 to 91 the RAM dump,
+// GPS-chip, flashpack and product operations, and 200 to 214 the S-record
+// codec's own codes. The texts live in kernel_error_text.cpp.
+
+#include <cstdint>
+
+enum KernelErrorCode : std::int32_t {
+  KERNEL_OK = 0,
+  KERNEL_ERROR_UNKNOWN = 1,
+  KERNEL_ERROR_RALIX = 2,
+  KERNEL_ERROR_BUSY = 3,
+  KERNEL_ERROR_CANCELLED = 4,
+  KERNEL_ERROR_KERNEL_NOT_SPECIFIED = 5,
+  KERNEL_ERROR_PROTOCOL_NOT_SPECIFIED = 6,
+  KERNEL_ERROR_INVALID_KERNEL_TYPE = 7,
+  KERNEL_ERROR_INVALID_PROTOCOL = 8,
+  KERNEL_ERROR_INVALID_OPERATING_MODE = 12,
+  KERNEL_ERROR_NO_ERROR_DETAILS = 13,
+  KERNEL_ERROR_SMART_ON_FAILED = 14,
+  KERNEL_ERROR_SMART_OFF_FAILED = 15,
+  KERNEL_ERROR_NO_FREE_SPACE = 16,
+  KERNEL_ERROR_READ_DECODE_FAILED = 17,
+  KERNEL_ERROR_NOT_RESPONDING = 18,
+  KERNEL_STATUS_FIRST = 21,
+  KERNEL_STATUS_PASS_THROUGH_FAILED = 39,  // "ARM Bootload failed"
+  KERNEL_STATUS_UART_B_RATE_FAILED = 40,
+  KERNEL_STATUS_MAGIC_KEY_FAILED = 41,
+  KERNEL_STATUS_LAST = 45,
+  LINK_ERROR_FIRST = 46,
+  LINK_ERROR_REPLY_TIMEOUT = 46,  // "Serial bus reply timeout"
+  LINK_ERROR_LAST = 74,
+  RAM_DUMP_UNEXPECTED_REPLY = 75,
+  RAM_DUMP_BAD_REPLY = 76,
+  RAM_DUMP_BAD_READ = 77,
+  ORVIX_LIBRARY_FAILURE = 78,
+  FLASHPACKS_NOT_EXTRACTED = 79,
+  FLASHPACK_FIRST_PACK_ERROR = 80,  // 80 to 88: the pack library's failures -1 to -9
+  NO_FLASHPACK_FILE = 88,
+  NO_FLASHPACK_ALLOCATION = 89,
+  THEME_PACK_REFUSED = 90,
+  ADDRESS_OUT_OF_RANGE = 91,
+  SRECORD_ERROR_FIRST = 200,
+  SRECORD_ERROR_LAST = 214,
+};
