@@ -15,6 +15,7 @@
 #include "engine/core/post_target.h"
 #include "engine/core/status_report.h"
 #include "shell/script/script_error.h"
+#include "shell/text/upper_case.h"
 
 namespace {
 
@@ -38,11 +39,6 @@ constexpr ResultText kResultTexts[] = {
     {TRANSFER_NO_SOCKET, "Error> file transfer: could not create socket"},
     {TRANSFER_NO_CONNECTION, "Error> file transfer: could not connect to socket"},
 };
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // A signed decimal number as the C library reads it; text without a number
 // gives 0, and values beyond 32 bits are clamped.
@@ -98,8 +94,8 @@ FileTransferRequest BuildFileTransferRequest(const std::vector<std::string>& arg
   request.fileName = argument(0);
   request.peerAddress = peerAddress;
   request.port = SignedDecimal(argument(1));
-  request.direction = Upper(argument(2)) == "UPLOAD" ? 0 : 1;
-  request.queued = Upper(argument(3)) == "QUEUE" ? 1 : 0;
+  request.direction = UpperCase(argument(2)) == "UPLOAD" ? 0 : 1;
+  request.queued = UpperCase(argument(3)) == "QUEUE" ? 1 : 0;
   return request;
 }
 

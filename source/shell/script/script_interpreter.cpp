@@ -8,13 +8,9 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/script/script_error.h"
+#include "shell/text/upper_case.h"
 
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // Counts one level of RUN_SCRIPT nesting for as long as a script runs.
 class DepthGuard {
@@ -72,7 +68,7 @@ const std::vector<CScriptInterpreter::Command>& CScriptInterpreter::Commands() {
 
 void CScriptInterpreter::DispatchScriptCommand(const ScriptTokens& tokens) {
   if (tokens.empty()) FailScript("Error> command string empty");
-  const std::string word = Upper(tokens[0]);
+  const std::string word = UpperCase(tokens[0]);
   for (const auto& command : Commands()) {
     if (word == command.word) {
       (this->*command.handler)(tokens);

@@ -14,6 +14,7 @@
 #include "shell/script/script_interpreter.h"
 #include "shell/script/script_numbers.h"
 #include "shell/script/sector_ranges.h"
+#include "shell/text/upper_case.h"
 
 namespace {
 
@@ -23,11 +24,7 @@ constexpr int kAnswerYes = 6;
 // and checksum before any data fits.
 constexpr int kMinimumRecordLength = 6;
 
-bool IsDefault(const std::string& token) {
-  std::string upper = token;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper == "DEFAULT";
-}
+bool IsDefault(const std::string& token) { return UpperCase(token) == "DEFAULT"; }
 
 std::vector<std::string> TokensFrom(const ScriptTokens& tokens, std::size_t first) {
   return first < tokens.size() ? std::vector<std::string>(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end())

@@ -1,4 +1,5 @@
 #include "shell/prompt/question_buttons.h"
+#include "shell/text/upper_case.h"
 #include "shell/userio/user_io_thread.h"
 
 #include <cctype>
@@ -50,11 +51,6 @@ constexpr const char* kSelectProductFailed = "Error> An error occurred while sel
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::exists(path, ec);
-}
-
-std::string UpperCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 std::string CurrentDirectory() {
