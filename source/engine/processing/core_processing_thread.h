@@ -110,7 +110,6 @@ class CCoreProcessingThread : public platform::WorkerThread {
   DeviceSlot* SlotOf(DeviceNumber device);
   void PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                   const ErrorRecord* error = nullptr);
-  void Log(const std::string& line);
   void ReportUnqueued();
   void PostRunStatus(std::int32_t state, const std::string& text);
   // The run status once the queue has run empty: DONE after work, IDLE when

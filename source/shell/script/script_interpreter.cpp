@@ -7,6 +7,7 @@
 #include "engine/quillon_exception.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "shell/log/post_log_line.h"
 #include "shell/script/script_error.h"
 #include "shell/text/upper_case.h"
 
@@ -89,7 +90,7 @@ void CScriptInterpreter::RunScript(const std::string& path) {
   if (!std::filesystem::exists(path, error)) FailScript("Error> Unable to read script file " + path);
   if (depth_ >= kMaxScriptDepth) FailScript("Error> RUN_SCRIPT nesting too deep");
   DepthGuard level(depth_);
-  PostScriptLogLine("Processing script " + path);
+  PostLogLine("Processing script " + path);
   std::ifstream file(path);
   // A path that exists but cannot be read as a file (a folder, no
   // permission) ends the run like a missing one.
@@ -101,7 +102,7 @@ void CScriptInterpreter::RunScript(const std::string& path) {
     if (line.empty() || line.front() == '#') continue;
     const auto comment = line.find('#');
     if (comment != std::string::npos) line.erase(comment);
-    PostScriptLogLine("Script command: " + line);
+    PostLogLine("Script command: " + line);
     tokens.clear();
     SplitScriptLine(line, tokens);
     DispatchScriptCommand(tokens);
