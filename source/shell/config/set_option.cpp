@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <memory>
 #include <optional>
 #include <string_view>

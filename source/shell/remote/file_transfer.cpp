@@ -1,7 +1,6 @@
 #include "shell/remote/file_transfer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

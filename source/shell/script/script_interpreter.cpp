@@ -1,6 +1,5 @@
 #include "shell/script/script_interpreter.h"
 
-#include <cctype>
 #include <fstream>
 #include <filesystem>
 

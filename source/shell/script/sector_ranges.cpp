@@ -1,7 +1,6 @@
 #include "shell/script/sector_ranges.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <limits>
 

@@ -2,7 +2,6 @@
 #include "shell/text/upper_case.h"
 #include "shell/userio/user_io_thread.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
