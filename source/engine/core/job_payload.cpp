@@ -59,81 +59,11 @@ void FreeJobPayload(std::uint32_t jobCode, JobPayload& payload) {
 
 namespace {
 
-// Counts the fields of an aggregate: the most initialisers that brace
-// initialisation takes. The clones below copy field by field, and each
-// checks here that it names every field, so a field added to a payload
-// cannot silently miss the devices of a fan-out.
-struct AnyField {
-  template <class T>
-  operator T() const;
-};
-
-template <class Aggregate, class... Fields>
-consteval std::size_t FieldCount() {
-  if constexpr (requires { Aggregate{Fields{}..., AnyField{}}; }) {
-    return FieldCount<Aggregate, Fields..., AnyField>();
-  } else {
-    return sizeof...(Fields);
-  }
-}
-
-RegionListPtr DuplicateIfAny(const RegionListPtr& list) {
-  return list ? DuplicateRegionList(*list) : RegionListPtr();
-}
-
-std::unique_ptr<FileJobPayload> Clone(const FileJobPayload& p) {
-  static_assert(FieldCount<FileJobPayload>() == 6, "the clone copies every field of the payload");
-  auto copy = std::make_unique<FileJobPayload>();
-  copy->imageFileName = p.imageFileName;
-  copy->options = p.options;
-  copy->loadedImage = DuplicateIfAny(p.loadedImage);
-  copy->keepAlive = p.keepAlive;
-  copy->finishedNote = p.finishedNote;
-  copy->cancelledNote = p.cancelledNote;
-  return copy;
-}
-
-std::unique_ptr<ReadBackPayload> Clone(const ReadBackPayload& p) {
-  static_assert(FieldCount<ReadBackPayload>() == 8, "the clone copies every field of the payload");
-  auto copy = std::make_unique<ReadBackPayload>();
-  copy->outputAddress = p.outputAddress;
-  copy->readBaseAddress = p.readBaseAddress;
-  copy->reserved = p.reserved;
-  copy->recordLength = p.recordLength;
-  copy->outputFileName = p.outputFileName;
-  copy->regions = DuplicateIfAny(p.regions);
-  copy->options = p.options;
-  copy->startsUpdateFlash = p.startsUpdateFlash;
-  return copy;
-}
-
-std::unique_ptr<RamDumpPayload> Clone(const RamDumpPayload& p) {
-  static_assert(FieldCount<RamDumpPayload>() == 3, "the clone copies every field of the payload");
-  auto copy = std::make_unique<RamDumpPayload>();
-  copy->outputFileName = p.outputFileName;
-  copy->regions = DuplicateIfAny(p.regions);
-  copy->options = p.options;
-  return copy;
-}
-
-std::unique_ptr<FlashpackRemovePayload> Clone(const FlashpackRemovePayload& p) {
-  static_assert(FieldCount<FlashpackRemovePayload>() == 2, "the clone copies every field of the payload");
-  auto copy = std::make_unique<FlashpackRemovePayload>();
-  copy->packIndices = p.packIndices;
-  copy->options = p.options;
-  return copy;
-}
-
-std::unique_ptr<CustomCommandPayload> Clone(const CustomCommandPayload& p) {
-  static_assert(FieldCount<CustomCommandPayload>() == 6, "the clone copies every field of the payload");
-  auto copy = std::make_unique<CustomCommandPayload>();
-  copy->label = p.label;
-  copy->command = p.command;
-  copy->commandLength = p.commandLength;
-  copy->flags = p.flags;
-  copy->options = p.options;
-  copy->regions = DuplicateIfAny(p.regions);
-  return copy;
+// A copy of the payload that the variant holds as T; the records copy every
+// field, region lists duplicated.
+template <class T>
+JobPayload CopyOf(const JobPayload& payload) {
+  return std::make_unique<T>(*payload.Get<T>());
 }
 
 }  // namespace
@@ -142,15 +72,14 @@ JobPayload CloneJobPayload(std::uint32_t jobCode, const JobPayload& payload) {
   (void)jobCode;
   switch (payload.Kind()) {
     case JobPayloadKind::None: return {};
-    case JobPayloadKind::File: return Clone(*payload.Get<FileJobPayload>());
-    case JobPayloadKind::Options: return std::make_unique<CJobOptions>(*payload.Get<CJobOptions>());
-    case JobPayloadKind::ReadBack: return Clone(*payload.Get<ReadBackPayload>());
-    case JobPayloadKind::FlashpackRemove: return Clone(*payload.Get<FlashpackRemovePayload>());
-    case JobPayloadKind::CustomCommand: return Clone(*payload.Get<CustomCommandPayload>());
-    case JobPayloadKind::RamDump: return Clone(*payload.Get<RamDumpPayload>());
-    case JobPayloadKind::FileTransfer:
-      return std::make_unique<FileTransferRequest>(*payload.Get<FileTransferRequest>());
-    case JobPayloadKind::FileName: return std::make_unique<std::string>(*payload.Get<std::string>());
+    case JobPayloadKind::File: return CopyOf<FileJobPayload>(payload);
+    case JobPayloadKind::Options: return CopyOf<CJobOptions>(payload);
+    case JobPayloadKind::ReadBack: return CopyOf<ReadBackPayload>(payload);
+    case JobPayloadKind::FlashpackRemove: return CopyOf<FlashpackRemovePayload>(payload);
+    case JobPayloadKind::CustomCommand: return CopyOf<CustomCommandPayload>(payload);
+    case JobPayloadKind::RamDump: return CopyOf<RamDumpPayload>(payload);
+    case JobPayloadKind::FileTransfer: return CopyOf<FileTransferRequest>(payload);
+    case JobPayloadKind::FileName: return CopyOf<std::string>(payload);
   }
   return {};
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The arguments of queued operations, one record per kind of job. Each
 // payload carries its own copy of the options, taken when the job was built.
-// Region lists are owned (RegionListPtr): destroying a payload releases its
-// lists' buffers in the registry once.
+// Region lists are owned: destroying a payload releases its lists' buffers
+// in the registry once, and copying a payload duplicates its lists, so the
+// plain copy constructor gives every entry of a fan-out a copy of its own.
 
 #include <array>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "engine/core/job_options.h"
+#include "engine/core/duplicating_region_list.h"
 #include "engine/core/region_list.h"
 
 // WM_FLASH, WM_FLASHPACK_EXTRACT_ADD_FLASH, WM_FLASHPACK_ADD, WM_ORVIX_FLASH,
@@ -20,7 +22,7 @@ struct FileJobPayload {
   CJobOptions options;
   // Null until the core thread attaches a copy of the loaded regions (never
   // set for WM_ORVIX_FLASH and WM_RALIX_FLASH_FILE).
-  RegionListPtr loadedImage;
+  DuplicatingRegionListPtr loadedImage;
   // A reference the sender attaches, shared by every copy of a fan-out and
   // released when the last payload holding it goes: a temporary image file
   // stays on disk while any job may still have to load it.
@@ -39,7 +41,7 @@ struct ReadBackPayload {
   std::uint32_t reserved = 0;         // reserved by the sender
   std::uint8_t recordLength = 0;      // S-record count field of the data records
   std::string outputFileName;
-  RegionListPtr regions;              // regions to read, with registry buffers that receive the data
+  DuplicatingRegionListPtr regions;              // regions to read, with registry buffers that receive the data
   CJobOptions options;
   // The read-back that Flash Software starts with: its saved file (and no
   // other read-back's) goes on to the update flash, also when it is saved
@@ -50,7 +52,7 @@ struct ReadBackPayload {
 // WM_RAM_DUMP.
 struct RamDumpPayload {
   std::string outputFileName;
-  RegionListPtr regions;  // the RAM regions to dump
+  DuplicatingRegionListPtr regions;  // the RAM regions to dump
   CJobOptions options;
 };
 
@@ -70,5 +72,5 @@ struct CustomCommandPayload {
   std::uint32_t commandLength = 0;  // bytes of command in use, at most 64
   std::uint32_t flags = 0;
   CJobOptions options;
-  RegionListPtr regions;  // filled by the starter
+  DuplicatingRegionListPtr regions;  // filled by the starter
 };

@@ -4,15 +4,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/quillon_exception.h"
 
 namespace {
-
-void LogLine(std::string text) {
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(std::move(text)));
-}
 
 std::uint64_t EndOf(const SectorEntry& sector) { return std::uint64_t{sector.address} + sector.size; }
 
@@ -22,7 +19,7 @@ std::uint32_t AllocationAddress(const std::string& name, const SectorList& secto
   for (const auto& sector : sectors.sectors) {
     if (sector.name == name) return sector.address;
   }
-  LogLine("Error> No allocation for " + name + " in .qlp file");
+  PostLogLine("Error> No allocation for " + name + " in .qlp file");
   throw QUILLON_ERROR;
 }
 
@@ -44,7 +41,7 @@ std::string AllocationNameAt(std::uint32_t address, const CJobOptions& options) 
 
 std::uint32_t FlashBaseAddress(const SectorList& sectors) {
   if (sectors.sectors.empty()) {
-    LogLine("Error> No product is selected");
+    PostLogLine("Error> No product is selected");
     throw QUILLON_ERROR;
   }
   return sectors.sectors.front().address;

@@ -7,6 +7,7 @@
 
 #include "ambrel/ambrel.h"
 #include "engine/core/buffer_registry.h"
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/region_list.h"
@@ -266,8 +267,7 @@ int COrvix::CheckAmbrelResult(int code) {
   // library's reason goes into the log beside it, and the first one stays
   // the failure's cause (the clean-up after it may fail as well).
   if (GetErrorDetails().cause.empty()) SetFailureCause(lastLibraryErrorText_);
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO,
-               std::make_unique<std::string>(GetDeviceName(Device()) + "> ERROR: " + lastLibraryErrorText_));
+  PostLogLine(GetDeviceName(Device()) + "> ERROR: " + lastLibraryErrorText_);
   return ORVIX_LIBRARY_FAILURE;
 }
 

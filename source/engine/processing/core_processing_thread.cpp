@@ -16,6 +16,7 @@
 #include "engine/core/job_payload.h"
 #include "engine/core/job_request.h"
 #include "engine/core/kernel_error_text.h"
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/progress_record.h"
@@ -176,7 +177,7 @@ bool CCoreProcessingThread::LoadKernelImages() {
   for (;;) {
     const std::string error = kernels_.Load(GetAppSettings().GetAppString(APP_STRING_WORKING_DIRECTORY));
     if (error.empty()) return true;
-    Log("Error> " + error);
+    PostLogLine("Error> " + error);
     if (!interactive_) {
       auto report = std::make_unique<StatusReport>();
       report->state = STATUS_ERROR;
@@ -237,7 +238,7 @@ void CCoreProcessingThread::ReportUnqueued() {
 }
 
 void CCoreProcessingThread::RefuseRequest(const std::string& errorLine) {
-  Log(errorLine);
+  PostLogLine(errorLine);
   ReportUnqueued();
 }
 
@@ -260,14 +261,14 @@ void CCoreProcessingThread::AppendEntries(EntryList entries) {
   for (auto& entry : entries) {
     if (entry->jobCode == WM_SHUTDOWN) shutdown = true;
     entry->state = JobNeedsImageFile(entry->jobCode) ? ENTRY_LOAD_PENDING : ENTRY_READY;
-    Log(Format("%s> Queueing item with sequence number %d", GetDeviceName(entry->device),
+    PostLogLine(Format("%s> Queueing item with sequence number %d", GetDeviceName(entry->device),
                entry->sequenceNumber));
     const DeviceNumber device = entry->device;
     queue_.push_back(std::move(entry));
     if (DeviceSlot* slot = SlotOf(device)) {
       ++slot->itemsQueued;
       // Nothing of the device runs until the user answers its error.
-      if (slot->state == SLOT_ERROR) Log(WaitsForRetryOrCancelLine(device, slot->errorReason));
+      if (slot->state == SLOT_ERROR) PostLogLine(WaitsForRetryOrCancelLine(device, slot->errorReason));
       auto progress = std::make_unique<ProgressRecord>();
       progress->device = device;
       progress->eventCode = EVENT_STATUS_ITEM_QUEUED;
@@ -364,9 +365,10 @@ std::int32_t CCoreProcessingThread::FlagEntriesCancelled(DeviceNumber device, st
 
 std::int32_t CCoreProcessingThread::CancelDeviceInError(DeviceNumber device, const std::string& cause) {
   DeviceSlot& slot = slots_[device];
-  if (cause != kUserCancelCause) Log(GetDeviceName(device) + "> " + cause);
+  if (cause != kUserCancelCause) PostLogLine(GetDeviceName(device) + "> " + cause);
   std::int32_t accepted = 0;
-  Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), FlagEntriesCancelled(device, &accepted)));
+  PostLogLine(
+      Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), FlagEntriesCancelled(device, &accepted)));
   slot.itemsStarted = 0;
   slot.itemsQueued = 0;
   slot.state = SLOT_IDLE;
@@ -429,7 +431,7 @@ void CCoreProcessingThread::StartFileReads() {
       request->sequenceNumber = entry->sequenceNumber;
       request->overrideChecksum = payload->options.GetIntParam(OPTION_OVERRIDE_CHECKSUM);
       request->options = &payload->options;
-      Log(Format("Starting read of file %s", payload->imageFileName));
+      PostLogLine(Format("Starting read of file %s", payload->imageFileName));
       const std::int32_t sequence = entry->sequenceNumber;
       for (std::size_t i = 0, end = VisibleEnd(); i < end; ++i) {
         if (queue_[i]->sequenceNumber == sequence && queue_[i]->state == ENTRY_LOAD_PENDING) {
@@ -531,7 +533,7 @@ void CCoreProcessingThread::OnJobFinished(std::unique_ptr<FinishRecord> record) 
     }
     PostStatus(record->eventCode, device, 100);
   }
-  Log(Format("%s> Item finished with sequence number %d", GetDeviceName(device), entry->sequenceNumber));
+  PostLogLine(Format("%s> Item finished with sequence number %d", GetDeviceName(device), entry->sequenceNumber));
   LogNote(*entry, &FileJobPayload::finishedNote);
   RemoveEntry(entry);
   emptyQueueReport_ = EmptyQueueReport::Done;
@@ -554,9 +556,9 @@ void CCoreProcessingThread::OnJobError(std::unique_ptr<ErrorRecord> record) {
   slot->errorReason = GetErrorReason(record.get());
   --slot->itemsStarted;
   PostStatus(record->eventCode, device, 0, record.get());
-  Log(GetDeviceName(device) + "> ERROR: " + slot->errorReason);
+  PostLogLine(GetDeviceName(device) + "> ERROR: " + slot->errorReason);
   // Why, where the system said so: a user can mend a port's link from it.
-  if (!record->systemReason.empty()) Log(GetDeviceName(device) + "> " + record->systemReason);
+  if (!record->systemReason.empty()) PostLogLine(GetDeviceName(device) + "> " + record->systemReason);
   if (device == DEVICE_SMARTPHONE) RalixRequestDisconnect();
   // Whichever device fails, the run status tells which and why; it holds
   // until STATUS RESET.
@@ -571,7 +573,7 @@ void CCoreProcessingThread::OnCancelQueued(std::unique_ptr<FinishRecord> record)
   if (!slot || !RunningEntryOf(device)) return;
   std::int32_t accepted = 0;
   const std::int32_t count = FlagEntriesCancelled(device, &accepted);
-  Log(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), count));
+  PostLogLine(Format("%s> Cancelled %d queued item(s)", GetDeviceName(device), count));
   slot->itemsStarted = 0;
   slot->itemsQueued = 0;
   slot->state = SLOT_IDLE;
@@ -583,7 +585,7 @@ void CCoreProcessingThread::OnCancelQueued(std::unique_ptr<FinishRecord> record)
 void CCoreProcessingThread::OnCancelDevice(DeviceNumber device) {
   DeviceSlot* slot = SlotOf(device);
   if (!slot) return;
-  Log(GetDeviceName(device) + "> " + kUserCancelCause);
+  PostLogLine(GetDeviceName(device) + "> " + kUserCancelCause);
   if (slot->state == SLOT_BUSY) {
     dispatcher_->AbortDevice(device);
   } else if (slot->state == SLOT_ERROR) {
@@ -607,7 +609,7 @@ void CCoreProcessingThread::OnResetRunStatus() {
 void CCoreProcessingThread::OnRetryDevice(DeviceNumber device) {
   DeviceSlot* slot = SlotOf(device);
   if (!slot) return;
-  Log(GetDeviceName(device) + "> User-initiated Retry");
+  PostLogLine(GetDeviceName(device) + "> User-initiated Retry");
   RefreshUsbPresence();
   JobQueueEntry* entry = FirstEntryOf(device, false);
   // Only a device in error is retried; a running operation is left alone.
@@ -635,7 +637,7 @@ void CCoreProcessingThread::OnFileLoaded(std::unique_ptr<FileLoadRequest> reques
   if (!request) return;
   const std::int32_t sequence = request->sequenceNumber;
   if (request->result == 0) {
-    Log(Format("File %s successfully loaded into RAM", request->fileName));
+    PostLogLine(Format("File %s successfully loaded into RAM", request->fileName));
   }
   for (auto& entry : queue_) {
     if (entry->sequenceNumber != sequence || entry->state != ENTRY_LOADING) continue;
@@ -648,7 +650,7 @@ void CCoreProcessingThread::OnFileLoaded(std::unique_ptr<FileLoadRequest> reques
       }
       entry->state = ENTRY_READY;
     } else {
-      Log(Format("Error Opening File %s", request->fileName));
+      PostLogLine(Format("Error Opening File %s", request->fileName));
       entry->state = ENTRY_FAILED;
       entry->error = MakeErrorRecord(entry->device, EVENT_STATUS_FILE_OPEN_FAILED, request->result, nullptr);
       entry->error->details.cause = request->fileName;  // the row names the file it could not load
@@ -680,7 +682,7 @@ void CCoreProcessingThread::OnSaveReadFile(DeviceNumber device) {
     return;
   }
   entry->state = ENTRY_SAVING;
-  Log(GetDeviceName(device) + "> Starting file save " + request->outputFileName);
+  PostLogLine(GetDeviceName(device) + "> Starting file save " + request->outputFileName);
   const auto& start = binary ? services_.startBinarySave : services_.startSRecordSave;
   if (start) {
     start(std::move(request));
@@ -715,7 +717,7 @@ void CCoreProcessingThread::PostStatus(std::int32_t code, DeviceNumber device, s
 
 void CCoreProcessingThread::LogNote(const JobQueueEntry& entry, std::string FileJobPayload::*note) {
   const auto* payload = entry.payload.Get<FileJobPayload>();
-  if (payload && !(payload->*note).empty()) Log(GetDeviceName(entry.device) + "> " + payload->*note);
+  if (payload && !(payload->*note).empty()) PostLogLine(GetDeviceName(entry.device) + "> " + payload->*note);
 }
 
 void CCoreProcessingThread::PostRunStatus(std::int32_t state, const std::string& text) {
@@ -734,8 +736,4 @@ void CCoreProcessingThread::ReportQueueEmpty() {
   report->acceptedJobsReceived = acceptedJobsReceived_;
   PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::move(report));
   emptyQueueReport_ = EmptyQueueReport::Nothing;
-}
-
-void CCoreProcessingThread::Log(const std::string& line) {
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
 }

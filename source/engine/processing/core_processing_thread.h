@@ -111,7 +111,6 @@ class CCoreProcessingThread : public platform::WorkerThread {
   DeviceSlot* SlotOf(DeviceNumber device);
   void PostStatus(std::int32_t code, DeviceNumber device, std::int32_t percent,
                   const ErrorRecord* error = nullptr);
-  void Log(const std::string& line);
   // The sender's note for how the entry's job ended (see FileJobPayload).
   void LogNote(const JobQueueEntry& entry, std::string FileJobPayload::*note);
   void ReportUnqueued();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/core/buffer_registry.h"
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/on_device_event.h"
 #include "engine/core/post_target.h"
@@ -37,7 +38,7 @@ KernelImageSlot SlotOf(const CKernelImageSlots& kernels, KernelSlotIndex index) 
 void ReportSetUpFailure(const char* objectName, DeviceNumber device) {
   char line[96];
   std::snprintf(line, sizeof line, "Error> Fatal error setting up %s object for device %d", objectName, device);
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
+  PostLogLine(line);
   auto prompt = std::make_unique<PromptRequest>();
   prompt->kind = PROMPT_ERROR;
   prompt->replyTarget = PT_CORE;

@@ -13,6 +13,7 @@
 #include "engine/core/job_payload.h"
 #include "engine/core/job_payloads.h"
 #include "engine/core/kernel_error_code.h"
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/images/allocation_lookup.h"
@@ -41,7 +42,6 @@ constexpr const char kFlashpackAllocation[] = "FLASHPACK";
 constexpr const char kThemepackAllocation[] = "THEMEPACK";
 constexpr const char kCodeplugAllocation[] = "CODEPLUG";
 
-void Log(const std::string& line) { PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line)); }
 
 std::string DevicePrefix(DeviceNumber device) { return GetDeviceName(device) + "> "; }
 
@@ -189,7 +189,7 @@ void CJobStarters::StartFlash(JobQueueEntry& entry, const DispatchContext& conte
   BuildFlashEraseList(*eraseList, payload->options, *payload->loadedImage);
   const int magicKey = IsOn(payload->options, OPTION_AUTO_PROGRAM_MAGIC_KEY) ? MagicKeyWanted(payload->options) : 0;
   kernel->SetAutoMagicKey(magicKey);
-  Log(DevicePrefix(entry.device) + (smart ? "Starting Smart Flash" : "Starting Flash"));
+  PostLogLine(DevicePrefix(entry.device) + (smart ? "Starting Smart Flash" : "Starting Flash"));
   CRegionList* image = payload->loadedImage.get();
   StartWithList(std::move(eraseList), entry.device, failedEvent, [&](CRegionList* erase) {
     return smart ? kernel->StartSmartFlash(erase, image, kRunOnThread) : kernel->StartFlash(erase, image, kRunOnThread);
@@ -204,7 +204,7 @@ void CJobStarters::StartErase(JobQueueEntry& entry, const DispatchContext& conte
   // The object is kept from job to job: an earlier flash's magic-key flag
   // must not make an erase program the key.
   kernel->SetAutoMagicKey(0);
-  Log(DevicePrefix(entry.device) + "Starting Erase");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Erase");
   StartWithList(std::move(eraseList), entry.device, kFlashFailedEvent,
                 [&](CRegionList* erase) { return kernel->StartFlash(erase, nullptr, kRunOnThread); });
 }
@@ -215,7 +215,7 @@ void CJobStarters::StartReverseFlash(JobQueueEntry& entry, const DispatchContext
   CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
   if (!payload->regions) payload->regions = MakeRegionList();
   if (!SmartFlashing(payload->options)) {
-    Log(DevicePrefix(entry.device) + "Starting Reverse Flash");
+    PostLogLine(DevicePrefix(entry.device) + "Starting Reverse Flash");
     FailIfRefused(kernel->StartReverseFlash(payload->regions.get(), kRunOnThread), entry.device, failedEvent);
     return;
   }
@@ -227,7 +227,7 @@ void CJobStarters::StartReverseFlash(JobQueueEntry& entry, const DispatchContext
     // No data area in this product: an earlier job's range must not apply.
     kernel->SetFdiRegion(0, 0, 0);
   }
-  Log(DevicePrefix(entry.device) + "Starting FDI-Enhanced Reverse Flash");
+  PostLogLine(DevicePrefix(entry.device) + "Starting FDI-Enhanced Reverse Flash");
   FailIfRefused(kernel->StartFdiReverseFlash(payload->regions.get(), kRunOnThread), entry.device, failedEvent);
 }
 
@@ -235,7 +235,7 @@ void CJobStarters::StartRamDump(JobQueueEntry& entry, const DispatchContext& con
   auto* payload = entry.payload.Get<RamDumpPayload>();
   CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
   if (!payload->regions) payload->regions = MakeRegionList();
-  Log(DevicePrefix(entry.device) + "Starting RAM Dump");
+  PostLogLine(DevicePrefix(entry.device) + "Starting RAM Dump");
   FailIfRefused(kernel->StartRamDump(payload->regions.get(), kRunOnThread), entry.device,
                 FailedEventOfJob(entry.jobCode));
 }
@@ -243,13 +243,13 @@ void CJobStarters::StartRamDump(JobQueueEntry& entry, const DispatchContext& con
 void CJobStarters::StartCommCheck(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
   CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
-  Log(DevicePrefix(entry.device) + "Starting Comm Check");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Comm Check");
   FailIfRefused(kernel->StartCommCheck(kRunOnThread), entry.device, FailedEventOfJob(entry.jobCode));
 }
 
 void CJobStarters::StartResetTarget(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
-  Log(DevicePrefix(entry.device) + "Starting Reset Target");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Reset Target");
   CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
   FailIfRefused(kernel->StartResetTarget(kRunOnThread), entry.device, FailedEventOfJob(entry.jobCode));
 }
@@ -257,7 +257,7 @@ void CJobStarters::StartResetTarget(JobQueueEntry& entry, const DispatchContext&
 void CJobStarters::StartProgramMagicKey(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
   CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
-  Log(DevicePrefix(entry.device) + "Starting Program Magic Key");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Program Magic Key");
   FailIfRefused(kernel->StartProgramMagicKey(kRunOnThread), entry.device, FailedEventOfJob(entry.jobCode));
 }
 
@@ -274,7 +274,7 @@ void CJobStarters::StartCustomCommand(JobQueueEntry& entry, const DispatchContex
   std::memcpy(command, payload->command.data(), length);
   payload->regions->Add(response, length, command);
   payload->regions->Add(response, kCustomReplySize, GetBufferRegistry().Allocate(kCustomReplySize));
-  Log(DevicePrefix(entry.device) + "Starting Custom Command: '" + payload->label + "'");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Custom Command: '" + payload->label + "'");
   FailIfRefused(kernel->StartCustomCommand(payload->regions.get(), kRunOnThread, payload->label), entry.device,
                 FailedEventOfJob(entry.jobCode));
 }
@@ -291,17 +291,17 @@ void CJobStarters::StartOrvix(JobQueueEntry& entry, const DispatchContext& conte
   }
   switch (entry.jobCode) {
     case WM_ORVIX_FLASH: {
-      Log(DevicePrefix(entry.device) + "Starting Orvix Flash");
+      PostLogLine(DevicePrefix(entry.device) + "Starting Orvix Flash");
       FailIfRefused(orvix->StartProgram(entry.payload.Get<FileJobPayload>()->imageFileName, kRunOnThread), entry.device,
                     failedEvent);
       return;
     }
     case WM_ORVIX_ERASE:
-      Log(DevicePrefix(entry.device) + "Starting Orvix Erase");
+      PostLogLine(DevicePrefix(entry.device) + "Starting Orvix Erase");
       FailIfRefused(orvix->StartErase(kRunOnThread), entry.device, failedEvent);
       return;
     default: {
-      Log(DevicePrefix(entry.device) + "Starting Orvix Reverse Flash");
+      PostLogLine(DevicePrefix(entry.device) + "Starting Orvix Reverse Flash");
       auto* read = entry.payload.Get<ReadBackPayload>();
       if (!read->regions) read->regions = MakeRegionList();
       FailIfRefused(orvix->StartRead(read->regions.get(), kRunOnThread), entry.device, failedEvent);
@@ -329,7 +329,7 @@ void CJobStarters::StartFlashpackExtract(JobQueueEntry& entry, const DispatchCon
   }
   RegionListPtr readList = MakeRegionList();
   readList->Add(address, size, GetBufferRegistry().Allocate(size));
-  Log(DevicePrefix(entry.device) + "Starting Flashpack Extract");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Flashpack Extract");
   StartWithList(std::move(readList), entry.device, FailedEventOfJob(entry.jobCode),
                 [&](CRegionList* list) { return flashpack->Extract(list, kRunOnThread); });
 }
@@ -350,7 +350,7 @@ void CJobStarters::StartFlashpackAdd(JobQueueEntry& entry, const DispatchContext
     PostStarterFailure(entry.device, kFlashpackAddFailedEvent, THEME_PACK_REFUSED);
     return;
   }
-  Log(DevicePrefix(entry.device) + "Adding Flashpack");
+  PostLogLine(DevicePrefix(entry.device) + "Adding Flashpack");
   const int result = flashpack->AddPacks(payload->loadedImage.get());
   if (result == KERNEL_OK) {
     PostFinished(entry.device, kFlashpackAddedEvent);
@@ -366,7 +366,7 @@ void CJobStarters::StartFlashpackRemove(JobQueueEntry& entry, const DispatchCont
     PostStarterFailure(entry.device, kFlashpackRemoveFailedEvent, FLASHPACKS_NOT_EXTRACTED);
     return;
   }
-  Log(DevicePrefix(entry.device) + "Removing Flashpacks");
+  PostLogLine(DevicePrefix(entry.device) + "Removing Flashpacks");
   const int result = flashpack->RemovePacks(payload->packIndices);
   if (result == KERNEL_OK) {
     PostFinished(entry.device, kFlashpacksRemovedEvent);
@@ -405,7 +405,7 @@ void CJobStarters::StartFlashpackUpdateFlash(JobQueueEntry& entry, const Dispatc
   BuildFlashEraseList(*eraseList, *options, *image);
   const bool smart = SmartFlashing(*options);
   const std::int32_t failedEvent = smart ? kSmartFlashFailedEvent : kFlashFailedEvent;
-  Log(DevicePrefix(entry.device) + (smart ? "Starting Flashpack Smart Flash" : "Starting Flashpack Flash"));
+  PostLogLine(DevicePrefix(entry.device) + (smart ? "Starting Flashpack Smart Flash" : "Starting Flashpack Flash"));
   // The image is the device's until its next job starts: the flash's
   // events release only the erase list.
   CRegionList* program = image.get();
@@ -433,7 +433,7 @@ void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const Dis
     PostStarterFailure(entry.device, kFlashFailedEvent, NO_FLASHPACK_ALLOCATION);
     return;
   }
-  Log(DevicePrefix(entry.device) + "Starting Flashpack Extract/Add/Flash");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Flashpack Extract/Add/Flash");
   CRegionList* image = payload->loadedImage.get();
   StartWithList(std::move(partition), entry.device, kFlashFailedEvent,
                 [&](CRegionList* list) { return flashpack->ExtractAddFlash(list, image, kRunOnThread); });
@@ -444,7 +444,7 @@ void CJobStarters::StartFlashpackExtractAddFlash(JobQueueEntry& entry, const Dis
 void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext& context) {
   auto* options = entry.payload.Get<CJobOptions>();
   CKernel* kernel = objects_.PrepareKernel(*options, entry.device, context.kernels);
-  Log(DevicePrefix(entry.device) + "Starting Ralix Command - format file system");
+  PostLogLine(DevicePrefix(entry.device) + "Starting Ralix Command - format file system");
   RalixConnect();
   PostToTarget<WM_RALIX_PROGRESS>(PT_CORE, 0, kRalixFormatKind);
   ResetRalixOutputState();
@@ -458,7 +458,7 @@ void CJobStarters::StartRalixFormat(JobQueueEntry& entry, const DispatchContext&
 void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchContext& context) {
   auto* payload = entry.payload.Get<FileJobPayload>();
   CKernel* kernel = objects_.PrepareKernel(payload->options, entry.device, context.kernels);
-  Log(DevicePrefix(entry.device) + "Starting Ralix Command - Flash File: " + payload->imageFileName);
+  PostLogLine(DevicePrefix(entry.device) + "Starting Ralix Command - Flash File: " + payload->imageFileName);
   RalixConnect();
   ResetRalixOutputState();
   // Handed over here as well: the phone's prompt may end the command (and
@@ -471,7 +471,7 @@ void CJobStarters::StartRalixFlashFile(JobQueueEntry& entry, const DispatchConte
 // ---- device-independent work ----------------------------------------------------------
 
 void CJobStarters::StartShutdown(JobQueueEntry&, const DispatchContext&) {
-  Log("Shutting Down Quillon");
+  PostLogLine("Shutting Down Quillon");
   PostToTarget<WM_QUIT_THREAD>(PT_MAIN_WINDOW);
 }
 
@@ -481,20 +481,20 @@ void CJobStarters::StartRemoteTransfer(JobQueueEntry& entry, const DispatchConte
     PostFinished(entry.device, kRemoteTransferDone);
     return;
   }
-  Log("Starting remote transfer of file " + transfer->fileName);
+  PostLogLine("Starting remote transfer of file " + transfer->fileName);
   // The transfer stays the entry's until the remote-I/O thread reports the
   // job finished; that thread works on a copy of its own. Without that
   // thread nothing would report the end, so the job ends here and the queue
   // goes on.
   if (!PostToTarget<WM_REMOTE_FILE_TRANSFER>(PT_REMOTE_IO, std::make_unique<FileTransferRequest>(*transfer))) {
-    Log("Error> file transfer: file transfer failure");
+    PostLogLine("Error> file transfer: file transfer failure");
     PostFinished(entry.device, kRemoteTransferDone);
   }
 }
 
 void CJobStarters::StartDeleteFile(JobQueueEntry& entry, const DispatchContext&) {
   if (auto* name = entry.payload.Get<std::string>()) {
-    Log("Deleting " + *name);
+    PostLogLine("Deleting " + *name);
     platform::RemoveFile(*name);
   }
   PostFinished(entry.device, kFileDeletedEvent);

@@ -10,6 +10,7 @@
 #include "engine/core/error_record.h"
 #include "engine/core/finish_record.h"
 #include "engine/core/kernel_error_code.h"
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "ralix/ralix.h"
@@ -49,7 +50,6 @@ OutputState& GetOutputState() {
   return state;
 }
 
-void Log(const std::string& line) { PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line)); }
 
 // Advances the match of word by one character; a mismatch starts over
 // without trying the character as the word's first one.
@@ -95,7 +95,7 @@ void TakeOutputCharacter(char c) {
   std::unique_lock lock(state.mutex);
   if (c == '\r') {
     if (!state.line.empty()) {
-      Log("<Ralix OUTPUT>" + state.line);
+      PostLogLine("<Ralix OUTPUT>" + state.line);
       state.line.clear();
     }
   } else if (c != '\n' && c != '>') {
@@ -123,10 +123,10 @@ void RalixConnect() {
   if (result != 0) {
     connection.generation.fetch_add(1);
     connection.connected.store(true);
-    Log("Smartphone> Ralix Connection succeeded");
+    PostLogLine("Smartphone> Ralix Connection succeeded");
   } else {
     connection.connected.store(false);
-    Log("Smartphone> Ralix Connection failed");
+    PostLogLine("Smartphone> Ralix Connection failed");
   }
 }
 

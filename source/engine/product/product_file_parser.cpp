@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "engine/core/log_line.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/product/ascii_text.h"
@@ -165,7 +166,7 @@ void ProductFileParser::Report(const std::string& message, int line, int column)
   } else {
     text += ". " + message;
   }
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(std::move(text)));
+  PostLogLine(std::move(text));
 }
 
 void ProductFileParser::Warn(const std::string& message) const { Report(message, line_, column_); }

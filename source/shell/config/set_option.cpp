@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "platform/file_finder.h"
 #include "shell/config/decimal_text.h"
 #include "shell/log/post_log_line.h"
+#include "shell/text/upper_case.h"
 #include "shell/userio/product_selection.h"
 
 namespace {
@@ -65,11 +65,6 @@ const std::vector<SetOption>& SetOptions() {
        {{"ERASE_RELEVANT_SECTORS", 0}, {"ERASE_WHOLE_CHIP", 1}, {"UPDATE_CHIP", 2}}},
   };
   return options;
-}
-
-std::string UpperCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 const SetOption* FindOption(const std::string& name) {

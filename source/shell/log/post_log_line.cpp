@@ -6,10 +6,6 @@
 #include "engine/core/post_target.h"
 #include "engine/core/prompt_request.h"
 
-void PostLogLine(std::string text) {
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(std::move(text)));
-}
-
 void PostErrorPrompt() {
   auto prompt = std::make_unique<PromptRequest>();
   prompt->kind = PROMPT_ERROR;

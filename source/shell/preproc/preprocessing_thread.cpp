@@ -48,8 +48,6 @@ class RemoteLineFlags {
 constexpr const char* kOverwriteQuestion = "File already exists. Overwrite it?";
 constexpr const char* kNoSectorsToErase = "Error> No sectors selected to erase";
 
-std::unique_ptr<CJobOptions> SettingsOptions() { return CopySettingsOptions(SettingsSectorSelection()); }
-
 }  // namespace
 
 CPreProcessingThread::CPreProcessingThread(PreprocessingServices services) : services_(std::move(services)) {

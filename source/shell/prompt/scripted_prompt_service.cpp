@@ -8,6 +8,7 @@
 
 #include "engine/prompt/prompt_service.h"
 #include "platform/file_io.h"
+#include "shell/text/upper_case.h"
 
 namespace {
 
@@ -28,8 +29,7 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::optional<int> ParseAnswer(std::string_view text) {
-  std::string upper;
-  for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = UpperCase(text);
   for (const AnswerWord& w : kAnswerWords) {
     if (upper == w.word || upper == std::to_string(w.answer)) return w.answer;
   }

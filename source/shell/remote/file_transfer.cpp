@@ -1,7 +1,6 @@
 #include "shell/remote/file_transfer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +13,9 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/status_report.h"
+#include "shell/log/post_log_line.h"
 #include "shell/script/script_error.h"
+#include "shell/text/upper_case.h"
 
 namespace {
 
@@ -38,11 +39,6 @@ constexpr ResultText kResultTexts[] = {
     {TRANSFER_NO_SOCKET, "Error> file transfer: could not create socket"},
     {TRANSFER_NO_CONNECTION, "Error> file transfer: could not connect to socket"},
 };
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // A signed decimal number as the C library reads it; text without a number
 // gives 0, and values beyond 32 bits are clamped.
@@ -98,8 +94,8 @@ FileTransferRequest BuildFileTransferRequest(const std::vector<std::string>& arg
   request.fileName = argument(0);
   request.peerAddress = peerAddress;
   request.port = SignedDecimal(argument(1));
-  request.direction = Upper(argument(2)) == "UPLOAD" ? 0 : 1;
-  request.queued = Upper(argument(3)) == "QUEUE" ? 1 : 0;
+  request.direction = UpperCase(argument(2)) == "UPLOAD" ? 0 : 1;
+  request.queued = UpperCase(argument(3)) == "QUEUE" ? 1 : 0;
   return request;
 }
 
@@ -152,7 +148,7 @@ bool TransferWriter::Flush() {
 int TransferUpload(TransferReader& reader, const std::string& fileName, int queued) {
   FilePtr file(std::fopen(fileName.c_str(), "wb"));
   if (!file) return TRANSFER_UPLOAD_FAILED;
-  PostScriptLogLine("Uploading " + fileName);
+  PostLogLine("Uploading " + fileName);
   std::uint8_t header[4];
   if (reader.ReadFull(header, sizeof header) < sizeof header) return TRANSFER_UPLOAD_FAILED;
   const std::uint64_t length = (std::uint64_t{header[0]} << 24) | (std::uint64_t{header[1]} << 16) |
@@ -171,7 +167,7 @@ int TransferUpload(TransferReader& reader, const std::string& fileName, int queu
   }
   const bool closed = std::fflush(file.get()) == 0 && std::fclose(file.release()) == 0;
   if (done != length || !written || !closed) return TRANSFER_UPLOAD_FAILED;
-  PostScriptLogLine("Upload complete for " + fileName + ", " + std::to_string(done) + " bytes transferred");
+  PostLogLine("Upload complete for " + fileName + ", " + std::to_string(done) + " bytes transferred");
   return TRANSFER_OK;
 }
 
@@ -182,7 +178,7 @@ int TransferDownload(TransferWriter& writer, const std::string& fileName, int qu
   if (error || size > 0xFFFFFFFFu) return TRANSFER_FILE_NOT_FOUND;
   FilePtr file(std::fopen(fileName.c_str(), "rb"));
   if (!file) return TRANSFER_FILE_NOT_FOUND;
-  PostScriptLogLine("Downloading " + fileName);
+  PostLogLine("Downloading " + fileName);
   const std::uint8_t header[4] = {static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
                                   static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
   writer.Write(header, sizeof header);
@@ -199,7 +195,7 @@ int TransferDownload(TransferWriter& writer, const std::string& fileName, int qu
   }
   file.reset();
   if (!writer.Flush() || done != size) return TRANSFER_DOWNLOAD_FAILED;
-  PostScriptLogLine("Download complete for " + fileName + ", " + std::to_string(done) + " bytes transferred");
+  PostLogLine("Download complete for " + fileName + ", " + std::to_string(done) + " bytes transferred");
   return TRANSFER_OK;
 }
 
@@ -227,7 +223,7 @@ int RunTransfer(const FileTransferRequest& request) {
 
 int FileTransferProc(const FileTransferRequest& request) {
   const int code = RunTransfer(request);
-  if (code != TRANSFER_OK) PostScriptLogLine(FileTransferErrorText(code));
+  if (code != TRANSFER_OK) PostLogLine(FileTransferErrorText(code));
   if (request.queued && code != TRANSFER_OK) {
     // A queued transfer is work of its line: its failure is the run status.
     auto report = std::make_unique<StatusReport>();

@@ -13,6 +13,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "engine/core/prompt_request.h"
+#include "shell/log/post_log_line.h"
 #include "shell/remote/file_transfer.h"
 #include "shell/remote/remote_reply_line.h"
 #include "shell/remote/socket_error_text.h"
@@ -34,8 +35,6 @@ constexpr const char* kSendTimeoutVariable = "QUILLON_REMOTE_SEND_TIMEOUT_MS";
 // What the kernel keeps for a client that does not read; the rest waits in
 // the client's output queue, where the cap applies.
 constexpr int kPeerSendBuffer = 256 * 1024;
-
-void Log(const std::string& line) { PostScriptLogLine(line); }
 
 std::chrono::milliseconds SendTimeoutSetting() {
   const char* text = std::getenv(kSendTimeoutVariable);
@@ -101,9 +100,9 @@ void CRemoteIOThread::ListenForClients() {
   int error = 0;
   listener_ = platform::TcpListener::Listen(static_cast<std::uint16_t>(port), kBacklog, &error, address);
   if (!listener_.Valid()) {
-    Log(SocketErrorText(error));
+    PostLogLine(SocketErrorText(error));
     if (!address.empty()) {
-      Log("Error> Unable to listen for remote connections on " + address + " port " + std::to_string(port));
+      PostLogLine("Error> Unable to listen for remote connections on " + address + " port " + std::to_string(port));
     }
     return;
   }
@@ -129,11 +128,11 @@ void CRemoteIOThread::OnRemoteListen() {
       requestedPort_ = listeningPort_.load();
       GetAppSettings().SetIntParam(OPTION_REMOTE_PORT, requestedPort_);
     }
-    Log(SocketErrorText(error));
+    PostLogLine(SocketErrorText(error));
     const std::string stays = listener_.Valid()
                                   ? "; remote control stays on port " + std::to_string(listeningPort_.load())
                                   : std::string();
-    Log("Error> Unable to listen for remote connections on port " + std::to_string(port) + stays);
+    PostLogLine("Error> Unable to listen for remote connections on port " + std::to_string(port) + stays);
     return;
   }
   notifier_->Forget(kListenerTag);
@@ -141,7 +140,7 @@ void CRemoteIOThread::OnRemoteListen() {
   requestedPort_ = port;
   listeningPort_ = listener_.Port();
   notifier_->Watch(kListenerTag, listener_);
-  Log("Remote control listening on port " + std::to_string(listeningPort_.load()));
+  PostLogLine("Remote control listening on port " + std::to_string(listeningPort_.load()));
 }
 
 int CRemoteIOThread::ExitInstance() {
@@ -214,7 +213,7 @@ void CRemoteIOThread::OnPeerReady(std::uintptr_t tag) {
     case platform::IoResult::Error:
       // A close that carries an error (a reset): logged, and the client's
       // slot is freed all the same so later clients are served.
-      Log(SocketErrorText(error));
+      PostLogLine(SocketErrorText(error));
       Post<WM_REMOTE_CLOSED>(tag);
       break;
   }
@@ -227,19 +226,19 @@ void CRemoteIOThread::OnRemoteAccept() {
   std::optional<platform::TcpSocket> accepted = listener_.Accept(&error);
   notifier_->Rearm(kListenerTag);
   if (!accepted) {
-    if (error != 10035) Log(SocketErrorText(error));
+    if (error != 10035) PostLogLine(SocketErrorText(error));
     return;
   }
   const std::string address = accepted->PeerAddress();
-  Log("Remote connection established with " + address + " on port " + std::to_string(accepted->PeerPort()));
+  PostLogLine("Remote connection established with " + address + " on port " + std::to_string(accepted->PeerPort()));
   if (GetAppSettings().GetIntParam(OPTION_ENABLE_REMOTE_CONTROL) == 0) {
     accepted.reset();
-    Log("Error> Remote control is disabled. Remote connection with " + address + " terminated");
+    PostLogLine("Error> Remote control is disabled. Remote connection with " + address + " terminated");
     return;
   }
   if (PeerConnected() || peer_) {
     accepted.reset();
-    Log("Warning> Multiple connections attempted. Remote connection with " + address + " terminated");
+    PostLogLine("Warning> Multiple connections attempted. Remote connection with " + address + " terminated");
     return;
   }
   SetPeerConnected(true);
@@ -263,7 +262,7 @@ void CRemoteIOThread::ClosePeer() {
   SetPeerConnected(false);
   receiveBuffer_.Clear();
   output_.Clear();
-  Log("Connection closed with " + address);
+  PostLogLine("Connection closed with " + address);
   // The lines it sent may still be running; their replies are its own.
   awaitedMarker_ = nextMarker_++;
   if (!PostToTarget<WM_REMOTE_LINES_DONE>(PT_PREPROCESSING, awaitedMarker_)) awaitedMarker_ = 0;
@@ -276,7 +275,7 @@ void CRemoteIOThread::OnRemoteLinesDone(std::uintptr_t marker) {
 // A client too far behind: its connection is reset, so the kernel drops
 // what it still holds for it, and the next client can be served.
 void CRemoteIOThread::DropPeer(const std::string& why) {
-  Log(why);
+  PostLogLine(why);
   notifier_->Forget(peerTag_);
   peer_->Abort();
   ClosePeer();
@@ -290,7 +289,7 @@ void CRemoteIOThread::OnRemoteReceive(std::unique_ptr<std::string> text) {
   for (auto& line : result.lines) {
     PostToTarget<WM_REMOTE_COMMAND>(PT_PREPROCESSING, std::make_unique<std::string>(std::move(line)));
   }
-  if (result.overflowed) Log("Warning> socket read error");
+  if (result.overflowed) PostLogLine("Warning> socket read error");
 }
 
 void CRemoteIOThread::OnRemoteSend(std::unique_ptr<std::string> line) {
@@ -330,7 +329,7 @@ bool CRemoteIOThread::FlushPeerOutput() {
       }
       case platform::IoResult::Closed:
       case platform::IoResult::Error:
-        Log(SocketErrorText(error));
+        PostLogLine(SocketErrorText(error));
         ClosePeer();
         return false;
     }

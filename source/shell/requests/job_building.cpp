@@ -18,8 +18,12 @@ std::unique_ptr<CJobOptions> CopySettingsOptions(const SectorList& selection) {
 
 SectorList SettingsSectorSelection() { return GetAppSettings().GetSectorList(); }
 
+std::unique_ptr<CJobOptions> SettingsOptions() { return CopySettingsOptions(SettingsSectorSelection()); }
+
+bool Rs232Selected() { return GetAppSettings().GetIntParam(OPTION_COMM_PROTOCOL) == 0; }
+
 DeviceNumber DeviceByProtocol() {
-  if (GetAppSettings().GetIntParam(OPTION_COMM_PROTOCOL) == 0) return SelectedSerialDevice();
+  if (Rs232Selected()) return SelectedSerialDevice();
   return DEVICE_UNASSIGNED;
 }
 

@@ -18,7 +18,11 @@
 std::unique_ptr<CJobOptions> CopySettingsOptions(const SectorList& selection);
 // The shared settings' sector selection.
 SectorList SettingsSectorSelection();
+// A copy of every option of the shared settings, their own selection included.
+std::unique_ptr<CJobOptions> SettingsOptions();
 
+// True when RS232 is the protocol.
+bool Rs232Selected();
 // RS232 selected: the selected COM port; otherwise every present USB device.
 DeviceNumber DeviceByProtocol();
 // The selected COM port, whatever the protocol.

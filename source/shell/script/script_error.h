@@ -6,7 +6,5 @@
 
 #include <string>
 
-// Posts one line to the log (WM_LOG_LINE to the user-I/O thread).
-void PostScriptLogLine(const std::string& line);
 // Logs the line and raises QUILLON_ERROR.
 [[noreturn]] void FailScript(const std::string& line);

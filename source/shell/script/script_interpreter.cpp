@@ -1,6 +1,5 @@
 #include "shell/script/script_interpreter.h"
 
-#include <cctype>
 #include <fstream>
 #include <filesystem>
 
@@ -8,14 +7,11 @@
 #include "engine/core/job_kind_table.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "shell/log/post_log_line.h"
 #include "shell/script/script_error.h"
+#include "shell/text/upper_case.h"
 
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // Counts one level of RUN_SCRIPT nesting for as long as a script runs.
 class DepthGuard {
@@ -74,7 +70,7 @@ const std::vector<CScriptInterpreter::Command>& CScriptInterpreter::Commands() {
 
 void CScriptInterpreter::DispatchScriptCommand(const ScriptTokens& tokens) {
   if (tokens.empty()) FailScript("Error> command string empty");
-  const std::string word = Upper(tokens[0]);
+  const std::string word = UpperCase(tokens[0]);
   for (const auto& command : Commands()) {
     if (word == command.word) {
       (this->*command.handler)(tokens);
@@ -95,7 +91,7 @@ void CScriptInterpreter::RunScript(const std::string& path) {
   if (!std::filesystem::exists(path, error)) FailScript("Error> Unable to read script file " + path);
   if (depth_ >= kMaxScriptDepth) FailScript("Error> RUN_SCRIPT nesting too deep");
   DepthGuard level(depth_);
-  PostScriptLogLine("Processing script " + path);
+  PostLogLine("Processing script " + path);
   std::ifstream file(path);
   // A path that exists but cannot be read as a file (a folder, no
   // permission) ends the run like a missing one.
@@ -107,7 +103,7 @@ void CScriptInterpreter::RunScript(const std::string& path) {
     if (line.empty() || line.front() == '#') continue;
     const auto comment = line.find('#');
     if (comment != std::string::npos) line.erase(comment);
-    PostScriptLogLine("Script command: " + line);
+    PostLogLine("Script command: " + line);
     tokens.clear();
     SplitScriptLine(line, tokens);
     DispatchScriptCommand(tokens);

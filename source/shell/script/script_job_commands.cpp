@@ -10,12 +10,13 @@
 #include "engine/prompt/prompt_answer.h"
 #include "engine/quillon_exception.h"
 #include "shell/requests/job_building.h"
+#include "shell/requests/sector_merge.h"
 #include "shell/script/script_error.h"
 #include "shell/script/script_interpreter.h"
-#include "shell/script/script_job_building.h"
 #include "shell/script/script_numbers.h"
 #include "shell/script/sector_ranges.h"
 #include "shell/userio/prompt_kind.h"
+#include "shell/text/upper_case.h"
 
 namespace {
 
@@ -23,11 +24,7 @@ namespace {
 // and checksum before any data fits.
 constexpr int kMinimumRecordLength = 6;
 
-bool IsDefault(const std::string& token) {
-  std::string upper = token;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper == "DEFAULT";
-}
+bool IsDefault(const std::string& token) { return UpperCase(token) == "DEFAULT"; }
 
 std::vector<std::string> TokensFrom(const ScriptTokens& tokens, std::size_t first) {
   return first < tokens.size() ? std::vector<std::string>(tokens.begin() + static_cast<std::ptrdiff_t>(first), tokens.end())
@@ -35,7 +32,7 @@ std::vector<std::string> TokensFrom(const ScriptTokens& tokens, std::size_t firs
 }
 
 void RequireRs232(const char* text) {
-  if (!script_jobs::Rs232Selected()) FailScript(text);
+  if (!Rs232Selected()) FailScript(text);
 }
 
 // A record length token: DEFAULT takes the application value; any other is
@@ -50,7 +47,7 @@ std::uint8_t RecordLength(const std::string& token, int defaultId) {
 std::unique_ptr<FileJobPayload> FilePayload(const std::string& fileName) {
   auto payload = std::make_unique<FileJobPayload>();
   payload->imageFileName = fileName;
-  payload->options = *script_jobs::SettingsOptions();
+  payload->options = *SettingsOptions();
   return payload;
 }
 
@@ -83,14 +80,14 @@ void CScriptInterpreter::RequireAutoErase() {
 
 void CScriptInterpreter::OnFlash(const ScriptTokens& tokens) {
   if (tokens.size() < 2) FailScript("Error> FLASH command missing filename");
-  QueueScriptJob(WM_FLASH, FilePayload(context_.ExpandShortcut(tokens[1])), script_jobs::ByProtocol());
+  QueueScriptJob(WM_FLASH, FilePayload(context_.ExpandShortcut(tokens[1])), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnErase(const ScriptTokens& tokens) {
   if (tokens.size() < 2) FailScript("Error> ERASE command missing sector info");
   SectorList selection = GetAppSettings().GetSectorList();
   ParseSectorRanges(TokensFrom(tokens, 1), selection.sectors);
-  QueueScriptJob(WM_ERASE, script_jobs::OptionsWith(selection), script_jobs::ByProtocol());
+  QueueScriptJob(WM_ERASE, CopySettingsOptions(selection), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnReverseFlash(const ScriptTokens& tokens) {
@@ -113,26 +110,26 @@ void CScriptInterpreter::OnReverseFlash(const ScriptTokens& tokens) {
   }
   const std::uint8_t recordLength = RecordLength(tokens[3], APP_INT_REVERSE_FLASH_RECORD_LENGTH);
   RegionListPtr regions = MakeRegionList();
-  script_jobs::MergeSelected(*regions, selection);
+  MergeSelectedSectors(*regions, selection);
   auto payload = std::make_unique<ReadBackPayload>();
   payload->outputAddress = outputAddress;
   payload->readBaseAddress = regions->Empty() ? 0 : (*regions)[0].address;
   payload->recordLength = recordLength;
   payload->outputFileName = tokens[1];
   payload->regions = std::move(regions);
-  payload->options = *script_jobs::OptionsWith(selection);
-  QueueScriptJob(WM_REVERSE_FLASH, std::move(payload), script_jobs::ByProtocol());
+  payload->options = *CopySettingsOptions(selection);
+  QueueScriptJob(WM_REVERSE_FLASH, std::move(payload), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnOrvixFlash(const ScriptTokens& tokens) {
   RequireRs232("Error> Orvix Flash is only available in RS232 mode");
   if (tokens.size() < 2) FailScript("Error> ORVIX_FLASH command missing filename");
-  QueueScriptJob(WM_ORVIX_FLASH, FilePayload(tokens[1]), script_jobs::Serial());
+  QueueScriptJob(WM_ORVIX_FLASH, FilePayload(tokens[1]), SelectedSerialDevice());
 }
 
 void CScriptInterpreter::OnOrvixErase(const ScriptTokens&) {
   RequireRs232("Error> Orvix Erase is only available in RS232 mode");
-  QueueScriptJob(WM_ORVIX_ERASE, script_jobs::SettingsOptions(), script_jobs::Serial());
+  QueueScriptJob(WM_ORVIX_ERASE, SettingsOptions(), SelectedSerialDevice());
 }
 
 void CScriptInterpreter::OnOrvixReverseFlash(const ScriptTokens& tokens) {
@@ -151,20 +148,20 @@ void CScriptInterpreter::OnOrvixReverseFlash(const ScriptTokens& tokens) {
   payload->recordLength = recordLength;
   payload->outputFileName = tokens[1];
   payload->regions = std::move(regions);
-  payload->options = *script_jobs::SettingsOptions();
-  QueueScriptJob(WM_ORVIX_REVERSE_FLASH, std::move(payload), script_jobs::Serial());
+  payload->options = *SettingsOptions();
+  QueueScriptJob(WM_ORVIX_REVERSE_FLASH, std::move(payload), SelectedSerialDevice());
 }
 
 void CScriptInterpreter::OnProgramMagicKey(const ScriptTokens&) {
-  QueueScriptJob(WM_PROGRAM_MAGIC_KEY, script_jobs::SettingsOptions(), script_jobs::ByProtocol());
+  QueueScriptJob(WM_PROGRAM_MAGIC_KEY, SettingsOptions(), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnCommCheck(const ScriptTokens&) {
-  QueueScriptJob(WM_COMM_CHECK, script_jobs::SettingsOptions(), script_jobs::ByProtocol());
+  QueueScriptJob(WM_COMM_CHECK, SettingsOptions(), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnResetTarget(const ScriptTokens&) {
-  QueueScriptJob(WM_RESET_TARGET, script_jobs::SettingsOptions(), script_jobs::ByProtocol());
+  QueueScriptJob(WM_RESET_TARGET, SettingsOptions(), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnTerminateApp(const ScriptTokens&) {
@@ -174,21 +171,21 @@ void CScriptInterpreter::OnTerminateApp(const ScriptTokens&) {
 }
 
 void CScriptInterpreter::OnDumpRam(const ScriptTokens& tokens) {
-  if (!script_jobs::Rs232Selected() || GetAppSettings().GetIntParam(OPTION_DATA_RATE) != 0) {
+  if (!Rs232Selected() || GetAppSettings().GetIntParam(OPTION_DATA_RATE) != 0) {
     FailScript("Error> Ram dumps must be done using RS232 at 115200bps");
   }
   if (tokens.size() < 2) FailScript("Error> DUMP_RAM command incomplete");
   auto payload = std::make_unique<RamDumpPayload>();
   payload->outputFileName = tokens[1];
   payload->regions = MakeRegionList();
-  payload->options = *script_jobs::SettingsOptions();
-  QueueScriptJob(WM_RAM_DUMP, std::move(payload), script_jobs::Serial());
+  payload->options = *SettingsOptions();
+  QueueScriptJob(WM_RAM_DUMP, std::move(payload), SelectedSerialDevice());
 }
 
 void CScriptInterpreter::OnFlashpackExtract(const ScriptTokens&) {
   try {
     RequireAutoErase();
-    QueueQuietJob(WM_FLASHPACK_EXTRACT, script_jobs::SettingsOptions(), script_jobs::ByProtocol());
+    QueueQuietJob(WM_FLASHPACK_EXTRACT, SettingsOptions(), DeviceByProtocol());
   } catch (...) {
     auto report = std::make_unique<StatusReport>();
     report->state = STATUS_ERROR;
@@ -198,7 +195,7 @@ void CScriptInterpreter::OnFlashpackExtract(const ScriptTokens&) {
 
 void CScriptInterpreter::OnFlashpackAdd(const ScriptTokens& tokens) {
   if (tokens.size() < 2) FailScript("Error> FLASHPACK_ADD command missing filename");
-  QueueQuietJob(WM_FLASHPACK_ADD, FilePayload(context_.ExpandShortcut(tokens[1])), script_jobs::ByProtocol());
+  QueueQuietJob(WM_FLASHPACK_ADD, FilePayload(context_.ExpandShortcut(tokens[1])), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnFlashpackDelete(const ScriptTokens& tokens) {
@@ -207,10 +204,10 @@ void CScriptInterpreter::OnFlashpackDelete(const ScriptTokens& tokens) {
   for (std::size_t i = 1; i < tokens.size(); ++i) {
     payload->packIndices.push_back(static_cast<std::uint16_t>(ScriptSignedNumber(tokens[i])));
   }
-  payload->options = *script_jobs::SettingsOptions();
-  QueueQuietJob(WM_FLASHPACK_REMOVE, std::move(payload), script_jobs::ByProtocol());
+  payload->options = *SettingsOptions();
+  QueueQuietJob(WM_FLASHPACK_REMOVE, std::move(payload), DeviceByProtocol());
 }
 
 void CScriptInterpreter::OnFlashpackUpdateFlash(const ScriptTokens&) {
-  QueueQuietJob(WM_FLASHPACK_UPDATE_FLASH, script_jobs::SettingsOptions(), script_jobs::ByProtocol());
+  QueueQuietJob(WM_FLASHPACK_UPDATE_FLASH, SettingsOptions(), DeviceByProtocol());
 }

@@ -1,11 +1,11 @@
 #include "shell/script/sector_ranges.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <limits>
 
 #include "shell/script/script_error.h"
+#include "shell/text/upper_case.h"
 
 namespace {
 
@@ -14,11 +14,6 @@ constexpr const char* kRangeError = "Error> error in sector range specification"
 bool IsPrintable(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 0x20 && byte <= 0x7E;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // The decimal value of a part made of digits only, saturated at the
@@ -60,9 +55,9 @@ void SelectRange(const std::vector<std::string>& parts, std::vector<SectorEntry>
 }
 
 void SelectName(const std::string& name, std::vector<SectorEntry>& sectors) {
-  const std::string wanted = Upper(name);
+  const std::string wanted = UpperCase(name);
   for (auto& sector : sectors) {
-    if (wanted == "ALL" || Upper(sector.name) == wanted) sector.selected = 1;
+    if (wanted == "ALL" || UpperCase(sector.name) == wanted) sector.selected = 1;
   }
 }
 

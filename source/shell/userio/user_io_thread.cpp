@@ -1,7 +1,7 @@
 #include "shell/prompt/question_buttons.h"
+#include "shell/text/upper_case.h"
 #include "shell/userio/user_io_thread.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -50,11 +50,6 @@ constexpr const char* kSelectProductFailed = "Error> An error occurred while sel
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::exists(path, ec);
-}
-
-std::string UpperCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 std::string CurrentDirectory() {
@@ -159,8 +154,6 @@ void CUserIOThread::BuildMessageMap() {
   OnThenDrainDeferred<WM_RUN_STATUS_RESET>([](Message&) {});
 }
 
-void CUserIOThread::Log(std::string text) const { PostLogLine(std::move(text)); }
-
 // ---- start-up and end ------------------------------------------------------
 
 bool CUserIOThread::InitInstance() {
@@ -211,7 +204,7 @@ bool CUserIOThread::InitInstance() {
 
   const int previousSuspendCount = seams_.resumeRemoteIo ? seams_.resumeRemoteIo() : 1;
   if (previousSuspendCount != 1) {
-    Log("Error> Invalid RemoteIO response - remote operations disabled");
+    PostLogLine("Error> Invalid RemoteIO response - remote operations disabled");
     PostErrorPrompt();
   } else if (errorFlag) {
     PostErrorPrompt();
@@ -640,10 +633,10 @@ void CUserIOThread::OnQuery(std::unique_ptr<QueryRequest> request) {
 std::string CUserIOThread::ChangeWorkingDirectory(const std::string& argument) {
   if (argument.empty()) return "\"" + CurrentDirectory() + "\"";
   const std::string directory = UpperCase(argument) == "DEFAULT" ? workingDirectory_ : argument;
-  Log("Changing the Windows current working directory to " + directory);
+  PostLogLine("Changing the Windows current working directory to " + directory);
   std::error_code ec;
   std::filesystem::current_path(directory, ec);
-  if (ec) Log("Error> Unable to change to directory, " + directory);
+  if (ec) PostLogLine("Error> Unable to change to directory, " + directory);
   return "";
 }
 
@@ -719,11 +712,11 @@ void CUserIOThread::ResetRunStatus() {
 void CUserIOThread::ReadProductFile(ProductReadFailure onFailure) {
   const std::string path = workingDirectory_ + settings_.GetStringParam(OPTION_PRODUCT_FILE);
   const std::string tag = settings_.GetStringParam(OPTION_PRODUCT_TAG);
-  Log("Reading product file " + path);
+  PostLogLine("Reading product file " + path);
   if (!std::filesystem::is_regular_file(path)) {
     const std::string reason = MissingProductFileLine(workingDirectory_, settings_.GetStringParam(OPTION_PRODUCT_FILE));
-    Log(reason);
-    Log("Error> Unable to read product file");
+    PostLogLine(reason);
+    PostLogLine("Error> Unable to read product file");
     if (onFailure == ProductReadFailure::Throw) throw QUILLON_ERROR;
     auto prompt = std::make_unique<PromptRequest>();
     prompt->kind = PROMPT_ERROR;
@@ -767,11 +760,11 @@ void CUserIOThread::OnSelectProductFile(std::unique_ptr<ProductSelection> select
         settings_.SetSectorList(SectorList{});
       } else {
         ReadProductFile();
-        Log("Selecting new product tag '" + tag + "'");
+        PostLogLine("Selecting new product tag '" + tag + "'");
       }
     }
   } catch (...) {
-    Log(kSelectProductFailed);
+    PostLogLine(kSelectProductFailed);
     PostErrorPrompt();
   }
   selection.reset();
@@ -807,7 +800,7 @@ bool CUserIOThread::ChooseProductFile(std::string& file, std::string& tag) {
   if (copy) {
     CopyProductFile(source, destination, newName);
   } else {
-    Log("File '" + newName + "' already exists in the Quillon directory. Using the existing file.");
+    PostLogLine("File '" + newName + "' already exists in the Quillon directory. Using the existing file.");
   }
   file = newName;
   parser.ReadFirstProductName(destination, tag, ampersand);
@@ -835,11 +828,11 @@ void CUserIOThread::OfferCompanionFiles(const std::string& sourceFolder) {
   bool failed = false;
   for (const CompanionFile& companion : toCopy) {
     if (const std::string error = CopyCompanionFile(companion); !error.empty()) {
-      Log(error);
+      PostLogLine(error);
       failed = true;
       continue;
     }
-    Log("Copying " + companion.source + " to the Quillon directory as " + companion.name + ".");
+    PostLogLine("Copying " + companion.source + " to the Quillon directory as " + companion.name + ".");
   }
   if (failed) PostErrorPrompt();
 }
@@ -848,8 +841,8 @@ void CUserIOThread::CopyProductFile(const std::string& source, const std::string
                                     const std::string& newName) {
   std::string contents;
   if (!platform::ReadWholeFile(source, contents) || !platform::WriteFileAtomically(destination, contents)) {
-    Log("Error> Unable to copy " + source + " to " + destination + ".");
+    PostLogLine("Error> Unable to copy " + source + " to " + destination + ".");
     throw QUILLON_ERROR;
   }
-  Log("Copying " + source + " to the Quillon directory as " + newName + ".");
+  PostLogLine("Copying " + source + " to the Quillon directory as " + newName + ".");
 }

@@ -129,7 +129,6 @@ class CUserIOThread : public platform::WorkerThread {
   void WriteConfiguration();
   void ListenOnRemotePort();
   void SetMainWindowTitle(const std::string& title);
-  void Log(std::string text) const;
 
   CAppSettings& settings_;
   UserIoSeams seams_;

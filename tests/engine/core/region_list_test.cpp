@@ -1,4 +1,5 @@
 #include "engine/core/region_list.h"
+#include "engine/core/duplicating_region_list.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,31 @@ TEST(RegionList, PlainOwnerHandsOverToAReleasingOwner) {
   RegionListPtr owned = std::move(plain);
   owned.reset();
   EXPECT_EQ(counting.TotalFrees(), 1);
+}
+
+TEST(DuplicatingRegionList, ACopyHasItsOwnBuffersAndAMoveHandsTheListOver) {
+  CountingRegistry counting;
+  DuplicatingRegionListPtr list = MakeFilledList(2);
+  CRegionList* original = list.get();
+  DuplicatingRegionListPtr copy = list;
+  ASSERT_TRUE(copy);
+  ASSERT_EQ(copy->Count(), 2u);
+  EXPECT_NE(copy.get(), original);
+  EXPECT_NE((*copy)[0].buffer, (*list)[0].buffer);
+  EXPECT_EQ((*copy)[1].address, (*list)[1].address);
+
+  DuplicatingRegionListPtr moved = std::move(list);
+  EXPECT_EQ(moved.get(), original);
+  EXPECT_EQ(counting.TotalFrees(), 0);
+
+  copy = DuplicatingRegionListPtr();  // the copy's two buffers go with it
+  EXPECT_EQ(counting.TotalFrees(), 2);
+  EXPECT_FALSE(copy);
+  DuplicatingRegionListPtr copyOfNothing = copy;
+  EXPECT_TRUE(copyOfNothing == nullptr);
+  moved = copyOfNothing;  // assigning a copy releases what was held
+  EXPECT_EQ(counting.TotalFrees(), 4);
+  EXPECT_EQ(counting.Outstanding(), 0u);
 }
 
 }  // namespace

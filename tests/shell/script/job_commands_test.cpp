@@ -255,6 +255,21 @@ TEST_F(ScriptFixture, EraseOfAnEmptySectorListRefusesEveryNumber) {
   EXPECT_EQ(Jobs().size(), 1u);
 }
 
+TEST_F(ScriptFixture, ReverseFlashNeverGrowsARangeBeyondThe32BitLength) {
+  SectorList sectors;
+  sectors.sectors = {{0x00000000u, 0x80000000u, "CODE", 0}, {0x80000000u, 0x80000000u, "CODE", 0}};
+  GetAppSettings().SetSectorList(sectors);
+  EXPECT_FALSE(Run("REVERSE_FLASH out.s19 DEFAULT DEFAULT ALL"));
+  auto jobs = Jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  auto* p = jobs[0]->payload.Get<ReadBackPayload>();
+  ASSERT_TRUE(p);
+  // Together the two sectors span 4 GiB, one more than a range length holds.
+  EXPECT_EQ(Regions(p->regions),
+            (std::vector<ImageRegion>{{0x00000000u, 0x80000000u, nullptr}, {0x80000000u, 0x80000000u, nullptr}}));
+  EXPECT_EQ(p->readBaseAddress, 0u);
+}
+
 TEST_F(ScriptFixture, AJobCarriesTheOptionsOfWhenItWasQueued) {
   EXPECT_FALSE(Run("FLASH a.s19"));
   GetAppSettings().SetIntParam(OPTION_SERIAL_PORT, 5);

@@ -25,6 +25,7 @@
 #include "engine/prompt/prompt_service.h"
 #include "platform/termination_signal.h"
 #include "shell/grid/main_commands.h"
+#include "shell/log/post_log_line.h"
 #include "shell/prompt/prompt_call.h"
 #include "shell/ui/app/program_icon.h"
 #include "shell/ui/grid/device_grid_view.h"
@@ -54,7 +55,7 @@ int PromptAnswer(const std::string& text, std::uint32_t buttons) { return AppMes
 CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
     : QMainWindow(parent),
       factory_(std::move(threads)),
-      usb_([this](const std::string& line) { Log(line); },
+      usb_([](const std::string& line) { PostLogLine(line); },
            [](const std::string& text) { PromptAnswer(text, kBoxIconExclamation); }) {
   setObjectName("mainWindow");
   setWindowTitle(QString::fromStdString(GetAppSettings().GetAppString(APP_STRING_WINDOW_TITLE)));
@@ -87,7 +88,9 @@ CFlashDlg::CFlashDlg(WorkerThreadFactory threads, QWidget* parent)
   RestoreGeometry();
   userSettings_->LoadRecentFilesInto(GetAppSettings());
 
-  for (const std::string& name : threads_.Start(factory_)) Log("Error> The " + name + " thread could not be started");
+  for (const std::string& name : threads_.Start(factory_)) {
+    PostLogLine("Error> The " + name + " thread could not be started");
+  }
 }
 
 CFlashDlg::~CFlashDlg() { Shutdown(); }
@@ -254,7 +257,7 @@ void CFlashDlg::OnCommand(int commandId) {
 
 bool CFlashDlg::RefuseWithMultipleDevices(const std::string& errorLine) {
   if (grid_.CountGridDevices() < 2) return false;
-  Log(errorLine);
+  PostLogLine(errorLine);
   auto prompt = std::make_unique<PromptRequest>();
   prompt->kind = PROMPT_ERROR;
   prompt->replyTarget = PT_PREPROCESSING;
@@ -301,10 +304,6 @@ bool CFlashDlg::OnFilesDropped(const QList<QUrl>& urls) {
 }
 
 // ---- helpers -------------------------------------------------------------------
-
-void CFlashDlg::Log(const std::string& line) {
-  PostToTarget<WM_LOG_LINE>(PT_USER_IO, std::make_unique<std::string>(line));
-}
 
 void CFlashDlg::ShowErrorPrompt() {
   auto prompt = std::make_unique<PromptRequest>();

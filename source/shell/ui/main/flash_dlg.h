@@ -147,7 +147,6 @@ class CFlashDlg : public QMainWindow {
   // File > Open Working Folder: the desktop's file manager shows it.
   void OpenWorkingFolder();
 
-  void Log(const std::string& line);
   void ShowErrorPrompt();
 
   WorkerThreadFactory factory_;

@@ -13,6 +13,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
 #include "shell/grid/running_jobs.h"
+#include "shell/log/post_log_line.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void CFlashDlg::AskBeforeEnding(int result, const std::vector<DeviceNumber>& run
 void CFlashDlg::QuitCancellingJobs(int result) {
   const std::vector<DeviceNumber> running = DevicesWithRunningJobs(grid_);
   if (!running.empty()) {
-    Log(QuitCancelsJobsLogLine(running));
+    PostLogLine(QuitCancelsJobsLogLine(running));
     for (DeviceNumber device : running) PostToTarget<WM_CANCEL_DEVICE>(PT_CORE, static_cast<platform::WParam>(device));
   }
   // A termination request while the question is open answers it.

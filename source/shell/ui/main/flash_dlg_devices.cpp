@@ -17,6 +17,7 @@
 #include "engine/core/post_target.h"
 #include "pellwick/pellwick.h"
 #include "shell/grid/usb_change_event.h"
+#include "shell/log/post_log_line.h"
 #include "shell/ui/grid/device_grid_view.h"
 #include "shell/ui/main/smartphone_ports.h"
 #include "shell/ui/main/table_message.h"
@@ -84,13 +85,13 @@ void CFlashDlg::OnDeviceAttached(platform::WParam wParam, platform::LParam kind)
   const int index = static_cast<int>(wParam);
   DeviceNumber device = static_cast<DeviceNumber>(wParam);
   if (kind == kUsbPhoneInterfaceKind && index >= 0 && index <= kWidestUsbIndex) {
-    Log(Format("USB%d> Device Attached", index));
+    PostLogLine(Format("USB%d> Device Attached", index));
   } else if (kind == kSmartphoneKind) {
     if (SmartphoneUsbPorts().size() == 1) {
-      Log(Format("Smartphone> Device Attached on USB%d", index));
+      PostLogLine(Format("Smartphone> Device Attached on USB%d", index));
       device = DEVICE_SMARTPHONE;
     } else {
-      Log(Format("Unsupported Smartphone> Device Attached on USB%d", index));
+      PostLogLine(Format("Unsupported Smartphone> Device Attached on USB%d", index));
       device = DEVICE_FIRST_UNSUPPORTED_SMARTPHONE + index;
     }
   }
@@ -102,14 +103,14 @@ void CFlashDlg::OnDeviceRemoved(platform::WParam wParam, platform::LParam kind) 
   DeviceNumber device = static_cast<DeviceNumber>(wParam);
   if (kind == kSmartphoneKind) {
     if (grid_.FindGridRow(DEVICE_FIRST_UNSUPPORTED_SMARTPHONE + index) < 0) {
-      Log(Format("Smartphone> Device Removed on USB%d", index));
+      PostLogLine(Format("Smartphone> Device Removed on USB%d", index));
       device = DEVICE_SMARTPHONE;
     } else {
-      Log(Format("Unsupported Smartphone> Device Removed on USB%d", index));
+      PostLogLine(Format("Unsupported Smartphone> Device Removed on USB%d", index));
       device = DEVICE_FIRST_UNSUPPORTED_SMARTPHONE + index;
     }
   } else if (index >= 0 && index <= kWidestUsbIndex) {
-    Log(Format("USB%d> Device Removed", index));
+    PostLogLine(Format("USB%d> Device Removed", index));
   }
   Carry(grid_.OnDeviceRemoved(device));
 }
@@ -172,5 +173,5 @@ void CFlashDlg::RepaintDirtyRows() {
 }
 
 void CFlashDlg::LogDevicesWithoutRow(const std::vector<DeviceNumber>& devices) {
-  for (DeviceNumber device : devices) Log(GridFullLogLine(device));
+  for (DeviceNumber device : devices) PostLogLine(GridFullLogLine(device));
 }

@@ -8,10 +8,11 @@
 #include <QUrl>
 
 #include "engine/core/app_settings.h"
+#include "shell/log/post_log_line.h"
 
 void CFlashDlg::OpenWorkingFolder() {
   const std::string folder = GetAppSettings().GetAppString(APP_STRING_WORKING_DIRECTORY);
   if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)))) return;
-  Log("Error> Unable to open the working folder " + folder + " in a file manager");
+  PostLogLine("Error> Unable to open the working folder " + folder + " in a file manager");
   ShowErrorPrompt();
 }

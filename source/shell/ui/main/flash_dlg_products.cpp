@@ -16,6 +16,7 @@
 #include "engine/core/job_option_ids.h"
 #include "engine/core/messages.h"
 #include "engine/core/post_target.h"
+#include "shell/log/post_log_line.h"
 #include "shell/userio/product_selection.h"
 
 namespace {
@@ -64,7 +65,7 @@ void CFlashDlg::ScanProductFiles(bool postSelection) {
                                       settings.GetIntParam(OPTION_PRODUCT_FILTER) != 0);
   products_ = std::move(scan.entries);
   if (!scan.errorLine.empty()) {
-    Log(scan.errorLine);
+    PostLogLine(scan.errorLine);
     ShowErrorPrompt();
   }
   int selected = FindProductTag(products_, remembered.toStdString());
@@ -130,7 +131,7 @@ void CFlashDlg::PostProductSelection(const ProductEntry& entry) {
 
 void CFlashDlg::OnProductSelected(std::unique_ptr<ProductSelection> chosen) {
   if (!chosen) {
-    Log("Error> An error occurred while selecting the new product file");
+    PostLogLine("Error> An error occurred while selecting the new product file");
     ShowErrorPrompt();
     return;
   }
@@ -153,7 +154,7 @@ bool CFlashDlg::HasSelectedProduct() const {
 
 bool CFlashDlg::RefuseWithoutProduct() {
   if (HasSelectedProduct()) return false;
-  Log(kNoProductRefusal);
+  PostLogLine(kNoProductRefusal);
   ShowErrorPrompt();
   return true;
 }
