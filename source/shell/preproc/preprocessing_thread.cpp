@@ -212,7 +212,7 @@ void CPreProcessingThread::QueueOptionsJob(std::uint32_t jobCode) {
 }
 
 void CPreProcessingThread::OnAskUser(std::int32_t kind) {
-  if (asker_->AskAndWait(kind, nullptr) == kPromptAbort) throw QUILLON_ERROR;
+  if (asker_->AskAndWait(kind) == kPromptAbort) throw QUILLON_ERROR;
 }
 
 void CPreProcessingThread::OnRamDump() {
