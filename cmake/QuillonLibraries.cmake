@@ -24,3 +24,29 @@ function(quillon_hide_internals)
     endif()
   endforeach()
 endfunction()
+
+# quillon_add_c_library(PREFIX SHARED name SOURCES src... [SHARED_SOURCES src...] [LIBS lib...])
+#   A library of plain C functions built once as objects (PREFIX_objects)
+#   and linked twice: PREFIX_static for unit tests, which also see its src/
+#   headers, and the shared library NAME that exports the functions declared
+#   in include/ and hides everything else. SHARED_SOURCES are compiled into
+#   the shared library alone (code that runs when it is loaded); LIBS are
+#   linked by all three.
+function(quillon_add_c_library prefix)
+  cmake_parse_arguments(ARG "" "SHARED" "SOURCES;SHARED_SOURCES;LIBS" ${ARGN})
+  set(include ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  set(src ${CMAKE_CURRENT_SOURCE_DIR}/src)
+
+  add_library(${prefix}_objects OBJECT ${ARG_SOURCES})
+  target_include_directories(${prefix}_objects PUBLIC ${include} PRIVATE ${src})
+  target_link_libraries(${prefix}_objects PUBLIC ${ARG_LIBS})
+
+  add_library(${prefix}_static STATIC $<TARGET_OBJECTS:${prefix}_objects>)
+  target_include_directories(${prefix}_static PUBLIC ${include} INTERFACE ${src})
+  target_link_libraries(${prefix}_static PUBLIC ${ARG_LIBS})
+
+  add_library(${ARG_SHARED} SHARED $<TARGET_OBJECTS:${prefix}_objects> ${ARG_SHARED_SOURCES})
+  target_include_directories(${ARG_SHARED} PUBLIC ${include} PRIVATE ${src})
+  target_link_libraries(${ARG_SHARED} PUBLIC ${ARG_LIBS})
+  quillon_hide_internals(${prefix}_objects ${ARG_SHARED})
+endfunction()

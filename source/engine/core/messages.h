@@ -75,7 +75,9 @@ inline constexpr std::uint32_t WM_QUIT_THREAD = WM_APP + 0x81;
 // user-I/O thread writes and frees it.
 inline constexpr std::uint32_t WM_LOG_LINE = WM_APP + 0x82;
 inline constexpr std::uint32_t WM_SHUTDOWN = WM_APP + 0x83;  // job code only (script command that ends the program)
-// Pre-processing thread (forwards it), user-I/O thread, main dialog; 0 / 0.
+// Pre-processing thread (forwards it), user-I/O thread, main dialog: the
+// chosen product file and tag / 0, receiver owns it; none from the main
+// dialog's "Select a new product file..." (the user-I/O thread asks for one).
 inline constexpr std::uint32_t WM_SELECT_PRODUCT = WM_APP + 0x84;
 inline constexpr std::uint32_t WM_QUERY = WM_APP + 0x85;                  // user-I/O thread; query record / 0, receiver owns it
 inline constexpr std::uint32_t WM_QUERY_REPLY = WM_APP + 0x86;            // asking thread, read by a wait; answer / 0
@@ -277,7 +279,7 @@ QUILLON_MESSAGE_PLAIN(WM_RALIX_FLASH_FILE);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_DISCONNECT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PROGRESS);
 // Outside the block: the device-change record travels by length (wParam)
-// and address (lParam) and stays the sender's.
+// and address (lParam); it is the message's own payload, freed with it.
 QUILLON_MESSAGE_PLAIN(WM_USB_DEVICE_EVENT);
 QUILLON_MESSAGE_PLAIN(WM_RALIX_PERCENT);
 QUILLON_MESSAGE_PLAIN(WM_FLASH_IMAGE_FILE);

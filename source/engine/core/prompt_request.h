@@ -7,10 +7,20 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "engine/core/device_number.h"
 
 class CPackManager;
+struct OrvixReadBackRange;
+struct ReadBackPayload;
+struct SectorList;
+
+// The asker's own record that a dialog fills when it is answered with OK:
+// the erase sectors (kind 0), the read-back job (kind 1) or the GPS-chip
+// read-back range (kind 3). The asker keeps it and reads it only after
+// WM_PROMPT_REPLY; a record of another type than the kind's is left alone.
+using PromptAskerRecord = std::variant<std::monostate, SectorList*, ReadBackPayload*, OrvixReadBackRange*>;
 
 // The two prompt kinds that the engine builds: an error box (reply target 1,
 // no reply) and a retry/cancel box (reply target 1, with a reply).
@@ -38,4 +48,7 @@ struct PromptRequest {
   // An error box's own text, when the asker has more to say than its log
   // line (which file, what to do). Empty: the log's last error line.
   std::string boxText{};
+
+  // The record the dialog fills; none for most kinds.
+  PromptAskerRecord askerRecord{};
 };

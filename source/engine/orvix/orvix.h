@@ -56,13 +56,6 @@ class COrvix : public CKernel {
   // place; the list travels in the read's events.
   int StartRead(CRegionList* regions, int mode);
 
-  const std::string& LibraryVersion() const { return libraryVersion_; }
-  const std::string& FlashVendor() const { return flashVendor_; }
-  const std::string& FlashPartName() const { return flashPartName_; }
-  std::uint32_t FlashSize() const { return flashSize_; }
-  int LastLibraryErrorCode() const { return lastLibraryError_; }
-  const std::string& LastLibraryErrorText() const { return lastLibraryErrorText_; }
-
   // The rate code of a UART rate command: 1 from 230400 up, else 0.
   static std::uint8_t RateCode(int dataRate) { return dataRate >= kMaxDataRate ? 1 : 0; }
 

@@ -58,7 +58,6 @@ class ProductFileParser {
   // Product headers.
   void OpenFile(const std::string& path);
   void TakeName(std::string& name, int& ampersandFlag);
-  void ReadNextNameAfterProductKeyword(std::string& name, int& ampersandFlag);
   void SkipBlock();
 
   // Product body.

@@ -56,7 +56,7 @@ bool CopyWholeFile(const std::string& source, const std::string& destination) {
   return out.Commit();
 }
 
-void AskErrorPromptAndWait(IPromptAsker& asker) { asker.AskAndWait(PROMPT_ERROR, nullptr); }
+void AskErrorPromptAndWait(IPromptAsker& asker) { asker.AskAndWait(PROMPT_ERROR); }
 
 }  // namespace
 

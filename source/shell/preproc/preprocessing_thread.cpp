@@ -210,7 +210,7 @@ void CPreProcessingThread::QueueOptionsJob(std::uint32_t jobCode) {
 }
 
 void CPreProcessingThread::OnAskUser(std::int32_t kind) {
-  if (asker_->AskAndWait(kind, nullptr) == kAnswerAbort) throw QUILLON_ERROR;
+  if (asker_->AskAndWait(kind) == kAnswerAbort) throw QUILLON_ERROR;
 }
 
 void CPreProcessingThread::OnRamDump() {

@@ -8,7 +8,7 @@
 void RequireAutoErase(IPromptAsker& asker, bool interactive) {
   CAppSettings& settings = GetAppSettings();
   if (settings.GetIntParam(OPTION_AUTO_ERASE_FLASH) != 0) return;
-  if (interactive && asker.AskAndWait(PROMPT_ENABLE_AUTO_ERASE, nullptr) == kAnswerYes) {
+  if (interactive && asker.AskAndWait(PROMPT_ENABLE_AUTO_ERASE) == kAnswerYes) {
     settings.SetIntParam(OPTION_AUTO_ERASE_FLASH, 1);
     return;
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/prompt/prompt_answer.h"
+#include "engine/core/prompt_request.h"
 
 namespace platform {
 class MessageQueue;
@@ -16,13 +17,13 @@ class MessageQueue;
 class IPromptAsker {
  public:
   virtual ~IPromptAsker() = default;
-  // Shows the prompt of the kind and returns its answer. The record (null
-  // for none) is the asker's: the prompt fills it while this call waits, and
-  // it may be read once the call has returned.
+  // Shows the prompt of the kind and returns its answer. The record (none
+  // by default) is the asker's: the prompt fills it while this call waits,
+  // and it may be read once the call has returned.
   // The subject (empty for none) names what the prompt is about, a file
   // for the sector dialog; the dialog's title shows it.
-  virtual int AskAndWait(std::int32_t kind, void* record, const std::string& subject) = 0;
-  int AskAndWait(std::int32_t kind, void* record) { return AskAndWait(kind, record, std::string()); }
+  virtual int AskAndWait(std::int32_t kind, PromptAskerRecord record, const std::string& subject) = 0;
+  int AskAndWait(std::int32_t kind, PromptAskerRecord record = {}) { return AskAndWait(kind, record, std::string()); }
 };
 
 // Asks through the user-I/O thread and waits on the asking thread's own
@@ -34,7 +35,7 @@ class CQueuePromptAsker : public IPromptAsker {
       : ownQueue_(ownQueue), replyTarget_(replyTarget) {}
 
   using IPromptAsker::AskAndWait;
-  int AskAndWait(std::int32_t kind, void* record, const std::string& subject) override;
+  int AskAndWait(std::int32_t kind, PromptAskerRecord record, const std::string& subject) override;
 
  private:
   platform::MessageQueue& ownQueue_;

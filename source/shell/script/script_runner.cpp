@@ -18,7 +18,7 @@ class CScriptRunner : public IScriptRunner, private IScriptContext {
  private:
   int Interactive() const override { return host_.Interactive(); }
   int SecondRequest() const override { return host_.SecondRequest(); }
-  int AskPrompt(std::int32_t kind) override { return host_.Asker().AskAndWait(kind, nullptr); }
+  int AskPrompt(std::int32_t kind) override { return host_.Asker().AskAndWait(kind); }
   std::optional<platform::Message> WaitForReply(std::uint32_t number) override { return host_.WaitForReply(number); }
   std::shared_ptr<CPackManager> SharePackManager() const override {
     // The host lends the set of the last extract; it is read at once.

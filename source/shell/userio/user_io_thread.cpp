@@ -21,14 +21,12 @@
 #include "platform/file_finder.h"
 #include "platform/file_io.h"
 #include "shell/config/config_file.h"
-#include "shell/config/decimal_text.h"
 #include "shell/config/set_option.h"
 #include "shell/custom_menu/custom_menu_service.h"
 #include "shell/download/download_service.h"
 #include "shell/log/post_log_line.h"
 #include "shell/prompt/file_filters.h"
 #include "shell/requests/job_building.h"
-#include "shell/userio/error_report_address.h"
 #include "shell/userio/product_companions.h"
 #include "shell/userio/prompt_kind.h"
 #include "shell/userio/set_option_tokens.h"
@@ -38,10 +36,6 @@ namespace {
 // Private to this thread: a prompt's answer, {serial, result}.
 constexpr std::uint32_t kPromptAnswered = WM_APP + 0xB0;
 
-constexpr const char* kEnableAutoEraseText =
-    "Auto erase flash memory is not enabled\r\nDo you wish to enable auto erase and continue";
-constexpr const char* kCompleteText = "Processing complete";
-constexpr const char* kRerunScriptText = "Processing complete. Rerun script?";
 constexpr const char* kDownloadingStatusText = "Downloading the latest QLP files";
 // The core thread answers a reset at once unless it waits for a box.
 constexpr platform::Milliseconds kResetAnswerTimeout{5000};
@@ -134,7 +128,7 @@ void CUserIOThread::BuildMessageMap() {
   // Messages held back while a prompt was open are handled right after the
   // handler that opened it, before anything newer.
   using platform::Message;
-  OnThenDrainDeferred<WM_USER_PROMPT>([this](Message& m) { OnUserPrompt(m.Take<WM_USER_PROMPT>(), m); });
+  OnThenDrainDeferred<WM_USER_PROMPT>([this](Message& m) { OnUserPrompt(m.Take<WM_USER_PROMPT>()); });
   OnThenDrainDeferred<WM_SET_OPTION>([this](Message& m) { OnSetOption(m.Take<WM_SET_OPTION>()); });
   OnThenDrainDeferred<WM_SAVE_OPTIONS>([this](Message&) { OnSaveOptions(); });
   OnThenDrainDeferred<WM_RESTORE_OPTIONS>([this](Message&) { OnRestoreOptions(); });
@@ -363,22 +357,12 @@ void CUserIOThread::OnRestoreOptions() {
 
 // ---- prompts ---------------------------------------------------------------
 
-void CUserIOThread::OnUserPrompt(std::unique_ptr<PromptRequest> request, platform::Message& message) {
+void CUserIOThread::OnUserPrompt(std::unique_ptr<PromptRequest> request) {
   if (!request) return;
   if (seams_.mainWindow) seams_.mainWindow->BringToForeground();
   int result = 0;
   try {
-    if (request->flashpackManager) {
-      auto call = std::make_shared<PromptCall>();
-      call->kind = PROMPT_FLASHPACK_MANAGER;
-      call->caption = title_;
-      // The dialog holds the share; the request keeps none while it is open.
-      call->dialog = FlashpackManagerDialogData{std::move(request->flashpackManager->packs),
-                                                request->flashpackManager->device};
-      result = RunPrompt(std::move(call));
-    } else {
-      result = ShowPrompt(*request, message);
-    }
+    result = ShowPrompt(*request);
   } catch (...) {
     result = kAnswerAbort;
   }
@@ -404,105 +388,6 @@ int CUserIOThread::AskOverwrite() {
   call->firstButton = kOverwriteOrKeepButtons.yes;
   call->secondButton = kOverwriteOrKeepButtons.no;
   return RunPrompt(std::move(call));
-}
-
-int CUserIOThread::ShowPrompt(const PromptRequest& request, platform::Message& message) {
-  auto call = std::make_shared<PromptCall>();
-  call->kind = request.kind;
-  call->caption = title_;
-  // The asker's record for kinds 0, 1 and 3 travels by address; the asker
-  // keeps it and waits for the reply.
-  void* askerRecord = reinterpret_cast<void*>(message.lParam);
-  switch (request.kind) {
-    case PROMPT_ERASE_SECTORS: {
-      const SectorList given = settings_.GetSectorList();
-      call->dialog = EraseSectorsDialogData{given, given, request.subject};
-      const int result = RunPrompt(call);
-      if (result == kAnswerOk && askerRecord != nullptr) {
-        *static_cast<SectorList*>(askerRecord) = DialogOf<EraseSectorsDialogData>(*call).chosen;
-      }
-      return result;
-    }
-    case PROMPT_REVERSE_FLASH_SECTORS: {
-      const SectorList given = settings_.GetSectorList();
-      call->dialog = ReverseFlashDialogData{given, "", 21, given};
-      const int result = RunPrompt(call);
-      if (result == kAnswerOk && askerRecord != nullptr) {
-        const auto& chosen = DialogOf<ReverseFlashDialogData>(*call);
-        auto& payload = *static_cast<ReadBackPayload*>(askerRecord);
-        payload.outputAddress = ParseAutoBase(chosen.startAddress);
-        payload.recordLength = chosen.recordLength;
-        SectorList list = given;
-        list.sectors.insert(list.sectors.end(), chosen.chosen.sectors.begin(), chosen.chosen.sectors.end());
-        list.magicKeyPartition = chosen.chosen.magicKeyPartition;
-        list.processorName = chosen.chosen.processorName;
-        payload.options.SetSectorList(list);
-      }
-      return result;
-    }
-    case PROMPT_FLASHPACK_MANAGER:
-      call->dialog = FlashpackManagerDialogData{};
-      return RunPrompt(call);
-    case PROMPT_ORVIX_REVERSE_FLASH: {
-      call->dialog = OrvixReverseFlashDialogData{};
-      const int result = RunPrompt(call);
-      if (result == kAnswerOk && askerRecord != nullptr) {
-        const auto& chosen = DialogOf<OrvixReverseFlashDialogData>(*call);
-        auto& range = *static_cast<OrvixReadBackRange*>(askerRecord);
-        range.beginAddress = ParseAutoBase(chosen.beginAddress);
-        range.endAddress = ParseAutoBase(chosen.endAddress);
-        range.recordLength = chosen.recordLength;
-      }
-      return result;
-    }
-    case PROMPT_OPTIONS: {
-      call->dialog = OptionsDialogData{&settings_};
-      const int result = RunPrompt(call);
-      if (result == kAnswerOk) {
-        OnApplyAlwaysOnTop();
-        WriteConfiguration();
-        ListenOnRemotePort();
-      }
-      return result;
-    }
-    case PROMPT_ORVIX_OPTIONS: {
-      call->dialog = OrvixOptionsDialogData{settings_.GetIntParam(OPTION_ORVIX_ENABLE_CHIP_SELECTION),
-                                            settings_.GetIntParam(OPTION_ORVIX_CHIP_SELECT),
-                                            settings_.GetIntParam(OPTION_ORVIX_CHIP_OFFSET),
-                                            settings_.GetIntParam(OPTION_ORVIX_PROGRAMMING_OPTION)};
-      const int result = RunPrompt(call);
-      if (result == kAnswerOk) {
-        const auto& chosen = DialogOf<OrvixOptionsDialogData>(*call);
-        settings_.SetIntParam(OPTION_ORVIX_ENABLE_CHIP_SELECTION, chosen.enableChipSelection);
-        settings_.SetIntParam(OPTION_ORVIX_CHIP_SELECT, chosen.chipSelect);
-        settings_.SetIntParam(OPTION_ORVIX_CHIP_OFFSET, chosen.chipOffset);
-        settings_.SetIntParam(OPTION_ORVIX_PROGRAMMING_OPTION, chosen.programmingOption);
-        WriteConfiguration();
-      }
-      return result;
-    }
-    case PROMPT_ABOUT:
-      call->dialog = AboutDialogData{};
-      return RunPrompt(call);
-    case PROMPT_ERROR_REPORT:
-      call->text = ErrorReportAddress(std::nullopt);
-      call->dialog = ErrorReportData{};
-      RunPrompt(call);
-      return 0;
-    case PROMPT_ENABLE_AUTO_ERASE:
-      return ShowBox(kEnableAutoEraseText, kStyleYesNo | kIconQuestion, request.kind);
-    case PROMPT_ERROR:
-      if (!request.boxText.empty()) return ShowBox(request.boxText, kStyleOk | kIconStop, request.kind);
-      return ShowBox(TakeErrorBoxText(), kStyleOk | kIconStop, request.kind);
-    case PROMPT_RETRY_CANCEL:
-      return ShowBox(TakeErrorBoxText(), kStyleRetryCancel | kIconStop, request.kind);
-    case PROMPT_COMPLETE:
-      return ShowBox(kCompleteText, kStyleOk | kIconInformation, request.kind);
-    case PROMPT_RERUN_SCRIPT:
-      return ShowBox(kRerunScriptText, kStyleYesNo | kIconInformation, request.kind);
-    default:
-      return 0;  // a kind outside 0 to 12 shows nothing
-  }
 }
 
 std::string CUserIOThread::TakeErrorBoxText() {

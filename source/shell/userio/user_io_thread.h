@@ -78,7 +78,7 @@ class CUserIOThread : public platform::WorkerThread {
   // right after the handler.
   template <platform::MessageId M, class F>
   void OnThenDrainDeferred(F handler);
-  void OnUserPrompt(std::unique_ptr<PromptRequest> request, platform::Message& message);
+  void OnUserPrompt(std::unique_ptr<PromptRequest> request);
   void OnSetOption(std::unique_ptr<std::vector<std::string>> tokens);
   void OnSaveOptions();
   void OnRestoreOptions();
@@ -93,8 +93,23 @@ class CUserIOThread : public platform::WorkerThread {
   void OnSetStatus(std::unique_ptr<StatusReport> report);
   void OnReloadCustomMenu();
 
-  // Prompts.
-  int ShowPrompt(const PromptRequest& request, platform::Message& message);
+  // Prompts: the one of the request's kind (user_io_prompts.cpp), with a
+  // function for each kind that fills the call and runs it.
+  int ShowPrompt(PromptRequest& request);
+  int ShowEraseSectors(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowReverseFlashSectors(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowFlashpackManager(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowOrvixReverseFlash(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowOptions(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowOrvixOptions(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowAbout(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowErrorReport(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowEnableAutoErase(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowError(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowRetryCancel(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowComplete(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int ShowRerunScript(PromptRequest& request, std::shared_ptr<PromptCall> call);
+  int RunBox(std::shared_ptr<PromptCall> call, std::string text, std::uint32_t style);
   int RunPrompt(std::shared_ptr<PromptCall> call);
   int ShowBox(const std::string& text, std::uint32_t style, PromptKind kind = kMessageBoxPrompt);
   int AskOverwrite();

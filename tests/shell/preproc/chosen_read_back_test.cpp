@@ -72,7 +72,7 @@ TEST_F(ChosenReadBackTest, ChosenSectorsAreReadWithTheDialogsAddressAndRecordLen
     if (p.kind == PROMPT_REVERSE_FLASH_SECTORS && p.record) {
       // As the user-I/O thread answers: the settings' sectors, then the
       // dialog's list with the user's choice (the last sector only).
-      auto& payload = *reinterpret_cast<ReadBackPayload*>(p.record);
+      auto& payload = *std::get<ReadBackPayload*>(p.askerRecord);
       SectorList answered = ProductSectors();
       SectorList dialog = ProductSectors();
       for (auto& sector : dialog.sectors) sector.selected = 0;

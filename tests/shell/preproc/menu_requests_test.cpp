@@ -191,7 +191,7 @@ TEST_F(PreprocFixture, EraseWithNoSectorChosenIsRefusedWithItsReason) {
     if (p.kind == 0 && p.record) {
       SectorList none = ProductSectors();
       for (auto& sector : none.sectors) sector.selected = 0;
-      *reinterpret_cast<SectorList*>(p.record) = none;
+      *std::get<SectorList*>(p.askerRecord) = none;
     }
     return 1;
   });
@@ -276,7 +276,7 @@ TEST_F(PreprocFixture, AMessagePostedWhileWaitingForAnAnswerIsHandledAfterwardsI
     if (p.kind == 0) {
       PostToTarget<WM_COMM_CHECK>(PT_PREPROCESSING);
       PostToTarget<WM_RESET_TARGET>(PT_PREPROCESSING);
-      *reinterpret_cast<SectorList*>(p.record) = DialogSectors();
+      *std::get<SectorList*>(p.askerRecord) = DialogSectors();
     }
     return 1;
   });

@@ -138,7 +138,7 @@ class PreprocFixture : public ::testing::Test {
           answers.pop_front();
         }
       }
-      if (answer == 1 && p.kind == 0 && p.record) *reinterpret_cast<SectorList*>(p.record) = DialogSectors();
+      if (answer == 1 && p.kind == 0 && p.record) *std::get<SectorList*>(p.askerRecord) = DialogSectors();
       return answer;
     });
   }

@@ -75,7 +75,7 @@ class OrvixReadBack : public PreprocFixture {
   void AnswerRange(int answer, std::uint32_t begin, std::uint32_t end) {
     userIo.SetAnswerer([=](const PromptSeen& p) {
       if (answer == 1 && p.kind == 3 && p.record) {
-        auto* range = reinterpret_cast<OrvixReadBackRange*>(p.record);
+        auto* range = std::get<OrvixReadBackRange*>(p.askerRecord);
         range->beginAddress = begin;
         range->endAddress = end;
         range->recordLength = 37;

@@ -47,7 +47,7 @@ class FlashRequests : public ::testing::Test {
     // The erase dialog fills the asker's selection on OK.
     userIo.SetAnswerer([this](const PromptSeen& p) {
       if (answer == kAnswerOk && p.kind == 0 && p.record) {
-        *reinterpret_cast<SectorList*>(p.record) = DialogSectors();
+        *std::get<SectorList*>(p.askerRecord) = DialogSectors();
       }
       return answer;
     });

@@ -20,6 +20,8 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "engine/core/job_request.h"
@@ -38,7 +40,10 @@ struct PromptSeen {
   std::int32_t kind = 0;
   std::int32_t replyTarget = 0;
   std::int32_t wantReply = 0;
-  platform::LParam record = 0;  // the flashpack manager for the FlashPack Manager prompt
+  // The address of the asker's record, or of the flashpack manager for the
+  // FlashPack Manager prompt; 0 for none.
+  platform::LParam record = 0;
+  PromptAskerRecord askerRecord{};  // the asker's record, typed
   DeviceNumber device = 0;       // the FlashPack Manager prompt's
   std::shared_ptr<CPackManager> packs;  // the FlashPack Manager prompt's share of the pack set
   std::string subject{};                 // what the asker named (the image of an erase prompt)
@@ -48,7 +53,7 @@ struct PromptSeen {
 class UserIoStandIn {
  public:
   // Answers a prompt that wants a reply; may fill the asker's record (the
-  // lParam of the prompt), as the real dialogs do.
+  // prompt's askerRecord), as the real dialogs do.
   using Answerer = std::function<int(const PromptSeen&)>;
 
   UserIoStandIn() {
@@ -150,6 +155,14 @@ class UserIoStandIn {
   void Run() {
     while (auto m = queue_.queue().Get()) Handle(*m);
   }
+  static platform::LParam AddressOf(const PromptAskerRecord& record) {
+    return std::visit(
+        [](auto held) -> platform::LParam {
+          if constexpr (std::is_pointer_v<decltype(held)>) return reinterpret_cast<platform::LParam>(held);
+          return 0;
+        },
+        record);
+  }
   void Handle(platform::Message& m) {
     if (m.number == WM_USER_PROMPT) {
       auto request = m.Take<WM_USER_PROMPT>();
@@ -157,9 +170,10 @@ class UserIoStandIn {
       if (request && request->flashpackManager) {
         const auto& target = *request->flashpackManager;
         seen = {request->kind, request->replyTarget, request->wantReply,
-                reinterpret_cast<platform::LParam>(target.packs.get()), target.device, target.packs};
+                reinterpret_cast<platform::LParam>(target.packs.get()), {}, target.device, target.packs};
       } else if (request) {
-        seen = {request->kind, request->replyTarget, request->wantReply, m.lParam, 0, nullptr};
+        seen = {request->kind, request->replyTarget, request->wantReply, AddressOf(request->askerRecord),
+                request->askerRecord, 0, nullptr};
       }
       if (request) seen.subject = request->subject;
       Answerer answerer;

@@ -113,6 +113,22 @@ TEST_F(PromptsTest, EraseSectorsFillsTheAskersListOnOk) {
   EXPECT_EQ(record, (SectorList{{{0x2000, 0x2000, "CODE", 1}}, "CODE", "HARROW"}));
 }
 
+// The record is typed: a record that is not the kind's own is not written
+// as if it were.
+TEST_F(PromptsTest, ARecordOfAnotherKindIsLeftAlone) {
+  prompts->SetDialogFiller([](PromptCall& call) {
+    std::get<EraseSectorsDialogData>(call.dialog).chosen = SectorList{{{0x2000, 0x2000, "CODE", 1}}, "CODE", "HARROW"};
+  });
+  OrvixReadBackRange range{7, 0x1234, 8, 9};
+  prompts->Script(kAnswerOk);
+  Prompt(PROMPT_ERASE_SECTORS, 1, &range);
+  ASSERT_EQ(PromptReply(), kAnswerOk);
+  EXPECT_EQ(range.beginAddress, 7u);
+  EXPECT_EQ(range.readBase, 0x1234u);
+  EXPECT_EQ(range.endAddress, 8u);
+  EXPECT_EQ(range.recordLength, 9);
+}
+
 TEST_F(PromptsTest, EraseSectorsForAnImageNamesTheImageToTheDialog) {
   std::string image = "<none>";
   prompts->SetDialogFiller([&image](PromptCall& call) { image = std::get<EraseSectorsDialogData>(call.dialog).image; });
@@ -122,8 +138,9 @@ TEST_F(PromptsTest, EraseSectorsForAnImageNamesTheImageToTheDialog) {
   request->replyTarget = PT_REMOTE_IO;
   request->wantReply = 1;
   request->subject = "p5E00cp0.s19";
+  request->askerRecord = &record;
   prompts->Script(kAnswerOk);
-  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request), reinterpret_cast<platform::LParam>(&record));
+  PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request));
   ASSERT_EQ(PromptReply(), kAnswerOk);
   EXPECT_EQ(image, "p5E00cp0.s19");
   // An erase of its own names nothing.

@@ -146,11 +146,12 @@ class UserIoFixture : public ::testing::Test {
   void Report(std::int32_t state, const std::string& text) {
     PostToTarget<WM_SET_STATUS>(PT_USER_IO, std::make_unique<StatusReport>(StatusReport{state, text}));
   }
-  // Posts a prompt with the reply going to the asker target; lParam carries
-  // the asker's record for kinds 0, 1 and 3.
-  void Prompt(std::int32_t kind, std::int32_t wantReply = 1, void* record = nullptr) {
+  // Posts a prompt with the reply going to the asker target and, for kinds
+  // 0, 1 and 3, the asker's record.
+  void Prompt(std::int32_t kind, std::int32_t wantReply = 1, PromptAskerRecord record = {}) {
     auto request = std::make_unique<PromptRequest>(PromptRequest{kind, PT_REMOTE_IO, wantReply, std::nullopt});
-    PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request), reinterpret_cast<platform::LParam>(record));
+    request->askerRecord = record;
+    PostToTarget<WM_USER_PROMPT>(PT_USER_IO, std::move(request));
   }
   // The result of the next prompt reply.
   int PromptReply() {

@@ -1,7 +1,8 @@
 #pragma once
 // The device-change record that goes with WM_USB_DEVICE_EVENT (0x800B):
-// wParam is the record's length, lParam its address. The sender keeps the
-// record; a receiver copies what it needs while it handles the message.
+// wParam is the record's length, lParam its address. Each receiver's message
+// carries its own record as its payload, freed with the message; a receiver
+// copies what it needs while it handles the message.
 
 #include <cstddef>
 #include <cstdint>

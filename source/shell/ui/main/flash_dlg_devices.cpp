@@ -69,8 +69,9 @@ void CFlashDlg::InitStatusGrid() {
 }
 
 void CFlashDlg::OnUsbDeviceEvent(platform::Message& message) {
-  // The record stays the sender's: what is needed is copied out of it, and
-  // only as many bytes as its length says are there.
+  // The record is the message's payload and goes with it: what is needed is
+  // copied out of it while the message is handled, and only as many bytes
+  // as its length says are there.
   const std::size_t length = message.wParam & 0xFFFF;
   std::array<std::uint8_t, kUsbChangeMinimumLength> copy{};
   if (message.lParam == 0 || length < copy.size()) return;
