@@ -54,6 +54,36 @@ class PstDriver {
   virtual void Record(const PstCallArgs& call, const PstCallResult& result) = 0;
 };
 
+// A driver whose device calls go to one object with the same calls (the
+// stand-in's simulated bus, or the libusb driver), written once; the library
+// adds the refresh, the forced statuses and the record of each call.
+template <class Device, Device& (*DeviceOf)()>
+class ForwardingPstDriver : public PstDriver {
+ public:
+  int Initialize() override { return DeviceOf().Initialize(); }
+  int Uninitialize() override { return DeviceOf().Uninitialize(); }
+  int Read(std::uint16_t device, int handle, int pipe, void* buffer, std::uint32_t wanted, std::uint32_t& moved,
+           std::uint32_t timeoutMs) override {
+    return DeviceOf().Read(device, handle, pipe, buffer, wanted, moved, timeoutMs);
+  }
+  int Write(std::uint16_t device, int handle, int pipe, const void* buffer, std::uint32_t length,
+            std::uint32_t& moved, std::uint32_t timeoutMs) override {
+    return DeviceOf().Write(device, handle, pipe, buffer, length, moved, timeoutMs);
+  }
+  int InterfaceHandleOf(std::uint16_t device, const char* name, int& handle) override {
+    return DeviceOf().InterfaceHandleOf(device, name, handle);
+  }
+  int DeviceList(std::uint16_t* ids, int capacity, int& count) override {
+    return DeviceOf().DeviceList(ids, capacity, count);
+  }
+  int RegisterChangeWindow(std::uint32_t window) override { return DeviceOf().RegisterChangeWindow(window); }
+  int RegisterMonitorWindow(std::uint32_t window) override { return DeviceOf().RegisterMonitorWindow(window); }
+  int MaxBulkSize(int& size) override { return DeviceOf().MaxBulkSize(size); }
+  int EndpointSize(std::uint16_t device, const char* name, bool out, std::int16_t& size) override {
+    return DeviceOf().EndpointSize(device, name, out, size);
+  }
+};
+
 // The library's one driver.
 PstDriver& ExportedDriver();
 
