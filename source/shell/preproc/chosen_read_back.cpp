@@ -16,7 +16,7 @@
 namespace {
 
 constexpr const char* kWholeFlashQuestion =
-    "Read the whole flash?\r\nYes reads every sector; No lets you choose the sectors to read.";
+    "Read the whole flash, or choose the sectors to read?";
 const QuestionButtons kWholeOrChosenButtons{"Read &Whole Flash", "&Choose Sectors", false};
 constexpr const char* kNoSectorsLine = "Error> no sectors selected for reverse flashing";
 constexpr const char* kNoProductLine = "Error> No product is selected";

@@ -264,7 +264,7 @@ int main(int argc, char** argv) {
   ok = SaveQuestion(Question("Erase GPS Chip?\r\nThe whole flash of the GPS chip is erased.",
                              kStyleOkCancel | kIconQuestion | kStyleDefaultButton2, "Erase", ""),
                     folder, "question_gps_chip_erase.png") && ok;
-  ok = SaveQuestion(Question("Read the whole flash?\r\nYes reads every sector; No lets you choose the sectors to read.",
+  ok = SaveQuestion(Question("Read the whole flash, or choose the sectors to read?",
                              kStyleYesNoCancel | kIconQuestion, "Read &Whole Flash", "&Choose Sectors"),
                     folder, "question_read_whole_flash.png") && ok;
   ok = SaveBootQuestion(settings, folder) && ok;

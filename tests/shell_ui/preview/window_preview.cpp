@@ -225,9 +225,9 @@ int main(int argc, char** argv) {
     // searched, the folder of the last image flashed: row, status bar, box.
     platform::PostWindowMessage<WM_RESET_ALL_ROWS>(window.Handle());
     window.OnCommand(ID_FLASH_SOFTWARE);
-    Status(window, 21, 127, 1, 1, 60);
-    Status(window, 24, 127, 1, 1, 100);
-    Status(window, 58, 127, 1, 1, 100);
+    UpdateReadBack(window, 21, 127, 1, 1, 60);
+    UpdateReadBack(window, 24, 127, 1, 1, 100);
+    UpdateReadBack(window, 58, 127, 1, 1, 100);
     Settle(100);
     const std::string unread = UnreadUpdateTextsLine({kSuText, kCpText, kLpText}, "/srv/firmware",
                                                      UpdateFolderContext{folder, true});
