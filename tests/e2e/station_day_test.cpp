@@ -100,6 +100,7 @@ class E2eStationDay : public ::testing::Test {
   // that one finds it sound again.
   void RefuseOneProgramRequest(const std::string& name) {
     Radio(name).AddFault(radiosim::Fault{radiosim::FaultKind::ProgramFailure, 1, 0x0100});
+    ++refusals_[name];
   }
 
   // Writes the image of CODE sectors 1 and 2 as an S-record file.
@@ -174,7 +175,28 @@ class E2eStationDay : public ::testing::Test {
     EXPECT_TRUE(healthyDone) << "radios still without " << image.file << " after " << kRoundDeadline.count()
                              << " s: " << Names(without);
     EXPECT_EQ(without, failing) << "radios without " << image.file;
+    // The failing radios' work has ended too: each refusal is logged. (A
+    // failure that came only after the next reset would be of this round's
+    // work and hold ERROR into the next round, as it should.)
+    for (const std::string& name : failing) {
+      EXPECT_TRUE(PollUntil([&] { return FailuresLogged(name) >= refusals_[name]; }, kRoundDeadline))
+          << name << " never reported its failure";
+    }
     ExpectErrorNames(client.Ask("STATUS").value_or("no answer"), failing, image);
+  }
+
+  // How many failures of the radio's own work the log has (not the lines
+  // of work that waits behind one).
+  int FailuresLogged(const std::string& name) const {
+    const std::string prefix = name + "> ERROR: ";
+    const std::string waiting = " - waiting for Retry or Cancel";
+    int count = 0;
+    for (const std::string& line : program.LogLines()) {
+      const bool waits = line.size() >= waiting.size() &&
+                         line.compare(line.size() - waiting.size(), waiting.size(), waiting) == 0;
+      if (line.rfind(prefix, 0) == 0 && !waits) ++count;
+    }
+    return count;
   }
 
   // The answer is ERROR "<device>> <reason>" for one of the failing
@@ -197,6 +219,7 @@ class E2eStationDay : public ::testing::Test {
   Program program;
   LineClient client;
   std::map<std::string, radiosim::RadioSimulator*> radios_;
+  std::map<std::string, int> refusals_;  // program requests each radio was made to refuse
 };
 
 TEST_F(E2eStationDay, EveryAnswerAgreesWithEveryRadiosFlash) {
